@@ -1,0 +1,49 @@
+// The token vocabulary of the prefix and suffix settings, and the stripping
+// rule. Plain C++: no Windows headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Key codes 0xE000..0xF8FF name a virtual key in their low byte.
+constexpr uint16_t VirtualKeyCode(uint8_t vk) { return static_cast<uint16_t>(0xE000 | vk); }
+constexpr bool IsVirtualKeyCode(uint32_t code) { return code >= 0xE000 && code <= 0xF8FF; }
+constexpr uint16_t CapsLockKeyCode = VirtualKeyCode(0x14);
+constexpr uint16_t CtrlModifier = 2;
+
+struct NamedToken {
+    std::string_view name;      // as stored in the settings, e.g. "<ENTER>"
+    uint16_t keyCode;           // 0 for "None"
+    std::string_view trace;     // e.g. "<Enter>"
+    std::string_view ctrlTrace; // e.g. "<Ctrl Enter>"
+};
+
+// "None", "<ENTER>", "<TAB>", "<SPACE>", "<LEFT>", "<RIGHT>", "<UP>", "<DOWN>",
+// in the order the Format page lists them.
+inline constexpr NamedToken TokenTable[] = {
+    {"None", 0, "", "<Ctrl>"},
+    {"<ENTER>", VirtualKeyCode(0x0D), "<Enter>", "<Ctrl Enter>"},
+    {"<TAB>", VirtualKeyCode(0x09), "<Tab>", "<Ctrl Tab>"},
+    {"<SPACE>", VirtualKeyCode(0x20), "<Space>", "<Ctrl Space>"},
+    {"<LEFT>", VirtualKeyCode(0x25), "<Left>", "<Ctrl Left>"},
+    {"<RIGHT>", VirtualKeyCode(0x27), "<Right>", "<Ctrl Right>"},
+    {"<UP>", VirtualKeyCode(0x26), "<Up>", "<Ctrl Up>"},
+    {"<DOWN>", VirtualKeyCode(0x28), "<Down>", "<Ctrl Down>"},
+};
+
+// The table entry whose name equals token exactly (case counts), if any.
+const NamedToken* FindNamedToken(std::string_view token);
+
+// Trace text of a prefix or suffix token.
+std::string TokenDisplayText(std::string_view token, int ctrl);
+
+// The part of a barcode that is typed after cutting `strip` leading bytes:
+// [first, first + count). Both values are read as signed 16-bit numbers.
+struct ByteRange {
+    size_t first = 0;
+    size_t count = 0;
+};
+ByteRange StrippedRange(size_t length, int strip);

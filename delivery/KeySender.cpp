@@ -1,0 +1,1 @@
+#include "delivery/KeySender.h"

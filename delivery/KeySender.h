@@ -1,0 +1,18 @@
+// Synthesised keyboard input into the window that has the keyboard focus.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class KeySender {
+public:
+    // Sends one key code (a UTF-16 unit, or 0xE000..0xF8FF naming a virtual
+    // key in its low byte) with modifier flags 1 Shift, 2 Ctrl, 4 Alt.
+    // Returns 0, the system's last error, or 87 for the code 0xE000.
+    uint32_t SendKey(uint16_t code, uint16_t modifiers) const;
+    // Types bytes[leading .. length - trailing) as characters U+0000..U+00FF.
+    void TypeBarcode(const uint8_t* bytes, size_t length, int leading, int trailing) const;
+    // Types one prefix or suffix token, with Ctrl when ctrl is nonzero.
+    void TypeToken(const std::string& token, int ctrl) const;
+};

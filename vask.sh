@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# Brontel Vask developer commands. On a fresh Debian machine:
+#   ./vask.sh run     build and run the program under Wine with the simulated scanner
+#   ./vask.sh test    build everything and run every test (native and under Wine)
+#   ./vask.sh bench   print the performance figures
+#   ./vask.sh soak    deliver 10,000 random barcodes end to end
+#   ./vask.sh env CMD run CMD with the build's Wine prefix and a display
+# Each installs what is missing, builds, prepares the Wine prefix inside the
+# build folder and stops the processes it started. VASK_BUILD names another
+# build folder (default: build).
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+BUILD=${VASK_BUILD:-$ROOT/build}
+case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
+NATIVE=$BUILD/native
+export VASK_WINEPREFIX=$BUILD/wineprefix
+export WINEPREFIX=$VASK_WINEPREFIX WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+JOBS=${VASK_JOBS:-$(nproc)}
+
+log() { printf '[vask] %s\n' "$*" >&2; }
+
+# ---------------------------------------------------------------- packages
+PACKAGES=(wine wine32:i386 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix xvfb xdotool
+          x11-utils imagemagick cmake make g++ googletest fonts-wine)
+
+missing_packages() {
+    local p
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
+    done
+}
+
+ensure_packages() {
+    local missing
+    missing=$(missing_packages)
+    [ -z "$missing" ] && return 0
+    log "installing: $(echo $missing)"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    dpkg --print-foreign-architectures | grep -q i386 || $sudo dpkg --add-architecture i386
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
+}
+
+# ---------------------------------------------------------------- build
+build_all() {
+    if [ ! -f "$BUILD/CMakeCache.txt" ]; then
+        cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
+              -DCMAKE_BUILD_TYPE=Release >/dev/null
+    fi
+    cmake --build "$BUILD" -j "$JOBS" -- --no-print-directory 2>&1 | grep -v -E '^\[ *[0-9]+%\]' || true
+    [ "${PIPESTATUS[0]}" -eq 0 ] || { log "cross build failed"; return 1; }
+}
+
+build_native() {
+    if [ ! -f "$NATIVE/CMakeCache.txt" ]; then
+        cmake -S "$ROOT" -B "$NATIVE" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    fi
+    cmake --build "$NATIVE" -j "$JOBS" -- --no-print-directory 2>&1 | grep -v -E '^\[ *[0-9]+%\]' || true
+    [ "${PIPESTATUS[0]}" -eq 0 ] || { log "native build failed"; return 1; }
+}
+
+# ---------------------------------------------------------------- Wine prefix
+prepare_prefix() {
+    if [ ! -f "$WINEPREFIX/.vask-ready" ]; then
+        log "creating Wine prefix in $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+        wineserver -w
+        mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+        cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+        # A virtual desktop gives windows frames and a taskbar with a tray area,
+        # shared by every process of the prefix.
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x900 /f >/dev/null 2>&1
+        wineserver -k || true
+        wineserver -w || true
+        touch "$WINEPREFIX/.vask-ready"
+    fi
+}
+
+# ---------------------------------------------------------------- display and Wine services
+XVFB_PID=""
+STARTED_WINE=""
+
+start_xvfb() {
+    local n
+    for n in $(seq 91 140); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+        XVFB_PID=$!
+        for _ in $(seq 1 100); do
+            if xdpyinfo -display ":$n" >/dev/null 2>&1; then export DISPLAY=":$n"; return 0; fi
+            kill -0 "$XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=""
+    done
+    log "could not start Xvfb"; return 1
+}
+
+start_wine_services() {
+    # A persistent server and one finished process first: Wine's background
+    # services then do not hold the test runner's output pipe open.
+    wineserver -p
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    STARTED_WINE=1
+}
+
+cleanup() {
+    if [ -n "$STARTED_WINE" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+    if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; wait "$XVFB_PID" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+
+# own_display: tests always get a private display; run uses the user's when given.
+with_environment() {
+    local own_display=$1
+    prepare_prefix
+    if [ "$own_display" = 1 ] || [ -z "${DISPLAY:-}" ]; then start_xvfb; fi
+    start_wine_services
+}
+
+# ---------------------------------------------------------------- commands
+cmd_test() {
+    ensure_packages
+    build_native
+    build_all
+    with_environment 1
+    local status=0
+    log "native tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
+    ctest --test-dir "$NATIVE" --output-on-failure "$@" || status=1
+    log "Windows tests under Wine"
+    ctest --test-dir "$BUILD" --output-on-failure "$@" || status=1
+    return $status
+}
+
+cmd_run() {
+    ensure_packages
+    build_all
+    with_environment 0
+    "$ROOT/tools/run-demo.sh" "$BUILD"
+}
+
+cmd_bench() {
+    ensure_packages
+    build_all
+    with_environment 1
+    "$ROOT/bench/run-bench.sh" "$BUILD" "$@"
+}
+
+cmd_soak() {
+    ensure_packages
+    build_all
+    with_environment 1
+    "$ROOT/bench/run-soak.sh" "$BUILD" "${1:-10000}"
+}
+
+cmd_env() {
+    ensure_packages
+    with_environment 1
+    "$@"
+}
+
+case "${1:-}" in
+    run)   shift; cmd_run "$@" ;;
+    test)  shift; cmd_test "$@" ;;
+    bench) shift; cmd_bench "$@" ;;
+    soak)  shift; cmd_soak "$@" ;;
+    env)   shift; cmd_env "$@" ;;
+    build) shift; ensure_packages; build_native; build_all ;;
+    *) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+esac

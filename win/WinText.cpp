@@ -1,0 +1,35 @@
+#include "win/WinText.h"
+
+#include <vector>
+
+namespace win {
+
+std::string WindowText(HWND window) {
+    int length = ::GetWindowTextLengthA(window);
+    if (length <= 0) return {};
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    int copied = ::GetWindowTextA(window, buffer.data(), length + 1);
+    return std::string(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+}
+
+std::string DialogItemText(HWND dialog, int id) {
+    return WindowText(::GetDlgItem(dialog, id));
+}
+
+std::wstring AnsiToWide(const std::string& text) {
+    if (text.empty()) return {};
+    int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+std::string WideToAnsi(const std::wstring& text) {
+    if (text.empty()) return {};
+    int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n, nullptr, nullptr);
+    return narrow;
+}
+
+}  // namespace win
