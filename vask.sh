@@ -5,6 +5,7 @@
 #   ./vask.sh bench   print the performance figures
 #   ./vask.sh soak    deliver 10,000 random barcodes end to end
 #   ./vask.sh env CMD run CMD with the build's Wine prefix and a display
+#   ./vask.sh build   only build (VASK_TARGETS limits the cross build to some targets)
 # Each installs what is missing, builds, prepares the Wine prefix inside the
 # build folder and stops the processes it started. VASK_BUILD names another
 # build folder (default: build).
@@ -49,7 +50,9 @@ build_all() {
         cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
               -DCMAKE_BUILD_TYPE=Release >/dev/null
     fi
-    cmake --build "$BUILD" -j "$JOBS" -- --no-print-directory 2>&1 | grep -v -E '^\[ *[0-9]+%\]' || true
+    local targets=()
+    [ -n "${VASK_TARGETS:-}" ] && targets=(--target $VASK_TARGETS)
+    cmake --build "$BUILD" -j "$JOBS" "${targets[@]}" -- --no-print-directory 2>&1 | grep -v -E '^\[ *[0-9]+%\]' || true
     [ "${PIPESTATUS[0]}" -eq 0 ] || { log "cross build failed"; return 1; }
 }
 
