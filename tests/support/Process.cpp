@@ -1,0 +1,123 @@
+#include "tests/support/Process.h"
+
+#include <utility>
+
+namespace testsupport {
+
+std::string BinDir() {
+    char path[MAX_PATH] = {};
+    DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string full(path, n);
+    size_t slash = full.find_last_of("\\/");
+    return slash == std::string::npos ? "." : full.substr(0, slash);
+}
+
+std::string BinPath(const std::string& file) { return BinDir() + "\\" + file; }
+
+std::string QuoteArgument(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '\\') { ++backslashes; continue; }
+        if (c == '"') quoted.append(backslashes * 2 + 1, '\\');
+        else quoted.append(backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + "\"";
+}
+
+static std::string CommandLine(const std::string& exe, const std::vector<std::string>& args) {
+    std::string line = QuoteArgument(exe);
+    for (const std::string& a : args) line += " " + QuoteArgument(a);
+    return line;
+}
+
+RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args, DWORD timeoutMs) {
+    RunResult result;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return result;
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = writeEnd;
+    si.hStdError = writeEnd;
+    PROCESS_INFORMATION pi{};
+    std::string line = CommandLine(exe, args);
+    BOOL ok = ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                               nullptr, nullptr, &si, &pi);
+    ::CloseHandle(writeEnd);
+    if (!ok) { ::CloseHandle(readEnd); return result; }
+
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        result.output.append(buffer, got);
+    ::CloseHandle(readEnd);
+    if (::WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(pi.hProcess, &result.exitCode);
+    else
+        ::TerminateProcess(pi.hProcess, 0xFFFFFFFF);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return result;
+}
+
+ChildProcess::ChildProcess(const std::string& exe, const std::vector<std::string>& args,
+                           const std::string& workingDir) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string line = CommandLine(exe, args);
+    if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                         workingDir.empty() ? nullptr : workingDir.c_str(), &si, &pi)) {
+        ::CloseHandle(pi.hThread);
+        process_ = pi.hProcess;
+        id_ = pi.dwProcessId;
+    }
+}
+
+ChildProcess::~ChildProcess() {
+    Kill();
+    if (process_) ::CloseHandle(process_);
+}
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept
+    : process_(std::exchange(other.process_, nullptr)), id_(std::exchange(other.id_, 0)) {}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+    if (this != &other) {
+        Kill();
+        if (process_) ::CloseHandle(process_);
+        process_ = std::exchange(other.process_, nullptr);
+        id_ = std::exchange(other.id_, 0);
+    }
+    return *this;
+}
+
+DWORD ChildProcess::Wait(DWORD timeoutMs) {
+    if (!process_) return 0xFFFFFFFF;
+    if (::WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return 0xFFFFFFFF;
+    DWORD code = 0xFFFFFFFF;
+    ::GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+bool ChildProcess::Running() const {
+    return process_ && ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+void ChildProcess::Kill() {
+    if (Running()) {
+        ::TerminateProcess(process_, 0xFFFFFFFF);
+        ::WaitForSingleObject(process_, 5000);
+    }
+}
+
+}  // namespace testsupport
