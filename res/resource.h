@@ -1,0 +1,60 @@
+// Resource and control identifiers of Brontel Vask. The numbers are fixed:
+// other programs and earlier settings rely on them.
+#pragma once
+
+// Dialog templates (the settings sheet's pages)
+#define IDD_ABOUT        105
+#define IDD_TRACE        143
+#define IDD_OPTIONS      144
+#define IDD_CONNECTIONS  145
+#define IDD_FORMAT       159
+
+// Menu, icon, strings, accelerators
+#define IDR_TRAYMENU     137
+#define IDI_VASK         152
+#define IDS_APP_TITLE    103   // "BrontelVask": the hidden main window's title
+#define IDS_WINDOW_CLASS 109   // "Brontel Vask": its class name
+#define IDC_ACCELERATORS 109
+#define IDM_HELP_ABOUT   104   // Alt+? and Alt+/; left to default processing
+
+// Tray menu commands
+#define IDM_OPEN         32778
+#define IDM_EXIT         32779
+#define IDM_ABOUT        32780
+
+// About page
+#define IDC_PROGRAM_VERSION 1028
+#define IDC_SDK_VERSION     1029
+
+// Connections page
+#define IDC_SCANNER_LIST    1044
+#define IDC_ACTIVATE        1045
+#define IDC_BLUETOOTH       1048
+#define IDC_SERIAL_PORTS    1049
+#define IDC_FIND_SCANNERS   1053
+#define IDC_STATUS_LINE     1056
+#define IDC_FROM_PORT       1154
+#define IDC_TO_PORT         1155
+
+// Options page
+#define IDC_ACTIVATE_ON_START 1043
+#define IDC_RUN_AT_STARTUP    1151
+#define IDC_MINIMIZE_ON_START 1152
+
+// Trace page
+#define IDC_TRACE_TEXT     1120
+#define IDC_TRACE_VASK     1015
+#define IDC_TRACE_SCANNER  1016
+#define IDC_TRACE_CLEAR    1020
+
+// Format page
+#define IDC_STRIP_COUNT     1160
+#define IDC_PREFIX_CTRL     1161
+#define IDC_PREFIX_CHAR     1162
+#define IDC_SUFFIX1_CTRL    1163
+#define IDC_SUFFIX1_CHAR    1164
+#define IDC_SUFFIX2_CTRL    1165
+#define IDC_SUFFIX2_CHAR    1166
+
+// The tray icon's callback message; a second instance sends it too.
+#define TRAY_CALLBACK_MESSAGE 201
