@@ -1,0 +1,196 @@
+#include "sdksim/Store.h"
+
+#include <shlobj.h>
+
+#include <cstdlib>
+
+#include "win/Scoped.h"
+
+namespace sdksim {
+namespace {
+
+constexpr char MutexName[] = "VantuPlusSDKSimulatorState";
+constexpr DWORD LockTimeoutMs = 10000;
+
+HANDLE SharedMutex() {
+    // One handle per process, kept for its whole life.
+    static HANDLE mutex = ::CreateMutexA(nullptr, FALSE, MutexName);
+    return mutex;
+}
+
+std::string DefaultFolder() {
+    char base[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, base)))
+        return {};
+    std::string folder = std::string(base) + "\\Zantrovix";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    folder += "\\VantuPlus SDK Simulator";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::string FolderFile(const std::string& name) { return StateFolder() + "\\" + name; }
+
+std::string LogPath(uint32_t scannerId) {
+    return FolderFile("scanner-" + std::to_string(scannerId) + ".log");
+}
+
+win::UniqueFile OpenFile(const std::string& path, DWORD access, DWORD disposition) {
+    return win::UniqueFile(::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool ReadExactly(HANDLE file, void* buffer, DWORD size) {
+    DWORD got = 0;
+    return ::ReadFile(file, buffer, size, &got, nullptr) && got == size;
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes) {
+    DWORD written = 0;
+    return ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+bool SeekTo(HANDLE file, uint64_t offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != 0;
+}
+
+// A FindFirstFile search, closed with FindClose.
+class FileSearch {
+public:
+    explicit FileSearch(HANDLE h) : h_(h) {}
+    ~FileSearch() { if (Started()) ::FindClose(h_); }
+    FileSearch(const FileSearch&) = delete;
+    FileSearch& operator=(const FileSearch&) = delete;
+    bool Started() const { return h_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return h_; }
+
+private:
+    HANDLE h_;
+};
+
+uint64_t FileTimeValue(const FILETIME& t) {
+    return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+bool ProcessAlive(const SimHandle& handle) {
+    win::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, handle.pid));
+    if (!process) return ::GetLastError() == ERROR_ACCESS_DENIED;  // exists, but not ours to ask
+    DWORD code = 0;
+    if (!::GetExitCodeProcess(process.get(), &code) || code != STILL_ACTIVE) return false;
+    FILETIME created, exited, kernel, user;
+    if (!::GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return true;
+    return FileTimeValue(created) == handle.processStart;
+}
+
+}  // namespace
+
+std::string StateFolder() {
+    char overridden[MAX_PATH] = {};
+    DWORD n = ::GetEnvironmentVariableA("VASK_SIM_DIR", overridden, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) {
+        ::CreateDirectoryA(overridden, nullptr);
+        return overridden;
+    }
+    static const std::string folder = DefaultFolder();
+    return folder;
+}
+
+StateLock::StateLock() {
+    HANDLE mutex = SharedMutex();
+    if (!mutex) return;
+    DWORD wait = ::WaitForSingleObject(mutex, LockTimeoutMs);
+    // An abandoned mutex is ours now; the state file is whole since it is
+    // only ever replaced by a rename.
+    held_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
+StateLock::~StateLock() {
+    if (held_) ::ReleaseMutex(SharedMutex());
+}
+
+Parsed<SimState> LoadState() {
+    win::UniqueFile file = OpenFile(FolderFile("state.txt"), GENERIC_READ, OPEN_EXISTING);
+    if (!file) {
+        DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return Parsed<SimState>::Ok(SimState{});
+        return Parsed<SimState>::Fail("cannot open the state file (error " + std::to_string(error) + ")");
+    }
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024)
+        return Parsed<SimState>::Fail("cannot read the state file");
+    std::string text(static_cast<size_t>(size.QuadPart), '\0');
+    if (!text.empty() && !ReadExactly(file.get(), text.data(), static_cast<DWORD>(text.size())))
+        return Parsed<SimState>::Fail("cannot read the state file");
+    return DecodeState(text);
+}
+
+bool SaveState(const SimState& state) {
+    std::string path = FolderFile("state.txt"), fresh = FolderFile("state.new");
+    {
+        win::UniqueFile file = OpenFile(fresh, GENERIC_WRITE, CREATE_ALWAYS);
+        if (!file || !WriteAll(file.get(), EncodeState(state))) return false;
+    }
+    return ::MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool AppendBarcodes(const SimScanner& scanner, const std::vector<std::string>& barcodes) {
+    win::UniqueFile file = OpenFile(LogPath(scanner.id), GENERIC_WRITE, OPEN_ALWAYS);
+    if (!file || !SeekTo(file.get(), scanner.storedBytes)) return false;
+    std::string records;
+    for (const std::string& b : barcodes) records += EncodeLogRecord(b);
+    return WriteAll(file.get(), records) && ::SetEndOfFile(file.get());
+}
+
+std::optional<std::string> ReadBarcode(uint32_t scannerId, uint64_t offset) {
+    win::UniqueFile file = OpenFile(LogPath(scannerId), GENERIC_READ, OPEN_EXISTING);
+    uint8_t head[4];
+    if (!file || !SeekTo(file.get(), offset) || !ReadExactly(file.get(), head, sizeof head))
+        return std::nullopt;
+    uint32_t length = head[0] | head[1] << 8 | head[2] << 16 | static_cast<uint32_t>(head[3]) << 24;
+    if (length == 0 || length > MaxBarcodeLength) return std::nullopt;
+    std::string barcode(length, '\0');
+    if (!ReadExactly(file.get(), barcode.data(), length)) return std::nullopt;
+    return barcode;
+}
+
+void RemoveBarcodeLog(uint32_t scannerId) { ::DeleteFileA(LogPath(scannerId).c_str()); }
+
+void RemoveAllBarcodeLogs() {
+    WIN32_FIND_DATAA found;
+    FileSearch search(::FindFirstFileA(FolderFile("scanner-*.log").c_str(), &found));
+    if (!search.Started()) return;
+    do {
+        ::DeleteFileA(FolderFile(found.cFileName).c_str());
+    } while (::FindNextFileA(search.Get(), &found));
+}
+
+ProcessIdentity CurrentProcess() {
+    static const ProcessIdentity me = [] {
+        ProcessIdentity id;
+        id.pid = ::GetCurrentProcessId();
+        FILETIME created, exited, kernel, user;
+        if (::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user))
+            id.start = FileTimeValue(created);
+        return id;
+    }();
+    return me;
+}
+
+bool OwnedByCurrentProcess(const SimHandle& handle) {
+    ProcessIdentity me = CurrentProcess();
+    return handle.pid == me.pid && handle.processStart == me.start;
+}
+
+bool DropEndedHandles(SimState& state) {
+    size_t before = state.handles.size();
+    std::erase_if(state.handles, [](const SimHandle& h) {
+        return !OwnedByCurrentProcess(h) && !ProcessAlive(h);
+    });
+    return state.handles.size() != before;
+}
+
+}  // namespace sdksim

@@ -1,0 +1,228 @@
+// The simulated scanner SDK, built as VantuPlusSDK_Win32_API.dll: the twelve
+// calls of the maker's library over the virtual scanners of the shared state
+// (Store.h). Every call takes the simulator's mutex for its whole length, so
+// calls on one handle from several threads, and vask-sim changing the state
+// from another process meanwhile, each see a consistent state. The last
+// search's results are this process's own, as with the maker's library.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <type_traits>
+#include <vector>
+
+#include "scanner/VantuSdkAbi.h"
+#include "sdksim/Connections.h"
+#include "sdksim/Store.h"
+
+using namespace sdksim;
+using vantu::Handle;
+using vantu::Result;
+
+namespace {
+
+// The records of the last search, handed out one per VantuGetFoundDeviceInfo.
+class SearchResults {
+public:
+    void Replace(std::vector<FoundDeviceRecord> records, std::map<uint32_t, uint32_t> passFaults) {
+        std::lock_guard lock(mutex_);
+        records_ = std::move(records);
+        passFaults_ = std::move(passFaults);
+        nextPass_ = 0;
+    }
+
+    // A failed pass still uses up its scanner, so pass i always belongs to
+    // scanner i; the record is written only on success.
+    Result Next(void* record316) {
+        std::lock_guard lock(mutex_);
+        uint32_t pass = nextPass_++;
+        auto fault = passFaults_.find(pass);
+        if (fault != passFaults_.end() && fault->second != 0) return fault->second;
+        if (pass >= records_.size()) return ResultNoScannersInList;
+        std::memcpy(record316, records_[pass].bytes.data(), FoundDeviceRecord::Size);
+        return 0;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<FoundDeviceRecord> records_;
+    std::map<uint32_t, uint32_t> passFaults_;
+    uint32_t nextPass_ = 0;
+};
+
+SearchResults& LastSearch() {
+    static SearchResults results;
+    return results;
+}
+
+// Runs a search: picks the scanners, keeps their records for the passes and
+// answers the count; the search fault (if any) is the result.
+template <typename Pick>
+Result Search(int16_t* count, Pick&& pick) {
+    uint32_t found = 0;
+    Result result = WithState([&](SimState& state, bool&) -> uint32_t {
+        std::vector<FoundDeviceRecord> records;
+        for (const SimScanner* s : pick(state)) records.push_back(RecordOf(*s));
+        found = static_cast<uint32_t>(records.size());
+        LastSearch().Replace(std::move(records), state.search.info);
+        return state.search.find;
+    });
+    *count = static_cast<int16_t>(std::min<uint32_t>(found, INT16_MAX));
+    return result;
+}
+
+// Runs call(state, scanner, changed) for a handle this process opened on a
+// scanner that is present and plugged in.
+template <typename Call>
+Result OnOpenScanner(Handle handle, Call&& call) {
+    return WithState([&](SimState& state, bool& changed) -> uint32_t {
+        const SimHandle* h = state.FindHandle(handle);
+        if (!h || !OwnedByCurrentProcess(*h)) return ResultInvalidHandle;
+        SimScanner* scanner = state.FindById(h->scannerId);
+        if (!scanner || !scanner->plugged) return ResultDeviceNotConnected;
+        return call(state, *scanner, changed);
+    });
+}
+
+Result OpenScanner(SimState& state, const FoundDeviceRecord& record, int32_t mode, Handle* handle,
+                   bool& changed) {
+    const SimScanner* scanner = ScannerForConnection(state, record, mode);
+    if (!scanner) return ResultDeviceNotConnected;
+    if (scanner->faults.open != 0) return scanner->faults.open;
+    if (!scanner->plugged) return ResultDeviceNotConnected;
+    changed = DropEndedHandles(state);
+    if (state.IsOpen(scanner->id)) return ResultPortAccessDenied;
+    ProcessIdentity me = CurrentProcess();
+    SimHandle h{state.nextHandle++, scanner->id, me.pid, me.start};
+    if (state.nextHandle == 0) state.nextHandle = 1;  // 0 is never a handle
+    state.handles.push_back(h);
+    changed = true;
+    *handle = h.value;
+    return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+Result WINAPI VantuFindAllOnCOMPorts(int32_t firstPort, int32_t lastPort, int16_t* count) {
+    if (!count) return ResultInvalidParameter;
+    return Search(count, [&](const SimState& s) { return SerialScannersInRange(s, firstPort, lastPort); });
+}
+
+Result WINAPI VantuFindAllInRange(int16_t* count, uint32_t* second) {
+    if (!count) return ResultInvalidParameter;
+    if (second) *second = 0;
+    return Search(count, [](const SimState& s) { return BluetoothScanners(s); });
+}
+
+Result WINAPI VantuGetFoundDeviceInfo(void* record316) {
+    if (!record316) return ResultInvalidParameter;
+    return LastSearch().Next(record316);
+}
+
+Result WINAPI VantuCreateConnection(const void* record316, const char* name, int32_t mode, HKEY root) {
+    if (!record316 || (mode != SerialConnectionMode && mode != BluetoothConnectionMode))
+        return ResultInvalidParameter;
+    FoundDeviceRecord record;
+    std::memcpy(record.bytes.data(), record316, FoundDeviceRecord::Size);
+    return SaveConnection(root, name, record, mode);
+}
+
+Result WINAPI VantuConnectionOpen(Handle* handle, const char* name, HKEY root) {
+    if (!handle) return ResultInvalidParameter;
+    *handle = 0;
+    FoundDeviceRecord record;
+    int32_t mode = 0;
+    if (Result stored = LoadConnection(root, name, record, mode); stored != 0) return stored;
+    return WithState([&](SimState& state, bool& changed) -> uint32_t {
+        return OpenScanner(state, record, mode, handle, changed);
+    });
+}
+
+Result WINAPI VantuSetBarCodeIDMode(Handle handle, int32_t) {
+    return OnOpenScanner(handle, [](SimState&, SimScanner& s, bool&) { return s.faults.idmode; });
+}
+
+Result WINAPI VantuRequestDownload(Handle handle) {
+    return OnOpenScanner(handle, [](SimState&, SimScanner& s, bool& changed) -> uint32_t {
+        StartDownload(s);
+        changed = true;
+        return 0;
+    });
+}
+
+Result WINAPI VantuGetBarCodeCount(Handle handle, int16_t* count) {
+    if (!count) return ResultInvalidParameter;
+    *count = 0;
+    return OnOpenScanner(handle, [&](SimState&, SimScanner& s, bool& changed) -> uint32_t {
+        if (s.faults.count != 0) return s.faults.count;
+        CountAnswer answer = QueryCount(s);
+        changed = answer.result == ResultTransferInProgress;
+        *count = answer.count;
+        return answer.result;
+    });
+}
+
+Result WINAPI VantuGetBarCode(Handle handle, uint8_t* buffer256, uint16_t* length, uint8_t* extra16) {
+    if (!buffer256 || !length) return ResultInvalidParameter;
+    *length = 0;
+    if (extra16) std::memset(extra16, 0, vantu::BarcodeExtraSize);
+    return OnOpenScanner(handle, [&](SimState&, SimScanner& s, bool& changed) -> uint32_t {
+        if (s.Waiting() == 0) return ResultNoBarcodeReady;
+        auto barcode = ReadBarcode(s.id, s.deliveredBytes);
+        if (!barcode) return ResultStateUnavailable;
+        size_t written = std::min(barcode->size(), vantu::BarcodeBufferSize);
+        std::memcpy(buffer256, barcode->data(), written);
+        *length = static_cast<uint16_t>(written);
+        MarkDelivered(s, barcode->size());
+        changed = true;
+        return 0;
+    });
+}
+
+Result WINAPI VantuSDKClearStoredBarcodes(Handle handle) {
+    return OnOpenScanner(handle, [](SimState&, SimScanner& s, bool& changed) -> uint32_t {
+        DiscardReady(s);
+        changed = true;
+        return 0;
+    });
+}
+
+// Closing works also when the scanner is unplugged or removed meanwhile; a
+// close fault leaves the handle open.
+Result WINAPI VantuClose(Handle handle) {
+    return WithState([&](SimState& state, bool& changed) -> uint32_t {
+        const SimHandle* h = state.FindHandle(handle);
+        if (!h || !OwnedByCurrentProcess(*h)) return ResultInvalidHandle;
+        if (SimScanner* s = state.FindById(h->scannerId); s && s->faults.close != 0) return s->faults.close;
+        std::erase_if(state.handles, [&](const SimHandle& x) { return x.value == handle; });
+        changed = true;
+        return 0;
+    });
+}
+
+int32_t WINAPI VantuAPIGetVersion() {
+    int32_t version = DefaultVersion;
+    (void)WithState([&](SimState& state, bool&) -> uint32_t {
+        version = state.version;
+        return 0;
+    });
+    return version;
+}
+
+}  // extern "C"
+
+// The exports have exactly the types the program binds them with.
+static_assert(std::is_same_v<decltype(&VantuFindAllOnCOMPorts), vantu::FindAllOnCOMPortsFn>);
+static_assert(std::is_same_v<decltype(&VantuFindAllInRange), vantu::FindAllInRangeFn>);
+static_assert(std::is_same_v<decltype(&VantuGetFoundDeviceInfo), vantu::GetFoundDeviceInfoFn>);
+static_assert(std::is_same_v<decltype(&VantuCreateConnection), vantu::CreateConnectionFn>);
+static_assert(std::is_same_v<decltype(&VantuConnectionOpen), vantu::ConnectionOpenFn>);
+static_assert(std::is_same_v<decltype(&VantuSetBarCodeIDMode), vantu::SetBarCodeIDModeFn>);
+static_assert(std::is_same_v<decltype(&VantuRequestDownload), vantu::RequestDownloadFn>);
+static_assert(std::is_same_v<decltype(&VantuGetBarCodeCount), vantu::GetBarCodeCountFn>);
+static_assert(std::is_same_v<decltype(&VantuGetBarCode), vantu::GetBarCodeFn>);
+static_assert(std::is_same_v<decltype(&VantuSDKClearStoredBarcodes), vantu::SDKClearStoredBarcodesFn>);
+static_assert(std::is_same_v<decltype(&VantuClose), vantu::CloseFn>);
+static_assert(std::is_same_v<decltype(&VantuAPIGetVersion), vantu::APIGetVersionFn>);
