@@ -1,1 +1,81 @@
+// KeySender: the keystroke decisions of KeyPlan carried out with the real
+// Win32 calls (layout lookups, keybd_event with scan codes, SendInput
+// Unicode events, the Caps Lock toggle state).
 #include "delivery/KeySender.h"
+
+#include <windows.h>
+
+#include "delivery/KeyPlan.h"
+
+namespace {
+
+HKL AsLayout(LayoutId layout) { return reinterpret_cast<HKL>(layout); }
+LayoutId AsId(HKL layout) { return reinterpret_cast<LayoutId>(layout); }
+
+class SystemKeyboard final : public KeyboardPort {
+public:
+    std::optional<LayoutId> FocusWindowLayout() override {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        if (!::GetGUIThreadInfo(0, &info) || !::IsWindow(info.hwndFocus)) return std::nullopt;
+        const DWORD thread = ::GetWindowThreadProcessId(info.hwndFocus, nullptr);
+        return AsId(::GetKeyboardLayout(thread));
+    }
+
+    LayoutId OwnLayout() override { return AsId(::GetKeyboardLayout(0)); }
+
+    int16_t LookUpCharacter(uint16_t character, LayoutId layout) override {
+        return ::VkKeyScanExW(static_cast<WCHAR>(character), AsLayout(layout));
+    }
+
+    uint8_t ScanCodeOf(uint8_t virtualKey, LayoutId layout) override {
+        return static_cast<uint8_t>(::MapVirtualKeyExA(virtualKey, MAPVK_VK_TO_VSC, AsLayout(layout)));
+    }
+
+    void SendStroke(const KeyStroke& stroke) override {
+        DWORD flags = 0;
+        if (stroke.keyUp) flags |= KEYEVENTF_KEYUP;
+        if (stroke.extended) flags |= KEYEVENTF_EXTENDEDKEY;
+        ::keybd_event(stroke.virtualKey, stroke.scanCode, flags, 0);
+    }
+
+    unsigned SendCharacter(uint16_t character) override {
+        INPUT events[2] = {};
+        for (INPUT& e : events) {
+            e.type = INPUT_KEYBOARD;
+            e.ki.wVk = 0;
+            e.ki.wScan = character;
+            e.ki.dwFlags = KEYEVENTF_UNICODE;
+        }
+        events[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+        return ::SendInput(2, events, sizeof(INPUT));
+    }
+
+    uint32_t LastError() override { return ::GetLastError(); }
+
+    bool CapsLockOn() override { return (::GetKeyState(VK_CAPITAL) & 1) != 0; }
+
+    uint16_t AnsiToUtf16(uint8_t byte) override {
+        const char narrow = static_cast<char>(byte);
+        wchar_t wide = 0;
+        if (::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, &narrow, 1, &wide, 1) != 1) return byte;
+        return static_cast<uint16_t>(wide);
+    }
+};
+
+}  // namespace
+
+uint32_t KeySender::SendKey(uint16_t code, uint16_t modifiers) const {
+    SystemKeyboard keyboard;
+    return SendKeyCode(keyboard, code, modifiers);
+}
+
+void KeySender::TypeBarcode(const uint8_t* bytes, size_t length, int leading, int trailing) const {
+    SystemKeyboard keyboard;
+    TypeBarcodeBytes(keyboard, bytes, length, leading, trailing);
+}
+
+void KeySender::TypeToken(const std::string& token, int ctrl) const {
+    SystemKeyboard keyboard;
+    TypeFormatToken(keyboard, token, ctrl);
+}

@@ -35,6 +35,17 @@ static std::string CommandLine(const std::string& exe, const std::vector<std::st
     return line;
 }
 
+// Appends whatever the pipe holds now, without waiting for more.
+static void DrainPipe(HANDLE pipe, std::string& output) {
+    char buffer[4096];
+    DWORD available = 0;
+    while (::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        DWORD got = 0;
+        if (!::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) || got == 0) return;
+        output.append(buffer, got);
+    }
+}
+
 RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args, DWORD timeoutMs) {
     RunResult result;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -55,12 +66,18 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
     ::CloseHandle(writeEnd);
     if (!ok) { ::CloseHandle(readEnd); return result; }
 
-    char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        result.output.append(buffer, got);
+    // Read while the program runs, and stop at its end rather than at the
+    // pipe's end: a Wine service started by the program may inherit the pipe
+    // and keep it open long after the program has gone.
+    const DWORD start = ::GetTickCount();
+    bool ended = false;
+    for (;;) {
+        ended = ::WaitForSingleObject(pi.hProcess, 10) == WAIT_OBJECT_0;
+        DrainPipe(readEnd, result.output);
+        if (ended || ::GetTickCount() - start >= timeoutMs) break;
+    }
     ::CloseHandle(readEnd);
-    if (::WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0)
+    if (ended)
         ::GetExitCodeProcess(pi.hProcess, &result.exitCode);
     else
         ::TerminateProcess(pi.hProcess, 0xFFFFFFFF);

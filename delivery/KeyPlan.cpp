@@ -1,0 +1,125 @@
+#include "delivery/KeyPlan.h"
+
+namespace {
+
+constexpr uint8_t VkTab = 0x09, VkReturn = 0x0D, VkSpace = 0x20;
+
+struct ModifierKey {
+    uint16_t flag;
+    uint8_t virtualKey;
+};
+// Pressed in this order and released in the same order.
+constexpr ModifierKey ModifierKeys[] = {
+    {ShiftModifier, VkShift}, {CtrlModifier, VkControl}, {AltModifier, VkMenu}};
+
+// Characters that have to arrive as real key presses: the control keys
+// programs act on, and anything combined with a modifier.
+bool WantsKeyPath(uint16_t code, uint16_t modifiers) {
+    return modifiers != 0 || code == VkTab || code == VkReturn || code == VkSpace;
+}
+
+// Keys without modifiers follow the focus window's layout; with modifiers
+// (shortcuts) the calling thread's own.
+LayoutId ChooseLayout(KeyboardPort& port, uint16_t modifiers) {
+    if (modifiers == 0)
+        if (std::optional<LayoutId> focus = port.FocusWindowLayout()) return *focus;
+    return port.OwnLayout();
+}
+
+void SendStroke(KeyboardPort& port, uint8_t virtualKey, uint8_t scanCode, bool keyUp) {
+    port.SendStroke({virtualKey, scanCode, keyUp, IsExtendedKey(virtualKey)});
+}
+
+void PressModifiers(KeyboardPort& port, uint16_t modifiers, LayoutId layout, bool keyUp) {
+    for (const ModifierKey& m : ModifierKeys)
+        if (modifiers & m.flag)
+            SendStroke(port, m.virtualKey, port.ScanCodeOf(m.virtualKey, layout), keyUp);
+}
+
+void PressKey(KeyboardPort& port, uint8_t virtualKey, uint16_t modifiers, LayoutId layout) {
+    const uint8_t scanCode = port.ScanCodeOf(virtualKey, layout);
+    PressModifiers(port, modifiers, layout, false);
+    SendStroke(port, virtualKey, scanCode, false);
+    SendStroke(port, virtualKey, scanCode, true);
+    PressModifiers(port, modifiers, layout, true);
+}
+
+uint32_t SendUnicode(KeyboardPort& port, uint16_t code) {
+    if (code == RejectedKeyCode) return InvalidParameterError;
+    return port.SendCharacter(code) < 2 ? port.LastError() : 0;
+}
+
+// A layout lookup names a key unless it reports none (all bits set) or 0.
+bool NamesKey(uint8_t virtualKey) { return virtualKey != 0 && virtualKey != 0xFF; }
+
+template <typename Typing>
+void WithCapsLockOff(KeyboardPort& port, Typing typing) {
+    const bool wasOn = port.CapsLockOn();
+    if (wasOn) (void)SendKeyCode(port, CapsLockKeyCode, 0);
+    typing();
+    if (wasOn) (void)SendKeyCode(port, CapsLockKeyCode, 0);
+}
+
+}  // namespace
+
+bool IsExtendedKey(uint8_t vk) {
+    return vk == 0x03                   // Break
+           || (vk >= 0x21 && vk <= 0x28)  // Page Up/Down, End, Home, arrows
+           || vk == 0x2C || vk == 0x2D || vk == 0x2E  // Print Screen, Insert, Delete
+           || (vk >= 0x5B && vk <= 0x5D)  // Windows keys, menu key
+           || vk == 0x6F || vk == 0x90    // keypad Divide, NumLock
+           || vk == 0xA3 || vk == 0xA5    // right Ctrl, right Alt
+           || (vk >= 0xA6 && vk <= 0xB7); // browser, volume, media and launch keys
+}
+
+uint32_t SendKeyCode(KeyboardPort& port, uint16_t code, uint16_t modifiers) {
+    if (IsVirtualKeyCode(code)) {
+        const auto virtualKey = static_cast<uint8_t>(code & 0xFF);
+        if (virtualKey != 0) {
+            PressKey(port, virtualKey, modifiers, ChooseLayout(port, modifiers));
+            return 0;
+        }
+    } else if (WantsKeyPath(code, modifiers)) {
+        const LayoutId layout = ChooseLayout(port, modifiers);
+        const auto found = static_cast<uint16_t>(port.LookUpCharacter(code, layout));
+        const auto virtualKey = static_cast<uint8_t>(found & 0xFF);
+        // A character without a key on this layout still arrives, as a
+        // Unicode event (its modifiers cannot travel with it).
+        if (NamesKey(virtualKey)) {
+            const uint16_t shiftState = (found >> 8) & (ShiftModifier | CtrlModifier | AltModifier);
+            PressKey(port, virtualKey, modifiers | shiftState, layout);
+            return 0;
+        }
+    }
+    return SendUnicode(port, code);
+}
+
+ByteRange TypedRange(size_t length, int leading, int trailing) {
+    ByteRange range = StrippedRange(length, leading);
+    const size_t cut = trailing > 0 ? static_cast<size_t>(trailing) : 0;
+    range.count = cut >= range.count ? 0 : range.count - cut;
+    return range;
+}
+
+void TypeBarcodeBytes(KeyboardPort& port, const uint8_t* bytes, size_t length, int leading,
+                      int trailing) {
+    const ByteRange range = TypedRange(length, leading, trailing);
+    WithCapsLockOff(port, [&] {
+        for (size_t i = 0; i < range.count; ++i)
+            (void)SendKeyCode(port, bytes[range.first + i], 0);
+    });
+}
+
+void TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl) {
+    const uint16_t modifiers = ctrl ? CtrlModifier : 0;
+    WithCapsLockOff(port, [&] {
+        if (const NamedToken* named = FindNamedToken(token)) {
+            if (named->keyCode != 0) (void)SendKeyCode(port, named->keyCode, modifiers);
+            return;
+        }
+        // Any other string stands for its first byte; an empty one for its
+        // terminating NUL.
+        const uint8_t first = token.empty() ? 0 : static_cast<uint8_t>(token.front());
+        (void)SendKeyCode(port, port.AnsiToUtf16(first), modifiers);
+    });
+}

@@ -1,0 +1,89 @@
+// The decisions behind synthesised typing: which keys, scan codes, modifier
+// presses and Unicode character events one key code, one barcode or one
+// prefix/suffix token becomes. Plain C++: the platform calls sit behind
+// KeyboardPort (the real one is in KeySender.cpp, a recording one in tests).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "delivery/Formatting.h"
+
+// A keyboard layout handle (HKL) as an opaque number.
+using LayoutId = std::uintptr_t;
+
+constexpr uint16_t ShiftModifier = 1;
+constexpr uint16_t AltModifier = 4;
+constexpr uint32_t InvalidParameterError = 87;
+constexpr uint16_t RejectedKeyCode = 0xE000;  // names no key: "virtual key 0"
+
+// Virtual keys the plan itself presses.
+constexpr uint8_t VkShift = 0x10;
+constexpr uint8_t VkControl = 0x11;
+constexpr uint8_t VkMenu = 0x12;
+
+// One key-down or key-up of a virtual key, as keybd_event sends it.
+struct KeyStroke {
+    uint8_t virtualKey = 0;
+    uint8_t scanCode = 0;
+    bool keyUp = false;
+    bool extended = false;  // KEYEVENTF_EXTENDEDKEY: the key sits outside the keypad block
+    bool operator==(const KeyStroke&) const = default;
+};
+
+// What the plan needs from the system. Each member is one platform call.
+class KeyboardPort {
+public:
+    virtual ~KeyboardPort() = default;
+    // Layout of the thread that owns the foreground thread's focus window;
+    // nullopt when there is no such window.
+    virtual std::optional<LayoutId> FocusWindowLayout() = 0;
+    // Layout of the calling thread.
+    virtual LayoutId OwnLayout() = 0;
+    // VkKeyScanExW: virtual key in the low byte, shift state in the high
+    // byte, -1 when the layout has no key for the character.
+    virtual int16_t LookUpCharacter(uint16_t character, LayoutId layout) = 0;
+    // MapVirtualKeyExA(virtual key, MAPVK_VK_TO_VSC, layout).
+    virtual uint8_t ScanCodeOf(uint8_t virtualKey, LayoutId layout) = 0;
+    // keybd_event with the stroke's scan code and flags.
+    virtual void SendStroke(const KeyStroke& stroke) = 0;
+    // One SendInput call with a Unicode key-down and key-up of `character`;
+    // returns how many of the two events the system accepted.
+    virtual unsigned SendCharacter(uint16_t character) = 0;
+    // GetLastError after a refused SendInput.
+    virtual uint32_t LastError() = 0;
+    // Toggle state of Caps Lock (GetKeyState & 1).
+    virtual bool CapsLockOn() = 0;
+    // One byte of the system ANSI code page as one UTF-16 code unit.
+    virtual uint16_t AnsiToUtf16(uint8_t byte) = 0;
+};
+
+// Keys that sit outside the numeric keypad block (arrows, Insert, Delete,
+// Home, End, Page Up/Down, right Ctrl/Alt, NumLock, keypad Divide, Windows
+// and menu keys, Print Screen, Break, browser and media keys) and must carry
+// the extended flag, or programs that read scan codes see keypad keys.
+bool IsExtendedKey(uint8_t virtualKey);
+
+// Sends one key code with modifier flags (1 Shift, 2 Ctrl, 4 Alt).
+// Tab, carriage return, space, virtual-key codes and anything with a
+// modifier go as key presses with scan codes from a layout; everything else
+// (and a character the layout has no key for) as a Unicode character event.
+// Returns 0, the system's last error when it accepted fewer events than
+// sent, or 87 for the code 0xE000, which sends nothing.
+uint32_t SendKeyCode(KeyboardPort& port, uint16_t code, uint16_t modifiers);
+
+// The bytes typed of a barcode: without `leading` bytes in front (read as a
+// signed 16-bit count, as the strip setting is) and `trailing` at the end.
+// Negative counts cut nothing.
+ByteRange TypedRange(size_t length, int leading, int trailing);
+
+// Types bytes[TypedRange] as characters U+0000..U+00FF (no code-page
+// conversion), with Caps Lock switched off around them when it is on.
+void TypeBarcodeBytes(KeyboardPort& port, const uint8_t* bytes, size_t length, int leading,
+                      int trailing);
+
+// Types one prefix or suffix token, with Ctrl when ctrl is nonzero and Caps
+// Lock switched off around it when it is on (also around "None").
+void TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl);

@@ -1,0 +1,266 @@
+#include "delivery/KeyPlan.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr LayoutId FocusLayout = 0x100;
+constexpr LayoutId OwnLayoutId = 0x200;
+
+// One event the plan sent: a keybd_event stroke or a Unicode character pair.
+struct Sent {
+    bool isCharacter = false;
+    KeyStroke stroke;
+    uint16_t character = 0;
+    bool operator==(const Sent&) const = default;
+};
+
+void PrintTo(const Sent& s, std::ostream* os) {
+    if (s.isCharacter) {
+        *os << "char U+" << std::hex << s.character;
+        return;
+    }
+    *os << "vk 0x" << std::hex << int(s.stroke.virtualKey) << " scan 0x" << int(s.stroke.scanCode)
+        << (s.stroke.keyUp ? " up" : " down") << (s.stroke.extended ? " ext" : "");
+}
+
+// A keyboard whose layouts give every key a scan code that tells which
+// layout it came from (focus layout: vk + 0x01, own layout: vk + 0x02).
+class FakeKeyboard final : public KeyboardPort {
+public:
+    std::optional<LayoutId> focusLayout = FocusLayout;
+    std::map<std::pair<uint16_t, LayoutId>, int16_t> characters;
+    bool capsLock = false;
+    unsigned accepted = 2;
+    uint32_t lastError = 0;
+    std::vector<Sent> sent;
+    std::vector<LayoutId> lookups;  // layouts asked for characters
+    int conversions = 0;
+
+    FakeKeyboard() {
+        for (LayoutId layout : {FocusLayout, OwnLayoutId}) {
+            characters[{'a', layout}] = 0x0041;
+            characters[{'A', layout}] = 0x0141;
+            characters[{'\t', layout}] = 0x0009;
+            characters[{'\r', layout}] = 0x000D;
+            characters[{' ', layout}] = 0x0020;
+            characters[{'@', layout}] = 0x0632;  // Ctrl+Alt+2 on some layouts
+        }
+    }
+
+    std::optional<LayoutId> FocusWindowLayout() override { return focusLayout; }
+    LayoutId OwnLayout() override { return OwnLayoutId; }
+    int16_t LookUpCharacter(uint16_t character, LayoutId layout) override {
+        lookups.push_back(layout);
+        auto found = characters.find({character, layout});
+        return found == characters.end() ? int16_t(-1) : found->second;
+    }
+    uint8_t ScanCodeOf(uint8_t vk, LayoutId layout) override {
+        return static_cast<uint8_t>(vk + (layout == FocusLayout ? 1 : 2));
+    }
+    void SendStroke(const KeyStroke& stroke) override {
+        if (stroke.virtualKey == 0x14 && !stroke.keyUp) capsLock = !capsLock;
+        sent.push_back({false, stroke, 0});
+    }
+    unsigned SendCharacter(uint16_t character) override {
+        sent.push_back({true, {}, character});
+        return accepted;
+    }
+    uint32_t LastError() override { return lastError; }
+    bool CapsLockOn() override { return capsLock; }
+    uint16_t AnsiToUtf16(uint8_t byte) override {
+        ++conversions;
+        return byte == 0x80 ? 0x20AC : byte;  // as code page 1252 does for the euro sign
+    }
+};
+
+Sent Down(uint8_t vk, uint8_t scan, bool ext = false) { return {false, {vk, scan, false, ext}, 0}; }
+Sent Up(uint8_t vk, uint8_t scan, bool ext = false) { return {false, {vk, scan, true, ext}, 0}; }
+Sent Char(uint16_t c) { return {true, {}, c}; }
+
+// A key pressed and released with scan codes of the focus (1) or own (2) layout.
+std::vector<Sent> Press(uint8_t vk, int layoutOffset, bool ext = false) {
+    auto scan = static_cast<uint8_t>(vk + layoutOffset);
+    return {Down(vk, scan, ext), Up(vk, scan, ext)};
+}
+
+std::vector<Sent> Join(std::initializer_list<std::vector<Sent>> parts) {
+    std::vector<Sent> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+const std::vector<Sent> CapsPress = Press(0x14, 1);
+
+}  // namespace
+
+TEST(SendKeyCode, VirtualKeyCodesPressTheirKeyOnTheFocusWindowsLayout) {
+    FakeKeyboard kb;
+    EXPECT_EQ(SendKeyCode(kb, 0xE00D, 0), 0u);
+    EXPECT_EQ(SendKeyCode(kb, 0xF109, 0), 0u);  // the high byte is ignored
+    EXPECT_EQ(kb.sent, Join({Press(0x0D, 1), Press(0x09, 1)}));
+    EXPECT_TRUE(kb.lookups.empty());
+
+    kb.sent.clear();
+    kb.focusLayout.reset();  // no focus window: the calling thread's layout
+    EXPECT_EQ(SendKeyCode(kb, 0xE020, 0), 0u);
+    EXPECT_EQ(kb.sent, Press(0x20, 2));
+}
+
+TEST(SendKeyCode, ArrowsAndOtherKeysOutsideTheKeypadCarryTheExtendedFlag) {
+    FakeKeyboard kb;
+    for (uint16_t code : {0xE025, 0xE026, 0xE027, 0xE028, 0xE02D, 0xE02E, 0xE024, 0xE023, 0xE021,
+                          0xE022, 0xE0A3, 0xE0A5, 0xE090, 0xE06F})
+        (void)SendKeyCode(kb, code, 0);
+    ASSERT_EQ(kb.sent.size(), 28u);
+    for (const Sent& s : kb.sent) EXPECT_TRUE(s.stroke.extended) << testing::PrintToString(s);
+
+    kb.sent.clear();
+    (void)SendKeyCode(kb, 0xE025, CtrlModifier);  // Ctrl itself (left) is not extended
+    EXPECT_EQ(kb.sent, Join({{Down(0x11, 0x13)}, Press(0x25, 2, true), {Up(0x11, 0x13)}}));
+}
+
+TEST(IsExtendedKey, KeypadAndMainBlockKeysAreNot) {
+    for (uint8_t vk : {0x0D, 0x09, 0x20, 0x14, 0x10, 0x11, 0x12, 0xA0, 0xA2, 0xA4, 0x41, 0x60,
+                       0x64, 0x66, 0x68, 0x62, 0x6A, 0x6B, 0x6D, 0x6E, 0x70})
+        EXPECT_FALSE(IsExtendedKey(vk)) << int(vk);
+    for (uint8_t vk : {0x03, 0x21, 0x28, 0x2C, 0x5B, 0x5D, 0xA3, 0xA5, 0xAD, 0xB3, 0xB7})
+        EXPECT_TRUE(IsExtendedKey(vk)) << int(vk);
+}
+
+TEST(SendKeyCode, TabReturnAndSpaceCharactersGoAsKeysOfTheFocusLayout) {
+    FakeKeyboard kb;
+    for (uint16_t c : {u'\t', u'\r', u' '}) EXPECT_EQ(SendKeyCode(kb, c, 0), 0u);
+    EXPECT_EQ(kb.sent, Join({Press(0x09, 1), Press(0x0D, 1), Press(0x20, 1)}));
+    EXPECT_EQ(kb.lookups, (std::vector<LayoutId>{FocusLayout, FocusLayout, FocusLayout}));
+}
+
+TEST(SendKeyCode, OtherCharactersGoAsUnicodeEventsWithoutLayoutLookups) {
+    FakeKeyboard kb;
+    for (uint16_t c : {u'a', u'A', u'\n', u'\x01', u'\0', u'\x7f', u'\xe9', u'\u20ac', u'\uf900'})
+        EXPECT_EQ(SendKeyCode(kb, c, 0), 0u);
+    EXPECT_EQ(kb.sent, (std::vector<Sent>{Char('a'), Char('A'), Char('\n'), Char(1), Char(0),
+                                          Char(0x7F), Char(0xE9), Char(0x20AC), Char(0xF900)}));
+    EXPECT_TRUE(kb.lookups.empty());
+}
+
+TEST(SendKeyCode, ModifiersUseTheOwnLayoutAndAddTheLayoutsShiftState) {
+    FakeKeyboard kb;
+    EXPECT_EQ(SendKeyCode(kb, 'a', CtrlModifier), 0u);
+    EXPECT_EQ(kb.sent, Join({{Down(0x11, 0x13)}, Press(0x41, 2), {Up(0x11, 0x13)}}));
+    EXPECT_EQ(kb.lookups, std::vector<LayoutId>{OwnLayoutId});
+
+    kb.sent.clear();
+    EXPECT_EQ(SendKeyCode(kb, 'A', CtrlModifier), 0u);
+    EXPECT_EQ(kb.sent, Join({{Down(0x10, 0x12), Down(0x11, 0x13)}, Press(0x41, 2),
+                             {Up(0x10, 0x12), Up(0x11, 0x13)}}));
+
+    kb.sent.clear();  // shift state from the layout: Ctrl+Alt, plus Shift asked for
+    EXPECT_EQ(SendKeyCode(kb, '@', ShiftModifier), 0u);
+    EXPECT_EQ(kb.sent, Join({{Down(0x10, 0x12), Down(0x11, 0x13), Down(0x12, 0x14)}, Press(0x32, 2),
+                             {Up(0x10, 0x12), Up(0x11, 0x13), Up(0x12, 0x14)}}));
+}
+
+TEST(SendKeyCode, CharacterWithoutKeyOnTheLayoutStillArrivesAsUnicode) {
+    FakeKeyboard kb;
+    EXPECT_EQ(SendKeyCode(kb, 0x4E2D, CtrlModifier), 0u);  // lookup gives -1
+    kb.characters[{'~', OwnLayoutId}] = 0x0100;            // lookup gives virtual key 0
+    EXPECT_EQ(SendKeyCode(kb, '~', CtrlModifier), 0u);
+    kb.characters[{'\t', FocusLayout}] = 0x00FF;           // low byte "no key"
+    EXPECT_EQ(SendKeyCode(kb, '\t', 0), 0u);
+    EXPECT_EQ(kb.sent, (std::vector<Sent>{Char(0x4E2D), Char('~'), Char('\t')}));
+}
+
+TEST(SendKeyCode, RejectsE000AndReportsRefusedEvents) {
+    FakeKeyboard kb;
+    EXPECT_EQ(SendKeyCode(kb, 0xE000, 0), 87u);
+    EXPECT_EQ(SendKeyCode(kb, 0xE000, CtrlModifier), 87u);
+    EXPECT_TRUE(kb.sent.empty());
+
+    // Other codes naming virtual key 0 are sent as the character itself.
+    EXPECT_EQ(SendKeyCode(kb, 0xE100, 0), 0u);
+    EXPECT_EQ(kb.sent, std::vector<Sent>{Char(0xE100)});
+
+    kb.lastError = 5;
+    kb.accepted = 1;
+    EXPECT_EQ(SendKeyCode(kb, 'x', 0), 5u);
+    kb.accepted = 0;
+    EXPECT_EQ(SendKeyCode(kb, 'x', 0), 5u);
+    kb.accepted = 2;
+    EXPECT_EQ(SendKeyCode(kb, 'x', 0), 0u);
+}
+
+TEST(TypedRange, CutsLeadingAndTrailingBytes) {
+    auto check = [](size_t length, int leading, int trailing, size_t first, size_t count) {
+        ByteRange r = TypedRange(length, leading, trailing);
+        EXPECT_EQ(r.count, count) << length << " " << leading << " " << trailing;
+        if (count) { EXPECT_EQ(r.first, first); }
+    };
+    check(5, 0, 0, 0, 5);
+    check(5, 2, 0, 2, 3);
+    check(5, 2, 1, 2, 2);
+    check(5, 2, 3, 0, 0);
+    check(5, 0, 5, 0, 0);
+    check(2, 2, 0, 0, 0);
+    check(2, 7, 0, 0, 0);
+    check(0, 0, 0, 0, 0);
+    check(4, -1, -3, 0, 4);
+    check(4, 0x10001, 0, 1, 3);  // the count is read as 16 bits
+    check(600, 0, 0, 0, 600);    // long barcodes are typed whole
+}
+
+TEST(TypeBarcodeBytes, TypesBytesAsCodeUnitsWithCapsLockOffAroundThem) {
+    FakeKeyboard kb;
+    const uint8_t bytes[] = {'x', 'a', '\t', 0x80, 0xFF, 'z'};
+    TypeBarcodeBytes(kb, bytes, sizeof bytes, 1, 1);
+    const auto typed = Join({{Char('a')}, Press(0x09, 1), {Char(0x80), Char(0xFF)}});
+    EXPECT_EQ(kb.sent, typed);
+    EXPECT_EQ(kb.conversions, 0);  // no code-page conversion of barcode bytes
+
+    kb.sent.clear();
+    kb.capsLock = true;
+    TypeBarcodeBytes(kb, bytes, sizeof bytes, 1, 1);
+    EXPECT_EQ(kb.sent, Join({CapsPress, typed, CapsPress}));
+    EXPECT_TRUE(kb.capsLock);
+
+    kb.sent.clear();  // nothing of the barcode left: Caps Lock still goes off and on
+    TypeBarcodeBytes(kb, bytes, 2, 2, 0);
+    EXPECT_EQ(kb.sent, Join({CapsPress, CapsPress}));
+}
+
+TEST(TypeFormatToken, NamedTokensSendTheirKeysAndNoneSendsNothing) {
+    FakeKeyboard kb;
+    TypeFormatToken(kb, "<ENTER>", 0);
+    TypeFormatToken(kb, "<TAB>", 1);
+    TypeFormatToken(kb, "<SPACE>", 0);
+    TypeFormatToken(kb, "<DOWN>", 0);
+    TypeFormatToken(kb, "None", 0);
+    TypeFormatToken(kb, "None", 1);
+    EXPECT_EQ(kb.sent, Join({Press(0x0D, 1), {Down(0x11, 0x13)}, Press(0x09, 2), {Up(0x11, 0x13)},
+                             Press(0x20, 1), Press(0x28, 1, true)}));
+
+    kb.sent.clear();
+    kb.capsLock = true;
+    TypeFormatToken(kb, "None", 1);
+    TypeFormatToken(kb, "<LEFT>", 0);
+    EXPECT_EQ(kb.sent, Join({CapsPress, CapsPress, CapsPress, Press(0x25, 1, true), CapsPress}));
+    EXPECT_TRUE(kb.capsLock);
+}
+
+TEST(TypeFormatToken, OtherStringsSendTheirFirstByteConverted) {
+    FakeKeyboard kb;
+    TypeFormatToken(kb, "xyz", 0);
+    TypeFormatToken(kb, "<Enter>", 0);  // not a name: case counts
+    TypeFormatToken(kb, std::string("\x80"), 0);
+    TypeFormatToken(kb, "", 0);  // the terminating NUL
+    TypeFormatToken(kb, "a", 1);
+    EXPECT_EQ(kb.sent, Join({{Char('x'), Char('<'), Char(0x20AC), Char(0), Down(0x11, 0x13)},
+                             Press(0x41, 2), {Up(0x11, 0x13)}}));
+    EXPECT_EQ(kb.conversions, 5);
+}

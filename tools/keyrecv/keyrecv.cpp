@@ -1,0 +1,159 @@
+// keyrecv.exe LOGFILE: a window that takes the keyboard focus and records,
+// in order, every key and character message it receives, one line per
+// message appended to LOGFILE (see KeyRecord.h for the line). The first line
+// is "# ready hwnd=XXXXXXXX pid=N". Writes go straight to the file, so a
+// reader sees each message as soon as it has been handled. WM_CLOSE ends it;
+// posting KeyReceiverTakeFocusMessage brings it forward with the focus.
+// The window also shows the tail of the characters received.
+#include <windows.h>
+
+#include <string>
+
+#include "tools/keyrecv/KeyRecord.h"
+#include "win/Scoped.h"
+
+namespace {
+
+constexpr wchar_t ClassName[] = L"VaskKeyReceiver";  // KeyReceiverClassName
+win::UniqueFile Log;
+std::wstring Shown;  // tail of the received characters, for the eye
+constexpr size_t ShownLimit = 400;
+
+void WriteLine(const std::string& line) {
+    const std::string withEnd = line + "\n";
+    DWORD written = 0;
+    (void)::WriteFile(Log.get(), withEnd.data(), static_cast<DWORD>(withEnd.size()), &written, nullptr);
+}
+
+bool Pressed(int vk) { return (::GetKeyState(vk) & 0x8000) != 0; }
+
+std::optional<KeyMessage> RecordedMessage(UINT message) {
+    switch (message) {
+    case WM_KEYDOWN: return KeyMessage::KeyDown;
+    case WM_KEYUP: return KeyMessage::KeyUp;
+    case WM_SYSKEYDOWN: return KeyMessage::SysKeyDown;
+    case WM_SYSKEYUP: return KeyMessage::SysKeyUp;
+    case WM_CHAR: return KeyMessage::Char;
+    case WM_SYSCHAR: return KeyMessage::SysChar;
+    default: return std::nullopt;
+    }
+}
+
+KeyRecord Describe(KeyMessage kind, WPARAM wParam, LPARAM lParam) {
+    const bool isChar = kind == KeyMessage::Char || kind == KeyMessage::SysChar;
+    KeyRecord r;
+    r.message = kind;
+    r.virtualKey = isChar ? 0 : static_cast<uint8_t>(wParam);
+    r.character = isChar ? static_cast<uint16_t>(wParam) : 0;
+    r.scanCode = static_cast<uint8_t>((lParam >> 16) & 0xFF);
+    r.extended = ((lParam >> 24) & 1) != 0;
+    r.shift = Pressed(VK_SHIFT);
+    r.ctrl = Pressed(VK_CONTROL);
+    r.alt = Pressed(VK_MENU);
+    r.capsLock = (::GetKeyState(VK_CAPITAL) & 1) != 0;
+    return r;
+}
+
+// The text is repainted at most every RepaintMs: painting after every
+// character would make the receiver's speed depend on how the input is paced.
+constexpr UINT_PTR RepaintTimer = 1;
+constexpr UINT RepaintMs = 100;
+bool ShownChanged = false;
+
+void ShowCharacter(wchar_t c) {
+    Shown += c < 0x20 ? L'\x00B7' : c;  // control characters as a middle dot
+    if (Shown.size() > ShownLimit) Shown.erase(0, Shown.size() - ShownLimit);
+    ShownChanged = true;
+}
+
+void RepaintIfChanged(HWND window) {
+    if (!ShownChanged) return;
+    ShownChanged = false;
+    ::InvalidateRect(window, nullptr, TRUE);
+}
+
+void Paint(HWND window) {
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(window, &ps);
+    RECT area;
+    ::GetClientRect(window, &area);
+    ::InflateRect(&area, -8, -8);
+    ::DrawTextW(dc, Shown.c_str(), static_cast<int>(Shown.size()), &area, DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
+    ::EndPaint(window, &ps);
+}
+
+void TakeFocus(HWND window) {
+    ::ShowWindow(window, SW_SHOWNORMAL);
+    ::SetForegroundWindow(window);
+    ::SetActiveWindow(window);
+    ::SetFocus(window);
+}
+
+LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (std::optional<KeyMessage> kind = RecordedMessage(message)) {
+        WriteLine(FormatKeyRecord(Describe(*kind, wParam, lParam)));
+        if (*kind == KeyMessage::Char) ShowCharacter(static_cast<wchar_t>(wParam));
+        // System keys are not passed on: Alt alone would open the window menu
+        // and swallow the keys that follow.
+        return 0;
+    }
+    switch (message) {
+    case KeyReceiverTakeFocusMessage: TakeFocus(window); return 0;
+    case WM_PAINT: Paint(window); return 0;
+    case WM_TIMER: RepaintIfChanged(window); return 0;
+    case WM_DESTROY: ::PostQuitMessage(0); return 0;
+    default: return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK ReceiverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return HandleMessage(window, message, wParam, lParam);
+    } catch (...) {
+        return 0;
+    }
+}
+
+HWND CreateReceiverWindow(HINSTANCE instance) {
+    // A Unicode window: WM_CHAR then carries the UTF-16 unit itself, not its
+    // conversion to the ANSI code page.
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = ReceiverProc;
+    wc.hInstance = instance;
+    wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = ClassName;
+    if (!::RegisterClassW(&wc)) return nullptr;
+    return ::CreateWindowExW(0, ClassName, L"Vask Key Receiver", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                             120, 120, 640, 320, nullptr, nullptr, instance, nullptr);
+}
+
+bool OpenLog(const char* path) {
+    Log = win::UniqueFile(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!Log) return false;
+    ::SetFilePointer(Log.get(), 0, nullptr, FILE_END);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || !OpenLog(argv[1])) return 2;
+    HWND window = CreateReceiverWindow(::GetModuleHandleA(nullptr));
+    if (!window) return 3;
+    ::SetTimer(window, RepaintTimer, RepaintMs, nullptr);
+    TakeFocus(window);
+    char ready[64];
+    std::snprintf(ready, sizeof ready, "# ready hwnd=%08lX pid=%lu",
+                  static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window)),
+                  static_cast<unsigned long>(::GetCurrentProcessId()));
+    WriteLine(ready);
+
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return 0;
+}
