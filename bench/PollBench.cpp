@@ -1,0 +1,263 @@
+// vask-bench-poll: figures of the polling thread, end to end from the
+// simulated scanner into the keystroke receiver (a separate process).
+//   latency     to the first key in the receiver, median and 99th percentile:
+//               from the start of a `vask-sim scan` run, and from the moment a
+//               barcode is stored (written by this program as vask-sim would,
+//               without the cost of starting a process)
+//   sustained   barcodes and characters per second for a batch of barcodes
+//   idle CPU    processor time of the polling thread and of this process per
+//               minute while connected with nothing to deliver
+// Options: --latency N (200), --sustained N (1000), --length L (20), --idle S (20).
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "config/Application.h"
+#include "tests/poll/PollHarness.h"
+#include "sdksim/Store.h"
+#include "tests/support/KeyReceiver.h"
+
+using namespace polltest;
+
+namespace {
+
+struct Options {
+    int latencyBarcodes = 200;
+    int sustainedBarcodes = 1000;
+    int sustainedLength = 20;
+    int idleSeconds = 20;
+};
+
+Options ParseOptions(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const int value = std::atoi(argv[i + 1]);
+        if (!std::strcmp(argv[i], "--latency")) o.latencyBarcodes = value;
+        else if (!std::strcmp(argv[i], "--sustained")) o.sustainedBarcodes = value;
+        else if (!std::strcmp(argv[i], "--length")) o.sustainedLength = value;
+        else if (!std::strcmp(argv[i], "--idle")) o.idleSeconds = value;
+    }
+    return o;
+}
+
+double Now() {
+    LARGE_INTEGER counter, frequency;
+    ::QueryPerformanceCounter(&counter);
+    ::QueryPerformanceFrequency(&frequency);
+    return double(counter.QuadPart) / double(frequency.QuadPart);
+}
+
+double Percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    const size_t rank = std::min(values.size() - 1, size_t(p / 100.0 * double(values.size() - 1) + 0.5));
+    return values[rank];
+}
+
+// Waits for the first record after a Clear(), polling every millisecond.
+bool AwaitFirstKey(testsupport::KeyReceiver& receiver, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    while (receiver.EventCount() == 0) {
+        if (::GetTickCount() - start > timeoutMs) return false;
+        ::Sleep(1);
+    }
+    return true;
+}
+
+// Stores barcodes on the scanner as `vask-sim scan` does, in this process, so
+// that the moment they are ready is known exactly.
+bool StoreBarcodes(const std::vector<std::string>& barcodes) {
+    using namespace sdksim;
+    StateLock lock;
+    if (!lock.Held()) return false;
+    Parsed<SimState> state = LoadState();
+    if (!state) return false;
+    SimScanner* scanner = state.value->Find(ScannerName);
+    if (!scanner || !AppendBarcodes(*scanner, barcodes)) return false;
+    StoreScanned(*scanner, barcodes, state.value->IsOpen(scanner->id) && scanner->plugged);
+    return SaveState(*state.value);
+}
+
+bool StoreBarcode(const std::string& barcode) { return StoreBarcodes({barcode}); }
+
+// How many barcodes the scanner has handed over so far, read in this process.
+uint64_t DeliveredNow() {
+    using namespace sdksim;
+    StateLock lock;
+    if (!lock.Held()) return 0;
+    Parsed<SimState> state = LoadState();
+    const SimScanner* scanner = state ? state.value->Find(ScannerName) : nullptr;
+    return scanner ? scanner->delivered : 0;
+}
+
+// Scans with `scan`, returns the milliseconds from its start to the first key.
+template <typename ScanFn>
+bool TimeOneBarcode(testsupport::KeyReceiver& receiver, const std::string& barcode, ScanFn scan, double& ms) {
+    receiver.Clear();
+    const double start = Now();
+    if (!scan(barcode)) return std::printf("latency: the scan failed\n"), false;
+    if (!AwaitFirstKey(receiver, 10000)) return std::printf("latency: a barcode did not arrive\n"), false;
+    ms = (Now() - start) * 1000;
+    const std::wstring typed = AsTyped(barcode) + L"\r";
+    if (!receiver.WaitForText(typed, 10000) || receiver.Text() != typed)
+        return std::printf("latency: a barcode arrived changed\n"), false;
+    return true;
+}
+
+void PrintLatency(const char* what, const std::vector<double>& ms) {
+    std::printf("latency, %zu barcodes, %s -> first key: median %.1f ms, p99 %.1f ms, max %.1f ms\n", ms.size(),
+                what, Percentile(ms, 50), Percentile(ms, 99), Percentile(ms, 100));
+}
+
+bool MeasureLatency(testsupport::KeyReceiver& receiver, int count) {
+    std::vector<double> throughTool, stored;
+    std::mt19937 rng(42);
+    std::uniform_int_distribution<int> pause(0, 100);  // so scans fall anywhere in the 100 ms cycle
+    auto viaTool = [](const std::string& b) { return bool(Scan({b})); };
+    for (int i = 0; i < count; ++i) {
+        double ms = 0;
+        if (!TimeOneBarcode(receiver, "LAT" + std::to_string(100000 + i), viaTool, ms)) return false;
+        throughTool.push_back(ms);
+        ::Sleep(DWORD(pause(rng)));
+        if (!TimeOneBarcode(receiver, "STO" + std::to_string(100000 + i), StoreBarcode, ms)) return false;
+        stored.push_back(ms);
+        ::Sleep(DWORD(pause(rng)));
+    }
+    PrintLatency("`vask-sim scan` started", throughTool);
+    PrintLatency("barcode stored on the scanner", stored);
+    return true;
+}
+
+bool MeasureSustained(testsupport::KeyReceiver& receiver, int count, int length) {
+    ::Sleep(500);  // past the polling thread's first delay
+    receiver.Clear();
+    std::vector<std::string> barcodes;
+    std::wstring expected;
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> digit(0, 35);
+    for (int i = 0; i < count; ++i) {
+        std::string b;
+        for (int k = 0; k < length; ++k) {
+            const int d = digit(rng);
+            b += char(d < 10 ? '0' + d : 'A' + d - 10);
+        }
+        barcodes.push_back(b);
+        expected += AsTyped(b) + L"\r";
+    }
+    const uint64_t deliveredBefore = DeliveredNow();
+    if (!StoreBarcodes(barcodes)) return std::printf("sustained: the barcodes could not be stored\n"), false;
+    const double ready = Now();
+    size_t seen = 0;
+    double lastGrowth = ready, first = 0, firstFetched = 0, allFetched = 0, lastLook = ready;
+    for (;;) {
+        const size_t now = receiver.Text().size();
+        if (now > 0 && first == 0) first = Now();
+        // The simulator's lock is shared with the polling thread: look rarely.
+        if (allFetched == 0 && Now() - lastLook > 0.05) {
+            lastLook = Now();
+            const uint64_t fetched = DeliveredNow();
+            if (firstFetched == 0 && fetched > deliveredBefore) firstFetched = lastLook;
+            if (fetched >= deliveredBefore + uint64_t(count)) allFetched = lastLook;
+        }
+        if (now != seen) seen = now, lastGrowth = Now();
+        if (now >= expected.size() || Now() - lastGrowth > 20) break;
+        ::Sleep(2);
+    }
+    const double done = Now();
+    (void)receiver.WaitForQuiet(300, 5000);
+    if (receiver.Text() != expected) return std::printf("sustained: the text arrived changed\n"), false;
+    const double seconds = done - ready;
+    std::printf("sustained, %d barcodes of %d characters (+ Enter): %.2f s from ready to last key, "
+                "%.0f barcodes/s, %.0f characters/s (first barcode fetched within %.0f ms, first key after %.0f ms)\n",
+                count, length, seconds, count / seconds, double(expected.size()) / seconds,
+                (firstFetched - ready) * 1000, (first - ready) * 1000);
+    if (allFetched > 0) {
+        const double sending = allFetched - ready;
+        std::printf("sustained, the polling thread itself: all %d fetched and typed %.2f s after ready, "
+                    "%.0f barcodes/s, %.0f characters/s (the receiver's handling of the keys is the limit above)\n",
+                    count, sending, count / sending, double(expected.size()) / sending);
+    }
+    return true;
+}
+
+double Milliseconds(const FILETIME& kernel, const FILETIME& user) {
+    auto ticks = [](const FILETIME& t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return double(ticks(kernel) + ticks(user)) / 10000.0;
+}
+
+bool ThreadCpuMs(HANDLE thread, double& ms) {
+    FILETIME created, exited, kernel, user;
+    if (!::GetThreadTimes(thread, &created, &exited, &kernel, &user)) return false;
+    ms = Milliseconds(kernel, user);
+    return true;
+}
+
+bool ProcessCpuMs(double& ms) {
+    FILETIME created, exited, kernel, user;
+    if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return false;
+    ms = Milliseconds(kernel, user);
+    return true;
+}
+
+// Wine opens files in wineserver, so /proc/self there is wineserver itself:
+// its user and system time in clock ticks (1/100 s).
+double WineserverCpuMs() {
+    FILE* stat = std::fopen("Z:\\proc\\self\\stat", "r");
+    if (!stat) return -1;
+    char line[1024] = {};
+    (void)std::fread(line, 1, sizeof line - 1, stat);  // stays terminated
+    std::fclose(stat);
+    const char* fields = std::strrchr(line, ')');  // after the command name
+    unsigned long utime = 0, stime = 0;
+    if (!fields || std::sscanf(fields, ") %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) != 2)
+        return -1;
+    return double(utime + stime) * 10.0;
+}
+
+bool MeasureIdleCpu(int seconds) {
+    double thread0, thread1, process0, process1;
+    ::Sleep(500);  // past the thread's first delay and any delivery
+    if (!ThreadCpuMs(App.PollingThread.get(), thread0) || !ProcessCpuMs(process0))
+        return std::printf("idle CPU: the thread times cannot be read\n"), false;
+    const double server0 = WineserverCpuMs();
+    const double start = Now();
+    ::Sleep(DWORD(seconds) * 1000);
+    const double elapsed = Now() - start;
+    (void)ThreadCpuMs(App.PollingThread.get(), thread1);
+    (void)ProcessCpuMs(process1);
+    const double server1 = WineserverCpuMs();
+    const double scale = 60.0 / elapsed;
+    std::printf("idle CPU while connected, over %.1f s, per minute: polling thread %.0f ms, this process %.0f ms "
+                "(the simulated SDK runs inside it)",
+                elapsed, (thread1 - thread0) * scale, (process1 - process0) * scale);
+    if (server0 >= 0 && server1 >= 0) std::printf(", wineserver %.0f ms", (server1 - server0) * scale);
+    std::printf("\n");
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = ParseOptions(argc, argv);
+    if (!PrepareSimulatedScanner()) return std::printf("the simulated scanner could not be prepared\n"), 1;
+    App.Format.Set(FormatSettings{});
+    testsupport::KeyReceiver receiver;
+    if (!receiver.Ready()) return std::printf("the keystroke receiver did not start\n"), 1;
+    ScannerConnection connection;
+    if (!connection.Opened() || !connection.StartPolling())
+        return std::printf("the scanner connection did not open\n"), 1;
+
+    bool ok = true;
+    if (options.idleSeconds > 0) ok &= MeasureIdleCpu(options.idleSeconds);
+    std::fflush(stdout);
+    if (options.latencyBarcodes > 0) ok &= MeasureLatency(receiver, options.latencyBarcodes);
+    std::fflush(stdout);
+    if (options.sustainedBarcodes > 0) ok &= MeasureSustained(receiver, options.sustainedBarcodes, options.sustainedLength);
+    std::fflush(stdout);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,154 @@
+// vask-bench-typing.exe [--chars N] [--runs R]: typing throughput of
+// KeySender::TypeBarcode into the keystroke receiver, side by side with the
+// limit of the same characters sent as one SendInput call holding all their
+// events. Each run times from the first event sent to the last character
+// recorded by the receiver; runs alternate between the two ways. Prints the
+// median characters per second of each and their ratio.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "delivery/KeySender.h"
+#include "tests/support/KeyReceiver.h"
+
+namespace {
+
+constexpr double TargetRatio = 0.8;
+constexpr size_t EventsPerCharacter = 3;  // VK_PACKET down, WM_CHAR, VK_PACKET up
+
+struct Options {
+    size_t chars = 1000;
+    int runs = 15;
+};
+
+Options ParseOptions(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--chars") == 0) o.chars = std::strtoul(argv[i + 1], nullptr, 10);
+        if (std::strcmp(argv[i], "--runs") == 0) o.runs = std::atoi(argv[i + 1]);
+    }
+    o.chars = std::max<size_t>(o.chars, 1);
+    o.runs = std::max(o.runs, 1);
+    return o;
+}
+
+// Letters and digits only: every one goes as a Unicode event on both ways.
+std::string SampleText(size_t n) {
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string text;
+    for (size_t i = 0; i < n; ++i) text += alphabet[(i * 7) % (sizeof alphabet - 1)];
+    return text;
+}
+
+double Seconds() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void SendAllAtOnce(const std::string& text) {
+    std::vector<INPUT> events(text.size() * 2);
+    for (size_t i = 0; i < text.size(); ++i) {
+        for (size_t k = 0; k < 2; ++k) {
+            INPUT& e = events[i * 2 + k];
+            e.type = INPUT_KEYBOARD;
+            e.ki.wScan = static_cast<unsigned char>(text[i]);
+            e.ki.dwFlags = KEYEVENTF_UNICODE | (k ? KEYEVENTF_KEYUP : 0);
+        }
+    }
+    ::SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT));
+}
+
+struct Run {
+    double charsPerSecond = 0;
+    double sendSeconds = 0;  // until the sending call returned
+    bool complete = false;
+};
+
+template <typename Send>
+Run TimeOne(testsupport::KeyReceiver& receiver, const std::string& text, Send send) {
+    Run run;
+    receiver.Focus();
+    receiver.Clear();
+    const double start = Seconds();
+    send();
+    run.sendSeconds = Seconds() - start;
+    const DWORD timeoutMs = static_cast<DWORD>(60000 + text.size() * 10);
+    run.complete = receiver.WaitForEvents(text.size() * EventsPerCharacter, timeoutMs);
+    const double elapsed = Seconds() - start;
+    std::wstring arrived = receiver.Text();
+    run.complete = run.complete && arrived == std::wstring(text.begin(), text.end());
+    run.charsPerSecond = static_cast<double>(text.size()) / elapsed;
+    return run;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+void PrintRow(const char* name, const std::vector<Run>& runs) {
+    std::vector<double> rates, sends;
+    for (const Run& r : runs) {
+        rates.push_back(r.charsPerSecond);
+        sends.push_back(r.sendSeconds * 1000);
+    }
+    std::printf("  %-26s %9.0f chars/s   send %6.1f ms   runs:", name, Median(rates), Median(sends));
+    for (const Run& r : runs) std::printf(" %.0f%s", r.charsPerSecond, r.complete ? "" : "(incomplete)");
+    std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = ParseOptions(argc, argv);
+    testsupport::KeyReceiver receiver;
+    if (!receiver.Ready() || !receiver.Focus()) {
+        std::printf("keyrecv.exe did not start or take the focus\n");
+        return 2;
+    }
+    if (::GetKeyState(VK_CAPITAL) & 1) {
+        std::printf("Caps Lock is on: TypeBarcode would add key presses; switch it off first\n");
+        return 2;
+    }
+    const KeySender keys;
+    const std::string text = SampleText(options.chars);
+    std::vector<Run> typed, limit;
+    for (int i = 0; i < options.runs; ++i) {
+        typed.push_back(TimeOne(receiver, text, [&] {
+            keys.TypeBarcode(reinterpret_cast<const uint8_t*>(text.data()), text.size(), 0, 0);
+        }));
+        limit.push_back(TimeOne(receiver, text, [&] { SendAllAtOnce(text); }));
+    }
+
+    std::printf("Typing throughput into keyrecv.exe: %zu characters per run, %d runs each (medians)\n",
+                options.chars, options.runs);
+    PrintRow("TypeBarcode", typed);
+    PrintRow("one SendInput (limit)", limit);
+    std::vector<double> a, b, pairs;
+    for (size_t i = 0; i < typed.size(); ++i) {
+        a.push_back(typed[i].charsPerSecond);
+        b.push_back(limit[i].charsPerSecond);
+        pairs.push_back(typed[i].charsPerSecond / limit[i].charsPerSecond);
+    }
+    const double ratio = Median(a) / Median(b);
+    std::printf("  ratio TypeBarcode / limit: %.2f (target >= %.2f) %s\n", ratio, TargetRatio,
+                ratio >= TargetRatio ? "met" : "NOT met");
+    // Neighbouring runs share the machine's load of the moment.
+    std::printf("  median ratio of neighbouring runs: %.2f\n", Median(pairs));
+    const bool allComplete = std::all_of(typed.begin(), typed.end(), [](const Run& r) { return r.complete; }) &&
+                             std::all_of(limit.begin(), limit.end(), [](const Run& r) { return r.complete; });
+    if (!allComplete) std::printf("  some runs did not deliver every character in order\n");
+    return allComplete ? 0 : 1;
+}

@@ -1,0 +1,99 @@
+// Times LoadSettings and SaveSettings on a settings file that holds the Admin
+// section and 100 users' sections, as one of those users, and prints the
+// median, fastest and slowest of repeated runs.
+//   settings_bench [--runs N] [--users N]
+// Runs in a scratch folder under the temporary folder, removed at the end.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config/Application.h"
+#include "config/Identity.h"
+#include "config/Registry.h"
+#include "config/SettingsFile.h"
+
+namespace {
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void Report(const char* what, std::vector<double> times, int users, size_t fileBytes) {
+    std::sort(times.begin(), times.end());
+    std::printf("%s, Admin + %d user sections (%zu bytes): median %.2f ms, min %.2f ms, max %.2f ms, %zu runs\n",
+                what, users, fileBytes, times[times.size() / 2], times.front(), times.back(), times.size());
+}
+
+std::string UserName(int i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "User%03d", i);
+    return name;
+}
+
+size_t FileBytes() {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(SettingsFileName, GetFileExInfoStandard, &data)) return 0;
+    return data.nFileSizeLow;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = 31;
+    int users = 100;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--users") == 0) users = std::max(1, std::atoi(argv[i + 1]));
+    }
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + "vask-settings-bench-" + std::to_string(::GetCurrentProcessId());
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    if (!::SetCurrentDirectoryA(folder.c_str())) return 1;
+
+    // The file as the program itself builds it: the Admin section, then one
+    // section per user, each appended by that user's first save.
+    identity_test_seam::OverrideAdministrator(1);
+    CreateSettingsFile();
+    identity_test_seam::OverrideAdministrator(0);
+    for (int i = 0; i < users; ++i) {
+        identity_test_seam::OverrideLogonName(UserName(i));
+        App.DeviceInfo = "COM" + std::to_string(i % 16 + 1) + " Vantu scanner " + UserName(i);
+        SaveSettingsFile();
+    }
+    identity_test_seam::OverrideLogonName(UserName(users / 2));
+
+    std::vector<double> loads, saves;
+    for (int run = 0; run < runs; ++run) {
+        double start = NowMs();
+        int loaded = LoadSettings();
+        loads.push_back(NowMs() - start);
+        if (loaded != 1) {
+            std::printf("LoadSettings failed\n");
+            return 1;
+        }
+        App.LeftPosition = 100 + run;  // each save changes the file
+        start = NowMs();
+        (void)SaveSettings();
+        saves.push_back(NowMs() - start);
+    }
+    Report("LoadSettings", loads, users, FileBytes());
+    Report("SaveSettings", saves, users, FileBytes());
+
+    ::SetCurrentDirectoryA(temp);
+    ::DeleteFileA((folder + "\\" + SettingsFileName).c_str());
+    ::RemoveDirectoryA(folder.c_str());
+    return 0;
+}

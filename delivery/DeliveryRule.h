@@ -1,0 +1,47 @@
+// What the polling thread does with the next barcode, decided from what is in
+// front before the barcode is fetched. Plain C++: no Windows headers.
+//
+// A barcode leaves the scanner when it is fetched, so it is fetched only for a
+// window that can take it: another program's window that accepts synthesised
+// input, or the program's own settings window on its Trace page. Otherwise it
+// stays on the scanner and is delivered in a later cycle.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+constexpr char SettingsWindowTitle[] = "Brontel Vask";  // the settings sheet's caption
+constexpr char TracePageTitle[] = "Trace";             // the Trace page's caption
+
+// Integrity levels (the RID of the mandatory label) a program normally runs at.
+constexpr uint32_t MediumIntegrityLevel = 0x2000;
+
+enum class Delivery {
+    Type,            // fetch and type it into the foreground window
+    TraceRaw,        // fetch and append its raw text to the trace
+    TraceFormatted,  // fetch and append the text that would be typed
+    Leave,           // do not fetch: it stays on the scanner
+};
+
+struct ForegroundView {
+    bool exists = false;              // false: no foreground window (locked, secure desktop)
+    std::string title;                // the foreground window's title
+    std::string firstChildTitle;      // read only when title is the settings window's
+    bool higherIntegrity = false;     // its process outranks ours: input would be dropped
+};
+
+struct DeliveryDecision {
+    Delivery delivery = Delivery::Leave;
+    int32_t rawTrace = 0;  // the new value of the raw-trace flag
+};
+
+// rawTrace is the current raw-trace flag (1 = the Trace page shows raw data);
+// traceExists tells whether the Trace page's text box is a live window.
+DeliveryDecision DecideDelivery(const ForegroundView& foreground, int32_t rawTrace, bool traceExists);
+
+// Whether the foreground window's process outranks ours. A level that could
+// not be read counts as higher: leaving the barcode on the scanner never loses
+// it, while typing into a window that drops the input would. Our own level, if
+// unreadable, is taken as medium, the level of an ordinary program.
+bool OutranksUs(std::optional<uint32_t> foregroundLevel, std::optional<uint32_t> ownLevel);

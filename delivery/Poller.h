@@ -1,0 +1,52 @@
+// The polling thread's work: every 100 ms ask the scanner SDK how many
+// barcodes are ready and deliver each one by what is in front, typed into
+// another program's window or written into the Trace page (DeliveryRule.h).
+// Runs on the polling thread (PollingThread.h starts and stops it).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "delivery/DeliveryRule.h"
+#include "scanner/VantuSdkAbi.h"
+
+class Application;
+
+// One barcode as fetched from the scanner, not terminated.
+struct FetchedBarcode {
+    uint8_t bytes[vantu::BarcodeBufferSize] = {};
+    uint16_t length = 0;
+};
+
+// The foreground window, its title, its first child's title (only when it is
+// the settings window) and whether its process outranks ours (only otherwise).
+ForegroundView ObserveForeground();
+
+// Whether a window's process runs at a higher integrity level than ours, which
+// makes the system drop our synthesised input. A process we may not query
+// counts as higher (see OutranksUs).
+bool WindowOutranksUs(HWND window);
+
+// Wine has no integrity levels: tests put their own answer in place of
+// WindowOutranksUs. nullptr restores the real one.
+using IntegrityProbe = bool (*)(HWND window);
+void SetIntegrityProbe(IntegrityProbe probe);
+
+// Appends text at the end of a rich edit control, not undoable. The calls are
+// messages sent to the control, so each waits for the thread that owns it.
+void AppendTrace(HWND traceWindow, const std::string& text);
+
+// Takes the next barcode off the scanner. False when the SDK handed over
+// nothing (the call failed and reported no bytes).
+bool FetchBarcode(vantu::Handle connection, FetchedBarcode& barcode);
+
+// Decides, and if the barcode can be delivered now, fetches and delivers the
+// next one. False when the scanner had no barcode to hand over.
+bool DeliverNextBarcode(Application& app);
+
+// The polling loop; returns once keepRunning() is false (checked before every
+// cycle and between barcodes).
+void PollBarcodes(Application& app, const std::function<bool()>& keepRunning);

@@ -1,0 +1,136 @@
+// The polling thread's life: one at a time, stopped by its run flag or by a
+// newer start, and a wait on the user-interface thread that keeps handling
+// the messages a worker sends it. No scanner is open here (Connection 0 never
+// reaches the SDK), so the thread only cycles.
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "config/Application.h"
+#include "delivery/PollingThread.h"
+#include "win/Scoped.h"
+
+namespace {
+
+constexpr UINT PingMessage = WM_APP + 7;
+
+LRESULT CALLBACK PingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == PingMessage) return 42;
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A window owned by the test's thread, as the trace control is owned by the
+// user-interface thread.
+class PingWindow {
+public:
+    PingWindow() {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = PingWindowProc;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = "VaskPollPingWindow";
+        ::RegisterClassA(&wc);
+        window_ = ::CreateWindowA("VaskPollPingWindow", "", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr,
+                                  wc.hInstance, nullptr);
+    }
+    ~PingWindow() { ::DestroyWindow(window_); }
+    HWND get() const { return window_; }
+
+private:
+    HWND window_ = nullptr;
+};
+
+struct PingJob {
+    HWND window;
+    std::atomic<LRESULT> answer{0};
+};
+
+DWORD WINAPI SendPingThenEnd(void* parameter) {
+    auto* job = static_cast<PingJob*>(parameter);
+    job->answer = ::SendMessageA(job->window, PingMessage, 0, 0);
+    return 0;
+}
+
+DWORD WINAPI SleepLong(void*) {
+    ::Sleep(5000);
+    return 0;
+}
+
+win::UniqueHandle Duplicate(HANDLE handle) {
+    win::UniqueHandle copy;
+    ::DuplicateHandle(::GetCurrentProcess(), handle, ::GetCurrentProcess(), copy.put(), SYNCHRONIZE, FALSE, 0);
+    return copy;
+}
+
+bool Ended(HANDLE thread) { return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }
+
+class PollingThreadLife : public ::testing::Test {
+protected:
+    void SetUp() override {
+        App.Connection = 0;
+        App.PollingThreadRun = 1;
+    }
+    void TearDown() override {
+        App.PollingThreadRun = 0;
+        EXPECT_TRUE(WaitForThreadEnd(App.PollingThread.get(), 2000));
+        App.PollingThread.reset();
+    }
+};
+
+}  // namespace
+
+TEST(WaitForThreadEnd, HandlesAWorkersSentMessageInsteadOfDeadlocking) {
+    PingWindow window;
+    ASSERT_NE(window.get(), nullptr);
+
+    PingJob blocked{window.get()};
+    win::UniqueHandle first(::CreateThread(nullptr, 0, SendPingThenEnd, &blocked, 0, nullptr));
+    // A plain wait cannot end: the worker waits for this thread to answer.
+    EXPECT_EQ(::WaitForSingleObject(first.get(), 300), static_cast<DWORD>(WAIT_TIMEOUT));
+    const DWORD start = ::GetTickCount();
+    EXPECT_TRUE(WaitForThreadEnd(first.get(), 5000));
+    EXPECT_LT(::GetTickCount() - start, 1000u);
+    EXPECT_EQ(blocked.answer.load(), 42);
+}
+
+TEST(WaitForThreadEnd, GivesUpAfterItsTimeoutAndAcceptsNoThread) {
+    win::UniqueHandle sleeper(::CreateThread(nullptr, 0, SleepLong, nullptr, 0, nullptr));
+    const DWORD start = ::GetTickCount();
+    EXPECT_FALSE(WaitForThreadEnd(sleeper.get(), 300));
+    const DWORD waited = ::GetTickCount() - start;
+    EXPECT_GE(waited, 250u);
+    EXPECT_LT(waited, 2000u);
+    EXPECT_TRUE(WaitForThreadEnd(nullptr, 0));
+}
+
+TEST_F(PollingThreadLife, RunsUntilTheRunFlagIsClearedThenEndsWithinACycle) {
+    ASSERT_TRUE(StartPollingThread());
+    const win::UniqueHandle thread = Duplicate(App.PollingThread.get());
+    ASSERT_TRUE(thread);
+    EXPECT_EQ(::WaitForSingleObject(thread.get(), 600), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    App.PollingThreadRun = 0;
+    const DWORD start = ::GetTickCount();
+    EXPECT_TRUE(WaitForThreadEnd(thread.get(), 1000));
+    EXPECT_LE(::GetTickCount() - start, 500u);  // shutdown waits 300 ms; a cycle is 100
+}
+
+TEST_F(PollingThreadLife, ANewStartEndsThePreviousThreadAlthoughTheFlagStaysSet) {
+    ASSERT_TRUE(StartPollingThread());
+    const win::UniqueHandle first = Duplicate(App.PollingThread.get());
+    ::Sleep(400);  // well into its cycles
+    ASSERT_FALSE(Ended(first.get()));
+
+    // What a deactivation and a new activation do: clear, set again, start.
+    App.PollingThreadRun = 0;
+    App.PollingThreadRun = 1;
+    ASSERT_TRUE(StartPollingThread());
+    EXPECT_TRUE(Ended(first.get())) << "two polling threads would run at once";
+    const win::UniqueHandle second = Duplicate(App.PollingThread.get());
+    EXPECT_EQ(::WaitForSingleObject(second.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    // A start right after the previous one, still in its first delay.
+    ASSERT_TRUE(StartPollingThread());
+    EXPECT_TRUE(Ended(second.get()));
+    const win::UniqueHandle third = Duplicate(App.PollingThread.get());
+    EXPECT_FALSE(Ended(third.get()));
+}

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include "delivery/DeliveryRule.h"
+
+namespace {
+
+ForegroundView OtherProgram() { return {true, "Untitled - Notepad", "", false}; }
+ForegroundView Settings(const char* page) { return {true, "Brontel Vask", page, false}; }
+
+}  // namespace
+
+TEST(DecideDelivery, AnotherProgramInFrontIsTypedIntoAndClearsRawTrace) {
+    for (int32_t raw : {0, 1}) {
+        const DeliveryDecision d = DecideDelivery(OtherProgram(), raw, true);
+        EXPECT_EQ(d.delivery, Delivery::Type);
+        EXPECT_EQ(d.rawTrace, 0);
+    }
+    // Titles are compared exactly.
+    EXPECT_EQ(DecideDelivery({true, "Brontel Vask ", "Trace", false}, 1, true).delivery, Delivery::Type);
+    EXPECT_EQ(DecideDelivery({true, "brontel vask", "Trace", false}, 0, true).delivery, Delivery::Type);
+    EXPECT_EQ(DecideDelivery({true, "", "", false}, 0, false).delivery, Delivery::Type);
+}
+
+TEST(DecideDelivery, TracePageInFrontTracesByTheRawFlag) {
+    DeliveryDecision d = DecideDelivery(Settings("Trace"), 1, true);
+    EXPECT_EQ(d.delivery, Delivery::TraceRaw);
+    EXPECT_EQ(d.rawTrace, 1);
+    d = DecideDelivery(Settings("Trace"), 0, true);
+    EXPECT_EQ(d.delivery, Delivery::TraceFormatted);
+    EXPECT_EQ(d.rawTrace, 0);
+}
+
+TEST(DecideDelivery, TracePageWithoutALiveTextBoxLeavesTheBarcode) {
+    for (int32_t raw : {0, 1}) {
+        const DeliveryDecision d = DecideDelivery(Settings("Trace"), raw, false);
+        EXPECT_EQ(d.delivery, Delivery::Leave);
+        EXPECT_EQ(d.rawTrace, raw);
+    }
+}
+
+TEST(DecideDelivery, SettingsOnAnotherPageLeavesTheBarcodeAndTheFlag) {
+    for (const char* page : {"Format", "Connections", "About", "", "trace"}) {
+        for (int32_t raw : {0, 1}) {
+            const DeliveryDecision d = DecideDelivery(Settings(page), raw, true);
+            EXPECT_EQ(d.delivery, Delivery::Leave) << page;
+            EXPECT_EQ(d.rawTrace, raw) << page;
+        }
+    }
+}
+
+TEST(DecideDelivery, NoForegroundOrAHigherIntegrityWindowLeavesTheBarcode) {
+    DeliveryDecision d = DecideDelivery({false, "", "", false}, 1, true);
+    EXPECT_EQ(d.delivery, Delivery::Leave);
+    EXPECT_EQ(d.rawTrace, 0);
+
+    ForegroundView elevated = OtherProgram();
+    elevated.higherIntegrity = true;
+    d = DecideDelivery(elevated, 0, true);
+    EXPECT_EQ(d.delivery, Delivery::Leave);
+    EXPECT_EQ(d.rawTrace, 0);
+}
+
+TEST(OutranksUs, ComparesLevelsAndTreatsAnUnreadableForegroundAsHigher) {
+    constexpr uint32_t Low = 0x1000, Medium = 0x2000, High = 0x3000, System = 0x4000;
+    EXPECT_TRUE(OutranksUs(High, Medium));
+    EXPECT_TRUE(OutranksUs(System, High));
+    EXPECT_FALSE(OutranksUs(Medium, Medium));
+    EXPECT_FALSE(OutranksUs(Low, Medium));
+    EXPECT_FALSE(OutranksUs(Medium, High));
+    EXPECT_TRUE(OutranksUs(std::nullopt, High));
+    EXPECT_TRUE(OutranksUs(std::nullopt, std::nullopt));
+    EXPECT_TRUE(OutranksUs(High, std::nullopt));
+    EXPECT_FALSE(OutranksUs(Medium, std::nullopt));
+}
