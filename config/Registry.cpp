@@ -2,7 +2,44 @@
 
 #include <shlwapi.h>
 
+#include <string>
+
+#include "config/Application.h"
+#include "config/RunValueText.h"
+#include "config/SettingsFile.h"
+#include "config/SettingsLocation.h"
 #include "win/Scoped.h"
+
+namespace {
+
+constexpr char CurrentUserRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+// Room for a path of MAX_PATH - 1 characters with the quotes put around it.
+constexpr DWORD RunValueBufferBytes = MAX_PATH + 2;
+
+LONG WriteRunValue(HKEY key, const std::string& data) {
+    return ::RegSetValueExA(key, RunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                            static_cast<DWORD>(data.size() + 1));
+}
+
+// The Run value's text when it is a string that ends with its NUL, else empty.
+bool ReadRunValue(HKEY key, std::string& text) {
+    char buffer[RunValueBufferBytes];
+    DWORD type = 0;
+    DWORD size = sizeof buffer;
+    if (::RegQueryValueExA(key, RunValueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
+        return false;
+    if ((type != REG_SZ && type != REG_EXPAND_SZ) || size == 0 || buffer[size - 1] != '\0') return false;
+    text.assign(buffer, size - 1);
+    return true;
+}
+
+// Equal ignoring case, by the characters of the ANSI code page.
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+    return ::CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                            static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+}  // namespace
 
 HKEY EnsureSdkRegistryKey() {
     win::UniqueKey existing;
@@ -16,4 +53,74 @@ HKEY EnsureSdkRegistryKey() {
         (void)::SHCopyKeyA(HKEY_LOCAL_MACHINE, SdkKeyPath, created.get(), 0);
     }
     return HKEY_CURRENT_USER;
+}
+
+int SetRunValue(HKEY root) {
+    win::UniqueKey key;
+    if (::RegCreateKeyExA(root, RunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.put(),
+                          nullptr) != ERROR_SUCCESS)
+        return 0;
+    App.PathInfo = PathInfoFromCommandLine(::GetCommandLineA());
+    return WriteRunValue(key.get(), RunValueData(App.PathInfo)) == ERROR_SUCCESS ? 1 : 0;
+}
+
+int DeleteRunValue(HKEY root) {
+    win::UniqueKey key;
+    if (::RegCreateKeyExA(root, RunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.put(),
+                          nullptr) != ERROR_SUCCESS)
+        return 0;
+    (void)::RegDeleteValueA(key.get(), RunValueName);  // a missing value is no error
+    return 1;
+}
+
+bool RunValueMatchesPathInfo() {
+    win::UniqueKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, CurrentUserRunKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+    std::string value;
+    if (!ReadRunValue(key.get(), value)) return false;
+    return EqualIgnoringCase(value, App.PathInfo) || EqualIgnoringCase(WithoutSurroundingQuotes(value), App.PathInfo);
+}
+
+int LoadSettings() {
+    if (!LocateAndReadSettings()) return 0;
+    // The Run value only decides RunAtStartup: a Run key that cannot be read
+    // leaves it at 0 and is no reason to rebuild the settings file.
+    App.RunAtStartup = RunValueMatchesPathInfo() ? 1 : 0;
+    return 1;
+}
+
+void SaveSettingsFile() {
+    SettingsLoad outcome;
+    {
+        win::ComApartment com;
+        win::ComPtr<IXMLDOMDocument> document = SettingsDocument();
+        if (!document) return;  // nothing can be written without the component
+        outcome = LoadSettingsDocument(document.get());
+    }
+    switch (outcome) {
+    case SettingsLoad::Loaded:
+        WriteSettingsFile();
+        break;
+    case SettingsLoad::Missing:
+        CreateSettingsFile();
+        break;
+    case SettingsLoad::Malformed:
+        if (KeepBadSettingsCopy()) CreateSettingsFile();
+        break;
+    case SettingsLoad::Unreadable:
+    case SettingsLoad::ComponentMissing:
+        break;  // a file that cannot be read now is not overwritten
+    }
+}
+
+LONG SaveSettings() {
+    SaveSettingsFile();
+    win::UniqueKey key;
+    LONG opened = ::RegOpenKeyExA(HKEY_CURRENT_USER, CurrentUserRunKey, 0, KEY_READ | KEY_WRITE, key.put());
+    if (opened != ERROR_SUCCESS) return opened;
+    if (App.RunAtStartup)
+        (void)WriteRunValue(key.get(), RunValueData(App.PathInfo));
+    else
+        (void)::RegDeleteValueA(key.get(), RunValueName);
+    return 1;
 }

@@ -20,3 +20,13 @@ int SetRunValue(HKEY root);      // 1 written, 0 failed; records PathInfo
 int DeleteRunValue(HKEY root);   // 0 when the Run key cannot be opened, else 1
 int LoadSettings();              // 1 when the settings file was read
 LONG SaveSettings();             // 1, or the error opening the Run key
+
+// True when the current user's Run value is a string that names PathInfo,
+// with or without quotes around it, ignoring case. Any failure: false.
+bool RunValueMatchesPathInfo();
+
+// The file part of SaveSettings: writes the record into the calling user's
+// section, or a new file when there is none. A file that does not load is
+// kept as "ConfigSettings.xml.bad" before it is replaced; a file that cannot
+// be read at the moment is left alone.
+void SaveSettingsFile();

@@ -1,0 +1,67 @@
+// The settings record as the settings file holds it: the 19 setting elements
+// of every section, in the order in which they are written and read, and the
+// text form of each value.
+//
+// Plain C++: no windows.h. Texts are narrow (ANSI code page); the conversion
+// to and from the document's UTF-16 happens at the document.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The persisted settings of Application, all but RunAtStartup, as values.
+struct SettingsRecord {
+    int strip = 0;
+    std::string PrefixChar = "None";
+    int PrefixCharCtrl = 0;
+    std::string SuffixFirstChar = "<ENTER>";
+    int SuffixFirstCharCtrl = 0;
+    std::string SuffixSecondChar = "None";
+    int SuffixSecondCharCtrl = 0;
+    int Activate = 0;
+    int Minimize = 0;
+    std::string Name = " ";
+    std::string Company = " ";
+    std::string PathInfo;
+    std::string DeviceInfo = " ";
+    int mode = 4;
+    int ActivatedScannerMode = 0;
+    int FromPort = 1;
+    int ToPort = 16;
+    int LeftPosition = 250;
+    int TopPosition = 200;
+
+    bool operator==(const SettingsRecord&) const = default;
+};
+
+// One setting element: its name and the member it holds, either an integer
+// or a text (the other pointer is null).
+struct SettingsElement {
+    const char* name;
+    int SettingsRecord::*integer;
+    std::string SettingsRecord::*text;
+};
+
+inline constexpr size_t SettingsElementCount = 19;
+
+// The elements in file order.
+const std::array<SettingsElement, SettingsElementCount>& SettingsElements();
+
+// Decimal text of a 32-bit value: minus sign when negative, no leading zeros.
+std::string FormatInteger(int32_t value);
+
+// A 32-bit signed decimal integer, optionally signed, with white space
+// (blank, tab, line breaks) around it; nothing else. Empty, not a number or
+// out of range: no value.
+std::optional<int32_t> ParseInteger(std::string_view text);
+
+// The element's value as the text that goes into the document.
+std::string ElementText(const SettingsRecord& record, const SettingsElement& element);
+
+// Takes an element's text into the record. A text element takes it whole; an
+// integer element takes it only when it parses, and otherwise keeps its
+// current value, as for an element that is missing.
+void TakeElementText(SettingsRecord& record, const SettingsElement& element, std::string_view text);

@@ -1,0 +1,20 @@
+// The configuration steps of the program's start: the current directory and
+// the first load of the settings.
+#pragma once
+
+// Makes the folder of the program's own executable the current directory, so
+// the relative "ConfigSettings.xml" is the one beside the program also when
+// the system starts it from the Run key with another current directory.
+// The entry point calls it before anything reads the settings. False when
+// the folder cannot be set.
+bool UseProgramFolderAsCurrentDirectory();
+
+// Loads the settings into App at start-up. A missing file is created from the
+// record's current values and loaded again. A file that exists but does not
+// load is first kept as "ConfigSettings.xml.bad" (replacing an older copy) and
+// only then replaced; when no copy can be made it is left as it is. A file
+// that cannot be read at the moment (held open by another program, no
+// access) is never replaced: the defaults stay for this run. RunAtStartup
+// comes from the Run value in every case. Returns 1 when settings were read
+// from the file, else 0.
+int LoadSettingsAtStartup();
