@@ -1,0 +1,164 @@
+// The Format page: strip count, prefix and suffix tokens and their Ctrl
+// flags. Every change goes into App.Format at once, so the polling thread
+// types the next barcode with it; the file is written when the page is left.
+#include "pages/FormatPage.h"
+
+#include <string>
+#include <vector>
+
+#include "app/PageProtocol.h"
+#include "config/Application.h"
+#include "pages/FormatChoices.h"
+#include "pages/PageSupport.h"
+#include "res/resource.h"
+#include "win/WinText.h"
+
+namespace {
+
+struct TokenBox {
+    int comboId;
+    std::string FormatSettings::*token;
+};
+
+struct CtrlBox {
+    int checkId;
+    int FormatSettings::*flag;
+};
+
+// In the order the page fills them.
+constexpr TokenBox TokenBoxes[] = {
+    {IDC_SUFFIX1_CHAR, &FormatSettings::SuffixFirstChar},
+    {IDC_SUFFIX2_CHAR, &FormatSettings::SuffixSecondChar},
+    {IDC_PREFIX_CHAR, &FormatSettings::PrefixChar},
+};
+
+constexpr CtrlBox CtrlBoxes[] = {
+    {IDC_SUFFIX1_CTRL, &FormatSettings::SuffixFirstCharCtrl},
+    {IDC_SUFFIX2_CTRL, &FormatSettings::SuffixSecondCharCtrl},
+    {IDC_PREFIX_CTRL, &FormatSettings::PrefixCharCtrl},
+};
+
+const TokenBox* FindTokenBox(int id) {
+    for (const TokenBox& box : TokenBoxes)
+        if (box.comboId == id) return &box;
+    return nullptr;
+}
+
+const CtrlBox* FindCtrlBox(int id) {
+    for (const CtrlBox& box : CtrlBoxes)
+        if (box.checkId == id) return &box;
+    return nullptr;
+}
+
+void AddItem(HWND combo, const std::string& text) {
+    ::SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void FillCombo(HWND combo, const std::vector<std::string>& items) {
+    ::SendMessageA(combo, CB_RESETCONTENT, 0, 0);
+    for (const std::string& item : items) AddItem(combo, item);
+}
+
+void ShowStripCount(HWND page, int strip) {
+    HWND combo = ::GetDlgItem(page, IDC_STRIP_COUNT);
+    FillCombo(combo, StripCountItems());
+    ::SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(StripItemIndex(strip)), 0);
+}
+
+void ShowStoredToken(HWND combo, const std::string& stored) {
+    const std::vector<std::string> items = TokenItems();
+    FillCombo(combo, items);
+    const StoredTokenChoice choice = ChooseStoredToken(items, stored);
+    if (choice.append) AddItem(combo, stored);
+    ::SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(choice.select), 0);
+}
+
+void InitFormatPage(HWND page) {
+    pages::InitialisingMark mark(page);
+    const FormatSettings format = App.Format.Get();
+    for (const CtrlBox& box : CtrlBoxes) pages::SetTicked(page, box.checkId, format.*box.flag != 0);
+    for (const TokenBox& box : TokenBoxes)
+        ::SendDlgItemMessageA(page, box.comboId, CB_LIMITTEXT, 1, 0);
+    ShowStripCount(page, format.strip);
+    for (const TokenBox& box : TokenBoxes)
+        ShowStoredToken(::GetDlgItem(page, box.comboId), format.*box.token);
+    PageOnInit(page, FormatPageIndex);
+}
+
+// The text of the selected item, or nothing when no item is selected.
+bool SelectedItemText(HWND combo, std::string& text) {
+    LRESULT index = ::SendMessageA(combo, CB_GETCURSEL, 0, 0);
+    if (index == CB_ERR) return false;
+    LRESULT length = ::SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR) return false;
+    std::string buffer(static_cast<size_t>(length) + 1, '\0');
+    length = ::SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                            reinterpret_cast<LPARAM>(buffer.data()));
+    if (length == CB_ERR) return false;
+    buffer.resize(static_cast<size_t>(length));
+    text = std::move(buffer);
+    return true;
+}
+
+// What the user typed: the first character of the edit field (one or two
+// bytes in the ANSI code page), or the empty text.
+std::string TypedToken(HWND combo) {
+    const std::string text = win::WindowText(combo);
+    if (text.empty()) return text;
+    const char* next = ::CharNextA(text.c_str());
+    return text.substr(0, static_cast<size_t>(next - text.c_str()));
+}
+
+void StoreToken(const TokenBox& box, std::string token) {
+    App.Format.Update([&](FormatSettings& f) { f.*box.token = std::move(token); });
+}
+
+void OnButtonClick(HWND page, int id) {
+    if (const CtrlBox* box = FindCtrlBox(id)) {
+        const int ticked = pages::IsTicked(page, id) ? 1 : 0;
+        App.Format.Update([&](FormatSettings& f) { f.*box->flag = ticked; });
+    }
+    PageChanged(page);
+}
+
+void OnSelectionChange(HWND page, int id) {
+    HWND combo = ::GetDlgItem(page, id);
+    if (id == IDC_STRIP_COUNT) {
+        LRESULT index = ::SendMessageA(combo, CB_GETCURSEL, 0, 0);
+        if (index != CB_ERR)
+            App.Format.Update([&](FormatSettings& f) { f.strip = static_cast<int>(index); });
+    } else if (const TokenBox* box = FindTokenBox(id)) {
+        std::string text;
+        if (SelectedItemText(combo, text)) StoreToken(*box, std::move(text));
+    }
+    PageChanged(page);
+}
+
+void OnEditUpdate(HWND page, int id) {
+    if (const TokenBox* box = FindTokenBox(id)) StoreToken(*box, TypedToken(::GetDlgItem(page, id)));
+    PageChanged(page);
+}
+
+void OnCommand(HWND page, int id, int code) {
+    if (pages::IsInitialising(page)) return;
+    switch (code) {
+    case BN_CLICKED: OnButtonClick(page, id); break;
+    case CBN_SELCHANGE: OnSelectionChange(page, id); break;
+    case CBN_EDITUPDATE: OnEditUpdate(page, id); break;
+    default: break;
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK FormatPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    return pages::WithoutExceptions([&]() -> INT_PTR {
+        switch (message) {
+        case WM_INITDIALOG: InitFormatPage(page); break;
+        case WM_COMMAND: OnCommand(page, LOWORD(wParam), HIWORD(wParam)); break;
+        case WM_NOTIFY: PageOnNotify(page, FormatPageIndex, lParam); break;
+        default: break;
+        }
+        return FALSE;
+    });
+}

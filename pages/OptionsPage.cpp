@@ -1,0 +1,61 @@
+// The Options page: activate at start-up, start with Windows, start minimised.
+// The start-with-Windows value is written or deleted the moment the box is
+// clicked; the other two take effect at the next start.
+#include "pages/OptionsPage.h"
+
+#include "app/PageProtocol.h"
+#include "config/Application.h"
+#include "config/Registry.h"
+#include "pages/PageSupport.h"
+#include "res/resource.h"
+
+namespace {
+
+void InitOptionsPage(HWND page) {
+    pages::InitialisingMark mark(page);
+    pages::SetTicked(page, IDC_ACTIVATE_ON_START, App.Activate != 0);
+    pages::SetTicked(page, IDC_RUN_AT_STARTUP, App.RunAtStartup != 0);
+    pages::SetTicked(page, IDC_MINIMIZE_ON_START, App.Minimize != 0);
+    PageOnInit(page, OptionsPageIndex);
+}
+
+// Registry failures are not shown: the box and RunAtStartup keep the user's
+// choice, and SaveSettings writes the value again at every save.
+void ApplyRunAtStartup(bool ticked) {
+    if (ticked) {
+        App.RunAtStartup = 1;
+        (void)SetRunValue(HKEY_CURRENT_USER);
+    } else {
+        App.RunAtStartup = 0;
+        (void)DeleteRunValue(HKEY_LOCAL_MACHINE);  // an installer may have put one there
+        (void)DeleteRunValue(HKEY_CURRENT_USER);
+    }
+}
+
+void OnButtonClick(HWND page, int id) {
+    const bool ticked = pages::IsTicked(page, id);
+    switch (id) {
+    case IDC_ACTIVATE_ON_START: App.Activate = ticked ? 1 : 0; break;
+    case IDC_RUN_AT_STARTUP: ApplyRunAtStartup(ticked); break;
+    case IDC_MINIMIZE_ON_START: App.Minimize = ticked ? 1 : 0; break;
+    default: return;
+    }
+    PageChanged(page);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    return pages::WithoutExceptions([&]() -> INT_PTR {
+        switch (message) {
+        case WM_INITDIALOG: InitOptionsPage(page); break;
+        case WM_COMMAND:
+            if (HIWORD(wParam) == BN_CLICKED && !pages::IsInitialising(page))
+                OnButtonClick(page, LOWORD(wParam));
+            break;
+        case WM_NOTIFY: PageOnNotify(page, OptionsPageIndex, lParam); break;
+        default: break;
+        }
+        return FALSE;
+    });
+}

@@ -1,0 +1,107 @@
+// The Options page in a sheet of the test's own: its boxes follow the
+// settings, and the start-with-Windows value changes in the registry the
+// moment the box is clicked.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "app/PageProtocol.h"
+#include "config/Application.h"
+#include "config/Registry.h"
+#include "res/resource.h"
+#include "tests/pages/PageHost.h"
+#include "win/Scoped.h"
+
+using pagetest::PageHost;
+
+namespace {
+
+constexpr char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::optional<std::string> RunValue(HKEY root) {
+    win::UniqueKey key;
+    if (::RegOpenKeyExA(root, RunKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
+    char data[1024] = {};
+    DWORD size = sizeof data - 1;
+    DWORD type = 0;
+    if (::RegQueryValueExA(key.get(), RunValueName, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                           &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::string(data);
+}
+
+void PutRunValue(HKEY root, const std::string& text) {
+    win::UniqueKey key;
+    ASSERT_EQ(::RegCreateKeyExA(root, RunKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetValueExA(key.get(), RunValueName, 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(text.c_str()),
+                               static_cast<DWORD>(text.size() + 1)),
+              ERROR_SUCCESS);
+}
+
+void DeleteValue(HKEY root) {
+    win::UniqueKey key;
+    if (::RegOpenKeyExA(root, RunKey, 0, KEY_WRITE, key.put()) == ERROR_SUCCESS)
+        (void)::RegDeleteValueA(key.get(), RunValueName);
+}
+
+bool Ticked(HWND button) { return ::SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+void Click(HWND button) { ::SendMessageA(button, BM_CLICK, 0, 0); }
+
+class OptionsPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DeleteValue(HKEY_CURRENT_USER);
+        DeleteValue(HKEY_LOCAL_MACHINE);
+        App.Activate = 0;
+        App.RunAtStartup = 0;
+        App.Minimize = 0;
+    }
+    void TearDown() override { SetUp(); }
+};
+
+TEST_F(OptionsPageTest, BoxesShowTheSettings) {
+    App.Activate = 1;
+    App.Minimize = 1;
+    PageHost host(pagetest::OptionsTab);
+    EXPECT_EQ(App.StartPage, OptionsPageIndex);
+    EXPECT_TRUE(Ticked(host.item(IDC_ACTIVATE_ON_START)));
+    EXPECT_FALSE(Ticked(host.item(IDC_RUN_AT_STARTUP)));
+    EXPECT_TRUE(Ticked(host.item(IDC_MINIMIZE_ON_START)));
+    EXPECT_FALSE(host.SaveEnabled());
+}
+
+TEST_F(OptionsPageTest, ActivateAndMinimizeFollowTheirBoxes) {
+    PageHost host(pagetest::OptionsTab);
+    Click(host.item(IDC_ACTIVATE_ON_START));
+    EXPECT_EQ(App.Activate, 1);
+    EXPECT_TRUE(host.SaveEnabled());
+    Click(host.item(IDC_MINIMIZE_ON_START));
+    EXPECT_EQ(App.Minimize, 1);
+    Click(host.item(IDC_ACTIVATE_ON_START));
+    EXPECT_EQ(App.Activate, 0);
+    EXPECT_EQ(App.Minimize, 1);
+    EXPECT_FALSE(RunValue(HKEY_CURRENT_USER).has_value());  // neither touches the registry
+}
+
+TEST_F(OptionsPageTest, StartWithWindowsIsWrittenAndDeletedAtTheClick) {
+    PageHost host(pagetest::OptionsTab);
+    Click(host.item(IDC_RUN_AT_STARTUP));
+    EXPECT_EQ(App.RunAtStartup, 1);
+    EXPECT_TRUE(host.SaveEnabled());
+    const std::optional<std::string> written = RunValue(HKEY_CURRENT_USER);
+    ASSERT_TRUE(written.has_value());
+    // The value names this program (PathInfo: its command line without quotes).
+    EXPECT_NE(App.PathInfo.find("pages_tests"), std::string::npos) << App.PathInfo;
+    EXPECT_NE(written->find(App.PathInfo), std::string::npos) << *written;
+
+    PutRunValue(HKEY_LOCAL_MACHINE, "C:\\Program Files\\Brontel Vask\\VaskSW.exe");  // as an installer
+    Click(host.item(IDC_RUN_AT_STARTUP));
+    EXPECT_EQ(App.RunAtStartup, 0);
+    EXPECT_FALSE(RunValue(HKEY_CURRENT_USER).has_value());
+    EXPECT_FALSE(RunValue(HKEY_LOCAL_MACHINE).has_value());
+}
+
+}  // namespace
