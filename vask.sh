@@ -52,16 +52,16 @@ build_all() {
     fi
     local targets=()
     [ -n "${VASK_TARGETS:-}" ] && targets=(--target $VASK_TARGETS)
-    cmake --build "$BUILD" -j "$JOBS" "${targets[@]}" -- --no-print-directory 2>&1 | grep -v -E '^\[ *[0-9]+%\]' || true
-    [ "${PIPESTATUS[0]}" -eq 0 ] || { log "cross build failed"; return 1; }
+    cmake --build "$BUILD" -j "$JOBS" "${targets[@]}" -- --no-print-directory 2>&1 | sed -E '/^\[ *[0-9]+%\]/d' \
+        || { log "cross build failed"; return 1; }
 }
 
 build_native() {
     if [ ! -f "$NATIVE/CMakeCache.txt" ]; then
         cmake -S "$ROOT" -B "$NATIVE" -DCMAKE_BUILD_TYPE=Debug >/dev/null
     fi
-    cmake --build "$NATIVE" -j "$JOBS" -- --no-print-directory 2>&1 | grep -v -E '^\[ *[0-9]+%\]' || true
-    [ "${PIPESTATUS[0]}" -eq 0 ] || { log "native build failed"; return 1; }
+    cmake --build "$NATIVE" -j "$JOBS" -- --no-print-directory 2>&1 | sed -E '/^\[ *[0-9]+%\]/d' \
+        || { log "native build failed"; return 1; }
 }
 
 # ---------------------------------------------------------------- Wine prefix
@@ -89,6 +89,7 @@ STARTED_WINE=""
 
 start_xvfb() {
     local n
+    export VASK_OWN_DISPLAY=1  # nobody watches this display: run-demo.sh scripts its demo
     for n in $(seq 91 140); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
         Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
@@ -136,7 +137,10 @@ cmd_test() {
     log "native tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
     ctest --test-dir "$NATIVE" --output-on-failure "$@" || status=1
     log "Windows tests under Wine"
+    export VASK_SCREENSHOT_DIR=$BUILD/screenshots  # the layout tests save the sheet and menu there
+    rm -rf "$VASK_SCREENSHOT_DIR"
     ctest --test-dir "$BUILD" --output-on-failure "$@" || status=1
+    "$ROOT/tools/screenshots.sh" "$VASK_SCREENSHOT_DIR" "$ROOT/docs/screenshots" || status=1
     return $status
 }
 

@@ -1,0 +1,61 @@
+// Opening and closing the scanner connection, and the background retry after
+// a failed start-up activation.
+//
+// Threads: ActivateScanner runs on the user-interface thread (page, start-up)
+// or on the ActivationRetryThread. The retry thread is started by
+// StartActivationRetry and runs while App.ActivationThreadRun is set; it is
+// stopped only by StopActivationRetry (flag cleared, its pauses woken, then a
+// wait that keeps handling sent messages, since the thread sends to the
+// Connections page's controls). Nothing is ever terminated.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "win/Scoped.h"
+
+// The retry thread's handle; touched by the user-interface thread only.
+extern win::UniqueHandle ActivationThread;
+// The newest Connections dialog window (the hidden start-up instance, later
+// each new Connections page); the retry thread writes its controls.
+extern std::atomic<HWND> ConnectionsWindow;
+
+// How long shutdown waits for each worker thread before it gives up.
+constexpr DWORD ShutdownThreadWaitMs = 5000;
+// How long the page waits for the polling thread before it closes the
+// connection (the thread ends within one polling cycle once told to).
+constexpr DWORD PollingThreadStopWaitMs = 3000;
+
+// Opens the stored connection, starts the polling thread and waits until the
+// scanner's download has reached the host. 1 activated, 0 failed (the failure
+// text is then in the dialog's status line).
+int ActivateScanner(HWND dialog);
+
+// Closes the connection and forgets its handle: "" when none was open,
+// "Brontel Vask Deactivated", or "Failed to Deactive Scanner.".
+std::string DeactivateScanner();
+
+// Drops the barcodes the SDK holds for the open connection.
+void ClearStoredBarcodes();
+
+// Thread routine; the parameter is the Application.
+DWORD WINAPI ActivationRetryThread(LPVOID application);
+
+// Sets ActivationThreadRun and starts the retry thread (ActivationThread,
+// ActivationThreadId). False if the thread could not be started.
+bool StartActivationRetry();
+// Clears ActivationThreadRun and waits up to maxWaitMs (INFINITE allowed) for
+// the thread to end; true when no retry thread is left running. An attempt in
+// progress finishes; no new attempt starts.
+bool StopActivationRetry(DWORD maxWaitMs);
+
+// Clears PollingThreadRun and waits up to maxWaitMs for the polling thread;
+// true when it has ended (or none ran).
+bool StopPollingThread(DWORD maxWaitMs);
+
+// Shutdown's part: stop the retry thread, stop the polling thread, then close
+// the connection, but only once no thread can still be using it. True when
+// the connection was closed (or none was open) after both threads ended.
+bool StopScannerForShutdown();

@@ -1,0 +1,337 @@
+#include "scanner/ConnectionsPage.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <string>
+
+#include "app/PageProtocol.h"
+#include "config/Application.h"
+#include "res/resource.h"
+#include "scanner/Activation.h"
+#include "scanner/Discovery.h"
+#include "scanner/ScannerTexts.h"
+#include "win/Scoped.h"
+
+namespace {
+
+constexpr int PortChoices = 64;
+constexpr int CaptionChars = 11;
+
+HWND Item(HWND page, int id) { return ::GetDlgItem(page, id); }
+void Enable(HWND page, int id, bool on) { ::EnableWindow(Item(page, id), on ? TRUE : FALSE); }
+void ShowStatus(HWND page, const std::string& text) { ShowText(text, Item(page, IDC_STATUS_LINE), ReplaceText); }
+void ShowLastingStatus(HWND page) { ShowStatus(page, App.ConnectionStatusText.Get()); }
+void SetActivateCaption(HWND page, const char* caption) { ::SetDlgItemTextA(page, IDC_ACTIVATE, caption); }
+LRESULT ListCount(HWND page) { return ::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_GETCOUNT, 0, 0); }
+void SelectListEntry(HWND page, int index) {
+    ::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+// The number a port box shows, read as an unsigned decimal (0 when empty).
+UINT PortValue(HWND page, int id) { return ::GetDlgItemInt(page, id, nullptr, FALSE); }
+
+std::string ActivateCaptionText(HWND page) {
+    char caption[CaptionChars + 1] = {};
+    ::GetDlgItemTextA(page, IDC_ACTIVATE, caption, sizeof caption);
+    return caption;
+}
+
+// The wait cursor while the page is busy inside a click; the arrow after.
+class WaitCursor {
+public:
+    WaitCursor() { ::SetCursor(::LoadCursor(nullptr, IDC_WAIT)); }
+    ~WaitCursor() { ::SetCursor(::LoadCursor(nullptr, IDC_ARROW)); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+HBRUSH StatusLineBrush() {
+    static const win::UniqueBrush brush(::CreateSolidBrush(StatusLineBackground));
+    return brush.get();
+}
+
+// The activated state: Deactivate offered, searching and choosing locked.
+void ShowActivatedControls(HWND page) {
+    SetActivateCaption(page, scannertext::DeactivateCaption);
+    Enable(page, IDC_FIND_SCANNERS, false);
+    Enable(page, IDC_ACTIVATE, true);
+    Enable(page, IDC_SCANNER_LIST, false);
+}
+
+void RestoreList(HWND page) { RestoreDeviceList(Item(page, IDC_SCANNER_LIST), Item(page, IDC_ACTIVATE)); }
+
+// ---- creation ----
+
+void ShowStartupSuccess(HWND page) {
+    App.ConnectionState = 1;
+    RestoreList(page);
+    App.ConnectionStatusText.Set(scannertext::ScannerConnected);
+    Enable(page, IDC_FIND_SCANNERS, false);
+    Enable(page, IDC_ACTIVATE, true);
+    SetActivateCaption(page, scannertext::DeactivateCaption);
+    ShowLastingStatus(page);
+    SelectListEntry(page, 0);
+    Enable(page, IDC_SCANNER_LIST, false);
+}
+
+void ShowStartupFailure(HWND page) {
+    App.ConnectionState = 1;
+    ShowText(App.FoundDeviceNames[0], Item(page, IDC_SCANNER_LIST), AppendEntry);
+    SelectListEntry(page, 0);
+    App.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
+    Enable(page, IDC_FIND_SCANNERS, true);
+    Enable(page, IDC_ACTIVATE, false);
+    ShowLastingStatus(page);
+}
+
+void ShowNothingPending(HWND page) {
+    RestoreList(page);
+    const bool connected = App.ScannerConnected != 0;
+    if (connected) {
+        App.StatusIsError = 0;
+        ShowActivatedControls(page);
+    }
+    ShowLastingStatus(page);
+    // Nothing to activate before any search; an activated scanner can always
+    // be deactivated.
+    if (App.ScannersFound == 0 && !connected) Enable(page, IDC_ACTIVATE, false);
+}
+
+void ShowOutcomeShownBefore(HWND page) {
+    ShowLastingStatus(page);
+    RestoreList(page);
+    if (App.ScannerConnected) {
+        ShowActivatedControls(page);
+        ShowLastingStatus(page);
+    }
+}
+
+void ShowConnectionState(HWND page) {
+    switch (App.ConnectionState.load()) {
+    case 2: ShowStartupSuccess(page); break;
+    case 3: ShowStartupFailure(page); break;
+    case 0: ShowNothingPending(page); break;
+    case 1: ShowOutcomeShownBefore(page); break;
+    default: break;
+    }
+}
+
+void EnablePortBoxes(HWND page, bool on) {
+    Enable(page, IDC_FROM_PORT, on);
+    Enable(page, IDC_TO_PORT, on);
+}
+
+void ShowTransport(HWND page) {
+    if (App.mode == BluetoothMode) {
+        ::CheckRadioButton(page, IDC_BLUETOOTH, IDC_SERIAL_PORTS, IDC_BLUETOOTH);
+        EnablePortBoxes(page, false);
+    } else {
+        App.mode = SerialMode;
+        EnablePortBoxes(page, true);
+        ::CheckRadioButton(page, IDC_BLUETOOTH, IDC_SERIAL_PORTS, IDC_SERIAL_PORTS);
+    }
+}
+
+void FillPortBoxes(HWND page) {
+    for (int id : {IDC_FROM_PORT, IDC_TO_PORT}) {
+        for (int port = 1; port <= PortChoices; ++port) {
+            const std::string text = std::to_string(port);
+            ::SendDlgItemMessageA(page, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        }
+    }
+    ::SendDlgItemMessageA(page, IDC_FROM_PORT, CB_SETCURSEL, 0, 0);
+    ::SendDlgItemMessageA(page, IDC_TO_PORT, CB_SETCURSEL, PortChoices - 1, 0);
+    if (App.FromPort == 0) App.FromPort = 1;
+    if (App.ToPort == 0) App.ToPort = 16;
+    ::SendDlgItemMessageA(page, IDC_FROM_PORT, CB_SETCURSEL, static_cast<WPARAM>(App.FromPort - 1), 0);
+    ::SendDlgItemMessageA(page, IDC_TO_PORT, CB_SETCURSEL, static_cast<WPARAM>(App.ToPort - 1), 0);
+}
+
+void OnInit(HWND page) {
+    ConnectionsWindow = page;
+    App.StartPage = ConnectionsPageIndex;
+    ShowConnectionState(page);
+    ShowTransport(page);
+    FillPortBoxes(page);
+    PageOnInit(page, ConnectionsPageIndex);
+}
+
+// ---- commands ----
+
+void OnListSelection(HWND page) {
+    App.SelectedDevice = static_cast<int>(::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_GETCURSEL, 0, 0));
+    Enable(page, IDC_ACTIVATE, true);
+    if (ListCount(page) > 1) App.ConnectionStatusText.Set(" ");
+    ShowLastingStatus(page);
+}
+
+// Ends whatever still uses the connection before it is closed: the retry
+// thread (an attempt in progress finishes, no new one starts) and the
+// polling thread.
+void StopConnectionUsers() {
+    (void)StopActivationRetry(INFINITE);
+    (void)StopPollingThread(PollingThreadStopWaitMs);
+}
+
+void FindScanners(HWND page) {
+    const UINT from = PortValue(page, IDC_FROM_PORT);
+    const UINT to = PortValue(page, IDC_TO_PORT);
+    if (from > to) {
+        App.StatusIsError = 1;
+        ShowStatus(page, scannertext::InvalidPortSelection);
+        return;
+    }
+    WaitCursor busy;
+    StopConnectionUsers();
+    ClearStoredBarcodes();
+    const std::string closed = DeactivateScanner();
+    App.ScannerConnected = 0;
+    ShowStatus(page, closed);
+    App.StatusIsError = 0;
+    ShowStatus(page, scannertext::Searching);
+
+    ::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_RESETCONTENT, 0, 0);
+    Enable(page, IDC_SCANNER_LIST, true);
+    Enable(page, IDC_ACTIVATE, false);
+    SetActivateCaption(page, scannertext::ActivateCaption);
+    ClearFoundDevices();
+    if (App.mode == SerialMode)
+        SearchSerialPorts(page, static_cast<int>(from), static_cast<int>(to));
+    else if (App.mode == BluetoothMode)
+        SearchBluetooth(page);
+    if (ListCount(page) == 1) {
+        SelectListEntry(page, 0);
+        Enable(page, IDC_ACTIVATE, true);
+    }
+    DiscardPendingInput();
+}
+
+void Activate(HWND page) {
+    ShowStatus(page, scannertext::Connecting);
+    // The retry thread must not activate beside this click.
+    (void)StopActivationRetry(INFINITE);
+    App.PollingThreadRun = 1;
+    ClearStoredBarcodes();
+    const std::string closed = DeactivateScanner();
+    App.StatusIsError = 0;
+    ShowStatus(page, closed);
+    ConfigureConnection(page, App.mode);
+    if (!ActivateScanner(page)) return;
+    Enable(page, IDC_SCANNER_LIST, false);
+    SetActivateCaption(page, scannertext::DeactivateCaption);
+    Enable(page, IDC_FIND_SCANNERS, false);
+    ShowLastingStatus(page);
+}
+
+void Deactivate(HWND page) {
+    // The connection is closed only once the polling thread has let go of it.
+    StopConnectionUsers();
+    const std::string closed = DeactivateScanner();
+    App.StatusIsError = 0;
+    App.ConnectionStatusText.Set(closed);
+    ShowStatus(page, closed);
+    App.ScannerConnected = 0;
+    SetActivateCaption(page, scannertext::ActivateCaption);
+    Enable(page, IDC_FIND_SCANNERS, true);
+    Enable(page, IDC_SCANNER_LIST, true);
+}
+
+void ActivateOrDeactivate(HWND page) {
+    WaitCursor busy;
+    const std::string caption = ActivateCaptionText(page);
+    if (caption == scannertext::ActivateCaption)
+        Activate(page);
+    else if (caption == scannertext::DeactivateCaption)
+        Deactivate(page);
+    DiscardPendingInput();
+}
+
+void OnCommand(HWND page, int id, int code) {
+    switch (id) {
+    case IDC_BLUETOOTH:
+        if (code != BN_CLICKED) return;
+        App.mode = BluetoothMode;
+        EnablePortBoxes(page, false);
+        PageChanged(page);
+        break;
+    case IDC_SERIAL_PORTS:
+        if (code != BN_CLICKED) return;
+        App.mode = SerialMode;
+        EnablePortBoxes(page, true);
+        PageChanged(page);
+        break;
+    case IDC_FROM_PORT:
+    case IDC_TO_PORT:
+        if (code != CBN_SELCHANGE) return;
+        if (id == IDC_FROM_PORT)
+            App.FromPort = static_cast<int>(PortValue(page, id));
+        else
+            App.ToPort = static_cast<int>(PortValue(page, id));
+        PageChanged(page);
+        break;
+    case IDC_SCANNER_LIST:
+        if (code == LBN_SELCHANGE) OnListSelection(page);
+        else if (code == LBN_SELCANCEL) Enable(page, IDC_ACTIVATE, false);
+        break;
+    case IDC_FIND_SCANNERS:
+        if (code == BN_CLICKED) FindScanners(page);
+        break;
+    case IDC_ACTIVATE:
+        if (code == BN_CLICKED) ActivateOrDeactivate(page);
+        break;
+    default:
+        break;
+    }
+}
+
+void OnNotify(HWND page, LPARAM lParam) {
+    const UINT code = PageOnNotify(page, ConnectionsPageIndex, lParam);
+    if (code == PSN_SETACTIVE && App.ScannerConnected) {
+        ShowActivatedControls(page);
+        ShowLastingStatus(page);
+    }
+}
+
+INT_PTR OnStatusColour(HWND page, HDC dc, HWND control) {
+    if (control != Item(page, IDC_STATUS_LINE)) return 0;
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, App.StatusIsError ? StatusErrorColour : StatusTextColour);
+    return reinterpret_cast<INT_PTR>(StatusLineBrush());
+}
+
+}  // namespace
+
+void DiscardPendingInput() {
+    MSG msg;
+    bool removed = true;
+    while (removed) {
+        removed = false;
+        while (::PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) removed = true;
+        while (::PeekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) removed = true;
+        while (::PeekMessageA(&msg, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) removed = true;
+    }
+}
+
+INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        switch (message) {
+        case WM_INITDIALOG:
+            OnInit(page);
+            return FALSE;
+        case WM_COMMAND:
+            OnCommand(page, LOWORD(wParam), HIWORD(wParam));
+            return FALSE;
+        case WM_NOTIFY:
+            OnNotify(page, lParam);
+            return FALSE;
+        case WM_CTLCOLORSTATIC:
+            return OnStatusColour(page, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        default:
+            return FALSE;
+        }
+    } catch (...) {
+        // Nothing may leave a dialog procedure; the page simply stays as it is.
+        return FALSE;
+    }
+}

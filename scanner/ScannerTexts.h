@@ -1,0 +1,83 @@
+// The texts of the scanner link: list entries for found scanners, search and
+// activation outcomes, deactivation, and the byte-exact cut of a list entry
+// before it becomes DeviceInfo. Plain C++ so the decisions are tested natively.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "scanner/FoundDeviceRecord.h"
+
+namespace scannertext {
+
+// SDK result codes that choose a text (the same numbers as the SDK binding's).
+constexpr uint32_t NoConnectionStored = 2;
+constexpr uint32_t DeviceNotConnected = 0x20010019;
+constexpr uint32_t DeviceNotConnected2 = 0x20010044;
+constexpr uint32_t PortAccessDenied = 0x2001001A;
+constexpr uint32_t NoScannersInList = 0x20010041;
+constexpr uint32_t NoBluetoothTransmitter = 0x20010037;
+constexpr uint32_t NoBluetoothTransmitter2 = 0x20010070;
+constexpr uint32_t NoBluetoothDrivers = 0x20010069;
+
+constexpr int MaxListedScanners = 8;
+
+// The Activate button's caption is the page's state.
+inline constexpr char ActivateCaption[] = "Ac&tivate";
+inline constexpr char DeactivateCaption[] = "Deac&tivate";
+
+inline constexpr char ScannerConnected[] = "Scanner Connected";
+inline constexpr char ScannerNotConnected[] = "Scanner Not Connected";
+inline constexpr char Activating[] = "Activating, please wait...";
+inline constexpr char ConfigurationFailed[] = "Configuration failed.";
+inline constexpr char InvalidPortSelection[] = "Invalid port selection.";
+inline constexpr char Searching[] = "Searching, please wait...";
+inline constexpr char Connecting[] = "Connecting...";
+
+// PortName without backslashes and points, then each lower-case "com"
+// (left to right, without overlap) replaced by one blank.
+std::string SerialPortText(const std::string& portName);
+
+// "Device ID: <id> on Com <port text>."
+std::string SerialEntryText(const FoundDeviceRecord& record);
+
+// "<name> xx:xx:xx:xx:xx:xx" for DeviceKind 1, the same after one blank otherwise.
+std::string BluetoothEntryText(const FoundDeviceRecord& record);
+
+// "No Scanners found.", "Found 1 Scanner." or "Found <n> Scanners." (also
+// for a negative count).
+std::string CountMessage(int count);
+
+// How many records a search with this SDK count reads: 0..8.
+int ListedEntryCount(int count);
+
+// Text for a failed VantuGetFoundDeviceInfo.
+std::string RecordFailureMessage(uint32_t result);
+
+// A Bluetooth search's message: the driver and transmitter codes have their
+// own texts, every other result gives the count message.
+std::string BluetoothSearchMessage(uint32_t result, int count);
+// Whether a Bluetooth search result lets its count mark scanners as found.
+bool BluetoothResultCountsScanners(uint32_t result);
+
+// The activation outcome texts; while the retry runs, the short forms.
+std::string ActivationSuccessMessage(bool retrying);
+std::string ActivationFailureMessage(uint32_t code, bool retrying);
+
+// DeactivateScanner's text: empty when nothing was open.
+inline constexpr char Deactivated[] = "Brontel Vask Deactivated";
+inline constexpr char DeactivationFailed[] = "Failed to Deactive Scanner.";
+std::string DeactivationMessage(bool wasOpen, uint32_t closeResult);
+
+// The longest prefix of text of at most maxBytes bytes that does not end
+// inside a double-byte character; isLeadByte tells the lead bytes of the
+// code page (single-byte code pages have none).
+using LeadByteTest = bool (*)(unsigned char byte);
+std::string CutOnCharacterBoundary(const std::string& text, size_t maxBytes, LeadByteTest isLeadByte);
+
+// Selected entry texts are copied into a 100-byte buffer: 99 bytes at most.
+constexpr size_t MaxDeviceInfoBytes = 99;
+
+}  // namespace scannertext

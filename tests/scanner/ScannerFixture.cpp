@@ -1,0 +1,158 @@
+#include "tests/scanner/ScannerFixture.h"
+
+#include <cstdlib>
+
+#include "config/Application.h"
+#include "config/Identity.h"
+#include "res/resource.h"
+#include "scanner/Activation.h"
+#include "scanner/Discovery.h"
+#include "tests/support/Process.h"
+
+namespace scannertest {
+namespace {
+
+constexpr char ConnectionKey[] = "Software\\Zantrovix\\VantuPlus SDK\\1.0\\Connections\\Brontel Vask";
+
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+// The simulator's state lives in a folder of the test's own, so that no
+// other user of the prefix's simulator is disturbed.
+void UseOwnSimulatorFolder() {
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "vask-scanner-tests";
+    ::SetEnvironmentVariableA("VASK_SIM_DIR", folder.c_str());
+}
+
+}  // namespace
+
+std::string Sim(const std::vector<std::string>& args) {
+    const auto run = testsupport::RunProgram(testsupport::BinPath("vask-sim.exe"), args, 30000);
+    std::string line;
+    for (const auto& a : args) line += a + " ";
+    EXPECT_EQ(run.exitCode, 0u) << "vask-sim " << line << ": " << run.output;
+    return run.output;
+}
+
+long SimCounter(const std::string& scanner, const std::string& key) {
+    const std::string out = Sim({"status", scanner});
+    const size_t at = out.find(key + "=");
+    if (at == std::string::npos) return -1;
+    return std::strtol(out.c_str() + at + key.size() + 1, nullptr, 10);
+}
+
+void Pump(DWORD ms) {
+    const DWORD start = ::GetTickCount();
+    do {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    } while (::GetTickCount() - start < ms);
+}
+
+void ResetApp() {
+    App.ActivatedScannerMode = 0;
+    App.DeviceInfo = " ";
+    App.mode = SerialMode;
+    App.Activate = 0;
+    App.Minimize = 0;
+    App.FromPort = 1;
+    App.ToPort = 16;
+    App.StartPage = 0;
+    App.ConnectionState = 0;
+    App.ConnectionStatusText.Set(" ");
+    for (auto& name : App.FoundDeviceNames) name.clear();
+    App.SelectedDevice = 0;
+    App.ScannerConnected = 0;
+    App.SheetCancelled = 0;
+    App.ActivationThreadRun = 0;
+    App.ActivationThreadId = 0;
+    App.ScannersFound = 0;
+    App.Connection = 0;
+    App.PollingThreadRun = 0;
+    App.FoundDevices = {};
+    App.StatusIsError = 0;
+    ConnectionsWindow = nullptr;
+}
+
+HWND CreatePlainConnectionsDialog() {
+    return ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_CONNECTIONS), nullptr,
+                                PlainDialogProc, 0);
+}
+
+std::string ItemText(HWND dialog, int id) {
+    HWND item = ::GetDlgItem(dialog, id);
+    char text[512] = {};
+    ::SendMessageA(item, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::vector<std::string> ListEntries(HWND dialog) {
+    HWND list = ::GetDlgItem(dialog, IDC_SCANNER_LIST);
+    std::vector<std::string> entries;
+    const LRESULT n = ::SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+        std::string text(static_cast<size_t>(::SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
+        const LRESULT got = ::SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+        entries.push_back(text);
+    }
+    return entries;
+}
+
+int ListSelection(HWND dialog) {
+    return static_cast<int>(::SendDlgItemMessageA(dialog, IDC_SCANNER_LIST, LB_GETCURSEL, 0, 0));
+}
+
+bool ItemEnabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
+std::string StatusText(HWND dialog) { return ItemText(dialog, IDC_STATUS_LINE); }
+std::string LastingStatus() { return App.ConnectionStatusText.Get(); }
+
+bool ConnectionStored(HKEY root) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(root, ConnectionKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+void ScannerTest::SetUp() {
+    UseOwnSimulatorFolder();
+    identity_test_seam::OverrideAdministrator(std::nullopt);
+    Sim({"reset"});
+    ResetApp();
+    dialog_ = CreatePlainConnectionsDialog();
+    ASSERT_NE(dialog_, nullptr) << "template 145 missing from the test's resources";
+    ConnectionsWindow = dialog_;
+}
+
+void ScannerTest::TearDown() {
+    // Leave nothing running or open for the next test in this process.
+    EXPECT_TRUE(StopActivationRetry(10000));
+    EXPECT_TRUE(StopPollingThread(10000));
+    (void)DeactivateScanner();
+    if (dialog_) ::DestroyWindow(dialog_);
+    ResetApp();
+    identity_test_seam::OverrideAdministrator(std::nullopt);
+}
+
+void ScannerTest::AddSerial(const std::string& name, const std::string& port, const std::string& id) {
+    Sim({"add-serial", name, "--port", port, "--device-id", id});
+}
+
+void ScannerTest::AddBluetooth(const std::string& name, const std::string& btName, const std::string& address,
+                               int kind) {
+    Sim({"add-bluetooth", name, "--bt-name", btName, "--address", address, "--kind", std::to_string(kind)});
+}
+
+void ScannerTest::SearchAndConfigureSerial(int first, int last, int index) {
+    SearchSerialPorts(dialog_, first, last);
+    ::SendDlgItemMessageA(dialog_, IDC_SCANNER_LIST, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ConfigureConnection(dialog_, SerialMode);
+    ASSERT_EQ(LastingStatus(), "Activating, please wait...");
+}
+
+}  // namespace scannertest

@@ -1,0 +1,652 @@
+// The Connections page (template 145 with ConnectionsPageProc) against the
+// simulated SDK: creation by ConnectionState, transport and ports, Find
+// Scanners, list selection, Activate and Deactivate, the status line's
+// colours, dropped input, sheet notifications, and the start-up instance
+// with the background retry.
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <gtest/gtest.h>
+
+#include "config/Application.h"
+#include "res/resource.h"
+#include "scanner/Activation.h"
+#include "scanner/ConnectionsPage.h"
+#include "scanner/Discovery.h"
+#include "tests/scanner/ScannerFixture.h"
+#include "tests/support/UiDriver.h"
+
+using namespace scannertest;
+
+namespace {
+
+HWND CreatePage() {
+    return ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_CONNECTIONS), nullptr,
+                                ConnectionsPageProc, 0);
+}
+
+// What a click on a control tells the page.
+void Command(HWND page, int id, int code) {
+    ::SendMessageA(page, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(::GetDlgItem(page, id)));
+}
+void Click(HWND page, int id) { Command(page, id, BN_CLICKED); }
+
+void SelectCombo(HWND page, int id, int index) {
+    ::SendDlgItemMessageA(page, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    Command(page, id, CBN_SELCHANGE);
+}
+
+void SelectEntry(HWND page, int index) {
+    ::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    Command(page, IDC_SCANNER_LIST, LBN_SELCHANGE);
+}
+
+std::vector<std::string> ComboEntries(HWND page, int id) {
+    std::vector<std::string> entries;
+    const LRESULT n = ::SendDlgItemMessageA(page, id, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+        char text[16] = {};
+        ::SendDlgItemMessageA(page, id, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        entries.push_back(text);
+    }
+    return entries;
+}
+
+bool Checked(HWND page, int id) { return ::IsDlgButtonChecked(page, id) == BST_CHECKED; }
+
+LRESULT Notify(HWND page, UINT code) {
+    NMHDR header{};
+    header.hwndFrom = nullptr;
+    header.idFrom = 0;
+    header.code = code;
+    return ::SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
+}
+
+class ConnectionsPage : public ScannerTest {
+protected:
+    void TearDown() override {
+        if (page_) ::DestroyWindow(page_);
+        ScannerTest::TearDown();
+    }
+    void Open() {
+        if (page_) ::DestroyWindow(page_);
+        page_ = CreatePage();
+        ASSERT_NE(page_, nullptr);
+    }
+    void ExpectActivatedControls() {
+        EXPECT_EQ(ItemText(page_, IDC_ACTIVATE), "Deac&tivate");
+        EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
+        EXPECT_FALSE(ItemEnabled(page_, IDC_FIND_SCANNERS));
+        EXPECT_FALSE(ItemEnabled(page_, IDC_SCANNER_LIST));
+    }
+    void ExpectSearchableControls() {
+        EXPECT_EQ(ItemText(page_, IDC_ACTIVATE), "Ac&tivate");
+        EXPECT_TRUE(ItemEnabled(page_, IDC_FIND_SCANNERS));
+        EXPECT_TRUE(ItemEnabled(page_, IDC_SCANNER_LIST));
+    }
+    HWND page_ = nullptr;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- creation
+
+TEST_F(ConnectionsPage, FreshStartShowsNothingToActivate) {
+    App.ConnectionStatusText.Set("kept text");
+    Open();
+    EXPECT_EQ(ConnectionsWindow.load(), page_);
+    EXPECT_EQ(App.StartPage, 1);
+    EXPECT_EQ(StatusText(page_), "kept text");
+    EXPECT_TRUE(ListEntries(page_).empty());
+    EXPECT_FALSE(ItemEnabled(page_, IDC_ACTIVATE));
+    ExpectSearchableControls();
+    EXPECT_FALSE(::IsWindowVisible(page_));  // the start-up instance stays hidden
+}
+
+TEST_F(ConnectionsPage, ReopenedWhileActivatedOffersDeactivate) {
+    App.FoundDeviceNames = {"first", "second"};
+    App.SelectedDevice = 1;
+    App.ScannersFound = 1;
+    App.ScannerConnected = 1;
+    App.StatusIsError = 1;
+    App.ConnectionStatusText.Set("Brontel Vask Activated, Scanner Connected");
+    Open();
+    EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"first", "second"}));
+    EXPECT_EQ(ListSelection(page_), 1);
+    EXPECT_EQ(App.StatusIsError, 0);
+    EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
+    ExpectActivatedControls();
+}
+
+TEST_F(ConnectionsPage, ActivatedByTheRetryWithoutSearchStillOffersDeactivate) {
+    App.FoundDeviceNames[0] = "stored";
+    App.ScannersFound = 0;
+    App.ScannerConnected = 1;
+    App.ConnectionStatusText.Set("Scanner Connected");
+    Open();
+    ExpectActivatedControls();
+}
+
+TEST_F(ConnectionsPage, StartupSuccessIsShownOnce) {
+    App.FoundDeviceNames[0] = "Device ID: VX-3 on Com COM3.";
+    App.ConnectionState = 2;
+    App.ScannerConnected = 1;
+    Open();
+    EXPECT_EQ(App.ConnectionState, 1);
+    EXPECT_EQ(StatusText(page_), "Scanner Connected");
+    EXPECT_EQ(LastingStatus(), "Scanner Connected");
+    EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"Device ID: VX-3 on Com COM3."}));
+    EXPECT_EQ(ListSelection(page_), 0);
+    ExpectActivatedControls();
+
+    // The next page follows case 1 with the same picture.
+    Open();
+    EXPECT_EQ(App.ConnectionState, 1);
+    EXPECT_EQ(StatusText(page_), "Scanner Connected");
+    ExpectActivatedControls();
+}
+
+TEST_F(ConnectionsPage, StartupFailureShowsTheStoredScannerOnly) {
+    App.FoundDeviceNames = {"stored", "other"};
+    App.ConnectionState = 3;
+    Open();
+    EXPECT_EQ(App.ConnectionState, 1);
+    EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"stored"}));
+    EXPECT_EQ(ListSelection(page_), 0);
+    EXPECT_EQ(StatusText(page_), "Scanner Not Connected");
+    EXPECT_TRUE(ItemEnabled(page_, IDC_FIND_SCANNERS));
+    EXPECT_FALSE(ItemEnabled(page_, IDC_ACTIVATE));
+}
+
+TEST_F(ConnectionsPage, OutcomeShownBeforeRestoresTheList) {
+    App.ConnectionState = 1;
+    App.FoundDeviceNames = {"a", "b"};
+    App.SelectedDevice = 0;
+    App.ConnectionStatusText.Set("Brontel Vask Deactivated");
+    Open();
+    EXPECT_EQ(StatusText(page_), "Brontel Vask Deactivated");
+    EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"a", "b"}));
+    EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));  // RestoreDeviceList reselected
+    ExpectSearchableControls();
+}
+
+TEST_F(ConnectionsPage, TransportFromMode) {
+    App.mode = BluetoothMode;
+    Open();
+    EXPECT_TRUE(Checked(page_, IDC_BLUETOOTH));
+    EXPECT_FALSE(Checked(page_, IDC_SERIAL_PORTS));
+    EXPECT_FALSE(ItemEnabled(page_, IDC_FROM_PORT));
+    EXPECT_FALSE(ItemEnabled(page_, IDC_TO_PORT));
+
+    App.mode = 7;  // neither transport: serial ports
+    Open();
+    EXPECT_EQ(App.mode, SerialMode);
+    EXPECT_TRUE(Checked(page_, IDC_SERIAL_PORTS));
+    EXPECT_FALSE(Checked(page_, IDC_BLUETOOTH));
+    EXPECT_TRUE(ItemEnabled(page_, IDC_FROM_PORT));
+    EXPECT_TRUE(ItemEnabled(page_, IDC_TO_PORT));
+}
+
+TEST_F(ConnectionsPage, PortBoxesOfferOneToSixtyFour) {
+    App.FromPort = 0;
+    App.ToPort = 0;
+    Open();
+    std::vector<std::string> expected;
+    for (int i = 1; i <= 64; ++i) expected.push_back(std::to_string(i));
+    EXPECT_EQ(ComboEntries(page_, IDC_FROM_PORT), expected);
+    EXPECT_EQ(ComboEntries(page_, IDC_TO_PORT), expected);
+    EXPECT_EQ(App.FromPort, 1);
+    EXPECT_EQ(App.ToPort, 16);
+    EXPECT_EQ(ItemText(page_, IDC_FROM_PORT), "1");
+    EXPECT_EQ(ItemText(page_, IDC_TO_PORT), "16");
+
+    App.FromPort = 5;
+    App.ToPort = 64;
+    Open();
+    EXPECT_EQ(ItemText(page_, IDC_FROM_PORT), "5");
+    EXPECT_EQ(ItemText(page_, IDC_TO_PORT), "64");
+}
+
+// ---------------------------------------------------------------- edits
+
+TEST_F(ConnectionsPage, TransportAndPortEditsGoIntoApp) {
+    Open();
+    Click(page_, IDC_BLUETOOTH);
+    EXPECT_EQ(App.mode, BluetoothMode);
+    EXPECT_FALSE(ItemEnabled(page_, IDC_FROM_PORT));
+    Click(page_, IDC_SERIAL_PORTS);
+    EXPECT_EQ(App.mode, SerialMode);
+    EXPECT_TRUE(ItemEnabled(page_, IDC_TO_PORT));
+    SelectCombo(page_, IDC_FROM_PORT, 6);
+    SelectCombo(page_, IDC_TO_PORT, 40);
+    EXPECT_EQ(App.FromPort, 7);
+    EXPECT_EQ(App.ToPort, 41);
+}
+
+// ---------------------------------------------------------------- Find Scanners
+
+TEST_F(ConnectionsPage, FromAboveToIsRefused) {
+    AddSerial("a", "COM4", "A4");
+    App.FoundDeviceNames = {"earlier"};
+    App.ConnectionStatusText.Set("lasting");
+    Open();
+    SelectCombo(page_, IDC_FROM_PORT, 4);
+    SelectCombo(page_, IDC_TO_PORT, 2);
+    Click(page_, IDC_FIND_SCANNERS);
+    EXPECT_EQ(StatusText(page_), "Invalid port selection.");
+    EXPECT_EQ(App.StatusIsError, 1);
+    EXPECT_EQ(LastingStatus(), "lasting");
+    EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"earlier"}));
+}
+
+TEST_F(ConnectionsPage, BluetoothSearchStillChecksThePortBoxes) {
+    AddBluetooth("bt", "Vantu", "00:11:22:33:44:55", 1);
+    App.FromPort = 9;
+    App.ToPort = 2;
+    Open();
+    Click(page_, IDC_BLUETOOTH);
+    Click(page_, IDC_FIND_SCANNERS);
+    EXPECT_EQ(StatusText(page_), "Invalid port selection.");
+    SelectCombo(page_, IDC_TO_PORT, 10);
+    Click(page_, IDC_FIND_SCANNERS);
+    EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"Vantu 00:11:22:33:44:55"}));
+}
+
+TEST_F(ConnectionsPage, OneResultIsSelectedAtOnce) {
+    AddSerial("three", "COM3", "T3");
+    AddSerial("four", "COM4", "T4");
+    Open();
+    SelectCombo(page_, IDC_FROM_PORT, 2);
+    SelectCombo(page_, IDC_TO_PORT, 2);   // From 3, To 3: port 3 alone
+    Click(page_, IDC_FIND_SCANNERS);
+    EXPECT_EQ(StatusText(page_), "Found 1 Scanner.");
+    EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"Device ID: T3 on Com COM3."}));
+    EXPECT_EQ(ListSelection(page_), 0);
+    EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
+    EXPECT_EQ(App.StatusIsError, 0);
+}
+
+TEST_F(ConnectionsPage, SeveralResultsWaitForAChoice) {
+    AddSerial("three", "COM3", "T3");
+    AddSerial("four", "COM4", "T4");
+    Open();
+    Click(page_, IDC_FIND_SCANNERS);
+    EXPECT_EQ(StatusText(page_), "Found 2 Scanners.");
+    EXPECT_EQ(ListSelection(page_), LB_ERR);
+    EXPECT_FALSE(ItemEnabled(page_, IDC_ACTIVATE));
+
+    SelectEntry(page_, 1);
+    EXPECT_EQ(App.SelectedDevice, 1);
+    EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
+    EXPECT_EQ(StatusText(page_), " ");
+    EXPECT_EQ(LastingStatus(), " ");
+
+    Command(page_, IDC_SCANNER_LIST, LBN_SELCANCEL);
+    EXPECT_FALSE(ItemEnabled(page_, IDC_ACTIVATE));
+}
+
+TEST_F(ConnectionsPage, SelectingTheOnlyEntryShowsTheLastingText) {
+    AddSerial("three", "COM3", "T3");
+    Open();
+    Click(page_, IDC_FIND_SCANNERS);
+    App.StatusIsError = 1;
+    SelectEntry(page_, 0);
+    EXPECT_EQ(StatusText(page_), "Found 1 Scanner.");
+    EXPECT_EQ(App.StatusIsError, 1);  // the colour is not changed
+}
+
+TEST_F(ConnectionsPage, InputQueuedDuringASearchIsDropped) {
+    AddSerial("three", "COM3", "T3");
+    Open();
+    HWND list = ::GetDlgItem(page_, IDC_SCANNER_LIST);
+    ::PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    ::PostMessageA(page_, WM_KEYDOWN, VK_SPACE, 0);
+    ::PostMessageA(page_, WM_APP + 7, 0, 0);
+    Click(page_, IDC_FIND_SCANNERS);
+    MSG msg;
+    EXPECT_FALSE(::PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE));
+    EXPECT_FALSE(::PeekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE));
+    EXPECT_TRUE(::PeekMessageA(&msg, page_, WM_APP + 7, WM_APP + 7, PM_REMOVE));
+}
+
+TEST_F(ConnectionsPage, DiscardPendingInputKeepsOtherMessages) {
+    Open();
+    ::PostMessageA(page_, WM_CHAR, 'x', 0);
+    ::PostMessageA(page_, WM_RBUTTONUP, 0, 0);
+    ::PostMessageA(page_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    ::PostMessageA(page_, WM_APP + 1, 0, 0);
+    ::PostMessageA(page_, WM_MOUSEWHEEL, 0, 0);
+    DiscardPendingInput();
+    MSG msg;
+    EXPECT_TRUE(::PeekMessageA(&msg, page_, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_APP + 1));
+    EXPECT_FALSE(::PeekMessageA(&msg, page_, 0, 0, PM_REMOVE));
+}
+
+// ---------------------------------------------------------------- Activate / Deactivate
+
+TEST_F(ConnectionsPage, ActivateThenDeactivate) {
+    AddSerial("three", "COM3", "T3");
+    Open();
+    Click(page_, IDC_FIND_SCANNERS);
+    Click(page_, IDC_ACTIVATE);
+    EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
+    EXPECT_EQ(App.StatusIsError, 0);
+    EXPECT_EQ(App.ScannerConnected, 1);
+    EXPECT_EQ(App.PollingThreadRun, 1);
+    EXPECT_EQ(App.DeviceInfo, "Device ID: T3 on Com COM3.");
+    EXPECT_EQ(App.ActivatedScannerMode, SerialMode);
+    ExpectActivatedControls();
+
+    // A sheet notification on the page keeps the activated picture.
+    EXPECT_EQ(Notify(page_, PSN_SETACTIVE), 0);
+    ExpectActivatedControls();
+
+    const auto polling = App.PollingThread.get();
+    Click(page_, IDC_ACTIVATE);
+    EXPECT_EQ(StatusText(page_), "Brontel Vask Deactivated");
+    EXPECT_EQ(LastingStatus(), "Brontel Vask Deactivated");
+    EXPECT_EQ(App.StatusIsError, 0);
+    EXPECT_EQ(App.ScannerConnected, 0);
+    EXPECT_EQ(App.PollingThreadRun, 0);
+    EXPECT_EQ(::WaitForSingleObject(polling, 0), WAIT_OBJECT_0);  // let go before the close
+    ExpectSearchableControls();
+    EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
+}
+
+TEST_F(ConnectionsPage, ActivationFailureLeavesTheControls) {
+    AddSerial("three", "COM3", "T3");
+    Open();
+    Click(page_, IDC_FIND_SCANNERS);
+    Sim({"fault", "three", "open", "0x2001001A"});
+    Click(page_, IDC_ACTIVATE);
+    EXPECT_EQ(StatusText(page_), "Port access denied.");
+    EXPECT_EQ(App.StatusIsError, 1);
+    EXPECT_EQ(App.ScannerConnected, 0);
+    ExpectSearchableControls();
+    EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
+}
+
+TEST_F(ConnectionsPage, ConfigurationFailureStillTriesTheStoredConnection) {
+    AddSerial("three", "COM3", "T3");
+    AddSerial("four", "COM4", "T4");
+    Open();
+    Click(page_, IDC_FIND_SCANNERS);
+    SelectEntry(page_, 0);
+    Click(page_, IDC_ACTIVATE);
+    ASSERT_EQ(App.ScannerConnected, 1);
+    Click(page_, IDC_ACTIVATE);  // deactivate
+    // Nothing selected: no record to configure, the stored connection opens.
+    ::SendDlgItemMessageA(page_, IDC_SCANNER_LIST, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    Click(page_, IDC_ACTIVATE);
+    EXPECT_EQ(App.ScannerConnected, 1);
+    EXPECT_EQ(App.DeviceInfo, "Device ID: T3 on Com COM3.");
+    ExpectActivatedControls();
+}
+
+TEST_F(ConnectionsPage, FailedDeactivationIsShownInBlackAndStillDeactivates) {
+    AddSerial("three", "COM3", "T3");
+    Open();
+    Click(page_, IDC_FIND_SCANNERS);
+    Click(page_, IDC_ACTIVATE);
+    Sim({"fault", "three", "close", "0x20010099"});
+    Click(page_, IDC_ACTIVATE);
+    EXPECT_EQ(StatusText(page_), "Failed to Deactive Scanner.");
+    EXPECT_EQ(App.StatusIsError, 0);
+    ExpectSearchableControls();
+    Sim({"clear-faults", "three"});
+}
+
+// Barcodes that reached the host while the connection is open, with no
+// polling thread to fetch them: what each click leaves of them.
+class BarcodesOnTheHost : public ConnectionsPage {
+protected:
+    void SetUp() override {
+        ConnectionsPage::SetUp();
+        AddSerial("three", "COM3", "T3");
+        Open();
+        Click(page_, IDC_FIND_SCANNERS);
+        SelectEntry(page_, 0);
+        ConfigureConnection(page_, SerialMode);
+        App.PollingThreadRun = 0;
+        ASSERT_EQ(ActivateScanner(page_), 1);
+        ASSERT_TRUE(StopPollingThread(3000));
+        Sim({"scan", "three", "1", "2", "3"});
+        ASSERT_EQ(Waiting(), 3);
+    }
+    static long Waiting() { return SimCounter("three", "ready") - SimCounter("three", "delivered"); }
+};
+
+TEST_F(BarcodesOnTheHost, DeactivateKeepsThem) {
+    ::SetDlgItemTextA(page_, IDC_ACTIVATE, "Deac&tivate");
+    Click(page_, IDC_ACTIVATE);
+    EXPECT_EQ(StatusText(page_), "Brontel Vask Deactivated");
+    EXPECT_EQ(Waiting(), 3);
+}
+
+TEST_F(BarcodesOnTheHost, FindScannersClearsThemBeforeClosing) {
+    Click(page_, IDC_FIND_SCANNERS);
+    EXPECT_EQ(App.Connection, 0u);
+    EXPECT_EQ(Waiting(), 0);
+}
+
+TEST_F(BarcodesOnTheHost, ActivateClearsThemBeforeClosing) {
+    Sim({"fault", "three", "open", "0x20010099"});  // no new polling thread afterwards
+    Click(page_, IDC_ACTIVATE);
+    EXPECT_EQ(StatusText(page_), "Unable to activate Brontel Vask.");
+    EXPECT_EQ(App.Connection, 0u);
+    EXPECT_EQ(Waiting(), 0);
+}
+
+// ---------------------------------------------------------------- status colour
+
+TEST_F(ConnectionsPage, StatusLineIsBlackOrRedOnItsOwnBrush) {
+    Open();
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HWND status = ::GetDlgItem(page_, IDC_STATUS_LINE);
+    for (int error : {0, 1}) {
+        App.StatusIsError = error;
+        ::SetBkMode(dc, OPAQUE);
+        const auto brush = reinterpret_cast<HBRUSH>(
+            ::SendMessageA(page_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(status)));
+        ASSERT_NE(brush, nullptr);
+        LOGBRUSH lb{};
+        ASSERT_EQ(::GetObjectA(brush, sizeof lb, &lb), static_cast<int>(sizeof lb));
+        EXPECT_EQ(lb.lbColor, RGB(255, 255, 240));
+        EXPECT_EQ(::GetTextColor(dc), error ? RGB(255, 0, 0) : RGB(0, 0, 0));
+        EXPECT_EQ(::GetBkMode(dc), TRANSPARENT);
+    }
+    // Any other static is left to the system: the procedure answers 0 and
+    // touches nothing.
+    HWND other = ::GetWindow(::GetDlgItem(page_, IDC_FROM_PORT), GW_HWNDPREV);
+    ::SetTextColor(dc, RGB(1, 2, 3));
+    EXPECT_EQ(ConnectionsPageProc(page_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                  reinterpret_cast<LPARAM>(other)), 0);
+    EXPECT_EQ(::GetTextColor(dc), RGB(1, 2, 3));
+    ::DeleteDC(dc);
+}
+
+// ---------------------------------------------------------------- notifications
+
+TEST_F(ConnectionsPage, SheetNotificationsFollowThePageProtocol) {
+    Open();
+    App.StartPage = 4;
+    EXPECT_EQ(Notify(page_, PSN_SETACTIVE), 0);
+    EXPECT_EQ(App.StartPage, 1);
+    EXPECT_EQ(Notify(page_, PSN_QUERYCANCEL), 0);
+    EXPECT_EQ(App.SheetCancelled, 1);
+    // Not activated: the picture is left alone.
+    EXPECT_EQ(ItemText(page_, IDC_ACTIVATE), "Ac&tivate");
+}
+
+// ---------------------------------------------------------------- start-up and retry
+
+TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
+    AddSerial("three", "COM3", "T3");
+    SearchAndConfigureSerial(1, 16, 0);
+    ResetApp();  // a new run of the program: only the stored connection is left
+    App.DeviceInfo = "Device ID: T3 on Com COM3.";
+    App.ActivatedScannerMode = SerialMode;
+    Sim({"unplug", "three"});
+
+    // Start-up's steps with the hidden instance.
+    App.PollingThreadRun = 1;
+    HWND hidden = CreatePage();
+    ASSERT_NE(hidden, nullptr);
+    HWND list = ::GetDlgItem(hidden, IDC_SCANNER_LIST);
+    ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    ShowStoredDevice(list);
+    ::SendMessageA(list, LB_SETCURSEL, 0, 0);
+    ASSERT_EQ(ActivateScanner(hidden), 0);
+    App.ConnectionState = 3;
+    ASSERT_TRUE(StartActivationRetry());
+
+    Pump(1000);
+    EXPECT_EQ(StatusText(hidden), "Scanner Not Connected");
+    EXPECT_EQ(App.ActivationThreadRun, 1);
+
+    // The sheet's page comes later and becomes the one the retry writes.
+    Open();
+    EXPECT_EQ(ConnectionsWindow.load(), page_);
+    EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"Device ID: T3 on Com COM3."}));
+
+    Sim({"plug", "three"});
+    ASSERT_TRUE(PumpUntil([this] { return ItemText(page_, IDC_ACTIVATE) == "Deac&tivate"; }, 10000));
+    EXPECT_TRUE(PumpUntil([] { return App.ActivationThreadRun == 0; }, 3000));
+    EXPECT_EQ(StatusText(page_), "Scanner Connected");
+    EXPECT_EQ(App.ScannerConnected, 1);
+    ExpectActivatedControls();
+    EXPECT_EQ(ListSelection(page_), 0);
+
+    // Deactivating from the page works as after any activation.
+    Click(page_, IDC_ACTIVATE);
+    EXPECT_EQ(StatusText(page_), "Brontel Vask Deactivated");
+    ::DestroyWindow(hidden);
+}
+
+TEST_F(ConnectionsPage, FindScannersEndsTheRetryAndSearches) {
+    AddSerial("three", "COM3", "T3");
+    SearchAndConfigureSerial(1, 16, 0);
+    Sim({"unplug", "three"});
+    App.ConnectionState = 3;
+    Open();
+    ASSERT_TRUE(StartActivationRetry());
+    Pump(500);
+    HANDLE copy = nullptr;
+    ::DuplicateHandle(::GetCurrentProcess(), ActivationThread.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
+                      DUPLICATE_SAME_ACCESS);
+    win::UniqueHandle thread(copy);
+
+    Sim({"plug", "three"});
+    Click(page_, IDC_FIND_SCANNERS);
+    EXPECT_EQ(::WaitForSingleObject(thread.get(), 0), WAIT_OBJECT_0);
+    EXPECT_FALSE(ActivationThread);
+    EXPECT_EQ(App.ActivationThreadRun, 0);
+    EXPECT_EQ(StatusText(page_), "Found 1 Scanner.");
+    // Whatever the retry managed before the click, the page now searches.
+    EXPECT_EQ(App.ScannerConnected, 0);
+    EXPECT_EQ(App.Connection, 0u);
+    ExpectSearchableControls();
+    Pump(500);
+    EXPECT_EQ(App.ScannerConnected, 0) << "an activation attempt ran after the click";
+}
+
+TEST_F(ConnectionsPage, ActivateEndsTheRetryBeforeItActivates) {
+    AddSerial("three", "COM3", "T3");
+    SearchAndConfigureSerial(1, 16, 0);
+    Sim({"unplug", "three"});
+    App.ConnectionState = 3;
+    Open();
+    ASSERT_TRUE(StartActivationRetry());
+    Pump(500);
+    SelectEntry(page_, 0);  // a selection enables Activate beside the retry
+    ASSERT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
+    Sim({"plug", "three"});
+    Click(page_, IDC_ACTIVATE);
+    EXPECT_FALSE(ActivationThread);
+    EXPECT_EQ(App.ActivationThreadRun, 0);
+    EXPECT_EQ(App.ScannerConnected, 1);
+    EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
+    ExpectActivatedControls();
+}
+
+// ---------------------------------------------------------------- inside a sheet
+
+namespace {
+
+// The page alone in a modeless property sheet, as the settings sheet hosts it.
+class SheetWithConnectionsPage {
+public:
+    SheetWithConnectionsPage() {
+        PROPSHEETPAGEA page{};
+        page.dwSize = sizeof page;
+        page.hInstance = ::GetModuleHandleA(nullptr);
+        page.pszTemplate = MAKEINTRESOURCEA(IDD_CONNECTIONS);
+        page.pfnDlgProc = ConnectionsPageProc;
+        PROPSHEETHEADERA header{};
+        header.dwSize = sizeof header;
+        header.dwFlags = PSH_MODELESS | PSH_PROPSHEETPAGE;
+        header.pszCaption = "Connections test sheet";
+        header.nPages = 1;
+        header.ppsp = &page;
+        sheet_ = reinterpret_cast<HWND>(::PropertySheetA(&header));
+    }
+    ~SheetWithConnectionsPage() {
+        if (sheet_) ::DestroyWindow(sheet_);
+    }
+    HWND sheet() const { return sheet_; }
+    HWND page() const { return reinterpret_cast<HWND>(::SendMessageA(sheet_, PSM_GETCURRENTPAGEHWND, 0, 0)); }
+
+private:
+    HWND sheet_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(ConnectionsPage, InASheetEditsEnableSaveAndTheStatusLineIsDrawnInColour) {
+    App.LeftPosition = 120;
+    App.TopPosition = 90;
+    SheetWithConnectionsPage sheet;
+    ASSERT_NE(sheet.sheet(), nullptr);
+    HWND page = sheet.page();
+    ASSERT_NE(page, nullptr);
+    Pump(300);
+    EXPECT_EQ(ConnectionsWindow.load(), page);
+    RECT r{};
+    ::GetWindowRect(sheet.sheet(), &r);
+    EXPECT_EQ(r.left, 120);
+    EXPECT_EQ(r.top, 90);
+
+    HWND apply = ::GetDlgItem(sheet.sheet(), 12321);
+    ASSERT_NE(apply, nullptr);
+    EXPECT_FALSE(::IsWindowEnabled(apply));
+    ::SendMessageA(::GetDlgItem(page, IDC_BLUETOOTH), BM_CLICK, 0, 0);
+    EXPECT_EQ(App.mode, BluetoothMode);
+    EXPECT_TRUE(::IsWindowEnabled(apply));
+
+    // The status line as drawn on the screen: red text for an error, black otherwise.
+    HWND status = ::GetDlgItem(page, IDC_STATUS_LINE);
+    App.StatusIsError = 1;
+    ShowText("Invalid port selection.", status, ReplaceText);
+    ::UpdateWindow(status);
+    Pump(300);
+    const auto red = testsupport::CaptureWindow(status);
+    ASSERT_FALSE(red.empty());
+    EXPECT_GT(testsupport::CountRedPixels(red), 10);
+    EXPECT_LT(testsupport::CountDarkPixels(red), 3);
+    const uint32_t corner = red.at(1, 1);
+    EXPECT_EQ(corner, 0xFFFFF0u) << "background " << std::hex << corner;
+
+    App.StatusIsError = 0;
+    ShowText("Found 1 Scanner.", status, ReplaceText);
+    ::UpdateWindow(status);
+    Pump(300);
+    const auto black = testsupport::CaptureWindow(status);
+    EXPECT_EQ(testsupport::CountRedPixels(black), 0);
+    EXPECT_GT(testsupport::CountDarkPixels(black), 10);
+    if (auto dir = testsupport::ScreenshotDir()) {
+        (void)testsupport::SaveBmp(red, *dir + "/connections-status-red.bmp");
+        (void)testsupport::SaveBmp(black, *dir + "/connections-status-black.bmp");
+    }
+}
