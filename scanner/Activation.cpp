@@ -18,6 +18,8 @@ constexpr DWORD DeviceSettleMs = 200;
 constexpr DWORD TransferPollMs = 250;
 constexpr DWORD RetryPauseMs = 100;
 constexpr DWORD AfterSuccessPauseMs = 40;
+// Not an SDK code: reported as "Unable to activate Brontel Vask."
+constexpr vantu::Result PollingNotStarted = ERROR_BUSY;
 
 // Wakes the retry thread's pauses when it is told to stop. Manual reset:
 // it stays set until the next retry thread is started.
@@ -132,7 +134,9 @@ int ActivateScanner(HWND dialog) {
     ::Sleep(DeviceSettleMs);
 
     const std::string message = scannertext::ActivationSuccessMessage(App.ActivationThreadRun != 0);
-    (void)StartPollingThread();
+    // An earlier polling thread that never ended would leave this scanner
+    // open with nobody fetching its barcodes: that is no activation.
+    if (!StartPollingThread()) return FailActivation(statusLine, PollingNotStarted);
     App.StatusIsError = 0;
     App.ConnectionStatusText.Set(message);
     App.ScannerConnected = 1;

@@ -1,0 +1,199 @@
+#include "app/MainWindow.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <cstring>
+
+#include "app/SettingsSheet.h"
+#include "app/Shell.h"
+#include "config/Application.h"
+#include "config/Registry.h"
+#include "res/resource.h"
+#include "scanner/Activation.h"
+
+HINSTANCE ModuleInstance = nullptr;
+HWND MainWindow = nullptr;
+win::UniqueHandle InstanceMutex;
+char WindowClassName[100] = "";
+char WindowTitle[100] = "";
+
+namespace {
+
+// The overlapped-window style with the minimised and maximised flags; the
+// window is never shown.
+constexpr DWORD MainWindowStyle = 0x21CF0000;
+constexpr char TrayTip[] = "Brontel Vask";
+constexpr char ExitQuestion[] = "Do you really wish to exit the program?";
+constexpr char ExitCaption[] = "Confirm Exit";
+
+// Sent by the shell to every top-level window when the taskbar (and with it
+// the notification area) has been created again, e.g. after it crashed.
+UINT TaskbarCreatedMessage() {
+    static const UINT message = ::RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+void BringSheetForward() {
+    if (App.SheetWindow) ::SetForegroundWindow(App.SheetWindow);
+}
+
+void AskAndExit() {
+    if (::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO) == IDYES) ::DestroyWindow(MainWindow);
+}
+
+// "&About": a sheet on another page is replaced by one that opens on About.
+void ShowAboutPage() {
+    // Only an open sheet is destroyed: the handle of a closed one is stale.
+    if (App.SheetOpen && App.SheetWindow && ::DestroyWindow(App.SheetWindow)) App.SheetOpen = 0;
+    App.OpenAtAbout = 1;
+    OpenOrRaiseSheet();
+}
+
+void OnTrayNotification(LPARAM mouseMessage) {
+    switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+        BringSheetForward();
+        break;
+    case WM_LBUTTONDBLCLK:
+        OpenOrRaiseSheet();
+        break;
+    case WM_RBUTTONDOWN: {
+        POINT cursor{};
+        ::GetCursorPos(&cursor);
+        if (!ShowTrayMenu(MainWindow, cursor))
+            ::MessageBoxA(MainWindow, "Popup Menu is not loaded", "Error", MB_OK);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// Returns false for commands left to default processing.
+bool OnMenuCommand(WORD command) {
+    switch (command) {
+    case IDM_OPEN:
+        OpenOrRaiseSheet();
+        return true;
+    case IDM_EXIT:
+        AskAndExit();
+        return true;
+    case IDM_ABOUT:
+        ShowAboutPage();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The only way out of the program: stop the workers, close the scanner,
+// save, leave the tray, hand the single-instance mutex back, end the loop.
+void ShutDown() {
+    // The retry and polling threads are stopped and waited for before the
+    // connection they may still use is closed.
+    (void)StopScannerForShutdown();
+    if (App.RunAtStartup) (void)SetRunValue(HKEY_CURRENT_USER);
+    (void)SaveSettings();
+    RemoveTrayIcon();
+    if (InstanceMutex) ::ReleaseMutex(InstanceMutex.get());
+    ::PostQuitMessage(0);
+}
+
+LRESULT HandleMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case TrayCallbackMessage:
+        OnTrayNotification(lParam);
+        return 0;
+    case WM_COMMAND:
+        if (OnMenuCommand(LOWORD(wParam))) return 0;
+        break;
+    case WM_DESTROY:
+        ShutDown();
+        return 0;
+    default:
+        if (message == TaskbarCreatedMessage() && message != 0) {
+            (void)NotifyTrayIcon(window, IDI_VASK, NIM_ADD);
+            return 0;
+        }
+        break;
+    }
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+ATOM RegisterMainWindowClass(HINSTANCE instance) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_VASK));
+    wc.hIconSm = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_VASK));
+    wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = WindowClassName;
+    return ::RegisterClassExA(&wc);
+}
+
+BOOL CreateMainWindow(HINSTANCE instance) {
+    ModuleInstance = instance;
+    MainWindow = ::CreateWindowExA(0, WindowClassName, WindowTitle, MainWindowStyle, CW_USEDEFAULT, 0,
+                                   CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+    if (!MainWindow) return FALSE;
+    return NotifyTrayIcon(MainWindow, IDI_VASK, NIM_ADD);
+}
+
+BOOL NotifyTrayIcon(HWND owner, UINT iconId, DWORD operation) {
+    NOTIFYICONDATAA data{};
+    static_assert(NOTIFYICONDATAA_V2_SIZE == 488);
+    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    data.hWnd = owner;
+    data.uID = 0;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = TrayCallbackMessage;
+    data.hIcon = ::LoadIconA(ModuleInstance, MAKEINTRESOURCEA(iconId));
+    static_assert(sizeof TrayTip <= sizeof data.szTip);
+    std::memcpy(data.szTip, TrayTip, sizeof TrayTip);
+    return ::Shell_NotifyIconA(operation, &data);
+}
+
+void RemoveTrayIcon() {
+    NOTIFYICONDATAA data{};
+    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    data.hWnd = MainWindow;
+    data.uID = 0;
+    (void)::Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
+BOOL ShowTrayMenu(HWND window, POINT point) {
+    win::UniqueMenu menu(::LoadMenuA(ModuleInstance, MAKEINTRESOURCEA(IDR_TRAYMENU)));
+    if (!menu) return FALSE;
+    HMENU popup = ::GetSubMenu(menu.get(), 0);
+    if (!popup) return FALSE;
+    // A popup menu closes when the user clicks elsewhere only if its owner is
+    // the foreground window; a tray program has no window in front, so it
+    // must bring its (hidden) window forward first.
+    ::SetForegroundWindow(window);
+    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, point.x, point.y, 0, window, nullptr);
+    // Lets the menu close properly when it is opened again right away.
+    ::PostMessageA(window, WM_NULL, 0, 0);
+    return TRUE;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return HandleMainWindowMessage(window, message, wParam, lParam);
+    } catch (...) {
+        // Nothing may leave a window procedure; the program goes on.
+        return 0;
+    }
+}
+
+void OpenOrRaiseSheet() {
+    if (App.SheetOpen)
+        BringSheetForward();
+    else
+        ShowSettingsSheet();
+}

@@ -1,0 +1,41 @@
+#include "app/ShellRules.h"
+
+namespace shell {
+
+namespace {
+constexpr int AboutPage = 0;
+constexpr int ConnectionsPage = 1;
+constexpr int ActivatedAtStartup = 2;
+constexpr int ActivationAtStartupFailed = 3;
+}  // namespace
+
+int ChooseStartPage(int activate, int connectionState, int& openAtAbout, int startPage) {
+    if (activate && (connectionState == ActivatedAtStartup || connectionState == ActivationAtStartupFailed))
+        return ConnectionsPage;
+    if (openAtAbout == 1) {
+        openAtAbout = 0;
+        return AboutPage;
+    }
+    return startPage;
+}
+
+SheetClosing OnSheetClosed(intptr_t result, int cancelled, bool replaced) {
+    SheetClosing closing;
+    if (replaced) return closing;
+    closing.clearOpen = true;
+    if (result == 1) {
+        // "&Exit", or "&Close" after "S&ave Settings" had been used.
+        closing.clearCancelled = cancelled != 0;
+        closing.askToExit = cancelled == 0;
+        return closing;
+    }
+    closing.clearCancelled = true;
+    return closing;
+}
+
+bool HasStoredScanner(std::string_view deviceInfo) {
+    constexpr std::string_view whiteSpace = " \t\r\n\v\f";
+    return deviceInfo.find_first_not_of(whiteSpace) != std::string_view::npos;
+}
+
+}  // namespace shell

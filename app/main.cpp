@@ -1,0 +1,121 @@
+// Entry point of Brontel Vask: one instance per session, the hidden main
+// window with its tray icon, the settings, the optional start-up activation
+// and sheet, then the message loop until the main window is destroyed.
+//
+// Threads: everything here runs on the main thread, which owns every window.
+// A failed start-up activation starts the activation retry thread; a
+// successful one starts the polling thread. Both are stopped by the main
+// window's shutdown (MainWindow.cpp).
+#include <windows.h>
+
+#include "app/MainWindow.h"
+#include "app/SettingsSheet.h"
+#include "app/Shell.h"
+#include "app/ShellRules.h"
+#include "config/Application.h"
+#include "config/FileAccess.h"
+#include "config/Startup.h"
+#include "res/resource.h"
+#include "scanner/Activation.h"
+#include "scanner/ConnectionsPage.h"
+#include "scanner/Discovery.h"
+
+namespace {
+
+constexpr char InstanceMutexName[] = "VaskSW";
+constexpr char SettingsFileName[] = "ConfigSettings.xml";
+constexpr DWORD UsersModifyAccess = 0x1301BF;
+constexpr int ActivatedAtStartup = 2;
+constexpr int ActivationAtStartupFailed = 3;
+
+// A second start hands over to the running instance: its sheet comes
+// forward, or its main window is asked (as by a double click on the tray
+// icon) to open one. The message is sent, so this process ends only after
+// the running instance has handled it, that is, after that sheet has closed.
+void HandOverToRunningInstance() {
+    if (HWND sheet = ::FindWindowA(nullptr, SheetCaption)) {
+        ::SetForegroundWindow(sheet);
+        return;
+    }
+    if (HWND running = ::FindWindowA(WindowClassName, WindowTitle))
+        ::SendMessageA(running, TrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
+}
+
+void ShowCursorShape(LPCSTR shape) { ::SetCursor(::LoadCursorA(nullptr, shape)); }
+
+// Activates the stored scanner through a hidden Connections dialog, whose
+// status line the activation writes; a failure leaves the retry thread
+// trying in the background.
+void ActivateStoredScanner() {
+    App.PollingThreadRun = 1;
+    HWND dialog = ::CreateDialogParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_CONNECTIONS), nullptr,
+                                       ConnectionsPageProc, 0);
+    ShowCursorShape(MAKEINTRESOURCEA(32514));  // IDC_WAIT
+    HWND list = ::GetDlgItem(dialog, IDC_SCANNER_LIST);
+    ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    if (shell::HasStoredScanner(App.DeviceInfo)) {
+        ShowStoredDevice(list);
+        ::SendMessageA(list, LB_SETCURSEL, 0, 0);
+        if (ActivateScanner(dialog)) {
+            App.ConnectionState = ActivatedAtStartup;
+        } else {
+            App.ConnectionState = ActivationAtStartupFailed;
+            (void)StartActivationRetry();
+        }
+    }
+    ShowCursorShape(MAKEINTRESOURCEA(32512));  // IDC_ARROW
+}
+
+int RunMessageLoop(HACCEL accelerators) {
+    MSG message{};
+    for (;;) {
+        const BOOL got = ::GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0) return static_cast<int>(message.wParam);
+        if (got == -1) return 0;
+        if (!::TranslateAcceleratorA(message.hwnd, accelerators, &message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+    }
+}
+
+int RunProgram(HINSTANCE instance) {
+    (void)UseProgramFolderAsCurrentDirectory();
+    InstanceMutex.reset(::CreateMutexA(nullptr, TRUE, InstanceMutexName));
+    const bool anotherInstanceRuns = ::GetLastError() == ERROR_ALREADY_EXISTS;
+    ::LoadStringA(instance, IDS_APP_TITLE, WindowTitle, sizeof WindowTitle);
+    ::LoadStringA(instance, IDS_WINDOW_CLASS, WindowClassName, sizeof WindowClassName);
+    if (anotherInstanceRuns) {
+        HandOverToRunningInstance();
+        return 0;
+    }
+
+    // Provides "RichEdit20A" for the Trace page; without it that page cannot
+    // be created and the sheet does not open, but the tray still works.
+    (void)::LoadLibraryA("Riched20.dll");
+    (void)RegisterMainWindowClass(instance);
+    if (!CreateMainWindow(instance)) return 0;
+    HACCEL accelerators = ::LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_ACCELERATORS));
+
+    (void)LoadSettingsAtStartup();
+    (void)GrantFileAccess(SettingsFileName, "Users", UsersModifyAccess);
+    App.ConnectionStatusText.Set(" ");
+
+    if (App.Activate) {
+        ActivateStoredScanner();
+        if (!App.Minimize) ShowSettingsSheet();
+    }
+    // A sheet shown above may have changed both settings.
+    if (!App.Activate && !App.Minimize) ShowSettingsSheet();
+    return RunMessageLoop(accelerators);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    try {
+        return RunProgram(instance);
+    } catch (...) {
+        return 0;
+    }
+}

@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""Draws the program icon (a barcode label above a keyboard) and writes
+res/VaskSW.ico with 16, 24, 32 and 48 pixel images (32-bit colour with alpha).
+
+Run from anywhere:  python3 res/make-icon.py
+Every size is drawn on its own pixel grid (bars and keys snapped to whole
+pixels, rounded corners anti-aliased) so the small images stay sharp.
+"""
+import os
+import struct
+
+SIZES = (16, 24, 32, 48)
+
+LABEL_FILL = (255, 255, 255)
+LABEL_EDGE = (70, 78, 90)
+BAR = (20, 24, 30)
+SCAN_LINE = (225, 40, 40)
+BOARD_FILL = (31, 78, 140)
+BOARD_EDGE = (18, 48, 92)
+KEY = (222, 232, 245)
+
+# Barcode modules: 1 = bar, 0 = gap; read from the left.
+BAR_PATTERN = "1011001011101001101"
+
+
+def rounded_rect_coverage(px, py, x0, y0, x1, y1, r, samples=4):
+    """Share of pixel (px, py) inside the rounded rectangle [x0,x1)x[y0,y1)."""
+    inside = 0
+    for sy in range(samples):
+        for sx in range(samples):
+            x = px + (sx + 0.5) / samples
+            y = py + (sy + 0.5) / samples
+            if not (x0 <= x < x1 and y0 <= y < y1):
+                continue
+            cx = min(max(x, x0 + r), x1 - r)
+            cy = min(max(y, y0 + r), y1 - r)
+            if (x - cx) ** 2 + (y - cy) ** 2 <= r * r:
+                inside += 1
+    return inside / (samples * samples)
+
+
+class Canvas:
+    def __init__(self, size):
+        self.size = size
+        self.px = [[(0, 0, 0, 0.0) for _ in range(size)] for _ in range(size)]
+
+    def blend(self, x, y, colour, alpha):
+        if alpha <= 0 or not (0 <= x < self.size and 0 <= y < self.size):
+            return
+        r0, g0, b0, a0 = self.px[y][x]
+        a = alpha + a0 * (1 - alpha)
+        if a == 0:
+            return
+        mix = [(c * alpha + c0 * a0 * (1 - alpha)) / a for c, c0 in zip(colour, (r0, g0, b0))]
+        self.px[y][x] = (mix[0], mix[1], mix[2], a)
+
+    def rounded_rect(self, x0, y0, x1, y1, r, fill, edge=None, edge_width=1):
+        for y in range(int(y0), int(y1 + 1)):
+            for x in range(int(x0), int(x1 + 1)):
+                outer = rounded_rect_coverage(x, y, x0, y0, x1, y1, r)
+                if outer == 0:
+                    continue
+                if edge is None:
+                    self.blend(x, y, fill, outer)
+                    continue
+                w = edge_width
+                inner = rounded_rect_coverage(x, y, x0 + w, y0 + w, x1 - w, y1 - w, max(r - w, 0.5))
+                self.blend(x, y, edge, outer)
+                self.blend(x, y, fill, inner)
+
+    def rect(self, x0, y0, x1, y1, colour):
+        for y in range(y0, y1):
+            for x in range(x0, x1):
+                self.blend(x, y, colour, 1.0)
+
+
+def draw(size):
+    c = Canvas(size)
+    k = size / 16.0
+    edge = max(1, round(k * 0.75))
+
+    # Barcode label: upper part of the icon.
+    lx0, ly0, lx1, ly1 = round(1.5 * k), round(0.5 * k), size - round(1.5 * k), round(10 * k)
+    c.rounded_rect(lx0, ly0, lx1, ly1, 1.2 * k, LABEL_FILL, LABEL_EDGE, edge)
+    module = max(1, size // 24)
+    bars_width = len(BAR_PATTERN) * module
+    inner_width = lx1 - lx0 - 2 * edge
+    pattern = BAR_PATTERN
+    while bars_width > inner_width:  # the 16 pixel image drops modules from the end
+        pattern = pattern[:-1]
+        bars_width = len(pattern) * module
+    bx = lx0 + (lx1 - lx0 - bars_width) // 2
+    by0, by1 = ly0 + edge + max(1, round(k)), ly1 - edge - max(0, round(0.5 * k))
+    for i, bit in enumerate(pattern):
+        if bit == "1":
+            c.rect(bx + i * module, by0, bx + (i + 1) * module, by1, BAR)
+    # The red line of a scanner reading the label.
+    scan_y = (by0 + by1) // 2
+    c.rect(lx0 + edge, scan_y, lx1 - edge, scan_y + max(1, size // 32), SCAN_LINE)
+
+    # Keyboard: lower part, overlapping the label's foot.
+    kx0, ky0, kx1, ky1 = 0, round(8.5 * k), size, size - max(0, round(0.25 * k))
+    c.rounded_rect(kx0, ky0, kx1, ky1, 1.5 * k, BOARD_FILL, BOARD_EDGE, edge)
+    key = max(1, round(1.5 * k))
+    gap = max(1, round(0.75 * k))
+    row_top = ky0 + edge + gap
+    rows = 2
+    for row in range(rows):
+        y = row_top + row * (key + gap)
+        offset = 0 if row == 0 else key // 2
+        x = kx0 + edge + gap + offset
+        while x + key <= kx1 - edge - gap:
+            c.rect(x, y, x + key, y + key, KEY)
+            x += key + gap
+    space_y = row_top + rows * (key + gap)
+    if space_y + max(1, key // 2) <= ky1 - edge:
+        sx0 = kx0 + round(size * 0.3)
+        c.rect(sx0, space_y, size - sx0, space_y + max(1, key // 2 + (1 if size >= 32 else 0)), KEY)
+    return c
+
+
+def bmp_entry(canvas):
+    """One icon image: BITMAPINFOHEADER, bottom-up BGRA rows, AND mask."""
+    s = canvas.size
+    header = struct.pack("<IiiHHIIiiII", 40, s, s * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    pixels = bytearray()
+    mask = bytearray()
+    mask_row_bytes = ((s + 31) // 32) * 4
+    for y in range(s - 1, -1, -1):
+        row_mask = bytearray(mask_row_bytes)
+        for x in range(s):
+            r, g, b, a = canvas.px[y][x]
+            alpha = round(a * 255)
+            pixels += bytes((round(b), round(g), round(r), alpha))
+            if alpha == 0:
+                row_mask[x // 8] |= 0x80 >> (x % 8)
+        mask += row_mask
+    return header + bytes(pixels) + bytes(mask)
+
+
+def write_ico(path):
+    images = [bmp_entry(draw(s)) for s in SIZES]
+    out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
+    offset = 6 + 16 * len(images)
+    for s, data in zip(SIZES, images):
+        out += struct.pack("<BBBBHHII", s % 256, s % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    for data in images:
+        out += data
+    with open(path, "wb") as f:
+        f.write(out)
+
+
+if __name__ == "__main__":
+    here = os.path.dirname(os.path.abspath(__file__))
+    write_ico(os.path.join(here, "VaskSW.ico"))

@@ -1,0 +1,386 @@
+// The Connections page as a user meets it, against the simulated scanner SDK:
+// searches on serial ports and over Bluetooth, activation and its failures,
+// deactivation, start-up activation with its background retry, barcodes
+// typed into another program, and input made while the page is busy.
+#include "tests/app/AppFixture.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/KeyReceiver.h"
+
+namespace apptest {
+namespace {
+
+using testsupport::WaitUntil;
+
+constexpr int ScannerList = 1044;
+constexpr int ActivateButton = 1045;
+constexpr int BluetoothRadio = 1048;
+constexpr int SerialRadio = 1049;
+constexpr int FindButton = 1053;
+constexpr int StatusLine = 1056;
+constexpr int FromPort = 1154;
+constexpr int ToPort = 1155;
+
+// The Connections page of an open sheet.
+class ConnectionsView {
+public:
+    explicit ConnectionsView(Sheet sheet) : sheet_(sheet) {}
+
+    bool Show() const { return sheet_.SelectPage(ConnectionsPage); }
+    HWND Item(int id) const { return sheet_.Item(id); }
+    std::string Status() const { return sheet_.ItemText(StatusLine); }
+    std::string Caption() const { return sheet_.ItemText(ActivateButton); }
+    std::vector<std::string> Entries() const { return testsupport::ListEntries(Item(ScannerList)); }
+    int Selection() const { return testsupport::ListSelection(Item(ScannerList)); }
+    bool Enabled(int id) const { return testsupport::IsEnabled(Item(id)); }
+
+    // Clicks and waits until the program has handled the click (a search or
+    // an activation runs inside it).
+    bool Click(int id) const { return testsupport::Click(Item(id)); }
+    void SetPorts(int from, int to) const {
+        testsupport::SelectComboEntry(Item(FromPort), from - 1);
+        testsupport::SelectComboEntry(Item(ToPort), to - 1);
+    }
+
+    // The status line drawn red, as seen on the screen.
+    bool StatusIsRed() const {
+        ::SetForegroundWindow(sheet_.window());
+        ::Sleep(150);
+        return testsupport::CountRedPixels(testsupport::CaptureWindow(Item(StatusLine))) > 5;
+    }
+    bool StatusIsBlack() const {
+        ::SetForegroundWindow(sheet_.window());
+        ::Sleep(150);
+        testsupport::Capture c = testsupport::CaptureWindow(Item(StatusLine));
+        return testsupport::CountRedPixels(c) == 0 && testsupport::CountDarkPixels(c) > 5;
+    }
+
+private:
+    Sheet sheet_;
+};
+
+std::string SerialEntry(const std::string& deviceId, int port) {
+    // The port name "com3" reaches the list as " 3": "com" becomes one blank.
+    return "Device ID: " + deviceId + " on Com  " + std::to_string(port) + ".";
+}
+
+void AddSerial(const std::string& name, int port, const std::string& deviceId) {
+    Sim({"add-serial", name, "--port", "com" + std::to_string(port), "--device-id", deviceId});
+}
+
+class Connections : public AppTest {
+protected:
+    // A sheet on the Connections page.
+    ConnectionsView Open(const VaskSettings& settings = {}) {
+        Sheet sheet = StartWithSheet(settings);
+        ConnectionsView view(sheet);
+        EXPECT_TRUE(view.Show());
+        return view;
+    }
+
+    // One serial scanner "s1" on COM3, found and activated through the page.
+    ConnectionsView OpenActivated() {
+        AddSerial("s1", 3, "1001");
+        ConnectionsView view = Open();
+        EXPECT_TRUE(view.Click(FindButton));
+        EXPECT_TRUE(view.Click(ActivateButton));
+        EXPECT_EQ(view.Caption(), "Deac&tivate");
+        return view;
+    }
+
+    // Sets one setting in the settings file the program saved at exit.
+    static void SetInSavedFile(const std::string& element, int value) {
+        std::ifstream in(VaskApp::SettingsPath(), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        in.close();
+        std::string xml = text.str();
+        const std::string open = "<" + element + ">", close = "</" + element + ">";
+        const size_t from = xml.find(open), to = xml.find(close);
+        ASSERT_NE(from, std::string::npos) << element;
+        ASSERT_NE(to, std::string::npos) << element;
+        xml.replace(from + open.size(), to - from - open.size(), std::to_string(value));
+        std::ofstream out(VaskApp::SettingsPath(), std::ios::binary | std::ios::trunc);
+        out << xml;
+    }
+    static void SetActivateInSavedFile() { SetInSavedFile("Activate", 1); }
+};
+
+// ---------------------------------------------------------------- searching
+
+TEST_F(Connections, FindWithNoScannerSaysSoInBlack) {
+    ConnectionsView view = Open();
+    EXPECT_EQ(view.Caption(), "Ac&tivate");
+    EXPECT_FALSE(view.Enabled(ActivateButton));
+    ASSERT_TRUE(view.Click(FindButton));
+    EXPECT_EQ(view.Status(), "No Scanners found.");
+    EXPECT_TRUE(view.Entries().empty());
+    EXPECT_FALSE(view.Enabled(ActivateButton));
+    EXPECT_TRUE(view.StatusIsBlack());
+}
+
+TEST_F(Connections, FindWithOneScannerSelectsIt) {
+    AddSerial("s1", 3, "1001");
+    ConnectionsView view = Open();
+    ASSERT_TRUE(view.Click(FindButton));
+    EXPECT_EQ(view.Status(), "Found 1 Scanner.");
+    EXPECT_EQ(view.Entries(), std::vector<std::string>{SerialEntry("1001", 3)});
+    EXPECT_EQ(view.Selection(), 0);
+    EXPECT_TRUE(view.Enabled(ActivateButton));
+}
+
+TEST_F(Connections, FindWithTwoScannersWaitsForTheUsersChoice) {
+    AddSerial("s1", 3, "1001");
+    AddSerial("s2", 5, "1002");
+    ConnectionsView view = Open();
+    ASSERT_TRUE(view.Click(FindButton));
+    EXPECT_EQ(view.Status(), "Found 2 Scanners.");
+    EXPECT_EQ(view.Entries(), (std::vector<std::string>{SerialEntry("1001", 3), SerialEntry("1002", 5)}));
+    EXPECT_EQ(view.Selection(), -1);
+    EXPECT_FALSE(view.Enabled(ActivateButton));
+    testsupport::SelectListEntry(view.Item(ScannerList), 1);
+    EXPECT_TRUE(view.Enabled(ActivateButton));
+    EXPECT_EQ(view.Status(), " ") << "a choice among several blanks the status line";
+}
+
+TEST_F(Connections, FindWithTwelveScannersListsEight) {
+    for (int port = 1; port <= 12; ++port) AddSerial("s" + std::to_string(port), port, std::to_string(2000 + port));
+    ConnectionsView view = Open();
+    ASSERT_TRUE(view.Click(FindButton));
+    EXPECT_EQ(view.Status(), "Found 12 Scanners.");
+    std::vector<std::string> entries = view.Entries();
+    ASSERT_EQ(entries.size(), 8u);
+    EXPECT_EQ(entries.front(), SerialEntry("2001", 1));
+    EXPECT_EQ(entries.back(), SerialEntry("2008", 8));
+}
+
+TEST_F(Connections, InvalidPortRangeIsRedAndLeavesTheListAlone) {
+    AddSerial("s1", 3, "1001");
+    AddSerial("s2", 4, "1002");
+    ConnectionsView view = Open();
+    view.SetPorts(3, 3);  // one port: searched alone
+    ASSERT_TRUE(view.Click(FindButton));
+    EXPECT_EQ(view.Entries(), std::vector<std::string>{SerialEntry("1001", 3)});
+
+    view.SetPorts(5, 3);
+    ASSERT_TRUE(view.Click(FindButton));
+    EXPECT_EQ(view.Status(), "Invalid port selection.");
+    EXPECT_TRUE(view.StatusIsRed());
+    EXPECT_EQ(view.Entries(), std::vector<std::string>{SerialEntry("1001", 3)});
+}
+
+TEST_F(Connections, BluetoothSearchDisablesThePortBoxes) {
+    Sim({"add-bluetooth", "b1", "--bt-name", "Vask", "--address", "00:1a:7d:da:71:13"});
+    AddSerial("s1", 3, "1001");
+    ConnectionsView view = Open();
+    EXPECT_TRUE(view.Enabled(FromPort));
+    ASSERT_TRUE(view.Click(BluetoothRadio));
+    EXPECT_FALSE(view.Enabled(FromPort));
+    EXPECT_FALSE(view.Enabled(ToPort));
+    ASSERT_TRUE(view.Click(FindButton));
+    EXPECT_EQ(view.Status(), "Found 1 Scanner.");
+    EXPECT_EQ(view.Entries(), std::vector<std::string>{"Vask 00:1a:7d:da:71:13"});
+    ASSERT_TRUE(view.Click(SerialRadio));
+    EXPECT_TRUE(view.Enabled(FromPort));
+}
+
+// ---------------------------------------------------------------- activating
+
+TEST_F(Connections, ActivateAndDeactivate) {
+    ConnectionsView view = OpenActivated();
+    EXPECT_EQ(view.Status(), "Brontel Vask Activated, Scanner Connected");
+    EXPECT_TRUE(view.StatusIsBlack());
+    EXPECT_TRUE(view.Enabled(ActivateButton));
+    EXPECT_FALSE(view.Enabled(FindButton));
+    EXPECT_FALSE(view.Enabled(ScannerList));
+    EXPECT_EQ(SavedSettings()["DeviceInfo"], " ") << "saved at the next page change, not yet";
+
+    ASSERT_TRUE(view.Click(ActivateButton));
+    EXPECT_EQ(view.Status(), "Brontel Vask Deactivated");
+    EXPECT_EQ(view.Caption(), "Ac&tivate");
+    EXPECT_TRUE(view.Enabled(ActivateButton));
+    EXPECT_TRUE(view.Enabled(FindButton));
+    EXPECT_TRUE(view.Enabled(ScannerList));
+}
+
+TEST_F(Connections, EachActivationFailureHasItsRedText) {
+    struct Case {
+        const char* call;
+        const char* result;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"open", "2", "Please make sure that the Brontel Vask is connected."},
+        {"open", "0x20010019", "Device is not connected."},
+        {"open", "0x20010044", "Device is not connected."},
+        {"open", "0x2001001A", "Port access denied."},
+        {"open", "0x20010099", "Unable to activate Brontel Vask."},
+        {"idmode", "0x2001001A", "Port access denied."},
+    };
+    AddSerial("s1", 3, "1001");
+    ConnectionsView view = Open();
+    ASSERT_TRUE(view.Click(FindButton));
+    for (const Case& c : cases) {
+        Sim({"fault", "s1", c.call, c.result});
+        ASSERT_TRUE(view.Click(ActivateButton));
+        EXPECT_EQ(view.Status(), c.text) << c.call << " " << c.result;
+        EXPECT_TRUE(view.StatusIsRed()) << c.call << " " << c.result;
+        EXPECT_EQ(view.Caption(), "Ac&tivate");
+        EXPECT_TRUE(view.Enabled(FindButton));
+        Sim({"clear-faults", "s1"});
+    }
+    ASSERT_TRUE(view.Click(ActivateButton));
+    EXPECT_EQ(view.Caption(), "Deac&tivate") << "works once the fault is gone";
+}
+
+TEST_F(Connections, BarcodesAreTypedIntoTheFocusedProgramAfterActivate) {
+    ConnectionsView view = OpenActivated();
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    Sim({"scan", "s1", "ABC123", "4006381333931"});
+    EXPECT_TRUE(receiver.WaitForText(L"ABC123\r4006381333931\r", 10000)) << "got: " << receiver.Text().size();
+
+    // Deactivated: stored barcodes stay on the scanner.
+    ASSERT_TRUE(view.Click(ActivateButton));
+    receiver.Clear();
+    Sim({"scan", "s1", "LATER"});
+    EXPECT_TRUE(receiver.WaitForQuiet(800, 3000));
+    EXPECT_EQ(receiver.Text(), L"");
+}
+
+TEST_F(Connections, ReopenedSheetShowsTheActivatedState) {
+    OpenActivated();
+    CloseSheet(Sheet::Find());
+    app.TrayDoubleClick();
+    ConnectionsView again(Sheet::WaitFor());
+    ASSERT_TRUE(again.Show());
+    EXPECT_EQ(again.Caption(), "Deac&tivate");
+    EXPECT_TRUE(again.Enabled(ActivateButton));
+    EXPECT_FALSE(again.Enabled(FindButton));
+    EXPECT_FALSE(again.Enabled(ScannerList));
+    EXPECT_EQ(again.Status(), "Brontel Vask Activated, Scanner Connected");
+}
+
+TEST_F(Connections, InputMadeWhileThePageIsBusyIsDropped) {
+    AddSerial("s1", 3, "1001");
+    ConnectionsView view = Open();
+    ASSERT_TRUE(view.Click(FindButton));
+    ::SetForegroundWindow(Sheet::Find().window());
+    // The download lasts 40 count queries: the activation and the polling
+    // thread ask about every 250 and 100 ms, so the click waits about 3 s.
+    Sim({"transfer", "s1", "40"});
+    // While the page works it answers no message: its controls are looked
+    // up before, and read afterwards without messages.
+    HWND sheet = Sheet::Find().window();
+    HWND activate = view.Item(ActivateButton), bluetooth = view.Item(BluetoothRadio);
+    testsupport::PostClick(activate);
+    ASSERT_TRUE(WaitUntil([&] { return testsupport::IsBusy(sheet); }, 5000)) << "the activation runs";
+    ASSERT_TRUE(testsupport::RealClick(bluetooth));
+    ::Sleep(200);
+    ASSERT_EQ(testsupport::StoredText(activate), "Ac&tivate") << "the click was made before the activation ended";
+    ASSERT_TRUE(WaitUntil([&] { return view.Caption() == "Deac&tivate"; }, 15000));
+    ::Sleep(500);
+    EXPECT_FALSE(testsupport::IsChecked(view.Item(BluetoothRadio))) << "the click made meanwhile was dropped";
+    EXPECT_TRUE(testsupport::IsChecked(view.Item(SerialRadio)));
+    // The same click now works.
+    ASSERT_TRUE(testsupport::RealClick(view.Item(BluetoothRadio)));
+    EXPECT_TRUE(WaitUntil([&] { return testsupport::IsChecked(view.Item(BluetoothRadio)); }, 3000));
+}
+
+// ---------------------------------------------------------------- start-up activation
+
+TEST_F(Connections, StartUpActivationSucceeds) {
+    OpenActivated();
+    ASSERT_EQ(app.ExitThroughTray(), 0u);
+    ASSERT_EQ(SavedSettings()["DeviceInfo"], SerialEntry("1001", 3));
+    SetActivateInSavedFile();
+
+    VaskApp second;
+    ASSERT_TRUE(second.Start());
+    Sheet sheet = Sheet::WaitFor();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet.PageIndex(), ConnectionsPage);
+    ConnectionsView view(sheet);
+    EXPECT_EQ(view.Status(), "Scanner Connected");
+    EXPECT_EQ(view.Caption(), "Deac&tivate");
+    EXPECT_FALSE(view.Enabled(FindButton));
+    EXPECT_EQ(view.Entries(), std::vector<std::string>{SerialEntry("1001", 3)});
+    EXPECT_EQ(view.Selection(), 0);
+
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Focus());
+    Sim({"scan", "s1", "789"});
+    EXPECT_TRUE(receiver.WaitForText(L"789\r", 10000));
+}
+
+TEST_F(Connections, FailedStartUpActivationRetriesUntilTheScannerIsPluggedIn) {
+    OpenActivated();
+    ASSERT_EQ(app.ExitThroughTray(), 0u);
+    SetActivateInSavedFile();
+    Sim({"unplug", "s1"});
+
+    VaskApp second;
+    ASSERT_TRUE(second.Start());
+    ConnectionsView view(Sheet::WaitFor());
+    EXPECT_EQ(view.Status(), "Scanner Not Connected");
+    EXPECT_EQ(view.Caption(), "Ac&tivate");
+    EXPECT_FALSE(view.Enabled(ActivateButton));
+    EXPECT_TRUE(view.Enabled(FindButton));
+    EXPECT_EQ(view.Entries(), std::vector<std::string>{SerialEntry("1001", 3)});
+    EXPECT_EQ(view.Selection(), 0);
+    ::Sleep(700);
+    EXPECT_EQ(view.Caption(), "Ac&tivate") << "still retrying";
+
+    Sim({"plug", "s1"});
+    EXPECT_TRUE(WaitUntil([&] { return view.Caption() == "Deac&tivate"; }, 10000));
+    EXPECT_EQ(view.Status(), "Scanner Connected");
+    EXPECT_TRUE(view.Enabled(ActivateButton));
+    EXPECT_FALSE(view.Enabled(FindButton));
+}
+
+TEST_F(Connections, StartUpActivationWithMinimizeTypesWithoutEverShowingTheSheet) {
+    OpenActivated();
+    ASSERT_EQ(app.ExitThroughTray(), 0u);
+    SetInSavedFile("Activate", 1);
+    SetInSavedFile("Minimize", 1);
+
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    VaskApp second;
+    ASSERT_TRUE(second.Start());
+    EXPECT_FALSE(WaitUntil([] { return static_cast<bool>(Sheet::Find()); }, 1000)) << "only the tray icon";
+    ASSERT_TRUE(receiver.Focus());
+    Sim({"scan", "s1", "M-42"});
+    EXPECT_TRUE(receiver.WaitForText(L"M-42\r", 10000));
+
+    // The first sheet opened later shows the start-up outcome.
+    second.TrayDoubleClick();
+    ConnectionsView view(Sheet::WaitFor());
+    EXPECT_EQ(Sheet::Find().PageIndex(), ConnectionsPage);
+    EXPECT_EQ(view.Status(), "Scanner Connected");
+    EXPECT_EQ(view.Caption(), "Deac&tivate");
+}
+
+TEST_F(Connections, FindScannersStopsTheStartUpRetry) {
+    OpenActivated();
+    ASSERT_EQ(app.ExitThroughTray(), 0u);
+    SetActivateInSavedFile();
+    Sim({"unplug", "s1"});
+
+    VaskApp second;
+    ASSERT_TRUE(second.Start());
+    ConnectionsView view(Sheet::WaitFor());
+    ASSERT_EQ(view.Status(), "Scanner Not Connected");
+    ASSERT_TRUE(view.Click(FindButton));
+    EXPECT_EQ(view.Status(), "No Scanners found.");
+    Sim({"plug", "s1"});
+    ::Sleep(1500);
+    EXPECT_EQ(view.Caption(), "Ac&tivate") << "no retry after the search";
+    EXPECT_EQ(view.Status(), "No Scanners found.");
+}
+
+}  // namespace
+}  // namespace apptest

@@ -1,0 +1,204 @@
+// How the sheet and the tray menu look: every page's controls lie inside the
+// page, do not overlap, and are wide enough for their texts; the sheet and
+// the menu are really drawn. With VASK_SCREENSHOT_DIR set, each page and the
+// tray menu are also saved as pictures (sheet-<page>.bmp, tray-menu.bmp),
+// which `vask.sh test` turns into the README's screenshots.
+#include "tests/app/AppFixture.h"
+
+#include <algorithm>
+#include <set>
+
+namespace apptest {
+namespace {
+
+using testsupport::Capture;
+using testsupport::ClassNameOf;
+using testsupport::WaitUntil;
+using testsupport::WindowTextOf;
+
+struct Control {
+    HWND window;
+    std::string className;
+    std::string text;
+    LONG style;
+    RECT rect;  // screen coordinates
+};
+
+std::vector<Control> ControlsOf(HWND page) {
+    std::vector<Control> controls;
+    for (HWND w = ::GetWindow(page, GW_CHILD); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
+        if (!::IsWindowVisible(w)) continue;
+        Control c{w, ClassNameOf(w), WindowTextOf(w), ::GetWindowLongA(w, GWL_STYLE), {}};
+        ::GetWindowRect(w, &c.rect);
+        controls.push_back(c);
+    }
+    return controls;
+}
+
+bool IsGroupBox(const Control& c) {
+    return c.className == "Button" && (c.style & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+
+std::string Describe(const Control& c) {
+    return c.className + " \"" + c.text + "\" (" + std::to_string(::GetDlgCtrlID(c.window)) + ")";
+}
+
+std::string WithoutAccessMarks(const std::string& text) {
+    std::string shown;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) ++i;
+        shown += text[i];
+    }
+    return shown;
+}
+
+// The size the text needs in the dialogs' font ("MS Shell Dlg" 8): on one
+// line, or broken into lines of at most wrapWidth pixels.
+SIZE TextSize(const std::string& text, int wrapWidth = 0) {
+    const std::string shown = WithoutAccessMarks(text);
+    HDC dc = ::GetDC(nullptr);
+    const int height = -::MulDiv(8, ::GetDeviceCaps(dc, LOGPIXELSY), 72);
+    HFONT font = ::CreateFontA(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg");
+    HGDIOBJ old = ::SelectObject(dc, font);
+    RECT r{0, 0, wrapWidth > 0 ? wrapWidth : 10000, 0};
+    ::DrawTextA(dc, shown.c_str(), -1, &r, DT_CALCRECT | DT_NOPREFIX | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+    ::SelectObject(dc, old);
+    ::DeleteObject(font);
+    ::ReleaseDC(nullptr, dc);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+int TextWidth(const std::string& text) { return TextSize(text).cx; }
+
+// Room for the text inside a control: check boxes and radio buttons lose
+// their box, push buttons their border.
+int TextRoom(const Control& c) {
+    const int width = c.rect.right - c.rect.left;
+    if (c.className != "Button") return width;
+    const LONG type = c.style & BS_TYPEMASK;
+    if (type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON || type == BS_AUTOCHECKBOX || type == BS_CHECKBOX)
+        return width - ::GetSystemMetrics(SM_CXMENUCHECK) - 4;
+    return width - 4;
+}
+
+bool HasText(const Control& c) {
+    if (c.text.empty()) return false;
+    if (c.className == "Static") return (c.style & SS_TYPEMASK) <= SS_RIGHT || (c.style & SS_TYPEMASK) == SS_LEFTNOWORDWRAP;
+    return c.className == "Button" && !IsGroupBox(c);
+}
+
+// Statics that break their text into lines: the lines must fit in height.
+bool WrapsText(const Control& c) {
+    const LONG type = c.style & SS_TYPEMASK;
+    return c.className == "Static" && type <= SS_RIGHT && !(c.style & SS_CENTERIMAGE);
+}
+
+// Whether the control shows its whole text; the last pixel column of a
+// glyph's advance is blank, so one pixel over still shows every stroke.
+void ExpectTextFits(const Control& c) {
+    if (WrapsText(c)) {
+        const SIZE needed = TextSize(c.text, TextRoom(c));
+        EXPECT_LE(needed.cy, c.rect.bottom - c.rect.top + 1) << Describe(c) << " lines do not fit";
+        return;
+    }
+    EXPECT_LE(TextWidth(c.text), TextRoom(c) + 1) << Describe(c) << " text does not fit";
+}
+
+// Where a control draws: a static that breaks its text into lines uses only
+// the lines' height of its rectangle.
+RECT InkRect(const Control& c) {
+    RECT r = c.rect;
+    if (WrapsText(c)) r.bottom = std::min<LONG>(r.bottom, r.top + TextSize(c.text, TextRoom(c)).cy);
+    return r;
+}
+
+// Rectangles that share more than a pixel's strip.
+bool Overlap(const RECT& a, const RECT& b) {
+    RECT both{};
+    if (!::IntersectRect(&both, &a, &b)) return false;
+    return both.right - both.left > 2 && both.bottom - both.top > 2;
+}
+
+void SaveIfWanted(const Capture& capture, const std::string& name) {
+    if (auto dir = testsupport::ScreenshotDir()) {
+        EXPECT_TRUE(testsupport::SaveBmp(capture, *dir + "\\" + name + ".bmp")) << name;
+    }
+}
+
+// Distinct colours: a drawn dialog has text, borders and faces.
+size_t ColourCount(const Capture& capture) {
+    std::set<uint32_t> colours(capture.pixels.begin(), capture.pixels.end());
+    return colours.size();
+}
+
+using Layout = AppTest;
+
+TEST_F(Layout, EveryPageIsDrawnWithoutClippedOrOverlappingControls) {
+    VaskSettings settings;
+    settings.LeftPosition = 60;
+    settings.TopPosition = 40;
+    Sheet sheet = StartWithSheet(settings);
+    ASSERT_TRUE(sheet);
+    const char* names[] = {"about", "connections", "options", "trace", "format"};
+    for (int index = AboutPage; index <= FormatPage; ++index) {
+        SCOPED_TRACE(names[index]);
+        ASSERT_TRUE(sheet.SelectPage(index));
+        HWND page = sheet.Page();
+        RECT pageRect{};
+        ::GetWindowRect(page, &pageRect);
+        std::vector<Control> controls = ControlsOf(page);
+        EXPECT_FALSE(controls.empty());
+        for (size_t i = 0; i < controls.size(); ++i) {
+            const Control& a = controls[i];
+            RECT inside{};
+            ::IntersectRect(&inside, &a.rect, &pageRect);
+            // Up to 2 dialog units (4 pixels) may stand over the page's edge.
+            EXPECT_GE(inside.right - inside.left + 4, a.rect.right - a.rect.left) << Describe(a) << " clipped";
+            EXPECT_GE(inside.bottom - inside.top + 4, a.rect.bottom - a.rect.top) << Describe(a) << " clipped";
+            if (HasText(a)) ExpectTextFits(a);
+            for (size_t j = i + 1; j < controls.size(); ++j) {
+                const Control& b = controls[j];
+                if (IsGroupBox(a) || IsGroupBox(b)) continue;
+                EXPECT_FALSE(Overlap(InkRect(a), InkRect(b))) << Describe(a) << " overlaps " << Describe(b);
+            }
+        }
+        for (HWND button : {sheet.ExitButton(), sheet.CloseButton(), sheet.SaveButton()}) {
+            Control c{button, "Button", WindowTextOf(button), ::GetWindowLongA(button, GWL_STYLE), {}};
+            ::GetWindowRect(button, &c.rect);
+            ExpectTextFits(c);
+        }
+        EXPECT_TRUE(testsupport::ClickTitleBar(sheet.window()));
+        ::Sleep(300);  // let the page paint
+        Capture picture = testsupport::CaptureWindow(sheet.window());
+        ASSERT_FALSE(picture.empty());
+        EXPECT_GT(testsupport::CountDarkPixels(picture), 200) << "texts are drawn";
+        EXPECT_GT(ColourCount(picture), 8u);
+        SaveIfWanted(picture, std::string("sheet-") + names[index]);
+    }
+}
+
+TEST_F(Layout, TrayMenuShowsItsThreeCommands) {
+    VaskSettings settings;
+    settings.Minimize = 1;
+    StartWith(settings);
+    ASSERT_TRUE(app.OpenTrayMenu());
+    HWND menu = VaskApp::OpenMenuWindow();
+    ASSERT_TRUE(menu);
+    ::Sleep(300);
+    RECT r{};
+    ::GetWindowRect(menu, &r);
+    // Three items and a separator, each at least a text line high.
+    EXPECT_GE(r.bottom - r.top, 3 * 13);
+    EXPECT_GE(r.right - r.left, TextWidth("&About") + 20);
+    Capture picture = testsupport::CaptureWindow(menu);
+    EXPECT_GT(testsupport::CountDarkPixels(picture), 30) << "item texts are drawn";
+    SaveIfWanted(picture, "tray-menu");
+    // Escape closes the menu without a command.
+    ::PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitUntil([] { return VaskApp::OpenMenuWindow() == nullptr; }, 3000));
+    EXPECT_FALSE(WaitUntil([] { return static_cast<bool>(Sheet::Find()); }, 800));
+}
+
+}  // namespace
+}  // namespace apptest

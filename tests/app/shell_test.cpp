@@ -1,0 +1,451 @@
+// The program as a whole, driven from outside: start-up rules, a second
+// start, the tray gestures and menu, the sheet's buttons and start page, the
+// sheet's position, and the shutdown.
+#include "tests/app/AppFixture.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include <shellapi.h>
+
+#include "tests/support/KeyReceiver.h"
+
+namespace apptest {
+namespace {
+
+using testsupport::FindTopWindow;
+using testsupport::MessageBoxWindow;
+using testsupport::WaitUntil;
+
+int CountMainWindows() {
+    int count = 0;
+    HWND w = nullptr;
+    while ((w = ::FindWindowExA(nullptr, w, testsupport::MainWindowClass, testsupport::MainWindowTitle)))
+        ++count;
+    return count;
+}
+
+int CountSheets() {
+    int count = 0;
+    HWND w = nullptr;
+    while ((w = ::FindWindowExA(nullptr, w, testsupport::DialogClass, testsupport::SheetCaption))) ++count;
+    return count;
+}
+
+// Pixels of the program's icon in the notification area (the right quarter
+// of Wine's taskbar): the keyboard's blue, which the 16-pixel image shows
+// fully opaque. Zero when the icon is not there; Wine shows no taskbar at
+// all before the first icon of the session is added.
+int TrayIconPixels() {
+    HWND taskbar = ::FindWindowA("Shell_TrayWnd", nullptr);
+    RECT r{};
+    if (!taskbar || !::IsWindowVisible(taskbar)) return 0;
+    if (!::GetWindowRect(taskbar, &r)) return -1;
+    r.left = r.right - (r.right - r.left) / 4;
+    testsupport::Capture capture = testsupport::CaptureScreenRect(r);
+    int n = 0;
+    for (uint32_t px : capture.pixels) {
+        const int red = (px >> 16) & 0xFF, green = (px >> 8) & 0xFF, blue = px & 0xFF;
+        if (std::abs(red - 0x1F) <= 3 && std::abs(green - 0x4E) <= 3 && std::abs(blue - 0x8C) <= 3) ++n;
+    }
+    return n;
+}
+
+// Waits until the icon's pixel count settles at a value for which pred holds.
+template <typename Pred>
+int WaitForTrayPixels(Pred pred, DWORD timeoutMs = 5000) {
+    int n = -1;
+    WaitUntil([&] { return pred(n = TrayIconPixels()); }, timeoutMs);
+    return n;
+}
+
+// Waits a little and reports whether the exit question appeared.
+bool ExitQuestionAppears(DWORD withinMs) {
+    return WaitUntil([] { return MessageBoxWindow::Exists("Confirm Exit"); }, withinMs);
+}
+
+// ---------------------------------------------------------------- start-up
+
+using StartUp = AppTest;
+
+TEST_F(StartUp, FirstStartOpensTheSheetOnAboutWithRelabelledButtons) {
+    ASSERT_TRUE(app.Start());
+    Sheet sheet = Sheet::WaitFor();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet.PageIndex(), AboutPage);
+    EXPECT_EQ(sheet.PageTitle(), "About");
+    EXPECT_EQ(testsupport::WindowTextOf(sheet.ExitButton()), "&Exit");
+    EXPECT_EQ(testsupport::WindowTextOf(sheet.CloseButton()), "&Close");
+    EXPECT_EQ(testsupport::WindowTextOf(sheet.SaveButton()), "S&ave Settings");
+    EXPECT_FALSE(testsupport::IsEnabled(sheet.SaveButton())) << "nothing changed yet";
+    // The hidden main window is there but never shown; the sheet has no owner.
+    EXPECT_FALSE(::IsWindowVisible(app.MainWindow()));
+    EXPECT_EQ(::GetWindow(sheet.window(), GW_OWNER), nullptr);
+    // A missing settings file was written from the defaults.
+    auto saved = SavedSettings();
+    EXPECT_EQ(saved["FromPort"], "1");
+    EXPECT_EQ(saved["ToPort"], "16");
+    EXPECT_EQ(saved["SuffixFirstChar"], "<ENTER>");
+}
+
+TEST_F(StartUp, BrokenSettingsFileIsReplacedByTheDefaults) {
+    {
+        std::ofstream bad(VaskApp::SettingsPath(), std::ios::binary | std::ios::trunc);
+        bad << "<Zantrovix><Admin><strip>3</strip>";  // not well-formed
+    }
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(Sheet::WaitFor());
+    auto saved = SavedSettings();
+    EXPECT_EQ(saved["strip"], "0");
+    EXPECT_EQ(saved["LeftPosition"], "250");
+}
+
+TEST_F(StartUp, MinimizeShowsOnlyTheTray) {
+    for (int activate : {0, 1}) {
+        VaskSettings settings;
+        settings.Minimize = 1;
+        settings.Activate = activate;
+        StartWith(settings);
+        EXPECT_FALSE(WaitUntil([] { return static_cast<bool>(Sheet::Find()); }, 1500)) << activate;
+        EXPECT_TRUE(app.Running());
+        EXPECT_EQ(CountMainWindows(), 1);
+    }
+}
+
+TEST_F(StartUp, ActivateOpensTheSheetOnConnections) {
+    VaskSettings settings;
+    settings.Activate = 1;
+    Sheet sheet = StartWithSheet(settings);
+    EXPECT_EQ(sheet.PageIndex(), ConnectionsPage);
+    EXPECT_EQ(sheet.PageTitle(), "Connections");
+}
+
+TEST_F(StartUp, SecondStartWithTheSheetOpenBringsItForwardAndEnds) {
+    Sheet sheet = StartWithSheet();
+    ASSERT_TRUE(sheet);
+    testsupport::KeyReceiver other;  // another program's window in front first
+    ASSERT_TRUE(other.Ready());
+    ASSERT_TRUE(other.Focus());
+    ::Sleep(300);  // the receiver's own focus request has been handled
+    ASSERT_FALSE(sheet.IsForeground());
+    testsupport::ChildProcess second = app.StartAnother();
+    ASSERT_TRUE(second.started());
+    EXPECT_EQ(second.Wait(10000), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return sheet.IsForeground(); }, 3000));
+    EXPECT_EQ(CountMainWindows(), 1) << "no second main window, so no second tray icon";
+    EXPECT_EQ(CountSheets(), 1);
+    EXPECT_TRUE(app.Running());
+}
+
+TEST_F(StartUp, SecondStartWithTheSheetClosedOpensItAndWaitsForIt) {
+    VaskSettings settings;
+    settings.Minimize = 1;
+    StartWith(settings);
+    testsupport::ChildProcess second = app.StartAnother();
+    Sheet sheet = Sheet::WaitFor();
+    ASSERT_TRUE(sheet) << "the running instance opens its sheet";
+    EXPECT_EQ(second.Wait(1000), 0xFFFFFFFFu) << "the second start waits while the sheet is open";
+    EXPECT_EQ(CountMainWindows(), 1);
+    CloseSheet(sheet);
+    EXPECT_EQ(second.Wait(10000), 0u);
+    EXPECT_TRUE(app.Running());
+}
+
+// ---------------------------------------------------------------- tray
+
+using Tray = AppTest;
+
+TEST_F(Tray, DoubleClickAndOpenOnlyBringTheOpenSheetForward) {
+    Sheet sheet = StartWithSheet();
+    app.TrayDoubleClick();
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('o'));
+    ::Sleep(500);
+    EXPECT_EQ(CountSheets(), 1);
+    EXPECT_EQ(Sheet::Find().window(), sheet.window()) << "the same sheet, not a new one";
+}
+
+TEST_F(Tray, OpenReopensTheSheetOnThePageItWasClosedOn) {
+    Sheet sheet = StartWithSheet();
+    ASSERT_TRUE(sheet.SelectPage(FormatPage));
+    CloseSheet(sheet);
+    EXPECT_TRUE(app.Running());
+
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('o'));
+    Sheet reopened = Sheet::WaitFor();
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened.PageIndex(), FormatPage);
+    CloseSheet(reopened);
+
+    app.TrayDoubleClick();
+    Sheet again = Sheet::WaitFor();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again.PageIndex(), FormatPage);
+}
+
+TEST_F(Tray, AboutReplacesTheSheetByOneOnAbout) {
+    Sheet sheet = StartWithSheet();
+    ASSERT_TRUE(sheet.SelectPage(OptionsPage));
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('a'));
+    Sheet replaced;
+    ASSERT_TRUE(WaitUntil([&] {
+        replaced = Sheet::Find();
+        return replaced && replaced.window() != sheet.window() && replaced.Page();
+    }, 10000));
+    EXPECT_FALSE(::IsWindow(sheet.window()));
+    EXPECT_EQ(replaced.PageIndex(), AboutPage);
+    EXPECT_EQ(CountSheets(), 1);
+
+    // The replaced sheet's end asks nothing; the new one works as usual.
+    EXPECT_FALSE(ExitQuestionAppears(1000));
+    CloseSheet(replaced);
+    EXPECT_FALSE(ExitQuestionAppears(1000));
+    EXPECT_TRUE(app.Running());
+    app.TrayDoubleClick();
+    EXPECT_TRUE(Sheet::WaitFor()) << "the tray can open a sheet again";
+}
+
+TEST_F(Tray, AboutWithoutSheetOpensOnAboutOnce) {
+    Sheet sheet = StartWithSheet();
+    ASSERT_TRUE(sheet.SelectPage(TracePage));
+    CloseSheet(sheet);
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('a'));
+    Sheet about = Sheet::WaitFor();
+    ASSERT_TRUE(about);
+    EXPECT_EQ(about.PageIndex(), AboutPage);
+    CloseSheet(about);
+    app.TrayDoubleClick();
+    Sheet next = Sheet::WaitFor();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next.PageIndex(), AboutPage) << "the page shown last";
+}
+
+TEST_F(Tray, SingleClickBringsTheSheetForwardAndDoesNothingWithout) {
+    Sheet sheet = StartWithSheet();
+    testsupport::KeyReceiver other;  // another program's window in front
+    ASSERT_TRUE(other.Ready());
+    ASSERT_TRUE(other.Focus());
+    ::Sleep(300);  // the receiver's own focus request has been handled
+    ASSERT_FALSE(sheet.IsForeground());
+    app.TrayClick();
+    EXPECT_TRUE(WaitUntil([&] { return sheet.IsForeground(); }, 3000));
+
+    CloseSheet(sheet);
+    app.TrayClick();
+    EXPECT_FALSE(WaitUntil([] { return static_cast<bool>(Sheet::Find()); }, 1000));
+    EXPECT_TRUE(app.Running());
+}
+
+TEST_F(Tray, MenuExitAnsweredNoKeepsEverythingRunning) {
+    Sheet sheet = StartWithSheet();
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('e'));
+    MessageBoxWindow box = MessageBoxWindow::WaitFor("Confirm Exit");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box.Text(), "Do you really wish to exit the program?");
+    EXPECT_EQ(::GetWindow(box.window(), GW_OWNER), nullptr) << "the question has no owner";
+    ASSERT_TRUE(box.Answer(IDNO));
+    ::Sleep(500);
+    EXPECT_TRUE(app.Running());
+    EXPECT_TRUE(::IsWindow(sheet.window()));
+    EXPECT_EQ(CountMainWindows(), 1);
+}
+
+TEST_F(Tray, MenuExitAnsweredYesShutsDownCleanly) {
+    VaskSettings settings;
+    settings.Minimize = 1;
+    settings.strip = 2;
+    settings.LeftPosition = 111;
+    StartWith(settings);
+    // The sheet shows the settings were read (it opens at their position);
+    // closed with "&Close", it saves nothing.
+    app.TrayDoubleClick();
+    Sheet sheet = Sheet::WaitFor();
+    ASSERT_TRUE(sheet);
+    ASSERT_EQ(sheet.Rect().left, 111);
+    CloseSheet(sheet);
+    VaskApp::RemoveSettingsFile();  // the shutdown must write it again
+    EXPECT_EQ(app.ExitThroughTray(), 0u);
+    EXPECT_EQ(CountMainWindows(), 0);
+    auto saved = SavedSettings();
+    EXPECT_EQ(saved["strip"], "2");
+    EXPECT_EQ(saved["LeftPosition"], "111");
+    EXPECT_EQ(saved["Minimize"], "1");
+    // The mutex was handed back: a new start is a first instance again.
+    VaskApp next;
+    ASSERT_TRUE(next.Start());
+    EXPECT_TRUE(next.Running());
+}
+
+// ---------------------------------------------------------------- tray icon
+
+using TrayIcon = AppTest;
+
+TEST_F(TrayIcon, OneIconHoweverOftenTheProgramIsStartedAndNoneAfterExit) {
+    ASSERT_EQ(WaitForTrayPixels([](int n) { return n == 0; }), 0) << "no icon before the start";
+    VaskSettings settings;
+    settings.Minimize = 1;
+    StartWith(settings);
+    const int one = WaitForTrayPixels([](int n) { return n > 0; });
+    ASSERT_GT(one, 0) << "the icon is shown";
+
+    testsupport::ChildProcess second = app.StartAnother();  // opens the running instance's sheet
+    Sheet sheet = Sheet::WaitFor();
+    ASSERT_TRUE(sheet);
+    testsupport::ChildProcess third = app.StartAnother();   // brings that sheet forward
+    EXPECT_EQ(third.Wait(10000), 0u);
+    ::Sleep(500);
+    EXPECT_EQ(TrayIconPixels(), one) << "still exactly one icon";
+    CloseSheet(sheet);
+    EXPECT_EQ(second.Wait(10000), 0u);
+
+    ASSERT_EQ(app.ExitThroughTray(), 0u);
+    EXPECT_EQ(WaitForTrayPixels([](int n) { return n == 0; }), 0) << "the icon is removed at exit";
+}
+
+TEST_F(TrayIcon, ComesBackWhenTheTaskbarIsCreatedAgain) {
+    VaskSettings settings;
+    settings.Minimize = 1;
+    StartWith(settings);
+    const int one = WaitForTrayPixels([](int n) { return n > 0; });
+    ASSERT_GT(one, 0);
+    // What a restarted shell looks like to the program: its icon is gone,
+    // then every top-level window hears "TaskbarCreated".
+    NOTIFYICONDATAA gone{};
+    gone.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    gone.hWnd = app.MainWindow();
+    gone.uID = 0;
+    ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &gone));
+    ASSERT_EQ(WaitForTrayPixels([](int n) { return n == 0; }), 0);
+    ::SendMessageA(app.MainWindow(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_EQ(WaitForTrayPixels([one](int n) { return n == one; }), one) << "the icon is added again";
+    // And it still answers: a double click opens the sheet.
+    app.TrayDoubleClick();
+    EXPECT_TRUE(Sheet::WaitFor());
+}
+
+// ---------------------------------------------------------------- sheet
+
+using SettingsSheet = AppTest;
+
+TEST_F(SettingsSheet, ExitAnsweredNoClosesTheSheetSavedAndStaysInTheTray) {
+    Sheet sheet = StartWithSheet();
+    ASSERT_TRUE(sheet.MoveTo(321, 123));
+    testsupport::PostClick(sheet.ExitButton());
+    MessageBoxWindow box = MessageBoxWindow::WaitFor("Confirm Exit");
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(Sheet::WaitGone()) << "the sheet closes before the question";
+    ASSERT_TRUE(box.Answer(IDNO));
+    EXPECT_TRUE(app.Running());
+    auto saved = SavedSettings();
+    EXPECT_EQ(saved["LeftPosition"], "321");
+    EXPECT_EQ(saved["TopPosition"], "123");
+    app.TrayDoubleClick();
+    EXPECT_TRUE(Sheet::WaitFor()) << "the tray opens a new sheet";
+}
+
+TEST_F(SettingsSheet, ExitAnsweredYesEndsTheProgram) {
+    Sheet sheet = StartWithSheet();
+    testsupport::PostClick(sheet.ExitButton());
+    MessageBoxWindow box = MessageBoxWindow::WaitFor("Confirm Exit");
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(box.Answer(IDYES));
+    EXPECT_EQ(app.WaitForExit(15000), 0u);
+    EXPECT_EQ(CountMainWindows(), 0);
+}
+
+TEST_F(SettingsSheet, CloseAfterSaveSettingsAsksNothing) {
+    Sheet sheet = StartWithSheet();
+    ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));
+    ASSERT_TRUE(testsupport::Click(sheet.Item(1048)));  // Bluetooth: a change
+    ASSERT_TRUE(WaitUntil([&] { return testsupport::IsEnabled(sheet.SaveButton()); }, 3000));
+    ASSERT_TRUE(testsupport::Click(sheet.SaveButton()));
+    EXPECT_TRUE(WaitUntil([&] { return !testsupport::IsEnabled(sheet.SaveButton()); }, 3000));
+    EXPECT_EQ(SavedSettings()["mode"], "9");
+    CloseSheet(sheet);
+    EXPECT_FALSE(ExitQuestionAppears(1500));
+    EXPECT_TRUE(app.Running());
+}
+
+TEST_F(SettingsSheet, CloseWithoutSavingKeepsEditsForTheNextSave) {
+    Sheet sheet = StartWithSheet();
+    ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));
+    ASSERT_TRUE(testsupport::Click(sheet.Item(1048)));
+    const std::string before = SavedSettings()["mode"];
+    EXPECT_EQ(before, "4") << "nothing saved by the click itself";
+    CloseSheet(sheet);
+    EXPECT_FALSE(ExitQuestionAppears(1000));
+    EXPECT_EQ(SavedSettings()["mode"], "4") << "closing does not save";
+    app.TrayDoubleClick();
+    Sheet reopened = Sheet::WaitFor();
+    ASSERT_TRUE(reopened);
+    EXPECT_TRUE(testsupport::IsChecked(reopened.Item(1048))) << "the edit stayed in the program";
+    ASSERT_TRUE(reopened.SelectPage(AboutPage));
+    EXPECT_EQ(SavedSettings()["mode"], "9") << "saved when the page was left";
+}
+
+TEST_F(SettingsSheet, PositionIsRememberedAcrossPagesSheetsAndRuns) {
+    VaskSettings settings;
+    settings.LeftPosition = 140;
+    settings.TopPosition = 90;
+    Sheet sheet = StartWithSheet(settings);
+    EXPECT_EQ(sheet.Rect().left, 140);
+    EXPECT_EQ(sheet.Rect().top, 90);
+
+    ASSERT_TRUE(sheet.MoveTo(300, 160));
+    for (int page : {ConnectionsPage, OptionsPage, TracePage, FormatPage}) {
+        ASSERT_TRUE(sheet.SelectPage(page));
+        EXPECT_EQ(sheet.Rect().left, 300) << "page " << page;
+        EXPECT_EQ(sheet.Rect().top, 160) << "page " << page;
+    }
+    auto saved = SavedSettings();
+    EXPECT_EQ(saved["LeftPosition"], "300");
+    EXPECT_EQ(saved["TopPosition"], "160");
+
+    CloseSheet(sheet);
+    app.TrayDoubleClick();
+    Sheet reopened = Sheet::WaitFor();
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened.Rect().left, 300);
+    EXPECT_EQ(reopened.Rect().top, 160);
+
+    ASSERT_TRUE(reopened.MoveTo(220, 130));
+    ASSERT_TRUE(reopened.SelectPage(AboutPage));  // a page change stores the place
+    CloseSheet(reopened);
+    ASSERT_EQ(app.ExitThroughTray(), 0u);
+
+    VaskApp second;
+    ASSERT_TRUE(second.Start());
+    Sheet nextRun = Sheet::WaitFor();
+    ASSERT_TRUE(nextRun);
+    EXPECT_EQ(nextRun.Rect().left, 220);
+    EXPECT_EQ(nextRun.Rect().top, 130);
+}
+
+TEST_F(SettingsSheet, EscapeClosesTheSheetLikeClose) {
+    Sheet sheet = StartWithSheet();
+    ::PostMessageA(sheet.window(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(Sheet::WaitGone());
+    EXPECT_FALSE(ExitQuestionAppears(1000));
+    EXPECT_TRUE(app.Running());
+}
+
+TEST_F(SettingsSheet, ClosedSheetReopensFromTheTray) {
+    Sheet sheet = StartWithSheet();
+    CloseSheet(sheet);
+    for (int round = 0; round < 3; ++round) {
+        app.TrayDoubleClick();
+        Sheet again = Sheet::WaitFor();
+        ASSERT_TRUE(again) << round;
+        EXPECT_EQ(CountSheets(), 1);
+        CloseSheet(again);
+    }
+}
+
+}  // namespace
+}  // namespace apptest

@@ -1,0 +1,73 @@
+#include "app/ShellRules.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(StartPage, StartUpOutcomeWaitingOpensConnectionsAndKeepsTheAboutRequest) {
+    for (int state : {2, 3}) {
+        int openAtAbout = 1;
+        EXPECT_EQ(shell::ChooseStartPage(1, state, openAtAbout, 4), 1) << state;
+        EXPECT_EQ(openAtAbout, 1) << "the About request waits for the next sheet";
+    }
+}
+
+TEST(StartPage, OutcomeIsIgnoredWithoutActivateOrWhenAlreadyShown) {
+    int openAtAbout = 0;
+    EXPECT_EQ(shell::ChooseStartPage(0, 2, openAtAbout, 3), 3);
+    EXPECT_EQ(shell::ChooseStartPage(1, 1, openAtAbout, 3), 3);
+    EXPECT_EQ(shell::ChooseStartPage(1, 0, openAtAbout, 4), 4);
+}
+
+TEST(StartPage, AboutRequestIsUsedOnce) {
+    int openAtAbout = 1;
+    EXPECT_EQ(shell::ChooseStartPage(0, 0, openAtAbout, 4), 0);
+    EXPECT_EQ(openAtAbout, 0);
+    EXPECT_EQ(shell::ChooseStartPage(0, 0, openAtAbout, 4), 4);
+}
+
+TEST(SheetClosed, ExitAsksUnlessTheSheetWasClosedAfterSaving) {
+    shell::SheetClosing exit = shell::OnSheetClosed(1, 0, false);
+    EXPECT_TRUE(exit.clearOpen);
+    EXPECT_TRUE(exit.askToExit);
+    EXPECT_FALSE(exit.clearCancelled);
+
+    shell::SheetClosing closeAfterSave = shell::OnSheetClosed(1, 1, false);
+    EXPECT_TRUE(closeAfterSave.clearOpen);
+    EXPECT_TRUE(closeAfterSave.clearCancelled);
+    EXPECT_FALSE(closeAfterSave.askToExit);
+}
+
+TEST(SheetClosed, CloseWithoutSavingOnlyClearsTheFlags) {
+    for (intptr_t result : {0, 2}) {
+        shell::SheetClosing closing = shell::OnSheetClosed(result, 1, false);
+        EXPECT_TRUE(closing.clearOpen);
+        EXPECT_TRUE(closing.clearCancelled);
+        EXPECT_FALSE(closing.askToExit);
+    }
+}
+
+TEST(SheetClosed, SheetThatCouldNotBeCreatedFreesTheTray) {
+    shell::SheetClosing failed = shell::OnSheetClosed(-1, 0, false);
+    EXPECT_TRUE(failed.clearOpen);
+    EXPECT_FALSE(failed.askToExit);
+}
+
+TEST(SheetClosed, ReplacedSheetChangesNothing) {
+    for (intptr_t result : {-1, 0, 1, 2}) {
+        shell::SheetClosing closing = shell::OnSheetClosed(result, 0, true);
+        EXPECT_FALSE(closing.clearOpen);
+        EXPECT_FALSE(closing.clearCancelled);
+        EXPECT_FALSE(closing.askToExit);
+    }
+}
+
+TEST(StoredScanner, BlankTextsMeanNoScanner) {
+    EXPECT_FALSE(shell::HasStoredScanner(""));
+    EXPECT_FALSE(shell::HasStoredScanner(" "));
+    EXPECT_FALSE(shell::HasStoredScanner(" \t\r\n "));
+    EXPECT_TRUE(shell::HasStoredScanner(" Device ID: 7 on Com  3. "));
+    EXPECT_TRUE(shell::HasStoredScanner("x"));
+}
+
+}  // namespace
