@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "config/SettingsRecord.h"
 #include "tests/support/Process.h"
 
 namespace testsupport {
@@ -22,27 +23,7 @@ namespace testsupport {
 // ---------------------------------------------------------------- settings file
 
 // The 19 settings of one section, with the program's defaults.
-struct VaskSettings {
-    int strip = 0;
-    std::string PrefixChar = "None";
-    int PrefixCharCtrl = 0;
-    std::string SuffixFirstChar = "<ENTER>";
-    int SuffixFirstCharCtrl = 0;
-    std::string SuffixSecondChar = "None";
-    int SuffixSecondCharCtrl = 0;
-    int Activate = 0;
-    int Minimize = 0;
-    std::string Name = " ";
-    std::string Company = " ";
-    std::string PathInfo;
-    std::string DeviceInfo = " ";
-    int mode = 4;
-    int ActivatedScannerMode = 0;
-    int FromPort = 1;
-    int ToPort = 16;
-    int LeftPosition = 250;
-    int TopPosition = 200;
-};
+using VaskSettings = SettingsRecord;
 
 // A whole settings file with one Admin section (the Wine user is an
 // administrator), as the program itself writes it.
