@@ -8,6 +8,7 @@
 //   idle CPU    processor time of the polling thread and of this process per
 //               minute while connected with nothing to deliver
 // Options: --latency N (200), --sustained N (1000), --length L (20), --idle S (20).
+#include "bench/Clock.h"
 #include <windows.h>
 
 #include <algorithm>
@@ -44,13 +45,6 @@ Options ParseOptions(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--idle")) o.idleSeconds = value;
     }
     return o;
-}
-
-double Now() {
-    LARGE_INTEGER counter, frequency;
-    ::QueryPerformanceCounter(&counter);
-    ::QueryPerformanceFrequency(&frequency);
-    return double(counter.QuadPart) / double(frequency.QuadPart);
 }
 
 double Percentile(std::vector<double> values, double p) {
@@ -99,10 +93,10 @@ uint64_t DeliveredNow() {
 template <typename ScanFn>
 bool TimeOneBarcode(testsupport::KeyReceiver& receiver, const std::string& barcode, ScanFn scan, double& ms) {
     receiver.Clear();
-    const double start = Now();
+    const double start = SecondsNow();
     if (!scan(barcode)) return std::printf("latency: the scan failed\n"), false;
     if (!AwaitFirstKey(receiver, 10000)) return std::printf("latency: a barcode did not arrive\n"), false;
-    ms = (Now() - start) * 1000;
+    ms = (SecondsNow() - start) * 1000;
     const std::wstring typed = AsTyped(barcode) + L"\r";
     if (!receiver.WaitForText(typed, 10000) || receiver.Text() != typed)
         return std::printf("latency: a barcode arrived changed\n"), false;
@@ -151,24 +145,24 @@ bool MeasureSustained(testsupport::KeyReceiver& receiver, int count, int length)
     }
     const uint64_t deliveredBefore = DeliveredNow();
     if (!StoreBarcodes(barcodes)) return std::printf("sustained: the barcodes could not be stored\n"), false;
-    const double ready = Now();
+    const double ready = SecondsNow();
     size_t seen = 0;
     double lastGrowth = ready, first = 0, firstFetched = 0, allFetched = 0, lastLook = ready;
     for (;;) {
         const size_t now = receiver.Text().size();
-        if (now > 0 && first == 0) first = Now();
+        if (now > 0 && first == 0) first = SecondsNow();
         // The simulator's lock is shared with the polling thread: look rarely.
-        if (allFetched == 0 && Now() - lastLook > 0.05) {
-            lastLook = Now();
+        if (allFetched == 0 && SecondsNow() - lastLook > 0.05) {
+            lastLook = SecondsNow();
             const uint64_t fetched = DeliveredNow();
             if (firstFetched == 0 && fetched > deliveredBefore) firstFetched = lastLook;
             if (fetched >= deliveredBefore + uint64_t(count)) allFetched = lastLook;
         }
-        if (now != seen) seen = now, lastGrowth = Now();
-        if (now >= expected.size() || Now() - lastGrowth > 20) break;
+        if (now != seen) seen = now, lastGrowth = SecondsNow();
+        if (now >= expected.size() || SecondsNow() - lastGrowth > 20) break;
         ::Sleep(2);
     }
-    const double done = Now();
+    const double done = SecondsNow();
     (void)receiver.WaitForQuiet(300, 5000);
     if (receiver.Text() != expected) return std::printf("sustained: the text arrived changed\n"), false;
     const double seconds = done - ready;
@@ -225,9 +219,9 @@ bool MeasureIdleCpu(int seconds) {
     if (!ThreadCpuMs(App.PollingThread.get(), thread0) || !ProcessCpuMs(process0))
         return std::printf("idle CPU: the thread times cannot be read\n"), false;
     const double server0 = WineserverCpuMs();
-    const double start = Now();
+    const double start = SecondsNow();
     ::Sleep(DWORD(seconds) * 1000);
-    const double elapsed = Now() - start;
+    const double elapsed = SecondsNow() - start;
     (void)ThreadCpuMs(App.PollingThread.get(), thread1);
     (void)ProcessCpuMs(process1);
     const double server1 = WineserverCpuMs();

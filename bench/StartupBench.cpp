@@ -12,6 +12,7 @@
 // only the tray icon. Wine 8 leaves PrivateUsage at 0; startup.sh then adds
 // the resident private (anonymous) memory from /proc.
 // Prints the median, minimum and maximum of each figure.
+#include "bench/Clock.h"
 #include <windows.h>
 #include <psapi.h>
 
@@ -27,17 +28,6 @@
 namespace {
 
 using namespace testsupport;
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 HWND MainWindowOf(DWORD pid) {
     HWND main = VaskApp::FindMainWindow();
@@ -75,16 +65,16 @@ Run OneRun(bool minimized) {
     VaskApp::EndRunningInstances();
     WriteSettings(minimized);
     Run run;
-    const double start = Now();
+    const double start = MillisecondsNow();
     ChildProcess program(VaskApp::ExePath(), {}, BinDir());
     if (!program.started()) return run;
     const DWORD pid = program.id();
     HWND main = nullptr;
-    while (Now() - start < 20000 && program.Running()) {
-        if (!main && (main = MainWindowOf(pid))) run.toMainWindow = Now() - start;
+    while (MillisecondsNow() - start < 20000 && program.Running()) {
+        if (!main && (main = MainWindowOf(pid))) run.toMainWindow = MillisecondsNow() - start;
         if (main && minimized) break;
         if (main && SheetShown()) {
-            run.toSheet = Now() - start;
+            run.toSheet = MillisecondsNow() - start;
             break;
         }
         ::Sleep(1);

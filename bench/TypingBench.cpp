@@ -4,6 +4,7 @@
 // events. Each run times from the first event sent to the last character
 // recorded by the receiver; runs alternate between the two ways. Prints the
 // median characters per second of each and their ratio.
+#include "bench/Clock.h"
 #include <windows.h>
 
 #include <algorithm>
@@ -45,17 +46,6 @@ std::string SampleText(size_t n) {
     return text;
 }
 
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 void SendAllAtOnce(const std::string& text) {
     std::vector<INPUT> events(text.size() * 2);
     for (size_t i = 0; i < text.size(); ++i) {
@@ -80,12 +70,12 @@ Run TimeOne(testsupport::KeyReceiver& receiver, const std::string& text, Send se
     Run run;
     receiver.Focus();
     receiver.Clear();
-    const double start = Seconds();
+    const double start = SecondsNow();
     send();
-    run.sendSeconds = Seconds() - start;
+    run.sendSeconds = SecondsNow() - start;
     const DWORD timeoutMs = static_cast<DWORD>(60000 + text.size() * 10);
     run.complete = receiver.WaitForEvents(text.size() * EventsPerCharacter, timeoutMs);
-    const double elapsed = Seconds() - start;
+    const double elapsed = SecondsNow() - start;
     std::wstring arrived = receiver.Text();
     run.complete = run.complete && arrived == std::wstring(text.begin(), text.end());
     run.charsPerSecond = static_cast<double>(text.size()) / elapsed;

@@ -7,7 +7,8 @@ set -euo pipefail
 BUILD=${1:?usage: startup.sh <build dir>}
 BENCH=$BUILD/bin/vask-bench-startup.exe
 EXE=$BUILD/bin/VaskSW.exe
-wine "$BENCH" --runs "${VASK_BENCH_STARTUP_RUNS:-11}"
+# The program writes its settings debug line to standard output: keep only the figures.
+wine "$BENCH" --runs "${VASK_BENCH_STARTUP_RUNS:-11}" | sed -E '/^[[:space:]]*$/d'
 
 # The Wine process of one VaskSW.exe started here: its command line is the path given to wine.
 program_pid() {
@@ -21,7 +22,7 @@ memory_of() {  # sheet|tray: median RssAnon and VmRSS in KiB over 3 starts
     local kind=$1 anon=() rss=() i pid
     for i in 1 2 3; do
         wine "$BENCH" --settings "$kind"
-        wine "$EXE" &
+        wine "$EXE" >/dev/null &
         local launcher=$!
         sleep 4
         pid=$(program_pid)

@@ -3,6 +3,7 @@
 // median, fastest and slowest of repeated runs.
 //   settings_bench [--runs N] [--users N]
 // Runs in a scratch folder under the temporary folder, removed at the end.
+#include "bench/Clock.h"
 #include <windows.h>
 
 #include <algorithm>
@@ -18,17 +19,6 @@
 #include "config/SettingsFile.h"
 
 namespace {
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 void Report(const char* what, std::vector<double> times, int users, size_t fileBytes) {
     std::sort(times.begin(), times.end());
@@ -77,17 +67,17 @@ int main(int argc, char** argv) {
 
     std::vector<double> loads, saves;
     for (int run = 0; run < runs; ++run) {
-        double start = NowMs();
+        double start = MillisecondsNow();
         int loaded = LoadSettings();
-        loads.push_back(NowMs() - start);
+        loads.push_back(MillisecondsNow() - start);
         if (loaded != 1) {
             std::printf("LoadSettings failed\n");
             return 1;
         }
         App.LeftPosition = 100 + run;  // each save changes the file
-        start = NowMs();
+        start = MillisecondsNow();
         (void)SaveSettings();
-        saves.push_back(NowMs() - start);
+        saves.push_back(MillisecondsNow() - start);
     }
     Report("LoadSettings", loads, users, FileBytes());
     Report("SaveSettings", saves, users, FileBytes());
