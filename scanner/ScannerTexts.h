@@ -9,18 +9,19 @@
 #include <string>
 
 #include "scanner/FoundDeviceRecord.h"
+#include "scanner/VantuResults.h"
 
 namespace scannertext {
 
-// SDK result codes that choose a text (the same numbers as the SDK binding's).
-constexpr uint32_t NoConnectionStored = 2;
-constexpr uint32_t DeviceNotConnected = 0x20010019;
-constexpr uint32_t DeviceNotConnected2 = 0x20010044;
-constexpr uint32_t PortAccessDenied = 0x2001001A;
-constexpr uint32_t NoScannersInList = 0x20010041;
-constexpr uint32_t NoBluetoothTransmitter = 0x20010037;
-constexpr uint32_t NoBluetoothTransmitter2 = 0x20010070;
-constexpr uint32_t NoBluetoothDrivers = 0x20010069;
+// SDK result codes that choose a text.
+using vantu::NoConnectionStored;
+using vantu::DeviceNotConnected;
+using vantu::DeviceNotConnected2;
+using vantu::PortAccessDenied;
+using vantu::NoScannersInList;
+using vantu::NoBluetoothTransmitter;
+using vantu::NoBluetoothTransmitter2;
+using vantu::NoBluetoothDrivers;
 
 constexpr int MaxListedScanners = 8;
 

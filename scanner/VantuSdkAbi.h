@@ -8,9 +8,10 @@
 
 #include <cstdint>
 
+#include "scanner/VantuResults.h"
+
 namespace vantu {
 
-using Result = uint32_t;
 using Handle = uint32_t;
 
 constexpr char DllName[] = "VantuPlusSDK_Win32_API.dll";
@@ -18,16 +19,7 @@ constexpr char ConnectionName[] = "Brontel Vask";
 constexpr size_t BarcodeBufferSize = 256;
 constexpr size_t BarcodeExtraSize = 16;
 
-// Result codes the program tells apart.
-constexpr Result NoConnectionStored = 2;
-constexpr Result TransferInProgress = 0x20010016;
-constexpr Result DeviceNotConnected = 0x20010019;
-constexpr Result PortAccessDenied = 0x2001001A;
-constexpr Result NoScannersInList = 0x20010041;
-constexpr Result DeviceNotConnected2 = 0x20010044;
-constexpr Result NoBluetoothTransmitter = 0x20010037;
-constexpr Result NoBluetoothDrivers = 0x20010069;
-constexpr Result NoBluetoothTransmitter2 = 0x20010070;
+// Result codes the program tells apart: scanner/VantuResults.h.
 
 extern "C" {
 using FindAllOnCOMPortsFn = Result(WINAPI*)(int32_t firstPort, int32_t lastPort, int16_t* count);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "scanner/FoundDeviceRecord.h"
+#include "scanner/VantuResults.h"
 #include "sdksim/SimText.h"
 
 namespace sdksim {
@@ -26,12 +27,12 @@ constexpr uint32_t ResultInvalidParameter = 0x20010002;
 constexpr uint32_t ResultInvalidHandle = 0x20010003;
 constexpr uint32_t ResultNoBarcodeReady = 0x20010017;
 constexpr uint32_t ResultStateUnavailable = 0x2001001F;
-// The codes the program tells apart (same values as scanner/VantuSdkAbi.h).
-constexpr uint32_t ResultNoConnectionStored = 2;
-constexpr uint32_t ResultTransferInProgress = 0x20010016;
-constexpr uint32_t ResultDeviceNotConnected = 0x20010019;
-constexpr uint32_t ResultPortAccessDenied = 0x2001001A;
-constexpr uint32_t ResultNoScannersInList = 0x20010041;
+// The codes the program tells apart.
+constexpr uint32_t ResultNoConnectionStored = vantu::NoConnectionStored;
+constexpr uint32_t ResultTransferInProgress = vantu::TransferInProgress;
+constexpr uint32_t ResultDeviceNotConnected = vantu::DeviceNotConnected;
+constexpr uint32_t ResultPortAccessDenied = vantu::PortAccessDenied;
+constexpr uint32_t ResultNoScannersInList = vantu::NoScannersInList;
 
 constexpr int32_t DefaultVersion = 3;
 constexpr uint32_t DefaultTransferQueries = 1;
