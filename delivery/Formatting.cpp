@@ -13,6 +13,13 @@ std::string TokenDisplayText(std::string_view token, int ctrl) {
     return std::string(token);
 }
 
+std::string_view TokenCharacter(std::string_view token, LeadByteTest isLeadByte) {
+    static constexpr char Terminator[1] = {'\0'};
+    if (token.empty()) return {Terminator, 1};
+    const bool pair = token.size() >= 2 && isLeadByte(static_cast<unsigned char>(token[0]));
+    return token.substr(0, pair ? 2 : 1);
+}
+
 ByteRange StrippedRange(size_t length, int strip) {
     const int16_t s = static_cast<int16_t>(strip);
     const int16_t l = static_cast<int16_t>(length > 0x7FFF ? 0x7FFF : length);

@@ -37,6 +37,15 @@ inline constexpr NamedToken TokenTable[] = {
 // The table entry whose name equals token exactly (case counts), if any.
 const NamedToken* FindNamedToken(std::string_view token);
 
+// Tells whether a byte of the system ANSI code page starts a double-byte
+// character (single-byte code pages have no such bytes).
+using LeadByteTest = bool (*)(unsigned char byte);
+
+// The bytes of the one character that a custom token stands for: its first
+// character, two bytes when the first is a lead byte followed by a trail
+// byte, else one. The empty token stands for its terminating NUL.
+std::string_view TokenCharacter(std::string_view token, LeadByteTest isLeadByte);
+
 // Trace text of a prefix or suffix token.
 std::string TokenDisplayText(std::string_view token, int ctrl);
 

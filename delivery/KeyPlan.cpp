@@ -117,9 +117,9 @@ void TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl) {
             if (named->keyCode != 0) (void)SendKeyCode(port, named->keyCode, modifiers);
             return;
         }
-        // Any other string stands for its first byte; an empty one for its
-        // terminating NUL.
-        const uint8_t first = token.empty() ? 0 : static_cast<uint8_t>(token.front());
-        (void)SendKeyCode(port, port.AnsiToUtf16(first), modifiers);
+        // Any other string stands for its first character, which the Format
+        // page stores as one or two bytes of the ANSI code page.
+        const std::string_view character = TokenCharacter(token, port.AnsiLeadBytes());
+        (void)SendKeyCode(port, port.AnsiToUtf16(character), modifiers);
     });
 }

@@ -56,8 +56,11 @@ public:
     virtual uint32_t LastError() = 0;
     // Toggle state of Caps Lock (GetKeyState & 1).
     virtual bool CapsLockOn() = 0;
-    // One byte of the system ANSI code page as one UTF-16 code unit.
-    virtual uint16_t AnsiToUtf16(uint8_t byte) = 0;
+    // The lead bytes of the system ANSI code page (IsDBCSLeadByte).
+    virtual LeadByteTest AnsiLeadBytes() = 0;
+    // One character of the system ANSI code page (one or two bytes, see
+    // TokenCharacter) as one UTF-16 code unit.
+    virtual uint16_t AnsiToUtf16(std::string_view character) = 0;
 };
 
 // Keys that sit outside the numeric keypad block (arrows, Insert, Delete,

@@ -55,12 +55,18 @@ public:
 
     bool CapsLockOn() override { return (::GetKeyState(VK_CAPITAL) & 1) != 0; }
 
-    uint16_t AnsiToUtf16(uint8_t byte) override {
-        const char narrow = static_cast<char>(byte);
+    LeadByteTest AnsiLeadBytes() override { return IsAnsiLeadByte; }
+
+    uint16_t AnsiToUtf16(std::string_view character) override {
         wchar_t wide = 0;
-        if (::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, &narrow, 1, &wide, 1) != 1) return byte;
+        if (::MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, character.data(), static_cast<int>(character.size()),
+                                  &wide, 1) != 1)
+            return static_cast<uint8_t>(character.front());
         return static_cast<uint16_t>(wide);
     }
+
+private:
+    static bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 };
 
 }  // namespace

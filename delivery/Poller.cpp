@@ -93,14 +93,53 @@ ForegroundView ObserveForeground() {
     return view;
 }
 
-void AppendTrace(HWND traceWindow, const std::string& text) {
-    if (!traceWindow) return;
-    // Character positions, paragraph marks counted once, as EM_SETSEL takes them.
+namespace {
+
+// Character positions, paragraph marks counted once, as EM_SETSEL takes them.
+size_t TraceLength(HWND traceWindow) {
     GETTEXTLENGTHEX query = {GTL_NUMCHARS | GTL_PRECISE, 1200};
-    LRESULT end = ::SendMessageA(traceWindow, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0);
-    if (end < 0) end = ::SendMessageA(traceWindow, WM_GETTEXTLENGTH, 0, 0);
-    ::SendMessageA(traceWindow, EM_SETSEL, static_cast<WPARAM>(end), end);
-    ::SendMessageA(traceWindow, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    LRESULT length = ::SendMessageA(traceWindow, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0);
+    if (length < 0) length = ::SendMessageA(traceWindow, WM_GETTEXTLENGTH, 0, 0);
+    return length < 0 ? 0 : static_cast<size_t>(length);
+}
+
+void ReplaceTraceRange(HWND traceWindow, size_t from, size_t to, const char* text) {
+    ::SendMessageA(traceWindow, EM_SETSEL, static_cast<WPARAM>(from), static_cast<LPARAM>(to));
+    ::SendMessageA(traceWindow, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+}
+
+// The text's length in characters as the control counts them (UTF-16 units).
+size_t CharacterCount(const std::string& text) {
+    if (text.empty()) return 0;
+    const int count = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    return count > 0 ? static_cast<size_t>(count) : text.size();
+}
+
+// Makes room under the control's limit, appends, and tells whether all of the
+// text went in (the control gives no answer of its own: at its limit it
+// takes what fits and drops the rest without a word).
+bool AppendWithinLimit(HWND traceWindow, const std::string& text, size_t added) {
+    const auto limit = static_cast<size_t>(::SendMessageA(traceWindow, EM_GETLIMITTEXT, 0, 0));
+    size_t end = TraceLength(traceWindow);
+    if (const size_t drop = TraceCharsToDrop(end, added, limit)) {
+        ReplaceTraceRange(traceWindow, 0, drop, "");
+        end = TraceLength(traceWindow);
+    }
+    ReplaceTraceRange(traceWindow, end, end, text.c_str());
+    return TraceLength(traceWindow) == end + added;
+}
+
+}  // namespace
+
+bool AppendTrace(HWND traceWindow, const std::string& text) {
+    if (!traceWindow) return false;
+    const size_t added = CharacterCount(text);
+    if (AppendWithinLimit(traceWindow, text, added)) return true;
+    // Refused (the user cleared the trace in between, or the control is short
+    // of memory): the barcode has left the scanner, so it gets the room the
+    // old text took.
+    ReplaceTraceRange(traceWindow, 0, static_cast<size_t>(-1), "");
+    return AppendWithinLimit(traceWindow, text, added);
 }
 
 bool FetchBarcode(vantu::Handle connection, FetchedBarcode& barcode) {
@@ -124,10 +163,10 @@ bool DeliverNextBarcode(Application& app) {
         TypeIntoForeground(app, barcode);
         break;
     case Delivery::TraceRaw:
-        AppendTrace(trace, RawDisplayText(barcode.bytes, barcode.length));
+        (void)AppendTrace(trace, RawDisplayText(barcode.bytes, barcode.length));
         break;
     case Delivery::TraceFormatted:
-        AppendTrace(trace, FormattedTraceText(barcode.bytes, barcode.length, app.Format.Get()));
+        (void)AppendTrace(trace, FormattedTraceText(barcode.bytes, barcode.length, app.Format.Get()));
         break;
     case Delivery::Leave:
         break;

@@ -35,9 +35,12 @@ bool WindowOutranksUs(HWND window);
 using IntegrityProbe = bool (*)(HWND window);
 void SetIntegrityProbe(IntegrityProbe probe);
 
-// Appends text at the end of a rich edit control, not undoable. The calls are
-// messages sent to the control, so each waits for the thread that owns it.
-void AppendTrace(HWND traceWindow, const std::string& text);
+// Appends text at the end of a rich edit control, not undoable. When it would
+// pass the control's text limit, the oldest text is dropped first, so the
+// newest barcode always shows. Returns whether all of the text went in. The
+// calls are messages sent to the control, so each waits for the thread that
+// owns it.
+bool AppendTrace(HWND traceWindow, const std::string& text);
 
 // Takes the next barcode off the scanner. False when the SDK handed over
 // nothing (the call failed and reported no bytes).

@@ -14,6 +14,13 @@ constexpr std::string_view DeleteName = "<DEL>";
 
 }  // namespace
 
+size_t TraceCharsToDrop(size_t length, size_t added, size_t limit) {
+    if (added <= limit && length <= limit - added) return 0;
+    const size_t over = added >= limit ? length : length + added - limit;
+    const size_t drop = over + limit / 8;
+    return drop < length ? drop : length;
+}
+
 std::string_view ControlCharName(uint8_t byte) {
     if (byte < 32) return ControlNames[byte];
     if (byte == 127) return DeleteName;

@@ -10,6 +10,17 @@
 
 #include "delivery/FormatSettings.h"
 
+// The Trace page's text box holds up to two million characters: some fifty
+// thousand barcodes, a long day of scanning. (The rich edit control's own
+// default, 32,767, fills within hours, and then it refuses further text.)
+constexpr size_t TraceTextLimit = 2'000'000;
+
+// How many of the oldest characters of a trace of `length` characters must
+// go before `added` more fit under `limit`: none while they fit, else enough
+// to make room and an eighth of the limit more, so that a full trace is cut
+// once in a while rather than at every barcode. Never more than the whole.
+size_t TraceCharsToDrop(size_t length, size_t added, size_t limit);
+
 // "<NUL>" .. "<US>" for bytes 0 to 31, "<DEL>" for 127; empty for any other byte.
 std::string_view ControlCharName(uint8_t byte);
 

@@ -4,8 +4,11 @@
 // (RawTrace) to that thread; it never writes trace text itself.
 #include "pages/TracePage.h"
 
+#include <richedit.h>
+
 #include "app/PageProtocol.h"
 #include "config/Application.h"
+#include "delivery/TraceText.h"
 #include "pages/PageSupport.h"
 #include "res/resource.h"
 
@@ -24,7 +27,9 @@ void FocusTraceText(HWND page) { ::SetFocus(::GetDlgItem(page, IDC_TRACE_TEXT));
 
 void InitTracePage(HWND page) {
     pages::InitialisingMark mark(page);
-    App.TraceWindow = ::GetDlgItem(page, IDC_TRACE_TEXT);
+    HWND text = ::GetDlgItem(page, IDC_TRACE_TEXT);
+    ::SendMessageA(text, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(TraceTextLimit));
+    App.TraceWindow = text;
     const bool raw = App.TraceSource != 0;
     pages::SetTicked(page, IDC_TRACE_VASK, !raw);
     pages::SetTicked(page, IDC_TRACE_SCANNER, raw);

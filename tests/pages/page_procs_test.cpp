@@ -2,11 +2,15 @@
 // driven by the messages that the controls and the sheet send.
 #include <gtest/gtest.h>
 
+#include <richedit.h>
+
 #include <string>
 #include <vector>
 
 #include "app/PageProtocol.h"
 #include "config/Application.h"
+#include "delivery/Poller.h"
+#include "delivery/TraceText.h"
 #include "pages/AboutText.h"
 #include "res/resource.h"
 #include "scanner/VantuSdk.h"
@@ -250,6 +254,22 @@ TEST_F(PagesTest, ClearAllEmptiesTheTraceWithoutEnablingSave) {
     Click(host.item(IDC_TRACE_CLEAR));
     EXPECT_EQ(win::WindowText(text), "");
     EXPECT_FALSE(host.SaveEnabled());
+}
+
+TEST_F(PagesTest, TraceTakesALongDayAndDropsItsOldestTextAtTheLimit) {
+    PageHost host(pagetest::TraceTab);
+    HWND text = App.TraceWindow;
+    EXPECT_EQ(static_cast<size_t>(::SendMessageA(text, EM_GETLIMITTEXT, 0, 0)), TraceTextLimit);
+    // At the limit (a small one here, as the real one would take long to fill)
+    // the newest barcode goes in and the oldest text makes room.
+    ::SendMessageA(text, EM_EXLIMITTEXT, 0, 100);
+    const std::string old = "0000<Enter>" + std::string(85, '1');
+    EXPECT_TRUE(AppendTrace(text, old));
+    EXPECT_TRUE(AppendTrace(text, "123456789<Enter>"));
+    const std::string shown = win::WindowText(text);
+    EXPECT_LE(shown.size(), 100u);
+    EXPECT_TRUE(shown.ends_with("1111123456789<Enter>")) << shown;
+    EXPECT_FALSE(shown.starts_with("0000")) << shown;
 }
 
 // ---------------------------------------------------------------- About page

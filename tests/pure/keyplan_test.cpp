@@ -41,7 +41,6 @@ public:
     uint32_t lastError = 0;
     std::vector<Sent> sent;
     std::vector<LayoutId> lookups;  // layouts asked for characters
-    int conversions = 0;
 
     FakeKeyboard() {
         for (LayoutId layout : {FocusLayout, OwnLayoutId}) {
@@ -74,8 +73,13 @@ public:
     }
     uint32_t LastError() override { return lastError; }
     bool CapsLockOn() override { return capsLock; }
-    uint16_t AnsiToUtf16(uint8_t byte) override {
-        ++conversions;
+    LeadByteTest leadBytes = [](unsigned char) { return false; };
+    std::vector<std::string> converted;
+    LeadByteTest AnsiLeadBytes() override { return leadBytes; }
+    uint16_t AnsiToUtf16(std::string_view character) override {
+        converted.emplace_back(character);
+        if (character == "\x82\xA0") return 0x3042;  // as code page 932 does for HIRAGANA A
+        const auto byte = static_cast<uint8_t>(character.front());
         return byte == 0x80 ? 0x20AC : byte;  // as code page 1252 does for the euro sign
     }
 };
@@ -221,7 +225,7 @@ TEST(TypeBarcodeBytes, TypesBytesAsCodeUnitsWithCapsLockOffAroundThem) {
     TypeBarcodeBytes(kb, bytes, sizeof bytes, 1, 1);
     const auto typed = Join({{Char('a')}, Press(0x09, 1), {Char(0x80), Char(0xFF)}});
     EXPECT_EQ(kb.sent, typed);
-    EXPECT_EQ(kb.conversions, 0);  // no code-page conversion of barcode bytes
+    EXPECT_TRUE(kb.converted.empty());  // no code-page conversion of barcode bytes
 
     kb.sent.clear();
     kb.capsLock = true;
@@ -253,7 +257,7 @@ TEST(TypeFormatToken, NamedTokensSendTheirKeysAndNoneSendsNothing) {
     EXPECT_TRUE(kb.capsLock);
 }
 
-TEST(TypeFormatToken, OtherStringsSendTheirFirstByteConverted) {
+TEST(TypeFormatToken, OtherStringsSendTheirFirstCharacterConverted) {
     FakeKeyboard kb;
     TypeFormatToken(kb, "xyz", 0);
     TypeFormatToken(kb, "<Enter>", 0);  // not a name: case counts
@@ -262,5 +266,12 @@ TEST(TypeFormatToken, OtherStringsSendTheirFirstByteConverted) {
     TypeFormatToken(kb, "a", 1);
     EXPECT_EQ(kb.sent, Join({{Char('x'), Char('<'), Char(0x20AC), Char(0), Down(0x11, 0x13)},
                              Press(0x41, 2), {Up(0x11, 0x13)}}));
-    EXPECT_EQ(kb.conversions, 5);
+    EXPECT_EQ(kb.converted, (std::vector<std::string>{"x", "<", "\x80", std::string(1, '\0'), "a"}));
+
+    // Under a double-byte code page a lead byte and its trail are one character.
+    kb.sent.clear();
+    kb.leadBytes = [](unsigned char b) { return b >= 0x81 && b <= 0x9F; };
+    TypeFormatToken(kb, "\x82\xA0z", 0);
+    TypeFormatToken(kb, "\x82", 0);  // a lead byte without a trail stays alone
+    EXPECT_EQ(kb.sent, (std::vector<Sent>{Char(0x3042), Char(0x82)}));
 }
