@@ -15,7 +15,7 @@
 #include "pages/OptionsPage.h"
 #include "pages/TracePage.h"
 #include "res/resource.h"
-#include "scanner/ConnectionsPage.h"
+#include "pages/ConnectionsPage.h"
 
 namespace {
 

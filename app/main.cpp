@@ -17,7 +17,7 @@
 #include "config/Startup.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
-#include "scanner/ConnectionsPage.h"
+#include "pages/ConnectionsPage.h"
 #include "scanner/Discovery.h"
 
 namespace {

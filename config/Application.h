@@ -19,9 +19,8 @@
 #include <string>
 
 #include "config/Guarded.h"
-#include "delivery/FormatSettings.h"
-#include "delivery/KeySender.h"
-#include "scanner/FoundDeviceRecord.h"
+#include "config/FormatSettings.h"
+#include "sdk/FoundDeviceRecord.h"
 #include "win/Scoped.h"
 
 constexpr int SerialMode = 4;
@@ -74,7 +73,6 @@ public:
     std::atomic<int32_t> RawTrace{0};
     win::UniqueHandle PollingThread;
     std::atomic<int32_t> StatusIsError{0};
-    KeySender Keys;
 
     void StoreSheetRect(const RECT& r) {
         LeftPosition = r.left;

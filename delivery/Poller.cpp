@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "config/Application.h"
+#include "delivery/KeySender.h"
 #include "delivery/TraceText.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 #include "win/Scoped.h"
 
 namespace {
@@ -64,10 +65,11 @@ std::optional<uint32_t> WindowIntegrityLevel(HWND window) {
 
 void TypeIntoForeground(const Application& app, const FetchedBarcode& barcode) {
     const FormatSettings format = app.Format.Get();
-    app.Keys.TypeToken(format.PrefixChar, format.PrefixCharCtrl);
-    app.Keys.TypeBarcode(barcode.bytes, barcode.length, format.strip, 0);
-    app.Keys.TypeToken(format.SuffixFirstChar, format.SuffixFirstCharCtrl);
-    app.Keys.TypeToken(format.SuffixSecondChar, format.SuffixSecondCharCtrl);
+    const KeySender keys;  // holds no state: one per barcode costs nothing
+    keys.TypeToken(format.PrefixChar, format.PrefixCharCtrl);
+    keys.TypeBarcode(barcode.bytes, barcode.length, format.strip, 0);
+    keys.TypeToken(format.SuffixFirstChar, format.SuffixFirstCharCtrl);
+    keys.TypeToken(format.SuffixSecondChar, format.SuffixSecondCharCtrl);
 }
 
 }  // namespace

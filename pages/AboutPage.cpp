@@ -2,11 +2,11 @@
 // maker's name and address. It edits nothing.
 #include "pages/AboutPage.h"
 
-#include "app/PageProtocol.h"
+#include "pages/PageProtocol.h"
 #include "pages/AboutText.h"
 #include "pages/PageSupport.h"
 #include "res/resource.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 
 namespace {
 

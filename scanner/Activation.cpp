@@ -6,7 +6,7 @@
 #include "res/resource.h"
 #include "scanner/Discovery.h"
 #include "scanner/ScannerTexts.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 
 win::UniqueHandle ActivationThread;
 std::atomic<HWND> ConnectionsWindow{nullptr};

@@ -6,7 +6,7 @@
 #include "config/Identity.h"
 #include "res/resource.h"
 #include "scanner/ScannerTexts.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 
 static_assert(scannertext::NoConnectionStored == vantu::NoConnectionStored);
 static_assert(scannertext::DeviceNotConnected == vantu::DeviceNotConnected);

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "scanner/FoundDeviceRecord.h"
+#include "sdk/FoundDeviceRecord.h"
 
 enum ShowHow : int {
     ReplaceText = 0,   // the control's whole text becomes the string

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "scanner/FoundDeviceRecord.h"
-#include "scanner/VantuResults.h"
+#include "sdk/FoundDeviceRecord.h"
+#include "sdk/VantuResults.h"
 
 namespace scannertext {
 

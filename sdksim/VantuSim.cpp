@@ -11,7 +11,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "scanner/VantuSdkAbi.h"
+#include "sdk/VantuSdkAbi.h"
 #include "sdksim/Connections.h"
 #include "sdksim/Store.h"
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/PageProtocol.h"
+#include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "config/Registry.h"
 #include "res/resource.h"

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "app/PageProtocol.h"
+#include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "delivery/Poller.h"
 #include "delivery/TraceText.h"
 #include "pages/AboutText.h"
 #include "res/resource.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 #include "tests/pages/PageHost.h"
 #include "win/WinText.h"
 

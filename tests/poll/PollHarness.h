@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "scanner/VantuSdkAbi.h"
+#include "sdk/VantuSdkAbi.h"
 #include "win/Scoped.h"
 
 namespace polltest {

@@ -8,7 +8,7 @@
 #include "res/resource.h"
 #include "scanner/Discovery.h"
 #include "scanner/ScannerTexts.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 #include "tests/scanner/ScannerFixture.h"
 
 using namespace scannertest;

@@ -12,7 +12,7 @@
 #include "config/Application.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
-#include "scanner/ConnectionsPage.h"
+#include "pages/ConnectionsPage.h"
 #include "scanner/Discovery.h"
 #include "tests/scanner/ScannerFixture.h"
 #include "tests/support/UiDriver.h"

@@ -1,4 +1,4 @@
-#include "app/PageProtocol.h"
+#include "pages/PageProtocol.h"
 
 #include <commctrl.h>
 #include <prsht.h>

@@ -1,11 +1,11 @@
-#include "scanner/ConnectionsPage.h"
+#include "pages/ConnectionsPage.h"
 
 #include <commctrl.h>
 #include <prsht.h>
 
 #include <string>
 
-#include "app/PageProtocol.h"
+#include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
