@@ -47,6 +47,17 @@ shell::ScreenPoint SheetPlace(HWND sheet) {
     return shell::PlaceSheet(stored, r.right - r.left, r.bottom - r.top, WorkAreas(), titleBar);
 }
 
+// After a save: a run that could not read its settings at start-up takes the
+// stored place once it can (the sheet stood at the default place, which the
+// user never chose), so the sheet goes there rather than saving its own
+// place over it at the next notification.
+void FollowStoredPlace(HWND sheet) {
+    RECT r{};
+    if (!sheet || !::GetWindowRect(sheet, &r) || (r.left == App.LeftPosition && r.top == App.TopPosition)) return;
+    const shell::ScreenPoint place = SheetPlace(sheet);
+    ::SetWindowPos(sheet, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 void PageOnInit(HWND page, PageIndex index) {
@@ -68,6 +79,7 @@ UINT PageOnNotify(HWND page, PageIndex index, LPARAM lParam) {
         break;
     case PSN_KILLACTIVE:
         (void)SaveSettings();  // reports nothing; a failed save keeps the record in memory
+        FollowStoredPlace(SheetOf(page));
         break;
     case PSN_QUERYCANCEL:
         App.SheetCancelled = 1;

@@ -20,7 +20,9 @@ enum PageIndex : int {
 void PageOnInit(HWND page, PageIndex index);
 
 // WM_NOTIFY: stores the sheet's rectangle, then PSN_SETACTIVE sets StartPage,
-// PSN_KILLACTIVE saves the settings, PSN_QUERYCANCEL sets SheetCancelled.
+// PSN_KILLACTIVE saves the settings (and moves the sheet to the stored place
+// when that save brought in stored settings that start-up could not read),
+// PSN_QUERYCANCEL sets SheetCancelled.
 // Returns the notification code so a page can add its own handling.
 UINT PageOnNotify(HWND page, PageIndex index, LPARAM lParam);
 

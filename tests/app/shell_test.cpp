@@ -462,6 +462,36 @@ TEST_F(SettingsSheet, PositionIsRememberedAcrossPagesSheetsAndRuns) {
     EXPECT_EQ(nextRun.Rect().top, 130);
 }
 
+// The settings file held open by another program while the program starts:
+// the defaults it goes on with never overwrite the stored section.
+TEST_F(SettingsSheet, AFileLockedAtStartUpKeepsItsSettingsAndTakesTheUsersChange) {
+    VaskSettings settings;
+    settings.SuffixFirstChar = "<TAB>";
+    settings.Company = "Brontel Test Co";
+    settings.TopPosition = 333;
+    VaskApp::WriteSettings(settings);
+    HANDLE held = ::CreateFileA(VaskApp::SettingsPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(app.Start());
+    Sheet sheet = Sheet::WaitFor();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet.Rect().top, 200) << "the defaults, as nothing could be read";
+    ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));  // a save while the file is held
+    ASSERT_TRUE(testsupport::Click(sheet.Item(1048)));  // Bluetooth: the user's own change
+    ::CloseHandle(held);
+
+    // Pages made already: no page's creation moves the sheet meanwhile.
+    ASSERT_TRUE(sheet.SelectPage(AboutPage));        // the first save that can read the file
+    ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));  // and one more
+    auto saved = SavedSettings();
+    EXPECT_EQ(saved["SuffixFirstChar"], "<TAB>");
+    EXPECT_EQ(saved["Company"], "Brontel Test Co");
+    EXPECT_EQ(saved["TopPosition"], "333");
+    EXPECT_EQ(saved["mode"], "9");
+    EXPECT_EQ(sheet.Rect().top, 333) << "the sheet goes to its stored place";
+}
+
 // A place on a monitor that is gone: the sheet comes fully onto the screen.
 TEST_F(SettingsSheet, APlaceOffEveryScreenOpensOnTheNearestWorkArea) {
     VaskSettings settings;
