@@ -40,9 +40,6 @@ bool HasStoredScanner(std::string_view deviceInfo) {
     return deviceInfo.find_first_not_of(whiteSpace) != std::string_view::npos;
 }
 
-}  // namespace shell
-
-namespace shell {
 namespace {
 
 // Stored positions come from the settings file and may be anything: the

@@ -1,5 +1,6 @@
 // The shell's decisions, free of windows: which page a new sheet opens on,
-// what a closed sheet's result means, and whether a scanner is stored.
+// what a closed sheet's result means, whether a scanner is stored, and where
+// the sheet opens.
 #pragma once
 
 #include <cstdint>
