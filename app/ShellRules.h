@@ -1,8 +1,10 @@
 // The shell's decisions, free of windows: which page a new sheet opens on,
-// what a closed sheet's result means, and whether a scanner is stored.
+// what a closed sheet's result means, whether a scanner is stored, and where
+// the sheet opens.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace shell {
@@ -29,5 +31,26 @@ SheetClosing OnSheetClosed(intptr_t result, int cancelled, bool replaced);
 // A stored scanner text that is empty after trimming white space at both
 // ends means that no scanner is stored.
 bool HasStoredScanner(std::string_view deviceInfo);
+
+// A rectangle in screen pixels, right and bottom exclusive.
+struct ScreenRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// The top left corner of a window.
+struct ScreenPoint {
+    int x = 0, y = 0;
+    bool operator==(const ScreenPoint&) const = default;
+};
+
+// Where the sheet (width by height) opens when stored is where it was last
+// seen (a monitor may have gone since). When a piece of its title bar at least
+// half the bar's height tall and twice that wide lies on one of the work
+// areas, the user can grab it: the sheet stays exactly at stored. Otherwise
+// it moves fully onto the nearest work area (the one that holds most of it,
+// else the closest one), as near to stored as fits; a sheet larger than that
+// area goes to the area's top or left edge. No work area at all: stored.
+ScreenPoint PlaceSheet(ScreenPoint stored, int width, int height, std::span<const ScreenRect> workAreas,
+                       int titleBarHeight);
 
 }  // namespace shell
