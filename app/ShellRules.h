@@ -1,5 +1,6 @@
 // The shell's decisions, free of windows: which page a new sheet opens on,
-// what a closed sheet's result means, and whether a scanner is stored.
+// what a closed sheet's result means, whether a scanner is stored. Where the
+// sheet opens is the page protocol's (pages/SheetPlace.h).
 #pragma once
 
 #include <cstdint>

@@ -19,6 +19,7 @@
 #include "scanner/Activation.h"
 #include "pages/ConnectionsPage.h"
 #include "scanner/Discovery.h"
+#include "win/ProgramFile.h"
 
 namespace {
 
@@ -80,6 +81,8 @@ int RunMessageLoop(HACCEL accelerators) {
 }
 
 int RunProgram(HINSTANCE instance) {
+    // Before any library is loaded by name: only the system folder is searched.
+    win::KeepLibrarySearchInSystemFolder();
     (void)UseProgramFolderAsCurrentDirectory();
     InstanceMutex.reset(::CreateMutexA(nullptr, TRUE, InstanceMutexName));
     const bool anotherInstanceRuns = ::GetLastError() == ERROR_ALREADY_EXISTS;
@@ -92,7 +95,7 @@ int RunProgram(HINSTANCE instance) {
 
     // Provides "RichEdit20A" for the Trace page; without it that page cannot
     // be created and the sheet does not open, but the tray still works.
-    (void)::LoadLibraryA("Riched20.dll");
+    (void)win::LoadSystemLibrary(L"Riched20.dll");
     (void)RegisterMainWindowClass(instance);
     if (!CreateMainWindow(instance)) return 0;
     HACCEL accelerators = ::LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_ACCELERATORS));

@@ -8,28 +8,36 @@
 #include "config/RunValueText.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsLocation.h"
+#include "config/Startup.h"
+#include "win/ProgramFile.h"
 #include "win/Scoped.h"
 
 namespace {
 
 constexpr char CurrentUserRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-// Room for a path of MAX_PATH - 1 characters with the quotes put around it.
-constexpr DWORD RunValueBufferBytes = MAX_PATH + 2;
+// The longest value SetRunValue can write: a program path of 32767 UTF-16
+// units, up to two bytes each in the ANSI code page, in quotes, with its NUL.
+constexpr DWORD LongestRunValueBytes = 2 * 32767 + 3;
 
 LONG WriteRunValue(HKEY key, const std::string& data) {
     return ::RegSetValueExA(key, RunValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                             static_cast<DWORD>(data.size() + 1));
 }
 
-// The Run value's text when it is a string that ends with its NUL, else empty.
+// The Run value's text when it is a string that ends with its NUL and is no
+// longer than any value SetRunValue writes.
 bool ReadRunValue(HKEY key, std::string& text) {
-    char buffer[RunValueBufferBytes];
     DWORD type = 0;
-    DWORD size = sizeof buffer;
-    if (::RegQueryValueExA(key, RunValueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
+    DWORD size = 0;
+    if (::RegQueryValueExA(key, RunValueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+    if ((type != REG_SZ && type != REG_EXPAND_SZ) || size == 0 || size > LongestRunValueBytes) return false;
+    std::string buffer(size, '\0');
+    if (::RegQueryValueExA(key, RunValueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) !=
+        ERROR_SUCCESS)
+        return false;  // also when it grew in between: another program is writing it
+    if ((type != REG_SZ && type != REG_EXPAND_SZ) || size == 0 || size > buffer.size() || buffer[size - 1] != '\0')
         return false;
-    if ((type != REG_SZ && type != REG_EXPAND_SZ) || size == 0 || buffer[size - 1] != '\0') return false;
-    text.assign(buffer, size - 1);
+    text.assign(buffer.data(), size - 1);
     return true;
 }
 
@@ -60,7 +68,11 @@ int SetRunValue(HKEY root) {
     if (::RegCreateKeyExA(root, RunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.put(),
                           nullptr) != ERROR_SUCCESS)
         return 0;
-    App.PathInfo = PathInfoFromCommandLine(::GetCommandLineA());
+    // The program's own file, not its command line: that may carry arguments,
+    // or name the program without its folder.
+    std::string program = win::ProgramFilePath<char>();
+    if (program.empty()) return 0;
+    App.PathInfo = program;
     return WriteRunValue(key.get(), RunValueData(App.PathInfo)) == ERROR_SUCCESS ? 1 : 0;
 }
 
@@ -90,6 +102,7 @@ int LoadSettings() {
 }
 
 void SaveSettingsFile() {
+    if (!CatchUpUnreadSection()) return;  // silently, as every failed save
     SettingsLoad outcome;
     {
         win::ComApartment com;
@@ -115,6 +128,8 @@ void SaveSettingsFile() {
 
 LONG SaveSettings() {
     SaveSettingsFile();
+    // RunAtStartup is not known either while the section (with PathInfo) is unread.
+    if (SectionUnread()) return 1;
     win::UniqueKey key;
     LONG opened = ::RegOpenKeyExA(HKEY_CURRENT_USER, CurrentUserRunKey, 0, KEY_READ | KEY_WRITE, key.put());
     if (opened != ERROR_SUCCESS) return opened;

@@ -16,7 +16,9 @@ inline constexpr char RunValueName[] = "Brontel Vask";
 // the root to hand to the SDK. Runs during static initialisation.
 HKEY EnsureSdkRegistryKey();
 
-int SetRunValue(HKEY root);      // 1 written, 0 failed; records PathInfo
+// Records the program's own file in PathInfo and writes it as the Run value
+// (in quotes when it holds a blank). 1 written, 0 failed.
+int SetRunValue(HKEY root);
 int DeleteRunValue(HKEY root);   // 0 when the Run key cannot be opened, else 1
 int LoadSettings();              // 1 when the settings file was read
 LONG SaveSettings();             // 1, or the error opening the Run key
@@ -28,5 +30,7 @@ bool RunValueMatchesPathInfo();
 // The file part of SaveSettings: writes the record into the calling user's
 // section, or a new file when there is none. A file that does not load is
 // kept as "ConfigSettings.xml.bad" before it is replaced; a file that cannot
-// be read at the moment is left alone.
+// be read at the moment is left alone. A run that could not read its section
+// at start-up first catches up with it (CatchUpUnreadSection) and saves
+// nothing until it has.
 void SaveSettingsFile();

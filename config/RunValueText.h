@@ -1,5 +1,5 @@
-// The texts of the start-with-Windows value: PathInfo taken from the
-// program's command line, the value's data, and how a stored value is read.
+// The texts of the start-with-Windows value: the value's data for PathInfo
+// (the program's own file) and how a stored value is read.
 //
 // Plain C++: no windows.h.
 #pragma once
@@ -7,8 +7,9 @@
 #include <string>
 #include <string_view>
 
-// The command line with every double quote removed and blanks trimmed at
-// both ends: the text that PathInfo records.
+// A command line with every double quote removed and blanks trimmed at both
+// ends. PathInfo is not taken from the command line (arguments would go into
+// the value); this only tells what such a text would be.
 std::string PathInfoFromCommandLine(std::string_view commandLine);
 
 // The data written as the Run value for this PathInfo: a path that holds a

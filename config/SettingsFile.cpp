@@ -139,8 +139,8 @@ win::ComPtr<IXMLDOMElement> NewRoot(IXMLDOMDocument* document) {
 
 // ---- reading and updating one section ----
 
-void ReadSection(IXMLDOMDocument* document, const std::wstring& sectionPattern, bool printDeviceInfo) {
-    SettingsRecord record = RecordOf(App);
+void ReadSection(IXMLDOMDocument* document, const std::wstring& sectionPattern, bool printDeviceInfo,
+                 SettingsRecord& record) {
     for (const SettingsElement& setting : SettingsElements()) {
         win::ComPtr<IXMLDOMNode> node = SelectNode(document, sectionPattern + L"/" + ToDocumentText(setting.name));
         if (!node) continue;
@@ -148,7 +148,6 @@ void ReadSection(IXMLDOMDocument* document, const std::wstring& sectionPattern, 
         TakeElementText(record, setting, text);
         if (printDeviceInfo && setting.text == &SettingsRecord::DeviceInfo) DebugPrint("\t%s\n\n", text.c_str());
     }
-    StoreRecord(App, record);
 }
 
 // Writes into the elements that the section has; a missing one is not added.
@@ -292,10 +291,24 @@ void UpdateUserSection(IXMLDOMDocument* document, const std::wstring& sectionNam
     SaveDocument(document);
 }
 
-void ReadAdminSection(IXMLDOMDocument* document) { ReadSection(document, AdminPattern(), true); }
+void ReadAdminSection(IXMLDOMDocument* document) {
+    SettingsRecord record = RecordOf(App);
+    ReadAdminSectionInto(document, record);
+    StoreRecord(App, record);
+}
 
 void ReadUserSection(IXMLDOMDocument* document, const std::wstring& sectionName) {
-    ReadSection(document, UserSectionPattern(sectionName), false);
+    SettingsRecord record = RecordOf(App);
+    ReadUserSectionInto(document, sectionName, record);
+    StoreRecord(App, record);
+}
+
+void ReadAdminSectionInto(IXMLDOMDocument* document, SettingsRecord& record) {
+    ReadSection(document, AdminPattern(), true, record);
+}
+
+void ReadUserSectionInto(IXMLDOMDocument* document, const std::wstring& sectionName, SettingsRecord& record) {
+    ReadSection(document, UserSectionPattern(sectionName), false, record);
 }
 
 void DebugPrint(const char* format, ...) {

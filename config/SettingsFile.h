@@ -49,6 +49,9 @@ void UpdateUserSection(IXMLDOMDocument* document, const std::wstring& sectionNam
 // Read the elements of one section into App; missing elements keep their values.
 void ReadAdminSection(IXMLDOMDocument* document);
 void ReadUserSection(IXMLDOMDocument* document, const std::wstring& sectionName);
+// The same into a record of the caller's instead of App.
+void ReadAdminSectionInto(IXMLDOMDocument* document, SettingsRecord& record);
+void ReadUserSectionInto(IXMLDOMDocument* document, const std::wstring& sectionName, SettingsRecord& record);
 
 // One diagnostic line (at most 1023 characters) to the debugger and stdout.
 void DebugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -9,6 +9,13 @@ std::string PerUserSettingsCopyPath(const std::string& logonName) {
 }
 
 SettingsLoad ReadSettingsOfThisUser() {
+    SettingsRecord record = RecordOf(App);
+    SettingsLoad outcome = ReadSettingsOfThisUser(record);
+    if (outcome == SettingsLoad::Loaded) StoreRecord(App, record);
+    return outcome;
+}
+
+SettingsLoad ReadSettingsOfThisUser(SettingsRecord& record) {
     win::ComApartment com;
     win::ComPtr<IXMLDOMDocument> document = SettingsDocument();
     if (!document) return SettingsLoad::ComponentMissing;
@@ -19,13 +26,13 @@ SettingsLoad ReadSettingsOfThisUser() {
     std::wstring sectionName = UserSectionName(logonName);
     // A user's own section wins, also for an administrator.
     if (!sectionName.empty() && SelectNode(document.get(), UserSectionPattern(sectionName))) {
-        ReadUserSection(document.get(), sectionName);
+        ReadUserSectionInto(document.get(), sectionName, record);
     } else {
         // The user gets the installed file in their virtual store, unless a
         // copy is already there; the outcome of the copy does not matter.
         if (!logonName.empty())
             (void)::CopyFileA(InstalledSettingsFile, PerUserSettingsCopyPath(logonName).c_str(), TRUE);
-        ReadAdminSection(document.get());
+        ReadAdminSectionInto(document.get(), record);
     }
     return SettingsLoad::Loaded;
 }

@@ -14,6 +14,8 @@ std::string PerUserSettingsCopyPath(const std::string& logonName);
 
 // Reads "ConfigSettings.xml" into App and tells how the load went.
 SettingsLoad ReadSettingsOfThisUser();
+// The same into record, which keeps its values where the section has none.
+SettingsLoad ReadSettingsOfThisUser(SettingsRecord& record);
 
 // 1 when the record was read, and also when no document can be created (the
 // record then keeps its values); 0 when the settings file does not load.

@@ -70,3 +70,17 @@ void TakeElementText(SettingsRecord& record, const SettingsElement& element, std
         record.*element.integer = *value;
     }
 }
+
+SettingsRecord KeepUserChanges(const SettingsRecord& startedWith, const SettingsRecord& current,
+                               const SettingsRecord& stored) {
+    SettingsRecord merged = stored;
+    for (const SettingsElement& element : Elements) {
+        if (element.integer) {
+            if (current.*element.integer != startedWith.*element.integer)
+                merged.*element.integer = current.*element.integer;
+        } else if (current.*element.text != startedWith.*element.text) {
+            merged.*element.text = current.*element.text;
+        }
+    }
+    return merged;
+}

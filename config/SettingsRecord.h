@@ -65,3 +65,10 @@ std::string ElementText(const SettingsRecord& record, const SettingsElement& ele
 // integer element takes it only when it parses, and otherwise keeps its
 // current value, as for an element that is missing.
 void TakeElementText(SettingsRecord& record, const SettingsElement& element, std::string_view text);
+
+// The record once the stored values arrive late (the section could not be
+// read when the run began with startedWith): every member that the user
+// changed since (current differs from startedWith) keeps the user's value,
+// every other member takes the stored one.
+SettingsRecord KeepUserChanges(const SettingsRecord& startedWith, const SettingsRecord& current,
+                               const SettingsRecord& stored);

@@ -2,31 +2,29 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "config/Registry.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsLocation.h"
+#include "win/ProgramFile.h"
 
 bool UseProgramFolderAsCurrentDirectory() {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return false;
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        if (path.size() >= 32768) return false;
-        path.resize(path.size() * 2);
-    }
-    std::wstring folder(path.begin(), path.end());
-    size_t slash = folder.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) return false;
-    folder.resize(slash == 2 && folder[1] == L':' ? slash + 1 : slash);  // keep "C:\" whole
-    return ::SetCurrentDirectoryW(folder.c_str()) != 0;
+    std::wstring folder = win::ProgramFolder();
+    return !folder.empty() && ::SetCurrentDirectoryW(folder.c_str()) != 0;
 }
+
+namespace {
+
+// What the run began with when start-up could not read the section.
+struct UnreadSection {
+    SettingsRecord startedWith;
+    int runAtStartup = 0;
+};
+std::optional<UnreadSection> Unread;
+
+}  // namespace
 
 int LoadSettingsAtStartup() {
     SettingsLoad outcome = ReadSettingsOfThisUser();
@@ -37,5 +35,31 @@ int LoadSettingsAtStartup() {
         outcome = ReadSettingsOfThisUser();
     }
     App.RunAtStartup = RunValueMatchesPathInfo() ? 1 : 0;
+    Unread.reset();
+    if (outcome != SettingsLoad::Loaded) Unread = UnreadSection{RecordOf(App), App.RunAtStartup};
     return outcome == SettingsLoad::Loaded ? 1 : 0;
 }
+
+bool CatchUpUnreadSection() {
+    if (!Unread) return true;
+    SettingsRecord stored = Unread->startedWith;
+    switch (ReadSettingsOfThisUser(stored)) {
+    case SettingsLoad::Unreadable:
+    case SettingsLoad::ComponentMissing:
+        return false;  // still nothing known about the stored values
+    case SettingsLoad::Missing:
+    case SettingsLoad::Malformed:
+        break;  // no section to keep: the save writes or replaces the file as usual
+    case SettingsLoad::Loaded:
+        StoreRecord(App, KeepUserChanges(Unread->startedWith, RecordOf(App), stored));
+        // RunAtStartup was judged against a PathInfo that was not the stored one.
+        if (App.RunAtStartup == Unread->runAtStartup) App.RunAtStartup = RunValueMatchesPathInfo() ? 1 : 0;
+        break;
+    }
+    Unread.reset();
+    return true;
+}
+
+bool SectionUnread() { return Unread.has_value(); }
+
+void ForgetUnreadSection() { Unread.reset(); }

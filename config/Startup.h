@@ -14,7 +14,23 @@ bool UseProgramFolderAsCurrentDirectory();
 // load is first kept as "ConfigSettings.xml.bad" (replacing an older copy) and
 // only then replaced; when no copy can be made it is left as it is. A file
 // that cannot be read at the moment (held open by another program, no
-// access) is never replaced: the defaults stay for this run. RunAtStartup
-// comes from the Run value in every case. Returns 1 when settings were read
-// from the file, else 0.
+// access) is never replaced: the defaults stay until it can be read (see
+// CatchUpUnreadSection). RunAtStartup comes from the Run value in every case.
+// Returns 1 when settings were read from the file, else 0.
 int LoadSettingsAtStartup();
+
+// A run whose start-up could not read the user's section holds values that
+// the user never saw (the defaults); they must never overwrite the stored
+// ones. Before each save: while the section is unread, it is read again.
+// False while it still cannot be read: nothing may be saved then. Once it is
+// read, App takes the stored values except where the user changed a member
+// during this run (the user's change wins, member by member), RunAtStartup
+// is settled again unless the user changed it, and saving goes on as usual.
+// True at once when start-up read the section.
+bool CatchUpUnreadSection();
+
+// True while the section read at start-up is still missing.
+bool SectionUnread();
+
+// Back to the state of a run whose start-up read its section.
+void ForgetUnreadSection();

@@ -135,7 +135,7 @@ bool IsValidElementName(std::u16string_view text) {
 }
 
 bool IsReservedName(std::u16string_view text) {
-    if (text == u"Zantrovix") return true;
+    if (text == u"Zantrovix" || text == u"Admin") return true;
     for (const SettingsElement& element : SettingsElements()) {
         std::string_view name = element.name;
         if (text.size() == name.size() && std::equal(name.begin(), name.end(), text.begin()))

@@ -4,7 +4,8 @@
 // the selection pattern that finds it. A logon name may hold characters that
 // no element name may hold (a blank, as in "Ann Lee"; a leading digit; a
 // colon, which would make it a prefixed name), and a name may equal one of the
-// document's own element names, which a pattern "//name" would find first. Such
+// document's own element names, which a pattern "//name" would find first
+// (also "Admin", the administrators' section, for a standard user). Such
 // names are encoded: each offending UTF-16 unit becomes _xHHHH_ (its hex
 // code), and in an encoded name an underscore that starts "_x" is itself
 // written _x005F_, so the encoding can be undone. Every other name is kept
@@ -21,8 +22,10 @@ namespace settingsnames {
 // True when text is a non-empty XML 1.0 (fifth edition) name without a colon.
 bool IsValidElementName(std::u16string_view text);
 
-// True for the names that the document itself uses at other levels: the
-// root element and the 19 setting elements.
+// True for the names that a user's section may not take: the root element,
+// the 19 setting elements (names the document uses at other levels) and
+// "Admin", the administrators' section, which a standard user of that logon
+// name would otherwise read and overwrite.
 bool IsReservedName(std::u16string_view text);
 
 // The element name of a user's section for this logon name; empty for an

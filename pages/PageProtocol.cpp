@@ -3,8 +3,11 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <vector>
+
 #include "config/Application.h"
 #include "config/Registry.h"
+#include "pages/SheetPlace.h"
 
 namespace {
 
@@ -16,14 +19,52 @@ void RememberSheetRect(HWND sheet) {
     if (sheet && ::GetWindowRect(sheet, &r)) App.StoreSheetRect(r);
 }
 
+BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (::GetMonitorInfoA(monitor, &info)) {
+        const RECT& w = info.rcWork;
+        reinterpret_cast<std::vector<shell::ScreenRect>*>(areas)->push_back({w.left, w.top, w.right, w.bottom});
+    }
+    return TRUE;
+}
+
+std::vector<shell::ScreenRect> WorkAreas() {
+    std::vector<shell::ScreenRect> areas;
+    (void)::EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&areas));
+    return areas;
+}
+
+// Where the sheet opens: the stored place, unless no monitor shows enough of
+// its title bar to grab it (the monitor it was last on may be gone).
+shell::ScreenPoint SheetPlace(HWND sheet) {
+    const shell::ScreenPoint stored{App.LeftPosition, App.TopPosition};
+    RECT r{};
+    if (!::GetWindowRect(sheet, &r)) return stored;
+    const int titleBar = ::GetSystemMetrics(SM_CYCAPTION) + ::GetSystemMetrics(SM_CYFRAME) +
+                         ::GetSystemMetrics(SM_CXPADDEDBORDER);
+    return shell::PlaceSheet(stored, r.right - r.left, r.bottom - r.top, WorkAreas(), titleBar);
+}
+
+// After a save: a run that could not read its settings at start-up takes the
+// stored place once it can (the sheet stood at the default place, which the
+// user never chose), so the sheet goes there rather than saving its own
+// place over it at the next notification.
+void FollowStoredPlace(HWND sheet) {
+    RECT r{};
+    if (!sheet || !::GetWindowRect(sheet, &r) || (r.left == App.LeftPosition && r.top == App.TopPosition)) return;
+    const shell::ScreenPoint place = SheetPlace(sheet);
+    ::SetWindowPos(sheet, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 void PageOnInit(HWND page, PageIndex index) {
     App.StartPage = index;
     HWND sheet = SheetOf(page);
     if (!sheet) return;
-    ::SetWindowPos(sheet, HWND_NOTOPMOST, App.LeftPosition, App.TopPosition, 0, 0,
-                   SWP_NOSIZE | SWP_SHOWWINDOW);
+    const shell::ScreenPoint place = SheetPlace(sheet);
+    ::SetWindowPos(sheet, HWND_NOTOPMOST, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
 }
 
 UINT PageOnNotify(HWND page, PageIndex index, LPARAM lParam) {
@@ -37,6 +78,7 @@ UINT PageOnNotify(HWND page, PageIndex index, LPARAM lParam) {
         break;
     case PSN_KILLACTIVE:
         (void)SaveSettings();  // reports nothing; a failed save keeps the record in memory
+        FollowStoredPlace(SheetOf(page));
         break;
     case PSN_QUERYCANCEL:
         App.SheetCancelled = 1;

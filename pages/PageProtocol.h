@@ -13,12 +13,16 @@ enum PageIndex : int {
 };
 
 // WM_INITDIALOG: StartPage becomes index; the sheet (the page's parent) moves
-// to LeftPosition, TopPosition with its size kept, is shown and put at the top
-// of the non-topmost windows. A page without a parent is left alone.
+// to LeftPosition, TopPosition with its size kept (or fully onto the nearest
+// monitor when no monitor shows enough of its title bar there, see
+// shell::PlaceSheet), is shown and put at the top of the non-topmost
+// windows. A page without a parent is left alone.
 void PageOnInit(HWND page, PageIndex index);
 
 // WM_NOTIFY: stores the sheet's rectangle, then PSN_SETACTIVE sets StartPage,
-// PSN_KILLACTIVE saves the settings, PSN_QUERYCANCEL sets SheetCancelled.
+// PSN_KILLACTIVE saves the settings (and moves the sheet to the stored place
+// when that save brought in stored settings that start-up could not read),
+// PSN_QUERYCANCEL sets SheetCancelled.
 // Returns the notification code so a page can add its own handling.
 UINT PageOnNotify(HWND page, PageIndex index, LPARAM lParam);
 

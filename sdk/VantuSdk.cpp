@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "win/ProgramFile.h"
+
 namespace vantu {
 namespace {
 
@@ -26,7 +28,10 @@ struct Binding {
     }
 
     Binding() {
-        dll = ::LoadLibraryA(DllName);
+        // Only the copy beside the program: a missing DLL must not be looked
+        // for in the system folders, the current directory or on PATH, where
+        // anyone could have put a library of that name.
+        dll = win::LoadLibraryBesideProgram(DllNameW);
         if (!dll) return;
         Bind(findAllOnCOMPorts, "VantuFindAllOnCOMPorts");
         Bind(findAllInRange, "VantuFindAllInRange");

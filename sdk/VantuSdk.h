@@ -1,5 +1,6 @@
-// The program's side of the scanner SDK. The DLL is bound by name at first
-// use; without it, or without one of its exports, every call fails with a
+// The program's side of the scanner SDK. The DLL is loaded at first use from
+// the program's own folder only (by full path, never searched for) and bound
+// by export name; without it there, or without one of its exports, every call fails with a
 // nonzero code (and the version is 0), so the program's own status texts show.
 // A handle of 0 (never opened, or already closed) never reaches the DLL.
 // Thread-safe: the binding is made once and never changes afterwards.

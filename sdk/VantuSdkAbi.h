@@ -15,6 +15,7 @@ namespace vantu {
 using Handle = uint32_t;
 
 constexpr char DllName[] = "VantuPlusSDK_Win32_API.dll";
+constexpr wchar_t DllNameW[] = L"VantuPlusSDK_Win32_API.dll";
 constexpr char ConnectionName[] = "Brontel Vask";
 constexpr size_t BarcodeBufferSize = 256;
 constexpr size_t BarcodeExtraSize = 16;

@@ -10,6 +10,7 @@
 
 #include <shellapi.h>
 
+#include "res/resource.h"
 #include "tests/support/KeyReceiver.h"
 
 namespace apptest {
@@ -151,6 +152,40 @@ TEST_F(StartUp, SecondStartWithTheSheetClosedOpensItAndWaitsForIt) {
     CloseSheet(sheet);
     EXPECT_EQ(second.Wait(10000), 0u);
     EXPECT_TRUE(app.Running());
+}
+
+// A copy of the program in a folder without the SDK DLL, while a DLL of that
+// name lies in the current directory it is started in, which is also on PATH:
+// the program must not load it (on Windows such a DLL would run inside the
+// program, elevated when an administrator starts it).
+TEST_F(StartUp, TheSdkIsLoadedFromTheProgramFolderOnly) {
+    char temp[MAX_PATH];
+    ASSERT_GT(::GetTempPathA(MAX_PATH, temp), 0u);
+    const std::string root = std::string(temp) + "vask-sdk-search-" + std::to_string(::GetCurrentProcessId());
+    const std::string program = root + "\\program", planted = root + "\\planted";
+    ::CreateDirectoryA(root.c_str(), nullptr);
+    ::CreateDirectoryA(program.c_str(), nullptr);
+    ::CreateDirectoryA(planted.c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileA(VaskApp::ExePath().c_str(), (program + "\\VaskSW.exe").c_str(), FALSE));
+    const std::string dll = "VantuPlusSDK_Win32_API.dll";
+    ASSERT_TRUE(::CopyFileA(testsupport::BinPath(dll).c_str(), (planted + "\\" + dll).c_str(), FALSE));
+
+    std::string path(32767, '\0');
+    path.resize(::GetEnvironmentVariableA("PATH", path.data(), static_cast<DWORD>(path.size())));
+    ASSERT_TRUE(::SetEnvironmentVariableA("PATH", (planted + ";" + path).c_str()));
+    testsupport::ChildProcess copy(program + "\\VaskSW.exe", {}, planted);
+    ::SetEnvironmentVariableA("PATH", path.c_str());
+    ASSERT_TRUE(copy.started());
+    Sheet sheet = Sheet::WaitFor();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet.PageIndex(), AboutPage);
+    EXPECT_EQ(sheet.ItemText(IDC_SDK_VERSION), "Scanner SDK v0") << "no SDK beside the program: none loaded";
+
+    VaskApp::EndRunningInstances();
+    EXPECT_NE(copy.Wait(10000), 0xFFFFFFFFu);
+    for (const std::string& file : {program + "\\VaskSW.exe", program + "\\ConfigSettings.xml", planted + "\\" + dll})
+        ::DeleteFileA(file.c_str());
+    for (const std::string& folder : {program, planted, root}) ::RemoveDirectoryA(folder.c_str());
 }
 
 // ---------------------------------------------------------------- tray
@@ -425,6 +460,53 @@ TEST_F(SettingsSheet, PositionIsRememberedAcrossPagesSheetsAndRuns) {
     ASSERT_TRUE(nextRun);
     EXPECT_EQ(nextRun.Rect().left, 220);
     EXPECT_EQ(nextRun.Rect().top, 130);
+}
+
+// The settings file held open by another program while the program starts:
+// the defaults it goes on with never overwrite the stored section.
+TEST_F(SettingsSheet, AFileLockedAtStartUpKeepsItsSettingsAndTakesTheUsersChange) {
+    VaskSettings settings;
+    settings.SuffixFirstChar = "<TAB>";
+    settings.Company = "Brontel Test Co";
+    settings.TopPosition = 333;
+    VaskApp::WriteSettings(settings);
+    HANDLE held = ::CreateFileA(VaskApp::SettingsPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(app.Start());
+    Sheet sheet = Sheet::WaitFor();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet.Rect().top, 200) << "the defaults, as nothing could be read";
+    ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));  // a save while the file is held
+    ASSERT_TRUE(testsupport::Click(sheet.Item(1048)));  // Bluetooth: the user's own change
+    ::CloseHandle(held);
+
+    // Pages made already: no page's creation moves the sheet meanwhile.
+    ASSERT_TRUE(sheet.SelectPage(AboutPage));        // the first save that can read the file
+    ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));  // and one more
+    auto saved = SavedSettings();
+    EXPECT_EQ(saved["SuffixFirstChar"], "<TAB>");
+    EXPECT_EQ(saved["Company"], "Brontel Test Co");
+    EXPECT_EQ(saved["TopPosition"], "333");
+    EXPECT_EQ(saved["mode"], "9");
+    EXPECT_EQ(sheet.Rect().top, 333) << "the sheet goes to its stored place";
+}
+
+// A place on a monitor that is gone: the sheet comes fully onto the screen.
+TEST_F(SettingsSheet, APlaceOffEveryScreenOpensOnTheNearestWorkArea) {
+    VaskSettings settings;
+    settings.LeftPosition = 5000;
+    settings.TopPosition = -3000;
+    Sheet sheet = StartWithSheet(settings);
+    ASSERT_TRUE(sheet);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(::GetMonitorInfoA(::MonitorFromWindow(sheet.window(), MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT work = monitor.rcWork, r = sheet.Rect();
+    EXPECT_EQ(r.right, work.right) << "the corner nearest to where it was";
+    EXPECT_EQ(r.top, work.top);
+    EXPECT_GE(r.left, work.left);
+    EXPECT_LE(r.bottom, work.bottom);
 }
 
 TEST_F(SettingsSheet, EscapeClosesTheSheetLikeClose) {

@@ -7,6 +7,7 @@
 #include "config/Application.h"
 #include "config/Identity.h"
 #include "config/SettingsFile.h"
+#include "config/Startup.h"
 
 namespace configtest {
 
@@ -29,6 +30,7 @@ SettingsRecord AppRecord() { return RecordOf(App); }
 void ResetApp() {
     StoreRecord(App, SettingsRecord{});
     App.RunAtStartup = 0;
+    ForgetUnreadSection();
 }
 
 void ActAsAdministrator() {

@@ -51,14 +51,14 @@ protected:
 
 }  // namespace
 
-TEST_F(Registry, SetRunValueRecordsTheCommandLineAndWritesItQuoted) {
+TEST_F(Registry, SetRunValueRecordsTheProgramFileNotTheCommandLine) {
+    char program[MAX_PATH];
+    ASSERT_GT(::GetModuleFileNameA(nullptr, program, MAX_PATH), 0u);
+    // The test's command line carries arguments, which must not go into the value.
+    ASSERT_NE(PathInfoFromCommandLine(::GetCommandLineA()), program);
     ASSERT_EQ(SetRunValue(HKEY_CURRENT_USER), 1);
-    std::string expected = PathInfoFromCommandLine(::GetCommandLineA());
-    EXPECT_EQ(App.PathInfo, expected);
-    EXPECT_EQ(App.PathInfo.find('"'), std::string::npos);
-    // The test's command line holds blanks (its arguments), so the value is quoted.
-    ASSERT_NE(expected.find(' '), std::string::npos);
-    EXPECT_EQ(RunValue(), "\"" + expected + "\"");
+    EXPECT_EQ(App.PathInfo, program);
+    EXPECT_EQ(RunValue(), RunValueData(program));  // quoted when it holds a blank
 }
 
 TEST_F(Registry, TheRunValueCountsWithOrWithoutQuotesInAnyCase) {
@@ -107,6 +107,15 @@ TEST_F(Registry, SaveSettingsWritesOrDeletesTheValue) {
     App.RunAtStartup = 1;
     EXPECT_EQ(SaveSettings(), 1);
     EXPECT_EQ(RunValue(), "C:\\Vask\\VaskSW.exe");
+
+    // A program path far beyond MAX_PATH still reads back as set and stays.
+    const std::string longPath = "C:\\" + std::string(1500, 'v') + "\\Brontel Vask\\VaskSW.exe";
+    App.PathInfo = longPath;
+    EXPECT_EQ(SaveSettings(), 1);
+    ASSERT_EQ(LoadSettings(), 1);
+    EXPECT_EQ(App.RunAtStartup, 1);
+    EXPECT_EQ(SaveSettings(), 1);
+    EXPECT_EQ(RunValue(), RunValueData(longPath)) << "not taken for unset and deleted";
 }
 
 TEST_F(Registry, DeleteRunValueUnderBothHives) {

@@ -201,18 +201,35 @@ TEST_F(BadInput, AFileHeldOpenByAnotherProgramIsNeitherReplacedNorLost) {
         },
         10000));
 
+    ASSERT_EQ(::RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                RunValueName, REG_SZ, "C:\\Vask\\VaskSW.exe", sizeof "C:\\Vask\\VaskSW.exe"),
+              ERROR_SUCCESS);
     EXPECT_EQ(LoadSettingsAtStartup(), 0);
     EXPECT_EQ(AppRecord(), SettingsRecord{});
-    App.mode = 9;
-    SaveSettingsFile();
+    App.DeviceInfo = "New scanner";  // the user's own change
+    SaveSettings();  // a page change while the file is still held: nothing is saved
+    std::string runValue(64, '\0');
+    DWORD size = static_cast<DWORD>(runValue.size());
+    EXPECT_EQ(::RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                             RunValueName, RRF_RT_REG_SZ, nullptr, runValue.data(), &size),
+              ERROR_SUCCESS)
+        << "the Run value was left alone";
     holder.Kill();
     holder.Wait(5000);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), TwoSectionFile());
     EXPECT_FALSE(FileExists("ConfigSettings.xml.bad"));
 
-    // Once it is free again, the next save writes into it.
-    SaveSettingsFile();
+    // Once it is free again, the next save reads the section first: the stored
+    // values that the user never saw survive, and the user's change lands.
+    SaveSettings();
     EXPECT_NE(ReadBytes("ConfigSettings.xml").find("<Bob>"), std::string::npos);
+    for (int pass = 0; pass < 2; ++pass) {
+        EXPECT_EQ(AppRecord().strip, 1) << pass;
+        EXPECT_EQ(AppRecord().DeviceInfo, "New scanner") << pass;
+        ResetApp();
+        ASSERT_EQ(LocateAndReadSettings(), 1);  // the second pass: what the file now holds
+    }
+    (void)DeleteRunValue(HKEY_CURRENT_USER);
 }
 
 TEST_F(BadInput, AFileThatBreaksWhileRunningIsKeptBeforeASave) {

@@ -201,7 +201,8 @@ TEST_F(SettingsFile, UsersWithAwkwardLogonNamesSaveAndLoad) {
         int strip;
     };
     const Case cases[] = {{"Ann Lee", "Ann_x0020_Lee", 1}, {"1st", "_x0031_st", 2}, {"and", "and", 3},
-                          {"strip", "_x0073_trip", 4},     {"J\xFCrgen", "J\xC3\xBCrgen", 5}, {"a:b", "a_x003A_b", 6}};
+                          {"strip", "_x0073_trip", 4},     {"J\xFCrgen", "J\xC3\xBCrgen", 5}, {"a:b", "a_x003A_b", 6},
+                          {"Admin", "_x0041_dmin", 7}};
     for (const Case& c : cases) {
         ActAsUser(c.logon);
         ResetApp();
@@ -217,6 +218,7 @@ TEST_F(SettingsFile, UsersWithAwkwardLogonNamesSaveAndLoad) {
         ASSERT_EQ(LocateAndReadSettings(), 1) << c.logon;
         EXPECT_EQ(AppRecord().strip, c.strip) << c.logon;
     }
+    // Not even a standard user called Admin touched the administrators' section.
     ActAsAdministrator();
     ResetApp();
     ASSERT_EQ(LocateAndReadSettings(), 1);

@@ -10,7 +10,7 @@ using namespace settingsnames;
 
 TEST(SectionName, ValidNamesStayExactlyAsTheyAre) {
     for (std::u16string name : {u"Ann", u"ann-lee", u"ann.lee", u"_x", u"x_x", u"J\u00FCrgen", u"\u4E2D\u6587",
-                                u"a\u00B7b", u"and", u"Admin", u"xmlUser", u"a\U00010400b", u"A1"}) {
+                                u"a\u00B7b", u"and", u"admin", u"xmlUser", u"a\U00010400b", u"A1"}) {
         EXPECT_TRUE(IsValidElementName(name));
         EXPECT_EQ(EncodeSectionName(name), name);
     }
@@ -41,6 +41,9 @@ TEST(SectionName, NamesOfTheDocumentItselfAreEncoded) {
     EXPECT_EQ(EncodeSectionName(u"Zantrovix"), u"_x005A_antrovix");
     EXPECT_EQ(EncodeSectionName(u"TopPosition"), u"_x0054_opPosition");
     EXPECT_EQ(DecodeSectionName(u"_x0073_trip"), u"strip");
+    // A standard user called Admin must not share the administrators' section.
+    EXPECT_EQ(EncodeSectionName(u"Admin"), u"_x0041_dmin");
+    EXPECT_EQ(DecodeSectionName(u"_x0041_dmin"), u"Admin");
 }
 
 TEST(SectionName, EmptyLogonNameGivesNoSection) {
