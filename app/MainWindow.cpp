@@ -22,7 +22,8 @@ namespace {
 
 // The overlapped-window style with the minimised and maximised flags; the
 // window is never shown.
-constexpr DWORD MainWindowStyle = 0x21CF0000;
+constexpr DWORD MainWindowStyle = WS_OVERLAPPEDWINDOW | WS_MINIMIZE | WS_MAXIMIZE;
+static_assert(MainWindowStyle == 0x21CF0000);
 constexpr char TrayTip[] = "Brontel Vask";
 constexpr char ExitQuestion[] = "Do you really wish to exit the program?";
 constexpr char ExitCaption[] = "Confirm Exit";
@@ -36,10 +37,6 @@ UINT TaskbarCreatedMessage() {
 
 void BringSheetForward() {
     if (App.SheetWindow) ::SetForegroundWindow(App.SheetWindow);
-}
-
-void AskAndExit() {
-    if (::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO) == IDYES) ::DestroyWindow(MainWindow);
 }
 
 // "&About": a sheet on another page is replaced by one that opens on About.
@@ -131,7 +128,7 @@ ATOM RegisterMainWindowClass(HINSTANCE instance) {
     wc.hInstance = instance;
     wc.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_VASK));
     wc.hIconSm = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_VASK));
-    wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = WindowClassName;
     return ::RegisterClassExA(&wc);
@@ -189,6 +186,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // Nothing may leave a window procedure; the program goes on.
         return 0;
     }
+}
+
+void AskAndExit() {
+    if (::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO) == IDYES) ::DestroyWindow(MainWindow);
 }
 
 void OpenOrRaiseSheet() {

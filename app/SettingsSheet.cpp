@@ -13,9 +13,10 @@
 #include "pages/AboutPage.h"
 #include "pages/FormatPage.h"
 #include "pages/OptionsPage.h"
+#include "pages/ConnectionsPage.h"
 #include "pages/TracePage.h"
 #include "res/resource.h"
-#include "pages/ConnectionsPage.h"
+#include "scanner/ScannerState.h"
 
 namespace {
 
@@ -101,16 +102,14 @@ INT_PTR RunSheet(PageHandles& pages, int startPage) {
 void ApplyClosing(const shell::SheetClosing& closing) {
     if (closing.clearOpen) App.SheetOpen = 0;
     if (closing.clearCancelled) App.SheetCancelled = 0;
-    if (closing.askToExit &&
-        ::MessageBoxA(nullptr, "Do you really wish to exit the program?", "Confirm Exit", MB_YESNO) == IDYES)
-        ::DestroyWindow(MainWindow);
+    if (closing.askToExit) AskAndExit();
 }
 
 }  // namespace
 
 void ShowSettingsSheet() {
     PageHandles pages;
-    const int startPage = shell::ChooseStartPage(App.Activate, App.ConnectionState, App.OpenAtAbout,
+    const int startPage = shell::ChooseStartPage(App.Activate, Scanner.State, App.OpenAtAbout,
                                                  App.StartPage);
     const int mine = ++SheetsStarted;
     App.SheetOpen = 1;

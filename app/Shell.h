@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "delivery/DeliveryRule.h"
 #include "win/Scoped.h"
 
 extern HINSTANCE ModuleInstance;
@@ -18,4 +19,4 @@ extern char WindowClassName[100];
 extern char WindowTitle[100];
 
 // The sheet's caption, which the polling thread and a second instance look for.
-inline constexpr char SheetCaption[] = "Brontel Vask";
+inline constexpr const char* SheetCaption = SettingsWindowTitle;

@@ -5,12 +5,11 @@ namespace shell {
 namespace {
 constexpr int AboutPage = 0;
 constexpr int ConnectionsPage = 1;
-constexpr int ActivatedAtStartup = 2;
-constexpr int ActivationAtStartupFailed = 3;
 }  // namespace
 
-int ChooseStartPage(int activate, int connectionState, int& openAtAbout, int startPage) {
-    if (activate && (connectionState == ActivatedAtStartup || connectionState == ActivationAtStartupFailed))
+int ChooseStartPage(int activate, ConnectionState connectionState, int& openAtAbout, int startPage) {
+    if (activate && (connectionState == ConnectionState::ActivatedAtStartup ||
+                     connectionState == ConnectionState::ActivationAtStartupFailed))
         return ConnectionsPage;
     if (openAtAbout == 1) {
         openAtAbout = 0;

@@ -6,13 +6,15 @@
 #include <cstdint>
 #include <string_view>
 
+#include "scanner/ConnectionState.h"
+
 namespace shell {
 
 // The page the sheet opens on: Connections while a start-up activation
-// outcome (ConnectionState 2 or 3) waits to be shown and Activate is set;
+// outcome (activated or failed at start-up) waits to be shown and Activate is set;
 // else About once after the tray's "&About" (openAtAbout is then cleared);
 // else the page shown last.
-int ChooseStartPage(int activate, int connectionState, int& openAtAbout, int startPage);
+int ChooseStartPage(int activate, ConnectionState connectionState, int& openAtAbout, int startPage);
 
 // What ShowSettingsSheet does once the sheet has closed.
 struct SheetClosing {

@@ -11,6 +11,7 @@
 #include "delivery/TraceText.h"
 #include "sdk/VantuSdk.h"
 #include "win/Scoped.h"
+#include "win/WinText.h"
 
 namespace {
 
@@ -24,10 +25,9 @@ std::atomic<IntegrityProbe> CurrentIntegrityProbe{nullptr};
 // the user-interface thread, which may be busy.
 std::string ShortTitle(HWND window) {
     wchar_t wide[TitleBufferSize] = {};
-    if (!window || ::InternalGetWindowText(window, wide, TitleBufferSize) <= 0) return {};
-    char narrow[TitleBufferSize * 2] = {};
-    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
-    return narrow;
+    const int length = window ? ::InternalGetWindowText(window, wide, TitleBufferSize) : 0;
+    if (length <= 0) return {};
+    return win::WideToAnsi(std::wstring(wide, static_cast<size_t>(length)));
 }
 
 std::optional<uint32_t> ProcessIntegrityLevel(HANDLE process) {

@@ -14,11 +14,6 @@ namespace {
 // The sheet is a page's parent; the hidden start-up Connections dialog has none.
 HWND SheetOf(HWND page) { return ::GetParent(page); }
 
-void RememberSheetRect(HWND sheet) {
-    RECT r{};
-    if (sheet && ::GetWindowRect(sheet, &r)) App.StoreSheetRect(r);
-}
-
 BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
     MONITORINFO info{};
     info.cbSize = sizeof info;
@@ -68,7 +63,7 @@ void PageOnInit(HWND page, PageIndex index) {
 }
 
 UINT PageOnNotify(HWND page, PageIndex index, LPARAM lParam) {
-    RememberSheetRect(SheetOf(page));
+    App.RememberSheetRect(SheetOf(page));
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     if (!header) return 0;
     const UINT code = header->code;

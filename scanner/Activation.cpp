@@ -4,7 +4,7 @@
 #include "config/Registry.h"
 #include "delivery/PollingThread.h"
 #include "res/resource.h"
-#include "scanner/Discovery.h"
+#include "scanner/ScannerState.h"
 #include "scanner/ScannerTexts.h"
 #include "sdk/VantuSdk.h"
 
@@ -48,10 +48,10 @@ vantu::Result CloseConnection(bool* wasOpen = nullptr) {
 int FailActivation(HWND statusLine, vantu::Result code) {
     (void)CloseConnection();
     const std::string message = scannertext::ActivationFailureMessage(code, App.ActivationThreadRun != 0);
-    App.StatusIsError = 1;
-    App.ConnectionStatusText.Set(message);
-    App.ScannerConnected = 0;
-    ShowText(message, statusLine, ReplaceText);
+    Scanner.StatusIsError = 1;
+    Scanner.ConnectionStatusText.Set(message);
+    Scanner.ScannerConnected = 0;
+    ::SetWindowTextA(statusLine, message.c_str());
     return 0;
 }
 
@@ -66,49 +66,43 @@ void WaitForDownload() {
     }
 }
 
-void StoreParentRect(HWND page) {
-    RECT r{};
-    HWND sheet = ::GetParent(page);
-    if (sheet && ::GetWindowRect(sheet, &r)) App.StoreSheetRect(r);
-}
-
-void ShowRetryStarted(Application& app) {
+void ShowRetryStarted() {
     HWND page = ConnectionsWindow;
-    app.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
-    StoreParentRect(page);
-    ShowText(scannertext::ScannerNotConnected, ::GetDlgItem(page, IDC_STATUS_LINE), ReplaceText);
+    Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
+    App.RememberSheetRect(::GetParent(page));
+    ::SetDlgItemTextA(page, IDC_STATUS_LINE, scannertext::ScannerNotConnected);
     ::SetDlgItemTextA(page, IDC_ACTIVATE, scannertext::ActivateCaption);
-    app.ConnectionState = 0;
+    Scanner.State = ConnectionState::NothingPending;
 }
 
-void ShowRetrySucceeded(Application& app) {
+void ShowRetrySucceeded() {
     HWND page = ConnectionsWindow;
     HWND list = ::GetDlgItem(page, IDC_SCANNER_LIST);
     HWND activate = ::GetDlgItem(page, IDC_ACTIVATE);
     HWND status = ::GetDlgItem(page, IDC_STATUS_LINE);
     HWND find = ::GetDlgItem(page, IDC_FIND_SCANNERS);
-    app.ConnectionStatusText.Set(scannertext::ScannerConnected);
-    StoreParentRect(page);
-    ShowText(scannertext::ScannerConnected, status, ReplaceText);
+    Scanner.ConnectionStatusText.Set(scannertext::ScannerConnected);
+    App.RememberSheetRect(::GetParent(page));
+    ::SetWindowTextA(status, scannertext::ScannerConnected);
     ::SendMessageA(list, LB_SETCURSEL, 0, 0);
     ::SetWindowTextA(activate, scannertext::DeactivateCaption);
     ::EnableWindow(activate, TRUE);
     ::EnableWindow(find, FALSE);
     ::EnableWindow(list, FALSE);
-    app.ConnectionState = 0;
-    StoreParentRect(page);
+    Scanner.State = ConnectionState::NothingPending;
+    App.RememberSheetRect(::GetParent(page));
 }
 
 void RunRetries(Application& app) {
-    ShowRetryStarted(app);
+    ShowRetryStarted();
     // The flag is read before every attempt: once it is cleared no attempt starts.
     while (app.ActivationThreadRun) {
         if (ActivateScanner(ConnectionsWindow)) {
-            ShowRetrySucceeded(app);
+            ShowRetrySucceeded();
             app.ActivationThreadRun = 0;
             PauseRetry(AfterSuccessPauseMs);
         } else {
-            app.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
+            Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
         }
         PauseRetry(RetryPauseMs);
     }
@@ -137,9 +131,9 @@ int ActivateScanner(HWND dialog) {
     // An earlier polling thread that never ended would leave this scanner
     // open with nobody fetching its barcodes: that is no activation.
     if (!StartPollingThread()) return FailActivation(statusLine, PollingNotStarted);
-    App.StatusIsError = 0;
-    App.ConnectionStatusText.Set(message);
-    App.ScannerConnected = 1;
+    Scanner.StatusIsError = 0;
+    Scanner.ConnectionStatusText.Set(message);
+    Scanner.ScannerConnected = 1;
 
     (void)vantu::VantuRequestDownload(opened);
     WaitForDownload();

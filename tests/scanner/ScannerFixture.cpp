@@ -6,7 +6,7 @@
 #include "config/Identity.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
-#include "scanner/Discovery.h"
+#include "pages/ScannerView.h"
 #include "tests/support/Process.h"
 
 namespace scannertest {
@@ -63,19 +63,19 @@ void ResetApp() {
     App.FromPort = 1;
     App.ToPort = 16;
     App.StartPage = 0;
-    App.ConnectionState = 0;
-    App.ConnectionStatusText.Set(" ");
-    for (auto& name : App.FoundDeviceNames) name.clear();
-    App.SelectedDevice = 0;
-    App.ScannerConnected = 0;
+    Scanner.State = ConnectionState::NothingPending;
+    Scanner.ConnectionStatusText.Set(" ");
+    for (auto& name : Scanner.FoundDeviceNames) name.clear();
+    Scanner.SelectedDevice = 0;
+    Scanner.ScannerConnected = 0;
     App.SheetCancelled = 0;
     App.ActivationThreadRun = 0;
     App.ActivationThreadId = 0;
-    App.ScannersFound = 0;
+    Scanner.ScannersFound = 0;
     App.Connection = 0;
     App.PollingThreadRun = 0;
-    App.FoundDevices = {};
-    App.StatusIsError = 0;
+    Scanner.FoundDevices = {};
+    Scanner.StatusIsError = 0;
     ConnectionsWindow = nullptr;
 }
 
@@ -110,7 +110,7 @@ int ListSelection(HWND dialog) {
 
 bool ItemEnabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
 std::string StatusText(HWND dialog) { return ItemText(dialog, IDC_STATUS_LINE); }
-std::string LastingStatus() { return App.ConnectionStatusText.Get(); }
+std::string LastingStatus() { return Scanner.ConnectionStatusText.Get(); }
 
 bool ConnectionStored(HKEY root) {
     HKEY key = nullptr;

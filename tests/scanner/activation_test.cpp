@@ -6,7 +6,7 @@
 #include "config/Application.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
-#include "scanner/Discovery.h"
+#include "pages/ScannerView.h"
 #include "scanner/ScannerTexts.h"
 #include "tests/scanner/ScannerFixture.h"
 
@@ -55,13 +55,13 @@ TEST_F(Activation, FailureTextsByOpenResult) {
     const HANDLE pollingBefore = App.PollingThread.get();
     for (const auto& row : rows) {
         Sim({"fault", "vx", "open", row.fault});
-        App.ScannerConnected = 1;
-        App.StatusIsError = 0;
+        Scanner.ScannerConnected = 1;
+        Scanner.StatusIsError = 0;
         EXPECT_EQ(ActivateScanner(dialog_), 0) << row.fault;
         EXPECT_EQ(StatusText(dialog_), row.text) << row.fault;
         EXPECT_EQ(LastingStatus(), row.text) << row.fault;
-        EXPECT_EQ(App.StatusIsError, 1) << row.fault;
-        EXPECT_EQ(App.ScannerConnected, 0) << row.fault;
+        EXPECT_EQ(Scanner.StatusIsError, 1) << row.fault;
+        EXPECT_EQ(Scanner.ScannerConnected, 0) << row.fault;
         EXPECT_EQ(App.Connection, 0u) << row.fault;
         EXPECT_EQ(App.PollingThread.get(), pollingBefore) << "a failed activation started a thread";
     }
@@ -83,7 +83,7 @@ TEST_F(Activation, RetryingShowsTheShortTexts) {
         Sim({"fault", "vx", "open", fault});
         EXPECT_EQ(ActivateScanner(dialog_), 0);
         EXPECT_EQ(StatusText(dialog_), "Scanner Not Connected") << fault;
-        EXPECT_EQ(App.StatusIsError, 1);
+        EXPECT_EQ(Scanner.StatusIsError, 1);
     }
     Sim({"clear-faults", "vx"});
     EXPECT_EQ(ActivateScanner(dialog_), 1);
@@ -112,7 +112,7 @@ TEST_F(Activation, BluetoothSkipsTheIdMode) {
 
 TEST_F(Activation, SuccessWaitsForTheDownloadAndStartsPolling) {
     Sim({"transfer", "vx", "6"});
-    App.StatusIsError = 1;
+    Scanner.StatusIsError = 1;
     ShowText("before", ::GetDlgItem(dialog_, IDC_STATUS_LINE), ReplaceText);
     const DWORD start = ::GetTickCount();
     ASSERT_EQ(ActivateScanner(dialog_), 1);
@@ -122,8 +122,8 @@ TEST_F(Activation, SuccessWaitsForTheDownloadAndStartsPolling) {
     EXPECT_LT(took, 6000u);
     EXPECT_EQ(LastingStatus(), "Brontel Vask Activated, Scanner Connected");
     EXPECT_EQ(StatusText(dialog_), "before");  // the caller shows the text
-    EXPECT_EQ(App.StatusIsError, 0);
-    EXPECT_EQ(App.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 1);
     EXPECT_NE(App.Connection, 0u);
     ASSERT_TRUE(App.PollingThread);
     // Started with the run flag clear, the polling thread ends by itself.
@@ -182,7 +182,7 @@ TEST_F(Activation, RetryActivatesOncePluggedIn) {
     ::EnableWindow(::GetDlgItem(dialog_, IDC_SCANNER_LIST), TRUE);
     App.PollingThreadRun = 1;
     ASSERT_EQ(ActivateScanner(dialog_), 0);
-    App.ConnectionState = 3;
+    Scanner.State = ConnectionState::ActivationAtStartupFailed;
     ASSERT_TRUE(StartActivationRetry());
     EXPECT_NE(App.ActivationThreadId, 0u);
 
@@ -190,16 +190,16 @@ TEST_F(Activation, RetryActivatesOncePluggedIn) {
     EXPECT_EQ(App.ActivationThreadRun, 1);
     EXPECT_EQ(StatusText(dialog_), "Scanner Not Connected");
     EXPECT_EQ(LastingStatus(), "Scanner Not Connected");
-    EXPECT_EQ(App.ConnectionState, 0);
+    EXPECT_EQ(Scanner.State.load(), ConnectionState::NothingPending);
     EXPECT_EQ(ItemText(dialog_, IDC_ACTIVATE), "Ac&tivate");
-    EXPECT_EQ(App.ScannerConnected, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 0);
 
     Sim({"plug", "vx"});
     ASSERT_TRUE(PumpUntil([] { return App.ActivationThreadRun == 0; }, 10000));
     ASSERT_TRUE(PumpUntil([this] { return StatusText(dialog_) == "Scanner Connected"; }, 5000));
     EXPECT_EQ(LastingStatus(), "Scanner Connected");
-    EXPECT_EQ(App.ScannerConnected, 1);
-    EXPECT_EQ(App.StatusIsError, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
     EXPECT_EQ(ItemText(dialog_, IDC_ACTIVATE), "Deac&tivate");
     EXPECT_TRUE(ItemEnabled(dialog_, IDC_ACTIVATE));
     EXPECT_FALSE(ItemEnabled(dialog_, IDC_FIND_SCANNERS));
@@ -235,7 +235,7 @@ TEST_F(Activation, StoppedRetryStartsNoFurtherAttempt) {
     ASSERT_TRUE(StopActivationRetry(INFINITE));
     Sim({"plug", "vx"});
     Pump(800);
-    EXPECT_EQ(App.ScannerConnected, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 0);
     EXPECT_EQ(App.Connection, 0u);
     EXPECT_EQ(StatusText(dialog_), "Scanner Not Connected");
 }
@@ -247,7 +247,7 @@ TEST_F(Activation, StopWaitsOnlyForTheAttemptInProgress) {
     ASSERT_TRUE(StartActivationRetry());
     Pump(300);
     Sim({"plug", "vx"});
-    ASSERT_TRUE(PumpUntil([] { return App.ScannerConnected == 1; }, 5000));
+    ASSERT_TRUE(PumpUntil([] { return Scanner.ScannerConnected == 1; }, 5000));
     const auto thread = Duplicate(ActivationThread.get());
     const DWORD start = ::GetTickCount();
     EXPECT_TRUE(StopActivationRetry(INFINITE));

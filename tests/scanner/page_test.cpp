@@ -13,7 +13,7 @@
 #include "res/resource.h"
 #include "scanner/Activation.h"
 #include "pages/ConnectionsPage.h"
-#include "scanner/Discovery.h"
+#include "pages/ScannerView.h"
 #include "tests/scanner/ScannerFixture.h"
 #include "tests/support/UiDriver.h"
 
@@ -93,7 +93,7 @@ protected:
 // ---------------------------------------------------------------- creation
 
 TEST_F(ConnectionsPage, FreshStartShowsNothingToActivate) {
-    App.ConnectionStatusText.Set("kept text");
+    Scanner.ConnectionStatusText.Set("kept text");
     Open();
     EXPECT_EQ(ConnectionsWindow.load(), page_);
     EXPECT_EQ(App.StartPage, 1);
@@ -105,35 +105,35 @@ TEST_F(ConnectionsPage, FreshStartShowsNothingToActivate) {
 }
 
 TEST_F(ConnectionsPage, ReopenedWhileActivatedOffersDeactivate) {
-    App.FoundDeviceNames = {"first", "second"};
-    App.SelectedDevice = 1;
-    App.ScannersFound = 1;
-    App.ScannerConnected = 1;
-    App.StatusIsError = 1;
-    App.ConnectionStatusText.Set("Brontel Vask Activated, Scanner Connected");
+    Scanner.FoundDeviceNames = {"first", "second"};
+    Scanner.SelectedDevice = 1;
+    Scanner.ScannersFound = 1;
+    Scanner.ScannerConnected = 1;
+    Scanner.StatusIsError = 1;
+    Scanner.ConnectionStatusText.Set("Brontel Vask Activated, Scanner Connected");
     Open();
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(ListSelection(page_), 1);
-    EXPECT_EQ(App.StatusIsError, 0);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
     ExpectActivatedControls();
 }
 
 TEST_F(ConnectionsPage, ActivatedByTheRetryWithoutSearchStillOffersDeactivate) {
-    App.FoundDeviceNames[0] = "stored";
-    App.ScannersFound = 0;
-    App.ScannerConnected = 1;
-    App.ConnectionStatusText.Set("Scanner Connected");
+    Scanner.FoundDeviceNames[0] = "stored";
+    Scanner.ScannersFound = 0;
+    Scanner.ScannerConnected = 1;
+    Scanner.ConnectionStatusText.Set("Scanner Connected");
     Open();
     ExpectActivatedControls();
 }
 
 TEST_F(ConnectionsPage, StartupSuccessIsShownOnce) {
-    App.FoundDeviceNames[0] = "Device ID: VX-3 on Com COM3.";
-    App.ConnectionState = 2;
-    App.ScannerConnected = 1;
+    Scanner.FoundDeviceNames[0] = "Device ID: VX-3 on Com COM3.";
+    Scanner.State = ConnectionState::ActivatedAtStartup;
+    Scanner.ScannerConnected = 1;
     Open();
-    EXPECT_EQ(App.ConnectionState, 1);
+    EXPECT_EQ(Scanner.State.load(), ConnectionState::OutcomeShown);
     EXPECT_EQ(StatusText(page_), "Scanner Connected");
     EXPECT_EQ(LastingStatus(), "Scanner Connected");
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"Device ID: VX-3 on Com COM3."}));
@@ -142,16 +142,16 @@ TEST_F(ConnectionsPage, StartupSuccessIsShownOnce) {
 
     // The next page follows case 1 with the same picture.
     Open();
-    EXPECT_EQ(App.ConnectionState, 1);
+    EXPECT_EQ(Scanner.State.load(), ConnectionState::OutcomeShown);
     EXPECT_EQ(StatusText(page_), "Scanner Connected");
     ExpectActivatedControls();
 }
 
 TEST_F(ConnectionsPage, StartupFailureShowsTheStoredScannerOnly) {
-    App.FoundDeviceNames = {"stored", "other"};
-    App.ConnectionState = 3;
+    Scanner.FoundDeviceNames = {"stored", "other"};
+    Scanner.State = ConnectionState::ActivationAtStartupFailed;
     Open();
-    EXPECT_EQ(App.ConnectionState, 1);
+    EXPECT_EQ(Scanner.State.load(), ConnectionState::OutcomeShown);
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"stored"}));
     EXPECT_EQ(ListSelection(page_), 0);
     EXPECT_EQ(StatusText(page_), "Scanner Not Connected");
@@ -160,10 +160,10 @@ TEST_F(ConnectionsPage, StartupFailureShowsTheStoredScannerOnly) {
 }
 
 TEST_F(ConnectionsPage, OutcomeShownBeforeRestoresTheList) {
-    App.ConnectionState = 1;
-    App.FoundDeviceNames = {"a", "b"};
-    App.SelectedDevice = 0;
-    App.ConnectionStatusText.Set("Brontel Vask Deactivated");
+    Scanner.State = ConnectionState::OutcomeShown;
+    Scanner.FoundDeviceNames = {"a", "b"};
+    Scanner.SelectedDevice = 0;
+    Scanner.ConnectionStatusText.Set("Brontel Vask Deactivated");
     Open();
     EXPECT_EQ(StatusText(page_), "Brontel Vask Deactivated");
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"a", "b"}));
@@ -228,14 +228,14 @@ TEST_F(ConnectionsPage, TransportAndPortEditsGoIntoApp) {
 
 TEST_F(ConnectionsPage, FromAboveToIsRefused) {
     AddSerial("a", "COM4", "A4");
-    App.FoundDeviceNames = {"earlier"};
-    App.ConnectionStatusText.Set("lasting");
+    Scanner.FoundDeviceNames = {"earlier"};
+    Scanner.ConnectionStatusText.Set("lasting");
     Open();
     SelectCombo(page_, IDC_FROM_PORT, 4);
     SelectCombo(page_, IDC_TO_PORT, 2);
     Click(page_, IDC_FIND_SCANNERS);
     EXPECT_EQ(StatusText(page_), "Invalid port selection.");
-    EXPECT_EQ(App.StatusIsError, 1);
+    EXPECT_EQ(Scanner.StatusIsError, 1);
     EXPECT_EQ(LastingStatus(), "lasting");
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"earlier"}));
 }
@@ -264,7 +264,7 @@ TEST_F(ConnectionsPage, OneResultIsSelectedAtOnce) {
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"Device ID: T3 on Com COM3."}));
     EXPECT_EQ(ListSelection(page_), 0);
     EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
-    EXPECT_EQ(App.StatusIsError, 0);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
 }
 
 TEST_F(ConnectionsPage, SeveralResultsWaitForAChoice) {
@@ -277,7 +277,7 @@ TEST_F(ConnectionsPage, SeveralResultsWaitForAChoice) {
     EXPECT_FALSE(ItemEnabled(page_, IDC_ACTIVATE));
 
     SelectEntry(page_, 1);
-    EXPECT_EQ(App.SelectedDevice, 1);
+    EXPECT_EQ(Scanner.SelectedDevice, 1);
     EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
     EXPECT_EQ(StatusText(page_), " ");
     EXPECT_EQ(LastingStatus(), " ");
@@ -290,10 +290,10 @@ TEST_F(ConnectionsPage, SelectingTheOnlyEntryShowsTheLastingText) {
     AddSerial("three", "COM3", "T3");
     Open();
     Click(page_, IDC_FIND_SCANNERS);
-    App.StatusIsError = 1;
+    Scanner.StatusIsError = 1;
     SelectEntry(page_, 0);
     EXPECT_EQ(StatusText(page_), "Found 1 Scanner.");
-    EXPECT_EQ(App.StatusIsError, 1);  // the colour is not changed
+    EXPECT_EQ(Scanner.StatusIsError, 1);  // the colour is not changed
 }
 
 TEST_F(ConnectionsPage, InputQueuedDuringASearchIsDropped) {
@@ -332,8 +332,8 @@ TEST_F(ConnectionsPage, ActivateThenDeactivate) {
     Click(page_, IDC_FIND_SCANNERS);
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
-    EXPECT_EQ(App.StatusIsError, 0);
-    EXPECT_EQ(App.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 1);
     EXPECT_EQ(App.PollingThreadRun, 1);
     EXPECT_EQ(App.DeviceInfo, "Device ID: T3 on Com COM3.");
     EXPECT_EQ(App.ActivatedScannerMode, SerialMode);
@@ -347,8 +347,8 @@ TEST_F(ConnectionsPage, ActivateThenDeactivate) {
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Deactivated");
     EXPECT_EQ(LastingStatus(), "Brontel Vask Deactivated");
-    EXPECT_EQ(App.StatusIsError, 0);
-    EXPECT_EQ(App.ScannerConnected, 0);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 0);
     EXPECT_EQ(App.PollingThreadRun, 0);
     EXPECT_EQ(::WaitForSingleObject(polling, 0), WAIT_OBJECT_0);  // let go before the close
     ExpectSearchableControls();
@@ -362,8 +362,8 @@ TEST_F(ConnectionsPage, ActivationFailureLeavesTheControls) {
     Sim({"fault", "three", "open", "0x2001001A"});
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Port access denied.");
-    EXPECT_EQ(App.StatusIsError, 1);
-    EXPECT_EQ(App.ScannerConnected, 0);
+    EXPECT_EQ(Scanner.StatusIsError, 1);
+    EXPECT_EQ(Scanner.ScannerConnected, 0);
     ExpectSearchableControls();
     EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
 }
@@ -375,12 +375,12 @@ TEST_F(ConnectionsPage, ConfigurationFailureStillTriesTheStoredConnection) {
     Click(page_, IDC_FIND_SCANNERS);
     SelectEntry(page_, 0);
     Click(page_, IDC_ACTIVATE);
-    ASSERT_EQ(App.ScannerConnected, 1);
+    ASSERT_EQ(Scanner.ScannerConnected, 1);
     Click(page_, IDC_ACTIVATE);  // deactivate
     // Nothing selected: no record to configure, the stored connection opens.
     ::SendDlgItemMessageA(page_, IDC_SCANNER_LIST, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     Click(page_, IDC_ACTIVATE);
-    EXPECT_EQ(App.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.ScannerConnected, 1);
     EXPECT_EQ(App.DeviceInfo, "Device ID: T3 on Com COM3.");
     ExpectActivatedControls();
 }
@@ -393,7 +393,7 @@ TEST_F(ConnectionsPage, FailedDeactivationIsShownInBlackAndStillDeactivates) {
     Sim({"fault", "three", "close", "0x20010099"});
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Failed to Deactive Scanner.");
-    EXPECT_EQ(App.StatusIsError, 0);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
     ExpectSearchableControls();
     Sim({"clear-faults", "three"});
 }
@@ -446,7 +446,7 @@ TEST_F(ConnectionsPage, StatusLineIsBlackOrRedOnItsOwnBrush) {
     HDC dc = ::CreateCompatibleDC(nullptr);
     HWND status = ::GetDlgItem(page_, IDC_STATUS_LINE);
     for (int error : {0, 1}) {
-        App.StatusIsError = error;
+        Scanner.StatusIsError = error;
         ::SetBkMode(dc, OPAQUE);
         const auto brush = reinterpret_cast<HBRUSH>(
             ::SendMessageA(page_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(status)));
@@ -499,7 +499,7 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
     ShowStoredDevice(list);
     ::SendMessageA(list, LB_SETCURSEL, 0, 0);
     ASSERT_EQ(ActivateScanner(hidden), 0);
-    App.ConnectionState = 3;
+    Scanner.State = ConnectionState::ActivationAtStartupFailed;
     ASSERT_TRUE(StartActivationRetry());
 
     Pump(1000);
@@ -515,7 +515,7 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
     ASSERT_TRUE(PumpUntil([this] { return ItemText(page_, IDC_ACTIVATE) == "Deac&tivate"; }, 10000));
     EXPECT_TRUE(PumpUntil([] { return App.ActivationThreadRun == 0; }, 3000));
     EXPECT_EQ(StatusText(page_), "Scanner Connected");
-    EXPECT_EQ(App.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.ScannerConnected, 1);
     ExpectActivatedControls();
     EXPECT_EQ(ListSelection(page_), 0);
 
@@ -529,7 +529,7 @@ TEST_F(ConnectionsPage, FindScannersEndsTheRetryAndSearches) {
     AddSerial("three", "COM3", "T3");
     SearchAndConfigureSerial(1, 16, 0);
     Sim({"unplug", "three"});
-    App.ConnectionState = 3;
+    Scanner.State = ConnectionState::ActivationAtStartupFailed;
     Open();
     ASSERT_TRUE(StartActivationRetry());
     Pump(500);
@@ -545,18 +545,18 @@ TEST_F(ConnectionsPage, FindScannersEndsTheRetryAndSearches) {
     EXPECT_EQ(App.ActivationThreadRun, 0);
     EXPECT_EQ(StatusText(page_), "Found 1 Scanner.");
     // Whatever the retry managed before the click, the page now searches.
-    EXPECT_EQ(App.ScannerConnected, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 0);
     EXPECT_EQ(App.Connection, 0u);
     ExpectSearchableControls();
     Pump(500);
-    EXPECT_EQ(App.ScannerConnected, 0) << "an activation attempt ran after the click";
+    EXPECT_EQ(Scanner.ScannerConnected, 0) << "an activation attempt ran after the click";
 }
 
 TEST_F(ConnectionsPage, ActivateEndsTheRetryBeforeItActivates) {
     AddSerial("three", "COM3", "T3");
     SearchAndConfigureSerial(1, 16, 0);
     Sim({"unplug", "three"});
-    App.ConnectionState = 3;
+    Scanner.State = ConnectionState::ActivationAtStartupFailed;
     Open();
     ASSERT_TRUE(StartActivationRetry());
     Pump(500);
@@ -566,7 +566,7 @@ TEST_F(ConnectionsPage, ActivateEndsTheRetryBeforeItActivates) {
     Click(page_, IDC_ACTIVATE);
     EXPECT_FALSE(ActivationThread);
     EXPECT_EQ(App.ActivationThreadRun, 0);
-    EXPECT_EQ(App.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.ScannerConnected, 1);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
     ExpectActivatedControls();
 }
@@ -627,7 +627,7 @@ TEST_F(ConnectionsPage, InASheetEditsEnableSaveAndTheStatusLineIsDrawnInColour) 
 
     // The status line as drawn on the screen: red text for an error, black otherwise.
     HWND status = ::GetDlgItem(page, IDC_STATUS_LINE);
-    App.StatusIsError = 1;
+    Scanner.StatusIsError = 1;
     ShowText("Invalid port selection.", status, ReplaceText);
     ::UpdateWindow(status);
     Pump(300);
@@ -638,7 +638,7 @@ TEST_F(ConnectionsPage, InASheetEditsEnableSaveAndTheStatusLineIsDrawnInColour) 
     const uint32_t corner = red.at(1, 1);
     EXPECT_EQ(corner, 0xFFFFF0u) << "background " << std::hex << corner;
 
-    App.StatusIsError = 0;
+    Scanner.StatusIsError = 0;
     ShowText("Found 1 Scanner.", status, ReplaceText);
     ::UpdateWindow(status);
     Pump(300);
