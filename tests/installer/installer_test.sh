@@ -96,7 +96,7 @@ check "settings file holds only the Admin section" [ "$(sections)" = "Admin " ]
 # ---- the installed program delivers a barcode; the administrator's change is saved into Admin
 w "$PROGRAM/vask-sim.exe" add-serial demo --port com3 --device-id 4711
 driver deliver demo 4006381333931 >/dev/null
-check "shortcut starts the installed program in its folder, barcode delivered" [ "${PIPESTATUS[0]}" -eq 0 ]
+check "shortcut starts the installed program in its folder, barcode delivered" [ $? -eq 0 ]
 check "the shortcut names the installed program" grep -qx 'target: C:\\Program Files\\Brontel Vask\\VaskSW.exe' "$WORK/driver.out"
 check "the administrator's scanner is saved into the shipped Admin section" \
     grep -q '<Admin>.*' "$PROGRAM/ConfigSettings.xml"
@@ -112,7 +112,7 @@ check "upgrade succeeds" [ $? -eq 0 ]
 check "upgrade keeps the settings file byte for byte" cmp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-before-upgrade.xml"
 check "upgrade installs the newer program" cmp -s "$PROGRAM/VaskSW.exe" "$BUILD/next-version/VaskSW.exe"
 KEY=$(product_key "$DEMO_NAME")
-check "one Add/Remove entry, version $N1_VERSION" [ "$(echo "$KEY" | grep -c .)" = 1 ] && [ "$(reg_value "$KEY" DisplayVersion)" = "$N1_VERSION" ]
+check "one Add/Remove entry, version $N1_VERSION" [ "$(echo "$KEY" | grep -c .):$(reg_value "$KEY" DisplayVersion)" = "1:$N1_VERSION" ]
 
 # ---- the same version again repairs a missing file and leaves the settings alone
 rm "$PROGRAM/VaskSW.exe"
@@ -132,7 +132,7 @@ w reg add "$RUN_KEY" /v "Brontel Vask" /d 'C:\Program Files\Brontel Vask\VaskSW.
 (cd "$PROGRAM" && exec wine ./VaskSW.exe </dev/null >>"$LOG" 2>&1) &
 RUNNING_PID=$!
 driver about >/dev/null
-check "the newer program runs, its About page showing its version" [ "${PIPESTATUS[0]}" -eq 0 ]
+check "the newer program runs, its About page showing its version" [ $? -eq 0 ]
 msiexec_timed "uninstall" /x "$(win_path "$N1_MSI")" /qn /l*v 'C:\uninstall.log'
 check "uninstall succeeds" [ $? -eq 0 ]
 running_code=none
