@@ -148,5 +148,11 @@ check "shortcut removed" bash -c "! find '$WINEPREFIX/drive_c' -iname 'Brontel V
 check "Add/Remove entry removed" [ -z "$(product_key "$DEMO_NAME")" ]
 check "the uninstalling user's Run value removed" [ -z "$(reg_value "$RUN_KEY" "Brontel Vask")" ]
 
+# ---- installing again keeps the settings file that the removal left
+cp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-after-removal.xml"
+msiexec_timed "install again" /i "$(win_path "$N1_MSI")" /qn
+check "a new install keeps the left settings file byte for byte" \
+    cmp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-after-removal.xml"
+
 say "$failures failure(s)"
 [ "$failures" -eq 0 ]
