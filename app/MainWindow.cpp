@@ -15,6 +15,7 @@
 HINSTANCE ModuleInstance = nullptr;
 HWND MainWindow = nullptr;
 win::UniqueHandle InstanceMutex;
+SheetShellState Sheet;
 char WindowClassName[100] = "";
 char WindowTitle[100] = "";
 
@@ -36,14 +37,14 @@ UINT TaskbarCreatedMessage() {
 }
 
 void BringSheetForward() {
-    if (App.SheetWindow) ::SetForegroundWindow(App.SheetWindow);
+    if (Sheet.Window) ::SetForegroundWindow(Sheet.Window);
 }
 
 // "&About": a sheet on another page is replaced by one that opens on About.
 void ShowAboutPage() {
     // Only an open sheet is destroyed: the handle of a closed one is stale.
-    if (App.SheetOpen && App.SheetWindow && ::DestroyWindow(App.SheetWindow)) App.SheetOpen = 0;
-    App.OpenAtAbout = 1;
+    if (Sheet.Open && Sheet.Window && ::DestroyWindow(Sheet.Window)) Sheet.Open = false;
+    Sheet.OpenAtAbout = true;
     OpenOrRaiseSheet();
 }
 
@@ -193,7 +194,7 @@ void AskAndExit() {
 }
 
 void OpenOrRaiseSheet() {
-    if (App.SheetOpen)
+    if (Sheet.Open)
         BringSheetForward();
     else
         ShowSettingsSheet();

@@ -7,25 +7,25 @@ constexpr int AboutPage = 0;
 constexpr int ConnectionsPage = 1;
 }  // namespace
 
-int ChooseStartPage(int activate, ConnectionState connectionState, int& openAtAbout, int startPage) {
+int ChooseStartPage(int activate, ConnectionState connectionState, bool& openAtAbout, int startPage) {
     if (activate && (connectionState == ConnectionState::ActivatedAtStartup ||
                      connectionState == ConnectionState::ActivationAtStartupFailed))
         return ConnectionsPage;
-    if (openAtAbout == 1) {
-        openAtAbout = 0;
+    if (openAtAbout) {
+        openAtAbout = false;
         return AboutPage;
     }
     return startPage;
 }
 
-SheetClosing OnSheetClosed(intptr_t result, int cancelled, bool replaced) {
+SheetClosing OnSheetClosed(intptr_t result, bool cancelled, bool replaced) {
     SheetClosing closing;
     if (replaced) return closing;
     closing.clearOpen = true;
     if (result == 1) {
         // "&Exit", or "&Close" after "S&ave Settings" had been used.
-        closing.clearCancelled = cancelled != 0;
-        closing.askToExit = cancelled == 0;
+        closing.clearCancelled = cancelled;
+        closing.askToExit = !cancelled;
         return closing;
     }
     closing.clearCancelled = true;

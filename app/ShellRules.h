@@ -14,7 +14,7 @@ namespace shell {
 // outcome (activated or failed at start-up) waits to be shown and Activate is set;
 // else About once after the tray's "&About" (openAtAbout is then cleared);
 // else the page shown last.
-int ChooseStartPage(int activate, ConnectionState connectionState, int& openAtAbout, int startPage);
+int ChooseStartPage(int activate, ConnectionState connectionState, bool& openAtAbout, int startPage);
 
 // What ShowSettingsSheet does once the sheet has closed.
 struct SheetClosing {
@@ -27,7 +27,7 @@ struct SheetClosing {
 // tray's "&About" destroyed this sheet and already ran a new one, which has
 // settled SheetOpen itself. A sheet that could not be created (any result but
 // 0, 1 and 2) clears SheetOpen, so the tray can open a sheet again.
-SheetClosing OnSheetClosed(intptr_t result, int cancelled, bool replaced);
+SheetClosing OnSheetClosed(intptr_t result, bool cancelled, bool replaced);
 
 // A stored scanner text that is empty after trimming white space at both
 // ends means that no scanner is stored.

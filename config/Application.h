@@ -45,16 +45,11 @@ public:
     int ToPort = 16;
 
     // ---- runtime state ----
-    int StartPage = 0;
     int TraceSource = 0;
-    int OpenAtAbout = 0;
-    int SheetOpen = 0;
     std::atomic<int32_t> SheetRight{0};       // SheetRect is LeftPosition, TopPosition,
     std::atomic<int32_t> SheetBottom{0};      // SheetRight, SheetBottom
-    int SheetCancelled = 0;
     std::atomic<int32_t> ActivationThreadRun{0};
     std::atomic<uint32_t> ActivationThreadId{0};
-    HWND SheetWindow = nullptr;
     std::atomic<HWND> TraceWindow{nullptr};
     std::atomic<uint32_t> Connection{0};      // SDK handle; 0 = none open
     std::atomic<int32_t> PollingThreadRun{0};

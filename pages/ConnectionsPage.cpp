@@ -150,7 +150,7 @@ void FillPortBoxes(HWND page) {
 
 void OnInit(HWND page) {
     ConnectionsWindow = page;
-    App.StartPage = ConnectionsPageIndex;
+    SheetPages.StartPage = ConnectionsPageIndex;
     ShowConnectionState(page);
     ShowTransport(page);
     FillPortBoxes(page);
@@ -285,6 +285,29 @@ void OnCommand(HWND page, int id, int code) {
     }
 }
 
+}  // namespace
+
+void ShowRetryReport(HWND page, RetryReport report) {
+    switch (report) {
+    case RetryReport::Started:
+        App.RememberSheetRect(::GetParent(page));
+        ShowStatus(page, scannertext::ScannerNotConnected);
+        SetActivateCaption(page, scannertext::ActivateCaption);
+        break;
+    case RetryReport::AttemptFailed:
+        ShowLastingStatus(page);
+        break;
+    case RetryReport::Succeeded:
+        App.RememberSheetRect(::GetParent(page));
+        ShowStatus(page, scannertext::ScannerConnected);
+        SelectListEntry(page, 0);
+        ShowActivatedControls(page);
+        break;
+    }
+}
+
+namespace {
+
 void OnNotify(HWND page, LPARAM lParam) {
     const UINT code = PageOnNotify(page, ConnectionsPageIndex, lParam);
     if (code == PSN_SETACTIVE && Scanner.ScannerConnected) {
@@ -327,6 +350,9 @@ INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPA
             return FALSE;
         case WM_CTLCOLORSTATIC:
             return OnStatusColour(page, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        case RetryReportMessage:
+            ShowRetryReport(page, static_cast<RetryReport>(wParam));
+            return TRUE;
         default:
             return FALSE;
         }

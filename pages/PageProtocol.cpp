@@ -9,6 +9,8 @@
 #include "config/Registry.h"
 #include "pages/SheetPlace.h"
 
+SheetPageState SheetPages;
+
 namespace {
 
 // The sheet is a page's parent; the hidden start-up Connections dialog has none.
@@ -55,7 +57,7 @@ void FollowStoredPlace(HWND sheet) {
 }  // namespace
 
 void PageOnInit(HWND page, PageIndex index) {
-    App.StartPage = index;
+    SheetPages.StartPage = index;
     HWND sheet = SheetOf(page);
     if (!sheet) return;
     const shell::ScreenPoint place = SheetPlace(sheet);
@@ -69,14 +71,14 @@ UINT PageOnNotify(HWND page, PageIndex index, LPARAM lParam) {
     const UINT code = header->code;
     switch (code) {
     case PSN_SETACTIVE:
-        App.StartPage = index;
+        SheetPages.StartPage = index;
         break;
     case PSN_KILLACTIVE:
         (void)SaveSettings();  // reports nothing; a failed save keeps the record in memory
         FollowStoredPlace(SheetOf(page));
         break;
     case PSN_QUERYCANCEL:
-        App.SheetCancelled = 1;
+        SheetPages.Cancelled = true;
         break;
     default:
         break;

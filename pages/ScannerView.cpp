@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "scanner/Activation.h"
 
 namespace {
 
@@ -64,4 +65,10 @@ void ConfigureConnection(HWND page, int mode) {
     const auto selected = static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0));
     const std::string entry = selected >= 0 ? ListEntryText(list, selected) : std::string();
     ShowText(ConfigureSelectedScanner(selected, entry, mode).text, StatusLine(page), ReplaceText);
+}
+
+int ActivateScanner(HWND dialog) {
+    if (ActivateStoredConnection()) return 1;
+    ShowText(Scanner.ConnectionStatusText.Get(), StatusLine(dialog), ReplaceText);
+    return 0;
 }

@@ -38,3 +38,7 @@ void ShowStoredDevice(HWND list);
 // Creates the connection for the list's selected scanner with mode and shows
 // the outcome on the status line.
 void ConfigureConnection(HWND page, int mode);
+
+// Activates the stored connection; a failure's text goes to the dialog's
+// status line. 1 activated, 0 failed.
+int ActivateScanner(HWND dialog);

@@ -3,7 +3,6 @@
 #include "config/Application.h"
 #include "config/Registry.h"
 #include "delivery/PollingThread.h"
-#include "res/resource.h"
 #include "scanner/ScannerState.h"
 #include "scanner/ScannerTexts.h"
 #include "sdk/VantuSdk.h"
@@ -45,14 +44,13 @@ vantu::Result CloseConnection(bool* wasOpen = nullptr) {
     return result;
 }
 
-int FailActivation(HWND statusLine, vantu::Result code) {
+bool FailActivation(vantu::Result code) {
     (void)CloseConnection();
     const std::string message = scannertext::ActivationFailureMessage(code, App.ActivationThreadRun != 0);
     Scanner.StatusIsError = 1;
     Scanner.ConnectionStatusText.Set(message);
     Scanner.ScannerConnected = 0;
-    ::SetWindowTextA(statusLine, message.c_str());
-    return 0;
+    return false;
 }
 
 // The download has reached the host once the count query stops answering
@@ -66,42 +64,27 @@ void WaitForDownload() {
     }
 }
 
-void ShowRetryStarted() {
-    HWND page = ConnectionsWindow;
-    Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
-    App.RememberSheetRect(::GetParent(page));
-    ::SetDlgItemTextA(page, IDC_STATUS_LINE, scannertext::ScannerNotConnected);
-    ::SetDlgItemTextA(page, IDC_ACTIVATE, scannertext::ActivateCaption);
-    Scanner.State = ConnectionState::NothingPending;
-}
-
-void ShowRetrySucceeded() {
-    HWND page = ConnectionsWindow;
-    HWND list = ::GetDlgItem(page, IDC_SCANNER_LIST);
-    HWND activate = ::GetDlgItem(page, IDC_ACTIVATE);
-    HWND status = ::GetDlgItem(page, IDC_STATUS_LINE);
-    HWND find = ::GetDlgItem(page, IDC_FIND_SCANNERS);
-    Scanner.ConnectionStatusText.Set(scannertext::ScannerConnected);
-    App.RememberSheetRect(::GetParent(page));
-    ::SetWindowTextA(status, scannertext::ScannerConnected);
-    ::SendMessageA(list, LB_SETCURSEL, 0, 0);
-    ::SetWindowTextA(activate, scannertext::DeactivateCaption);
-    ::EnableWindow(activate, TRUE);
-    ::EnableWindow(find, FALSE);
-    ::EnableWindow(list, FALSE);
-    Scanner.State = ConnectionState::NothingPending;
-    App.RememberSheetRect(::GetParent(page));
+// Only posted: the page may be busy, and a thread that waited for it could
+// hold up whoever waits for this thread.
+void Report(RetryReport report) {
+    if (HWND page = ConnectionsWindow.load())
+        (void)::PostMessageA(page, RetryReportMessage, static_cast<WPARAM>(report), 0);
 }
 
 void RunRetries(Application& app) {
-    ShowRetryStarted();
+    Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
+    Scanner.State = ConnectionState::NothingPending;
+    Report(RetryReport::Started);
     // The flag is read before every attempt: once it is cleared no attempt starts.
     while (app.ActivationThreadRun) {
-        if (ActivateScanner(ConnectionsWindow)) {
-            ShowRetrySucceeded();
+        if (ActivateStoredConnection()) {
+            Scanner.ConnectionStatusText.Set(scannertext::ScannerConnected);
+            Scanner.State = ConnectionState::NothingPending;
+            Report(RetryReport::Succeeded);
             app.ActivationThreadRun = 0;
             PauseRetry(AfterSuccessPauseMs);
         } else {
+            Report(RetryReport::AttemptFailed);
             Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
         }
         PauseRetry(RetryPauseMs);
@@ -110,34 +93,32 @@ void RunRetries(Application& app) {
 
 }  // namespace
 
-int ActivateScanner(HWND dialog) {
-    HWND statusLine = ::GetDlgItem(dialog, IDC_STATUS_LINE);
-
+bool ActivateStoredConnection() {
     vantu::Handle opened = 0;
     vantu::Result result = vantu::VantuConnectionOpen(&opened, vantu::ConnectionName, SdkRegistryRoot);
     if (result != 0) {
         // A handle that a failed open left behind is closed too, once.
         if (opened) (void)vantu::VantuClose(opened);
-        return FailActivation(statusLine, result);
+        return FailActivation(result);
     }
     App.Connection = opened;
     if (App.ActivatedScannerMode == SerialMode) {
         result = vantu::VantuSetBarCodeIDMode(opened, 0);
-        if (result != 0) return FailActivation(statusLine, result);
+        if (result != 0) return FailActivation(result);
     }
     ::Sleep(DeviceSettleMs);
 
     const std::string message = scannertext::ActivationSuccessMessage(App.ActivationThreadRun != 0);
     // An earlier polling thread that never ended would leave this scanner
     // open with nobody fetching its barcodes: that is no activation.
-    if (!StartPollingThread()) return FailActivation(statusLine, PollingNotStarted);
+    if (!StartPollingThread()) return FailActivation(PollingNotStarted);
     Scanner.StatusIsError = 0;
     Scanner.ConnectionStatusText.Set(message);
     Scanner.ScannerConnected = 1;
 
     (void)vantu::VantuRequestDownload(opened);
     WaitForDownload();
-    return 1;
+    return true;
 }
 
 std::string DeactivateScanner() {

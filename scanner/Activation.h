@@ -1,12 +1,13 @@
 // Opening and closing the scanner connection, and the background retry after
 // a failed start-up activation.
 //
-// Threads: ActivateScanner runs on the user-interface thread (page, start-up)
-// or on the ActivationRetryThread. The retry thread is started by
+// Threads: ActivateStoredConnection runs on the user-interface thread (page,
+// start-up) or on the ActivationRetryThread. The retry thread is started by
 // StartActivationRetry and runs while App.ActivationThreadRun is set; it is
 // stopped only by StopActivationRetry (flag cleared, its pauses woken, then a
-// wait that keeps handling sent messages, since the thread sends to the
-// Connections page's controls). Nothing is ever terminated.
+// wait that keeps handling sent messages). It touches no window: it reports
+// by posting RetryReportMessage to ConnectionsWindow, and the Connections
+// page shows the report on its own thread. Nothing is ever terminated.
 #pragma once
 
 #include <windows.h>
@@ -19,8 +20,17 @@
 // The retry thread's handle; touched by the user-interface thread only.
 extern win::UniqueHandle ActivationThread;
 // The newest Connections dialog window (the hidden start-up instance, later
-// each new Connections page); the retry thread writes its controls.
+// each new Connections page); the retry thread posts its reports to it.
 extern std::atomic<HWND> ConnectionsWindow;
+
+// Posted by the retry thread to ConnectionsWindow; wParam is a RetryReport.
+// Scanner's status text and state are already set when it arrives.
+inline constexpr UINT RetryReportMessage = WM_APP + 1;
+enum class RetryReport : WPARAM {
+    Started = 0,        // the retry runs: "Scanner Not Connected", Activate offered
+    AttemptFailed = 1,  // an attempt failed: the status line shows its text
+    Succeeded = 2,      // activated: "Scanner Connected", Deactivate offered
+};
 
 // How long shutdown waits for each worker thread before it gives up.
 constexpr DWORD ShutdownThreadWaitMs = 5000;
@@ -29,9 +39,9 @@ constexpr DWORD ShutdownThreadWaitMs = 5000;
 constexpr DWORD PollingThreadStopWaitMs = 3000;
 
 // Opens the stored connection, starts the polling thread and waits until the
-// scanner's download has reached the host. 1 activated, 0 failed (the failure
-// text is then in the dialog's status line).
-int ActivateScanner(HWND dialog);
+// scanner's download has reached the host. False when it failed: the failure
+// text is then Scanner's status text, drawn as an error.
+bool ActivateStoredConnection();
 
 // Closes the connection and forgets its handle: "" when none was open,
 // "Brontel Vask Deactivated", or "Failed to Deactive Scanner.".

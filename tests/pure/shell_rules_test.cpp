@@ -6,23 +6,23 @@ namespace {
 
 TEST(StartPage, StartUpOutcomeWaitingOpensConnectionsAndKeepsTheAboutRequest) {
     for (ConnectionState state : {ConnectionState::ActivatedAtStartup, ConnectionState::ActivationAtStartupFailed}) {
-        int openAtAbout = 1;
+        bool openAtAbout = true;
         EXPECT_EQ(shell::ChooseStartPage(1, state, openAtAbout, 4), 1) << static_cast<int>(state);
-        EXPECT_EQ(openAtAbout, 1) << "the About request waits for the next sheet";
+        EXPECT_TRUE(openAtAbout) << "the About request waits for the next sheet";
     }
 }
 
 TEST(StartPage, OutcomeIsIgnoredWithoutActivateOrWhenAlreadyShown) {
-    int openAtAbout = 0;
+    bool openAtAbout = false;
     EXPECT_EQ(shell::ChooseStartPage(0, ConnectionState::ActivatedAtStartup, openAtAbout, 3), 3);
     EXPECT_EQ(shell::ChooseStartPage(1, ConnectionState::OutcomeShown, openAtAbout, 3), 3);
     EXPECT_EQ(shell::ChooseStartPage(1, ConnectionState::NothingPending, openAtAbout, 4), 4);
 }
 
 TEST(StartPage, AboutRequestIsUsedOnce) {
-    int openAtAbout = 1;
+    bool openAtAbout = true;
     EXPECT_EQ(shell::ChooseStartPage(0, ConnectionState::NothingPending, openAtAbout, 4), 0);
-    EXPECT_EQ(openAtAbout, 0);
+    EXPECT_FALSE(openAtAbout);
     EXPECT_EQ(shell::ChooseStartPage(0, ConnectionState::NothingPending, openAtAbout, 4), 4);
 }
 

@@ -6,6 +6,8 @@
 #include "config/Identity.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
+#include "pages/ConnectionsPage.h"
+#include "pages/PageProtocol.h"
 #include "pages/ScannerView.h"
 #include "tests/support/Process.h"
 
@@ -14,7 +16,11 @@ namespace {
 
 constexpr char ConnectionKey[] = "Software\\Zantrovix\\VantuPlus SDK\\1.0\\Connections\\Brontel Vask";
 
-INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+// The retry thread's reports are shown as the Connections page shows them.
+INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == RetryReportMessage) ShowRetryReport(dialog, static_cast<RetryReport>(wParam));
+    return message == WM_INITDIALOG || message == RetryReportMessage;
+}
 
 // The simulator's state lives in a folder of the test's own, so that no
 // other user of the prefix's simulator is disturbed.
@@ -62,13 +68,13 @@ void ResetApp() {
     App.Minimize = 0;
     App.FromPort = 1;
     App.ToPort = 16;
-    App.StartPage = 0;
+    SheetPages.StartPage = 0;
     Scanner.State = ConnectionState::NothingPending;
     Scanner.ConnectionStatusText.Set(" ");
     for (auto& name : Scanner.FoundDeviceNames) name.clear();
     Scanner.SelectedDevice = 0;
     Scanner.ScannerConnected = 0;
-    App.SheetCancelled = 0;
+    SheetPages.Cancelled = false;
     App.ActivationThreadRun = 0;
     App.ActivationThreadId = 0;
     Scanner.ScannersFound = 0;

@@ -228,6 +228,19 @@ TEST_F(Activation, StoppingTheRetryWhileItSendsToTheDialogDoesNotDeadlock) {
     std::cout << "[ measured ] retry thread stopped in " << took << " ms\n";
 }
 
+TEST_F(Activation, RetryActivatesWhileTheDialogsThreadHandlesNoMessages) {
+    // This thread owns the dialog and handles nothing while the retry runs: a
+    // retry that waited for the dialog would never get to its attempt.
+    ASSERT_TRUE(StartActivationRetry());
+    const DWORD start = ::GetTickCount();
+    while (!Scanner.ScannerConnected && ::GetTickCount() - start < 10000) ::Sleep(50);
+    EXPECT_TRUE(Scanner.ScannerConnected);
+    EXPECT_EQ(StatusText(dialog_), "Activating, please wait...") << "a control changed off its thread";
+    // Its reports wait in the queue and show the outcome once handled.
+    EXPECT_TRUE(PumpUntil([this] { return StatusText(dialog_) == "Scanner Connected"; }, 5000));
+    EXPECT_EQ(ItemText(dialog_, IDC_ACTIVATE), "Deac&tivate");
+}
+
 TEST_F(Activation, StoppedRetryStartsNoFurtherAttempt) {
     Sim({"unplug", "vx"});
     ASSERT_TRUE(StartActivationRetry());

@@ -13,6 +13,7 @@
 #include "res/resource.h"
 #include "scanner/Activation.h"
 #include "pages/ConnectionsPage.h"
+#include "pages/PageProtocol.h"
 #include "pages/ScannerView.h"
 #include "tests/scanner/ScannerFixture.h"
 #include "tests/support/UiDriver.h"
@@ -96,7 +97,7 @@ TEST_F(ConnectionsPage, FreshStartShowsNothingToActivate) {
     Scanner.ConnectionStatusText.Set("kept text");
     Open();
     EXPECT_EQ(ConnectionsWindow.load(), page_);
-    EXPECT_EQ(App.StartPage, 1);
+    EXPECT_EQ(SheetPages.StartPage, 1);
     EXPECT_EQ(StatusText(page_), "kept text");
     EXPECT_TRUE(ListEntries(page_).empty());
     EXPECT_FALSE(ItemEnabled(page_, IDC_ACTIVATE));
@@ -471,11 +472,11 @@ TEST_F(ConnectionsPage, StatusLineIsBlackOrRedOnItsOwnBrush) {
 
 TEST_F(ConnectionsPage, SheetNotificationsFollowThePageProtocol) {
     Open();
-    App.StartPage = 4;
+    SheetPages.StartPage = 4;
     EXPECT_EQ(Notify(page_, PSN_SETACTIVE), 0);
-    EXPECT_EQ(App.StartPage, 1);
+    EXPECT_EQ(SheetPages.StartPage, 1);
     EXPECT_EQ(Notify(page_, PSN_QUERYCANCEL), 0);
-    EXPECT_EQ(App.SheetCancelled, 1);
+    EXPECT_TRUE(SheetPages.Cancelled);
     // Not activated: the picture is left alone.
     EXPECT_EQ(ItemText(page_, IDC_ACTIVATE), "Ac&tivate");
 }
