@@ -50,7 +50,10 @@ protected:
         App.TraceWindow = nullptr;
         SetIntegrityProbe(nullptr);
     }
-    void TearDown() override { SetIntegrityProbe(nullptr); }
+    void TearDown() override {
+        SetIntegrityProbe(nullptr);
+        EXPECT_TRUE(testsupport::sim::NoBreaches());
+    }
 };
 
 }  // namespace
