@@ -327,9 +327,8 @@ TEST_F(Connections, InputMadeWhileThePageIsBusyIsDropped) {
     ConnectionsView view = Open();
     ASSERT_TRUE(view.Click(FindButton));
     ::SetForegroundWindow(Sheet::Find().window());
-    // The download lasts 40 count queries: the activation and the polling
-    // thread ask about every 250 and 100 ms, so the click waits about 3 s.
-    Sim({"transfer", "s1", "40"});
+    // A slow open keeps the click busy for 3 s.
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "open", 3000));
     // While the page works it answers no message: its controls are looked
     // up before, and read afterwards without messages.
     HWND sheet = Sheet::Find().window();
@@ -420,6 +419,26 @@ TEST_F(Connections, StartUpActivationWithMinimizeTypesWithoutEverShowingTheSheet
     EXPECT_EQ(Sheet::Find().PageIndex(), ConnectionsPage);
     EXPECT_EQ(view.Status(), "Scanner Connected");
     EXPECT_EQ(view.Caption(), "Deac&tivate");
+}
+
+// A count query that outlasts the deactivation's wait: the handle is closed
+// by the polling thread once that query has returned, never beside it.
+TEST_F(Connections, DeactivateNeverClosesTheScannerBesideACallInProgress) {
+    ConnectionsView view = OpenActivated();
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 4000));
+    ::Sleep(400);  // a count query is under way
+    const DWORD start = ::GetTickCount();
+    ASSERT_TRUE(view.Click(ActivateButton));
+    EXPECT_LT(::GetTickCount() - start, 1500u) << "the click does not wait for the slow query";
+    EXPECT_EQ(view.Status(), "Brontel Vask Deactivated");
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 0));
+
+    // Once the query in progress has returned the scanner is free again.
+    ASSERT_TRUE(WaitUntil([&] {
+        return view.Click(ActivateButton) && view.Caption() == "Deac&tivate";
+    }, 10000)) << view.Status();
+    EXPECT_EQ(view.Status(), "Brontel Vask Activated, Scanner Connected");
+    EXPECT_TRUE(testsupport::sim::NoBreaches());
 }
 
 // Logoff as the system announces it to every top-level window: no question,
