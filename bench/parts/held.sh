@@ -4,4 +4,4 @@
 set -euo pipefail
 BUILD=${1:?usage: held.sh <build dir>}
 wine "$BUILD/bin/vask-bench-poll.exe" --latency 0 --sustained 0 --idle 0 \
-     --held "${VASK_BENCH_HELD:-20000}" --rounds "${VASK_BENCH_HELD_ROUNDS:-5}" --phase 3
+     --held "${VASK_BENCH_HELD:-20000}" --rounds "${VASK_BENCH_HELD_ROUNDS:-5}" --phase "${VASK_BENCH_HELD_SECONDS:-10}"
