@@ -82,10 +82,12 @@ ForegroundView ObserveForeground() {
     ForegroundView view;
     const HWND foreground = ::GetForegroundWindow();
     if (!foreground) return view;
-    view.exists = true;
-    view.title = ShortTitle(foreground);
     DWORD processId = 0;
     ::GetWindowThreadProcessId(foreground, &processId);
+    // Gone meanwhile: whose it was is unknown, so it counts as none.
+    if (processId == 0) return view;
+    view.exists = true;
+    view.title = ShortTitle(foreground);
     view.ours = processId == ::GetCurrentProcessId();
     if (view.ours) {
         if (view.title == SettingsWindowTitle) view.firstChildTitle = ShortTitle(::GetWindow(foreground, GW_CHILD));

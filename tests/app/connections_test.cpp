@@ -421,6 +421,23 @@ TEST_F(Connections, StartUpActivationWithMinimizeTypesWithoutEverShowingTheSheet
     EXPECT_EQ(view.Caption(), "Deac&tivate");
 }
 
+// At start-up the stored scanner's endless download neither keeps the sheet
+// from opening nor a second start from handing over and ending.
+TEST_F(Connections, StartUpActivationDuringAnEndlessDownloadLeavesTheProgramUsable) {
+    OpenActivated();
+    ASSERT_EQ(app.ExitThroughTray(), 0u);
+    SetActivateInSavedFile();
+    Sim({"transfer", "s1", "1000000"});
+
+    VaskApp second;
+    ASSERT_TRUE(second.Start());
+    ConnectionsView view(Sheet::WaitFor());
+    EXPECT_EQ(view.Caption(), "Deac&tivate");
+    testsupport::ChildProcess third = second.StartAnother();
+    EXPECT_EQ(third.Wait(10000), 0u) << "the hand-over to the running instance";
+    EXPECT_EQ(second.ExitThroughTray(), 0u);
+}
+
 // A count query that outlasts the deactivation's wait: the handle is closed
 // by the polling thread once that query has returned, never beside it.
 TEST_F(Connections, DeactivateNeverClosesTheScannerBesideACallInProgress) {
