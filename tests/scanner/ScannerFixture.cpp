@@ -10,6 +10,7 @@
 #include "pages/PageProtocol.h"
 #include "pages/ScannerView.h"
 #include "tests/support/Process.h"
+#include "tests/support/SimControl.h"
 
 namespace scannertest {
 namespace {
@@ -140,6 +141,7 @@ void ScannerTest::TearDown() {
     EXPECT_TRUE(StopActivationRetry(10000));
     EXPECT_TRUE(StopPollingThread(10000));
     (void)DeactivateScanner();
+    EXPECT_TRUE(testsupport::sim::NoBreaches());
     if (dialog_) ::DestroyWindow(dialog_);
     ResetApp();
     identity_test_seam::OverrideAdministrator(std::nullopt);
