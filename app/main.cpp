@@ -23,6 +23,7 @@
 #include "pages/ScannerView.h"
 #include "scanner/ScannerState.h"
 #include "win/ProgramFile.h"
+#include "delivery/PollingThread.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ void ShowCursorShape(LPCSTR shape) { ::SetCursor(::LoadCursorA(nullptr, shape));
 // status line the activation writes; a failure leaves the retry thread
 // trying in the background.
 void ActivateStoredScanner() {
-    App.PollingThreadRun = 1;
+    PollingWorker.Run = 1;
     HWND dialog = ::CreateDialogParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_CONNECTIONS), nullptr,
                                        ConnectionsPageProc, 0);
     ShowCursorShape(IDC_WAIT);

@@ -3,8 +3,9 @@
 // activation retry thread share (the scanner's own is scanner/ScannerState.h).
 //
 // Threads: every member that a worker thread reads or writes is a lock-free
-// 32-bit std::atomic with the plain member's name and meaning (run flags,
-// RawTrace, Connection, TraceWindow, the sheet rectangle). The format
+// 32-bit std::atomic with the plain member's name and meaning (RawTrace,
+// Connection, TraceWindow, the sheet rectangle); the workers' run flags are
+// their owners' (PollingWorker, RetryWorker). The format
 // settings cross threads behind Guarded<>, so a reader always gets a whole,
 // consistent copy. Everything else belongs to the user-interface thread.
 #pragma once
@@ -48,13 +49,9 @@ public:
     int TraceSource = 0;
     std::atomic<int32_t> SheetRight{0};       // SheetRect is LeftPosition, TopPosition,
     std::atomic<int32_t> SheetBottom{0};      // SheetRight, SheetBottom
-    std::atomic<int32_t> ActivationThreadRun{0};
-    std::atomic<uint32_t> ActivationThreadId{0};
     std::atomic<HWND> TraceWindow{nullptr};
     std::atomic<uint32_t> Connection{0};      // SDK handle; 0 = none open
-    std::atomic<int32_t> PollingThreadRun{0};
     std::atomic<int32_t> RawTrace{0};
-    win::UniqueHandle PollingThread;
 
     void StoreSheetRect(const RECT& r) {
         LeftPosition = r.left;

@@ -13,6 +13,7 @@
 #include "scanner/ScannerState.h"
 #include "scanner/ScannerTexts.h"
 #include "win/Scoped.h"
+#include "delivery/PollingThread.h"
 
 namespace {
 
@@ -212,7 +213,7 @@ void Activate(HWND page) {
     StopConnectionUsers();
     ClearStoredBarcodes();
     const std::string closed = DeactivateScanner();
-    App.PollingThreadRun = 1;
+    PollingWorker.Run = 1;
     Scanner.StatusIsError = 0;
     ShowStatus(page, closed);
     ConfigureConnection(page, App.mode);

@@ -7,7 +7,7 @@
 #include "scanner/ScannerTexts.h"
 #include "sdk/VantuSdk.h"
 
-win::UniqueHandle ActivationThread;
+win::WorkerThread RetryWorker;
 std::atomic<HWND> ConnectionsWindow{nullptr};
 static_assert(std::atomic<HWND>::is_always_lock_free);
 
@@ -45,7 +45,7 @@ bool FailActivation(vantu::Result code, vantu::Handle opened) {
     vantu::Handle mine = opened;
     (void)App.Connection.compare_exchange_strong(mine, 0);
     if (opened) (void)CloseUnusedConnection(opened);
-    const std::string message = scannertext::ActivationFailureMessage(code, App.ActivationThreadRun != 0);
+    const std::string message = scannertext::ActivationFailureMessage(code, RetryWorker.Run != 0);
     Scanner.StatusIsError = 1;
     Scanner.ConnectionStatusText.Set(message);
     Scanner.ScannerConnected = 0;
@@ -59,17 +59,17 @@ void Report(RetryReport report) {
         (void)::PostMessageA(page, RetryReportMessage, static_cast<WPARAM>(report), 0);
 }
 
-void RunRetries(Application& app) {
+void RunRetries() {
     Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
     Scanner.State = ConnectionState::NothingPending;
     Report(RetryReport::Started);
     // The flag is read before every attempt: once it is cleared no attempt starts.
-    while (app.ActivationThreadRun) {
+    while (RetryWorker.Run) {
         if (ActivateStoredConnection()) {
             Scanner.ConnectionStatusText.Set(scannertext::ScannerConnected);
             Scanner.State = ConnectionState::NothingPending;
             Report(RetryReport::Succeeded);
-            app.ActivationThreadRun = 0;
+            RetryWorker.Run = 0;
             PauseRetry(AfterSuccessPauseMs);
         } else {
             Report(RetryReport::AttemptFailed);
@@ -93,7 +93,7 @@ bool ActivateStoredConnection() {
     }
     ::Sleep(DeviceSettleMs);
 
-    const std::string message = scannertext::ActivationSuccessMessage(App.ActivationThreadRun != 0);
+    const std::string message = scannertext::ActivationSuccessMessage(RetryWorker.Run != 0);
     // An earlier polling thread that never ended would leave this scanner
     // open with nobody fetching its barcodes: that is no activation.
     if (!StartPollingThread(opened)) return FailActivation(PollingNotStarted, opened);
@@ -121,9 +121,9 @@ void ClearStoredBarcodes() {
     (void)vantu::VantuSDKClearStoredBarcodes(App.Connection);
 }
 
-DWORD WINAPI ActivationRetryThread(LPVOID application) {
+DWORD WINAPI ActivationRetryThread(LPVOID) {
     try {
-        RunRetries(*static_cast<Application*>(application));
+        RunRetries();
     } catch (...) {
         // Nothing may leave a thread routine; the retry simply ends.
     }
@@ -133,31 +133,24 @@ DWORD WINAPI ActivationRetryThread(LPVOID application) {
 bool StartActivationRetry() {
     if (!StopActivationRetry(INFINITE)) return false;
     (void)::ResetEvent(RetryWakeEvent());
-    App.ActivationThreadRun = 1;
-    DWORD id = 0;
-    ActivationThread.reset(::CreateThread(nullptr, 0, ActivationRetryThread, &App, 0, &id));
-    if (!ActivationThread) {
-        App.ActivationThreadRun = 0;
+    RetryWorker.Run = 1;
+    if (!RetryWorker.Start(ActivationRetryThread, nullptr)) {
+        RetryWorker.Run = 0;
         return false;
     }
-    App.ActivationThreadId = id;
     return true;
 }
 
 bool StopActivationRetry(DWORD maxWaitMs) {
-    App.ActivationThreadRun = 0;
+    RetryWorker.Run = 0;
     (void)::SetEvent(RetryWakeEvent());
-    if (!ActivationThread) return true;
-    if (!WaitForThreadEnd(ActivationThread.get(), maxWaitMs)) return false;
-    ActivationThread.reset();
-    App.ActivationThreadId = 0;
+    if (!RetryWorker.Join(maxWaitMs)) return false;
+    RetryWorker.reset();
     return true;
 }
 
 bool StopPollingThread(DWORD maxWaitMs) {
-    App.PollingThreadRun = 0;
-    if (!App.PollingThread) return true;
-    return WaitForThreadEnd(App.PollingThread.get(), maxWaitMs);
+    return PollingWorker.Stop(maxWaitMs);
 }
 
 bool StopScannerForShutdown() {
@@ -171,5 +164,5 @@ bool StopScannerForShutdown() {
 }
 
 bool WaitForPollingThreadEnd(DWORD maxWaitMs) {
-    return !App.PollingThread || WaitForThreadEnd(App.PollingThread.get(), maxWaitMs);
+    return PollingWorker.Join(maxWaitMs);
 }

@@ -3,7 +3,7 @@
 //
 // Threads: ActivateStoredConnection runs on the user-interface thread (page,
 // start-up) or on the ActivationRetryThread. The retry thread is started by
-// StartActivationRetry and runs while App.ActivationThreadRun is set; it is
+// StartActivationRetry and runs while RetryWorker.Run is set; it is
 // stopped only by StopActivationRetry (flag cleared, its pauses woken, then a
 // wait that keeps handling sent messages). It touches no window: it reports
 // by posting RetryReportMessage to ConnectionsWindow, and the Connections
@@ -15,10 +15,10 @@
 #include <atomic>
 #include <string>
 
-#include "win/Scoped.h"
+#include "win/WorkerThread.h"
 
-// The retry thread's handle; touched by the user-interface thread only.
-extern win::UniqueHandle ActivationThread;
+// The retry thread; started and stopped by the user-interface thread only.
+extern win::WorkerThread RetryWorker;
 // The newest Connections dialog window (the hidden start-up instance, later
 // each new Connections page); the retry thread posts its reports to it.
 extern std::atomic<HWND> ConnectionsWindow;
@@ -54,18 +54,17 @@ std::string DeactivateScanner();
 // thread has ended; nothing when it is still inside an SDK call.
 void ClearStoredBarcodes();
 
-// Thread routine; the parameter is the Application.
-DWORD WINAPI ActivationRetryThread(LPVOID application);
+// Thread routine; the parameter is not used.
+DWORD WINAPI ActivationRetryThread(LPVOID);
 
-// Sets ActivationThreadRun and starts the retry thread (ActivationThread,
-// ActivationThreadId). False if the thread could not be started.
+// Sets RetryWorker.Run and starts the retry thread in RetryWorker. False if the thread could not be started.
 bool StartActivationRetry();
-// Clears ActivationThreadRun and waits up to maxWaitMs (INFINITE allowed) for
+// Clears RetryWorker.Run and waits up to maxWaitMs (INFINITE allowed) for
 // the thread to end; true when no retry thread is left running. An attempt in
 // progress finishes; no new attempt starts.
 bool StopActivationRetry(DWORD maxWaitMs);
 
-// Clears PollingThreadRun and waits up to maxWaitMs for the polling thread;
+// Clears PollingWorker.Run and waits up to maxWaitMs for the polling thread;
 // true when it has ended (or none ran).
 bool StopPollingThread(DWORD maxWaitMs);
 

@@ -11,6 +11,7 @@
 #include "pages/ScannerView.h"
 #include "tests/support/Process.h"
 #include "tests/support/SimControl.h"
+#include "delivery/PollingThread.h"
 
 namespace scannertest {
 namespace {
@@ -76,11 +77,10 @@ void ResetApp() {
     Scanner.SelectedDevice = 0;
     Scanner.ScannerConnected = 0;
     SheetPages.Cancelled = false;
-    App.ActivationThreadRun = 0;
-    App.ActivationThreadId = 0;
+    RetryWorker.Run = 0;
     Scanner.ScannersFound = 0;
     App.Connection = 0;
-    App.PollingThreadRun = 0;
+    PollingWorker.Run = 0;
     Scanner.FoundDevices = {};
     Scanner.StatusIsError = 0;
     ConnectionsWindow = nullptr;

@@ -18,6 +18,7 @@
 #include "tests/scanner/ScannerFixture.h"
 #include "tests/support/SimControl.h"
 #include "tests/support/UiDriver.h"
+#include "delivery/PollingThread.h"
 
 using namespace scannertest;
 
@@ -336,7 +337,7 @@ TEST_F(ConnectionsPage, ActivateThenDeactivate) {
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
     EXPECT_EQ(Scanner.StatusIsError, 0);
     EXPECT_EQ(Scanner.ScannerConnected, 1);
-    EXPECT_EQ(App.PollingThreadRun, 1);
+    EXPECT_EQ(PollingWorker.Run, 1);
     EXPECT_EQ(App.DeviceInfo, "Device ID: T3 on Com COM3.");
     EXPECT_EQ(App.ActivatedScannerMode, SerialMode);
     ExpectActivatedControls();
@@ -345,13 +346,13 @@ TEST_F(ConnectionsPage, ActivateThenDeactivate) {
     EXPECT_EQ(Notify(page_, PSN_SETACTIVE), 0);
     ExpectActivatedControls();
 
-    const auto polling = App.PollingThread.get();
+    const auto polling = PollingWorker.get();
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Deactivated");
     EXPECT_EQ(LastingStatus(), "Brontel Vask Deactivated");
     EXPECT_EQ(Scanner.StatusIsError, 0);
     EXPECT_EQ(Scanner.ScannerConnected, 0);
-    EXPECT_EQ(App.PollingThreadRun, 0);
+    EXPECT_EQ(PollingWorker.Run, 0);
     EXPECT_EQ(::WaitForSingleObject(polling, 0), WAIT_OBJECT_0);  // let go before the close
     ExpectSearchableControls();
     EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
@@ -411,7 +412,7 @@ protected:
         Click(page_, IDC_FIND_SCANNERS);
         SelectEntry(page_, 0);
         ConfigureConnection(page_, SerialMode);
-        App.PollingThreadRun = 0;
+        PollingWorker.Run = 0;
         ASSERT_EQ(ActivateScanner(page_), 1);
         ASSERT_TRUE(StopPollingThread(3000));
         Sim({"scan", "three", "1", "2", "3"});
@@ -493,7 +494,7 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
     Sim({"unplug", "three"});
 
     // Start-up's steps with the hidden instance.
-    App.PollingThreadRun = 1;
+    PollingWorker.Run = 1;
     HWND hidden = CreatePage();
     ASSERT_NE(hidden, nullptr);
     HWND list = ::GetDlgItem(hidden, IDC_SCANNER_LIST);
@@ -506,7 +507,7 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
 
     Pump(1000);
     EXPECT_EQ(StatusText(hidden), "Scanner Not Connected");
-    EXPECT_EQ(App.ActivationThreadRun, 1);
+    EXPECT_EQ(RetryWorker.Run, 1);
 
     // The sheet's page comes later and becomes the one the retry writes.
     Open();
@@ -515,7 +516,7 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
 
     Sim({"plug", "three"});
     ASSERT_TRUE(PumpUntil([this] { return ItemText(page_, IDC_ACTIVATE) == "Deac&tivate"; }, 10000));
-    EXPECT_TRUE(PumpUntil([] { return App.ActivationThreadRun == 0; }, 3000));
+    EXPECT_TRUE(PumpUntil([] { return RetryWorker.Run == 0; }, 3000));
     EXPECT_EQ(StatusText(page_), "Scanner Connected");
     EXPECT_EQ(Scanner.ScannerConnected, 1);
     ExpectActivatedControls();
@@ -536,15 +537,15 @@ TEST_F(ConnectionsPage, FindScannersEndsTheRetryAndSearches) {
     ASSERT_TRUE(StartActivationRetry());
     Pump(500);
     HANDLE copy = nullptr;
-    ::DuplicateHandle(::GetCurrentProcess(), ActivationThread.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
+    ::DuplicateHandle(::GetCurrentProcess(), RetryWorker.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
                       DUPLICATE_SAME_ACCESS);
     win::UniqueHandle thread(copy);
 
     Sim({"plug", "three"});
     Click(page_, IDC_FIND_SCANNERS);
     EXPECT_EQ(::WaitForSingleObject(thread.get(), 0), WAIT_OBJECT_0);
-    EXPECT_FALSE(ActivationThread);
-    EXPECT_EQ(App.ActivationThreadRun, 0);
+    EXPECT_FALSE(RetryWorker);
+    EXPECT_EQ(RetryWorker.Run, 0);
     EXPECT_EQ(StatusText(page_), "Found 1 Scanner.");
     // Whatever the retry managed before the click, the page now searches.
     EXPECT_EQ(Scanner.ScannerConnected, 0);
@@ -566,8 +567,8 @@ TEST_F(ConnectionsPage, ActivateEndsTheRetryBeforeItActivates) {
     ASSERT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
     Sim({"plug", "three"});
     Click(page_, IDC_ACTIVATE);
-    EXPECT_FALSE(ActivationThread);
-    EXPECT_EQ(App.ActivationThreadRun, 0);
+    EXPECT_FALSE(RetryWorker);
+    EXPECT_EQ(RetryWorker.Run, 0);
     EXPECT_EQ(Scanner.ScannerConnected, 1);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
     ExpectActivatedControls();
@@ -581,7 +582,7 @@ TEST_F(ConnectionsPage, ActivateNeverTouchesTheOldHandleBesideACallInProgress) {
     AddSerial("three", "COM3", "T3");
     SearchAndConfigureSerial(1, 16, 0);
     Open();
-    App.PollingThreadRun = 1;
+    PollingWorker.Run = 1;
     ASSERT_EQ(ActivateScanner(page_), 1);
     ASSERT_TRUE(testsupport::sim::Delay("three", "count", 4000));
     Pump(400);  // a count query is under way
