@@ -127,7 +127,7 @@ private:
 
     void Fail(const std::string& why) {
         const std::string when = finishing_ ? "at the end" : "round " + std::to_string(round_);
-        result_.failures.push_back(when + " (" + doing_ + "): " + why);
+        result_.failures.push_back(when + " (" + doing_ + slowNote_ + "): " + why);
     }
     bool Chance(int percent) { return std::uniform_int_distribution<int>(1, 100)(rng_) <= percent; }
     int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
@@ -158,6 +158,7 @@ private:
     std::vector<std::string> scanned_;
     bool plugged_ = true;
     int slowRoundsLeft_ = 0;
+    std::string slowNote_;  // the slow call in force, for the report
     bool ended_ = false;
     bool finishing_ = false;
     const bool trace_ = std::getenv("VASK_STRESS_TRACE") != nullptr;  // a line per round
@@ -303,7 +304,7 @@ void Driver::InjectOrClearSlowCall() {
     const int ms = Between(50, 1200);
     if (auto r = sim::Delay(ScannerName, call, static_cast<uint32_t>(ms)); !r) Fail(r.message());
     ++result_.actions[doing_];
-    doing_ += std::string(" ") + call + " " + std::to_string(ms) + " ms";
+    slowNote_ = std::string(" (slow ") + call + " " + std::to_string(ms) + " ms)";
     slowRoundsLeft_ = Between(1, 6);
 }
 
@@ -363,16 +364,17 @@ void Driver::Do(Action action) {
 void Driver::Round(size_t index) {
     round_ = index;
     doing_ = "scan";
-    if (probe_) probe_->Doing("round " + std::to_string(index));
+    if (probe_) probe_->Doing("round " + std::to_string(index) + slowNote_);
     if (slowRoundsLeft_ > 0 && --slowRoundsLeft_ == 0) {
         if (auto r = sim::ClearFaults(ScannerName); !r) Fail(r.message());
+        slowNote_.clear();
     }
     ScanSome(2);
     if (!ProgramRunning()) return;
     DismissStrayBoxes();
     const Action action = PickAction();
     Do(action);
-    if (probe_) probe_->Doing("round " + std::to_string(index) + ": " + doing_);
+    if (probe_) probe_->Doing("round " + std::to_string(index) + ": " + doing_ + slowNote_);
     ProgramRunning();
     if (trace_) {
         Sheet sheet = Sheet::Find();
@@ -444,6 +446,7 @@ void Driver::Finish() {
     doing_ = "activating";
     if (probe_) probe_->Doing("the end: activation, arrivals and exit");
     if (auto r = sim::ClearFaults(ScannerName); !r) Fail(r.message());
+    slowNote_.clear();
     if (auto r = sim::Plug(ScannerName); !r) Fail(r.message());
     if (ProgramRunning()) {
         DismissStrayBoxes();
