@@ -36,6 +36,7 @@ constexpr char ConfirmExitCaption[] = "Confirm Exit";
 constexpr DWORD SettleMs = 60000;   // a click not handled within this: the program hangs
 constexpr DWORD ArrivalStallMs = 30000;
 constexpr size_t MaxFailures = 20;
+constexpr DWORD QuietMs = 300;  // no keystroke for this long: no barcode is being typed
 constexpr const char* SlowCalls[] = {"open", "idmode", "download", "count", "fetch", "close"};
 
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
@@ -135,6 +136,7 @@ private:
     void Do(Action action);
 
     void ScanSome(int most);
+    void BetweenBarcodes();
     std::string NextBarcode();
     bool ProgramRunning();
     // Waits until the user-interface thread has handled what was posted.
@@ -197,6 +199,13 @@ void Driver::ScanSome(int most) {
     if (auto r = sim::Scan(ScannerName, batch); !r) Fail(r.message());
 }
 
+// The user turns to one of our windows between two barcodes, not in the
+// middle of one being typed: a keystroke already on its way goes wherever
+// the focus is when it arrives, which no program can prevent. Barcodes
+// scanned once our window is in front, or fetched while it came forward,
+// are the program's to hold.
+void Driver::BetweenBarcodes() { (void)receiver_.WaitForQuiet(QuietMs, 5000); }
+
 bool Driver::ProgramRunning() {
     if (app_.Running()) return true;
     if (!ended_) Fail("the program ended by itself, exit code " + std::to_string(app_.WaitForExit(0)));
@@ -243,6 +252,7 @@ void Driver::ClickOnConnections(int id, const char* caption) {
 }
 
 void Driver::TrayPick(char accessKey, bool scanWhileOpen) {
+    BetweenBarcodes();
     if (!app_.OpenTrayMenu()) {
         if (ProgramRunning()) Fail("the tray menu did not open");
         return;
@@ -261,10 +271,14 @@ void Driver::ConfirmExitThenCancel(bool fromSheet) {
     if (fromSheet) {
         Sheet sheet = EnsureSheet();
         if (!sheet) return;
+        BetweenBarcodes();
         testsupport::PostClick(sheet.ExitButton());
-    } else if (!app_.OpenTrayMenu() || !app_.PickTrayMenuItem('e')) {
-        if (ProgramRunning()) Fail("the tray menu did not offer Exit");
-        return;
+    } else {
+        BetweenBarcodes();
+        if (!app_.OpenTrayMenu() || !app_.PickTrayMenuItem('e')) {
+            if (ProgramRunning()) Fail("the tray menu did not offer Exit");
+            return;
+        }
     }
     MessageBoxWindow box = MessageBoxWindow::WaitFor(ConfirmExitCaption, 15000);
     if (!box) {
@@ -385,11 +399,19 @@ void Driver::Round(size_t index) {
     }
 }
 
-// Plugged in, no slow call, the scanner activated.
+// Plugged in, no slow call, the scanner activated afresh: barcodes scanned
+// while it was unplugged stay on it until an activation downloads them.
 bool Driver::ActivateForTheEnd() {
     Sheet sheet = ConnectionsSheet();
     if (!sheet) return false;
-    if (sheet.ItemText(ActivateButton) == DeactivateCaption) return true;
+    if (sheet.ItemText(ActivateButton) == DeactivateCaption) {
+        testsupport::PostClick(sheet.Item(ActivateButton));
+        Settle();
+        if (!WaitUntil([&] { return sheet.ItemText(ActivateButton) == ActivateCaption; }, 30000)) {
+            Fail("Deactivate did not end the connection: " + sheet.ItemText(1056));
+            return false;
+        }
+    }
     if (testsupport::IsEnabled(sheet.Item(FindButton))) {
         testsupport::PostClick(sheet.Item(FindButton));
         Settle();
@@ -437,7 +459,10 @@ void Driver::CheckArrivals() {
     }
     auto status = sim::StatusOf(ScannerName);
     if (!status || status->delivered != scanned_.size() || status->stored != scanned_.size())
-        Fail("the scanner did not hand over every barcode exactly once");
+        Fail("the scanner did not hand over every barcode exactly once: " +
+             (status ? "stored " + std::to_string(status->stored) + ", ready " + std::to_string(status->ready) +
+                           ", handed over or discarded " + std::to_string(status->delivered)
+                     : std::string("no status")));
 }
 
 void Driver::Finish() {
