@@ -458,6 +458,16 @@ TEST_F(Connections, DeactivateNeverClosesTheScannerBesideACallInProgress) {
     EXPECT_TRUE(testsupport::sim::NoBreaches());
 }
 
+// Exit while a count query outlasts the shutdown's wait: the polling thread
+// closes the scanner once the query returns, before the process ends.
+TEST_F(Connections, ExitDuringASlowCallStillClosesTheScanner) {
+    OpenActivated();
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 7000));
+    ::Sleep(400);  // a count query is under way
+    EXPECT_EQ(app.ExitThroughTray(30000), 0u);
+    EXPECT_TRUE(testsupport::sim::NoBreaches());
+}
+
 // Logoff as the system announces it to every top-level window: no question,
 // the scanner stopped after the barcode in hand, the settings written.
 TEST_F(Connections, LogoffShutsDownInOrderWithoutAskingAndLosesNoBarcode) {
