@@ -1,12 +1,15 @@
 #include "delivery/DeliveryRule.h"
 
+bool TakesTypedKeys(const ForegroundView& foreground) {
+    return foreground.exists && !foreground.ours && !foreground.higherIntegrity;
+}
+
 DeliveryDecision DecideDelivery(const ForegroundView& foreground, int32_t rawTrace, bool traceExists) {
     // Another program's window may carry our title; only our own is the sheet.
     const bool settingsInFront = foreground.exists && foreground.ours && foreground.title == SettingsWindowTitle;
     if (!settingsInFront) {
         // The Trace page sets the flag again with its next message.
-        const bool canType = foreground.exists && !foreground.ours && !foreground.higherIntegrity;
-        return {canType ? Delivery::Type : Delivery::Leave, 0};
+        return {TakesTypedKeys(foreground) ? Delivery::Type : Delivery::Leave, 0};
     }
     if (foreground.firstChildTitle != TracePageTitle || !traceExists) return {Delivery::Leave, rawTrace};
     return {rawTrace == 1 ? Delivery::TraceRaw : Delivery::TraceFormatted, rawTrace};

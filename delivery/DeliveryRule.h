@@ -39,6 +39,10 @@ struct DeliveryDecision {
     int32_t rawTrace = 0;  // the new value of the raw-trace flag
 };
 
+// Whether keys may be typed into the window: another program's, one that
+// does not drop our input.
+bool TakesTypedKeys(const ForegroundView& foreground);
+
 // rawTrace is the current raw-trace flag (1 = the Trace page shows raw data);
 // traceExists tells whether the Trace page's text box is a live window.
 DeliveryDecision DecideDelivery(const ForegroundView& foreground, int32_t rawTrace, bool traceExists);

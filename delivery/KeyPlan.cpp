@@ -101,25 +101,32 @@ ByteRange TypedRange(size_t length, int leading, int trailing) {
     return range;
 }
 
-void TypeBarcodeBytes(KeyboardPort& port, const uint8_t* bytes, size_t length, int leading,
-                      int trailing) {
+size_t TypeBarcodeBytes(KeyboardPort& port, const uint8_t* bytes, size_t length, int leading,
+                        int trailing) {
     const ByteRange range = TypedRange(length, leading, trailing);
+    size_t typed = 0;
     WithCapsLockOff(port, [&] {
-        for (size_t i = 0; i < range.count; ++i)
-            (void)SendKeyCode(port, bytes[range.first + i], 0);
+        for (; typed < range.count && port.WaitForTarget(); ++typed)
+            (void)SendKeyCode(port, bytes[range.first + typed], 0);
     });
+    return typed;
 }
 
-void TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl) {
+bool TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl) {
     const uint16_t modifiers = ctrl ? CtrlModifier : 0;
+    bool typed = true;
     WithCapsLockOff(port, [&] {
         if (const NamedToken* named = FindNamedToken(token)) {
-            if (named->keyCode != 0) (void)SendKeyCode(port, named->keyCode, modifiers);
+            if (named->keyCode == 0) return;
+            typed = port.WaitForTarget();
+            if (typed) (void)SendKeyCode(port, named->keyCode, modifiers);
             return;
         }
         // Any other string stands for its first character, which the Format
         // page stores as one or two bytes of the ANSI code page.
         const std::string_view character = TokenCharacter(token, port.AnsiLeadBytes());
-        (void)SendKeyCode(port, port.AnsiToUtf16(character), modifiers);
+        typed = port.WaitForTarget();
+        if (typed) (void)SendKeyCode(port, port.AnsiToUtf16(character), modifiers);
     });
+    return typed;
 }

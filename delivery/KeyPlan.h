@@ -61,6 +61,10 @@ public:
     // One character of the system ANSI code page (one or two bytes, see
     // TokenCharacter) as one UTF-16 code unit.
     virtual uint16_t AnsiToUtf16(std::string_view character) = 0;
+    // Called before each character of a barcode and before a token's key:
+    // waits until the window in front may take it. False stops the typing
+    // there (the Caps Lock state is still restored).
+    virtual bool WaitForTarget() { return true; }
 };
 
 // Keys that sit outside the numeric keypad block (arrows, Insert, Delete,
@@ -84,9 +88,12 @@ ByteRange TypedRange(size_t length, int leading, int trailing);
 
 // Types bytes[TypedRange] as characters U+0000..U+00FF (no code-page
 // conversion), with Caps Lock switched off around them when it is on.
-void TypeBarcodeBytes(KeyboardPort& port, const uint8_t* bytes, size_t length, int leading,
-                      int trailing);
+// Returns how many were typed: fewer than the range when WaitForTarget
+// stopped it.
+size_t TypeBarcodeBytes(KeyboardPort& port, const uint8_t* bytes, size_t length, int leading,
+                        int trailing);
 
 // Types one prefix or suffix token, with Ctrl when ctrl is nonzero and Caps
 // Lock switched off around it when it is on (also around "None").
-void TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl);
+// False, with nothing typed, when WaitForTarget stopped it.
+bool TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl);

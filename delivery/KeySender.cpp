@@ -14,6 +14,10 @@ LayoutId AsId(HKL layout) { return reinterpret_cast<LayoutId>(layout); }
 
 class SystemKeyboard final : public KeyboardPort {
 public:
+    explicit SystemKeyboard(const KeySender::TargetGate& gate) : gate_(gate) {}
+
+    bool WaitForTarget() override { return !gate_ || gate_(); }
+
     std::optional<LayoutId> FocusWindowLayout() override {
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
@@ -66,22 +70,24 @@ public:
     }
 
 private:
+    const KeySender::TargetGate& gate_;
+
     static bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 };
 
 }  // namespace
 
 uint32_t KeySender::SendKey(uint16_t code, uint16_t modifiers) const {
-    SystemKeyboard keyboard;
+    SystemKeyboard keyboard(gate_);
     return SendKeyCode(keyboard, code, modifiers);
 }
 
-void KeySender::TypeBarcode(const uint8_t* bytes, size_t length, int leading, int trailing) const {
-    SystemKeyboard keyboard;
-    TypeBarcodeBytes(keyboard, bytes, length, leading, trailing);
+size_t KeySender::TypeBarcode(const uint8_t* bytes, size_t length, int leading, int trailing) const {
+    SystemKeyboard keyboard(gate_);
+    return TypeBarcodeBytes(keyboard, bytes, length, leading, trailing);
 }
 
-void KeySender::TypeToken(const std::string& token, int ctrl) const {
-    SystemKeyboard keyboard;
-    TypeFormatToken(keyboard, token, ctrl);
+bool KeySender::TypeToken(const std::string& token, int ctrl) const {
+    SystemKeyboard keyboard(gate_);
+    return TypeFormatToken(keyboard, token, ctrl);
 }

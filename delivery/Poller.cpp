@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/Application.h"
+#include "delivery/KeyPlan.h"
 #include "delivery/KeySender.h"
 #include "delivery/TraceText.h"
 #include "sdk/VantuSdk.h"
@@ -63,16 +64,67 @@ std::optional<uint32_t> WindowIntegrityLevel(HWND window) {
     return ProcessIntegrityLevel(process.get());
 }
 
-void TypeIntoForeground(const Application& app, const FetchedBarcode& barcode) {
-    const FormatSettings format = app.Format.Get();
-    const KeySender keys;  // holds no state: one per barcode costs nothing
-    keys.TypeToken(format.PrefixChar, format.PrefixCharCtrl);
-    keys.TypeBarcode(barcode.bytes, barcode.length, format.strip, 0);
-    keys.TypeToken(format.SuffixFirstChar, format.SuffixFirstCharCtrl);
-    keys.TypeToken(format.SuffixSecondChar, format.SuffixSecondCharCtrl);
+constexpr DWORD TargetRecheckMs = 20;
+
+// A window being brought forward may not have the keyboard focus yet: keys
+// sent then arrive as system keys, which programs ignore.
+bool HasKeyboardFocus() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return ::GetGUIThreadInfo(0, &info) && info.hwndFocus;
+}
+
+// Asked before every key: the window that took the previous key is accepted
+// again at the cost of one call; any other is looked at in full. While none
+// may take keys (our tray menu, the "Confirm Exit" box, the sheet, no window,
+// no focus), it waits, so that a key meant for another program never answers
+// one of ours.
+class TypingTarget {
+public:
+    // `accepted`: the window already found fit to take keys, if any.
+    TypingTarget(const std::function<bool()>& keepRunning, HWND accepted)
+        : keepRunning_(keepRunning), accepted_(accepted) {}
+
+    bool WaitUntilReady() {
+        for (;;) {
+            const HWND foreground = ::GetForegroundWindow();
+            if (foreground != accepted_) accepted_ = TakesTypedKeys(ObserveWindow(foreground)) ? foreground : nullptr;
+            if (accepted_ && HasKeyboardFocus()) return true;
+            if (!keepRunning_()) return false;
+            ::Sleep(TargetRecheckMs);
+        }
+    }
+
+private:
+    const std::function<bool()>& keepRunning_;
+    HWND accepted_;
+};
+
+bool TypePiece(const KeySender& keys, TypingJob& job) {
+    const FormatSettings& format = job.format;
+    switch (job.piece) {
+    case 0: return keys.TypeToken(format.PrefixChar, format.PrefixCharCtrl);
+    case 1: {
+        const ByteRange range = TypedRange(job.barcode.length, format.strip, 0);
+        const auto from = static_cast<int>(range.first + job.bytesTyped);
+        job.bytesTyped += keys.TypeBarcode(job.barcode.bytes, job.barcode.length, from, 0);
+        return job.bytesTyped >= range.count;
+    }
+    case 2: return keys.TypeToken(format.SuffixFirstChar, format.SuffixFirstCharCtrl);
+    case 3: return keys.TypeToken(format.SuffixSecondChar, format.SuffixSecondCharCtrl);
+    default: return true;
+    }
 }
 
 }  // namespace
+
+bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, HWND accepted) {
+    TypingTarget target(keepRunning, accepted);
+    const KeySender keys([&target] { return target.WaitUntilReady(); });
+    for (; job.piece < 4; ++job.piece)
+        if (!TypePiece(keys, job)) return false;
+    return true;
+}
 
 bool WindowOutranksUs(HWND window) {
     return OutranksUs(WindowIntegrityLevel(window), OwnIntegrityLevel());
@@ -80,9 +132,10 @@ bool WindowOutranksUs(HWND window) {
 
 void SetIntegrityProbe(IntegrityProbe probe) { CurrentIntegrityProbe = probe; }
 
-ForegroundView ObserveForeground() {
+ForegroundView ObserveForeground() { return ObserveWindow(::GetForegroundWindow()); }
+
+ForegroundView ObserveWindow(HWND foreground) {
     ForegroundView view;
-    const HWND foreground = ::GetForegroundWindow();
     if (!foreground) return view;
     DWORD processId = 0;
     ::GetWindowThreadProcessId(foreground, &processId);
@@ -156,18 +209,23 @@ bool FetchBarcode(vantu::Handle connection, FetchedBarcode& barcode) {
     return result == 0 || barcode.length > 0;
 }
 
-DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection) {
+DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
+                                   const std::function<bool()>& keepRunning,
+                                   std::optional<TypingJob>& unfinished) {
     const int32_t rawTrace = app.RawTrace.load();
     const HWND trace = app.TraceWindow.load();
-    const DeliveryDecision decision = DecideDelivery(ObserveForeground(), rawTrace, trace && ::IsWindow(trace));
+    const HWND foreground = ::GetForegroundWindow();
+    const DeliveryDecision decision = DecideDelivery(ObserveWindow(foreground), rawTrace, trace && ::IsWindow(trace));
     if (decision.rawTrace != rawTrace) app.RawTrace.store(decision.rawTrace);
     if (decision.delivery == Delivery::Leave) return DeliveryOutcome::Held;
 
-    FetchedBarcode barcode;
-    if (!FetchBarcode(connection, barcode)) return DeliveryOutcome::NothingReady;
+    TypingJob job;
+    const FetchedBarcode& barcode = job.barcode;
+    if (!FetchBarcode(connection, job.barcode)) return DeliveryOutcome::NothingReady;
     switch (decision.delivery) {
     case Delivery::Type:
-        TypeIntoForeground(app, barcode);
+        job.format = app.Format.Get();
+        if (!ContinueTyping(job, keepRunning, foreground)) unfinished = std::move(job);
         break;
     case Delivery::TraceRaw:
         (void)AppendTrace(trace, RawDisplayText(barcode.bytes, barcode.length));
@@ -181,7 +239,12 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection) {
     return DeliveryOutcome::Delivered;
 }
 
-void PollBarcodes(Application& app, vantu::Handle connection, const std::function<bool()>& keepRunning) {
+void PollBarcodes(Application& app, vantu::Handle connection, const std::function<bool()>& keepRunning,
+                  std::optional<TypingJob>& unfinished) {
+    if (unfinished) {
+        if (!ContinueTyping(*unfinished, keepRunning)) return;
+        unfinished.reset();
+    }
     // Asked here rather than by the activation, so the download is waited
     // for by this thread and nobody else uses the connection meanwhile.
     if (!keepRunning()) return;
@@ -195,7 +258,7 @@ void PollBarcodes(Application& app, vantu::Handle connection, const std::functio
             // A held barcode holds the ones behind it too: the window in front
             // is looked at again next cycle, not once per waiting barcode. A
             // stale count is asked again next cycle as well.
-            if (DeliverNextBarcode(app, connection) != DeliveryOutcome::Delivered) break;
+            if (DeliverNextBarcode(app, connection, keepRunning, unfinished) != DeliveryOutcome::Delivered) break;
         }
         if (!keepRunning()) break;
         ::Sleep(CycleMs);

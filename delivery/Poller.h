@@ -8,8 +8,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "config/FormatSettings.h"
 #include "delivery/DeliveryRule.h"
 #include "sdk/VantuSdkAbi.h"
 
@@ -21,10 +23,23 @@ struct FetchedBarcode {
     uint16_t length = 0;
 };
 
-// The foreground window, its title, whether it is ours, its first child's
-// title (only when it is ours with the settings title) and whether its
-// process outranks ours (only for another program's window).
+// A window, its title, whether it is ours, its first child's title (only when
+// it is ours with the settings title) and whether its process outranks ours
+// (only for another program's window). ObserveForeground: the foreground one.
+ForegroundView ObserveWindow(HWND window);
 ForegroundView ObserveForeground();
+
+// One fetched barcode on its way into another program's window, typed piece
+// by piece (prefix, barcode, two suffixes) so that it can pause where one of
+// our own windows came forward and go on from there. A barcode that has left
+// the scanner is typed whole, once: when the polling thread is stopped in
+// such a pause, the next polling thread types the rest first.
+struct TypingJob {
+    FetchedBarcode barcode;
+    FormatSettings format;
+    int piece = 0;          // 0 prefix, 1 barcode, 2 first suffix, 3 second suffix, 4 done
+    size_t bytesTyped = 0;  // of the barcode piece
+};
 
 // Whether a window's process runs at a higher integrity level than ours, which
 // makes the system drop our synthesised input. A process we may not query
@@ -53,12 +68,25 @@ enum class DeliveryOutcome {
     NothingReady,  // the scanner had no barcode to hand over
 };
 
-// Decides, and if the barcode can be delivered now, fetches and delivers the
-// next one from the connection.
-DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection);
+// Types the rest of the job, each key only while another program's window
+// that takes our input is in front (waiting while it is not); `accepted` is a
+// window already found fit, taken again without a second look while it stays
+// in front. False, with the job left where it stopped, when keepRunning()
+// turns false first.
+bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, HWND accepted = nullptr);
 
-// The polling loop on one connection, which it alone uses while it runs: asks
-// the scanner for its stored barcodes, then polls until keepRunning() is false
-// (checked before every query and between barcodes). A download in progress
-// answers the count query with "transfer in progress" and counts as none ready.
-void PollBarcodes(Application& app, vantu::Handle connection, const std::function<bool()>& keepRunning);
+// Decides, and if the barcode can be delivered now, fetches and delivers the
+// next one from the connection. A barcode whose typing was stopped is left in
+// `unfinished`.
+DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
+                                   const std::function<bool()>& keepRunning,
+                                   std::optional<TypingJob>& unfinished);
+
+// The polling loop on one connection, which it alone uses while it runs: first
+// types the rest of an unfinished barcode, asks the scanner for its stored
+// barcodes, then polls until keepRunning() is false (checked before every
+// query and between barcodes). A download in progress answers the count query
+// with "transfer in progress" and counts as none ready. `unfinished` belongs to
+// one polling thread at a time.
+void PollBarcodes(Application& app, vantu::Handle connection, const std::function<bool()>& keepRunning,
+                  std::optional<TypingJob>& unfinished);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "config/Application.h"
 #include "delivery/Poller.h"
@@ -37,6 +38,11 @@ struct PollingLease {
 // The newest thread's lease; guarded by StartMutex.
 std::shared_ptr<PollingLease> NewestLease;
 
+// A barcode whose typing a stop interrupted, for the next thread to finish.
+// Only one polling thread runs at a time (a start waits for the previous
+// one's end), and that thread alone touches it.
+std::optional<TypingJob> UnfinishedTyping;
+
 void EndLease(PollingLease& lease) {
     int expected = Polling;
     if (!lease.state.compare_exchange_strong(expected, Ended)) (void)vantu::VantuClose(lease.connection);
@@ -50,7 +56,7 @@ DWORD WINAPI PollingThreadMain(void* parameter) {
     try {
         PollBarcodes(app, lease.connection, [generation] {
             return PollingWorker.Run.load() != 0 && NewestGeneration.load() == generation;
-        });
+        }, UnfinishedTyping);
     } catch (...) {
         // Nothing to report to: the thread ends and the barcodes stay on the scanner.
     }

@@ -281,6 +281,36 @@ TEST_F(Connections, OurOwnWindowsInFrontHoldBarcodesOnTheScanner) {
     EXPECT_TRUE(app.Running());
 }
 
+// A barcode fetched for the receiver while the sheet comes forward: not one
+// key of it reaches the sheet (its Enter would close it). A Deactivate in that
+// pause stops the thread; the next activation types the rest, once.
+TEST_F(Connections, ABarcodeInHandWaitsWhileOurWindowIsInFront) {
+    ConnectionsView view = OpenActivated();
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "fetch", 1500));
+    Sim({"scan", "s1", "PAUSED-1"});
+    ::Sleep(600);  // decided for the receiver, the fetch under way
+    const HWND sheet = Sheet::Find().window();
+    ::SetForegroundWindow(sheet);
+    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == sheet; }, 5000));
+    ::Sleep(2000);  // the fetch has returned
+    EXPECT_TRUE(::IsWindow(sheet));
+    EXPECT_EQ(receiver.Text(), L"");
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "fetch", 0));
+
+    ASSERT_TRUE(view.Click(ActivateButton));
+    EXPECT_EQ(view.Caption(), "Ac&tivate");
+    ASSERT_TRUE(view.Click(ActivateButton));
+    EXPECT_EQ(view.Caption(), "Deac&tivate");
+    ASSERT_TRUE(receiver.Focus());
+    EXPECT_TRUE(receiver.WaitForText(L"PAUSED-1\r", 10000));
+    ::Sleep(500);
+    EXPECT_EQ(receiver.Text(), L"PAUSED-1\r");
+    EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 1u);
+}
+
 // Every probe is a message the user-interface thread must answer within a
 // quarter of a second, however long the scanner's download lasts.
 TEST_F(Connections, AnEndlessDownloadNeverHoldsUpTheUserInterface) {

@@ -145,7 +145,9 @@ TEST_F(EndToEnd, AWindowSwitchInTheMiddleOfABatchSendsTheRestToTheNewWindow) {
     ExpectArrived(second, TypedWithEnter(after));
     EXPECT_TRUE(plan.switched);
     EXPECT_EQ(first.Text(), TypedWithEnter(before));
-    EXPECT_EQ(plan.checks.load(), 30) << "one foreground check per barcode";
+    // One foreground check per barcode, and one more for the window that came
+    // forward between the decision on barcode 12 and its first key.
+    EXPECT_EQ(plan.checks.load(), 31);
 }
 
 TEST_F(EndToEnd, SettingsWindowOnAnotherPageLeavesBarcodesOnTheScannerUntilAnotherWindowIsInFront) {

@@ -73,6 +73,12 @@ public:
     }
     uint32_t LastError() override { return lastError; }
     bool CapsLockOn() override { return capsLock; }
+    int targetReadyFor = -1;  // keys the window in front takes before it turns away; -1: all
+    bool WaitForTarget() override {
+        if (targetReadyFor == 0) return false;
+        if (targetReadyFor > 0) --targetReadyFor;
+        return true;
+    }
     LeadByteTest leadBytes = [](unsigned char) { return false; };
     std::vector<std::string> converted;
     LeadByteTest AnsiLeadBytes() override { return leadBytes; }
@@ -236,6 +242,31 @@ TEST(TypeBarcodeBytes, TypesBytesAsCodeUnitsWithCapsLockOffAroundThem) {
     kb.sent.clear();  // nothing of the barcode left: Caps Lock still goes off and on
     TypeBarcodeBytes(kb, bytes, 2, 2, 0);
     EXPECT_EQ(kb.sent, Join({CapsPress, CapsPress}));
+}
+
+// Our own window comes forward in the middle of a barcode: typing stops before
+// the next key, says how far it got, and Caps Lock still ends as it began.
+TEST(TypeBarcodeBytes, StopsBeforeTheFirstKeyTheTargetRefuses) {
+    FakeKeyboard kb;
+    kb.capsLock = true;
+    kb.targetReadyFor = 2;
+    const uint8_t bytes[] = {'a', 0x80, 'b', 'c'};
+    EXPECT_EQ(TypeBarcodeBytes(kb, bytes, sizeof bytes, 0, 0), 2u);
+    EXPECT_EQ(kb.sent, Join({CapsPress, {Char('a'), Char(0x80)}, CapsPress}));
+    EXPECT_TRUE(kb.capsLock);
+
+    kb.sent.clear();  // the rest, once the target takes keys again
+    kb.targetReadyFor = -1;
+    EXPECT_EQ(TypeBarcodeBytes(kb, bytes, sizeof bytes, 2, 0), 2u);
+    EXPECT_EQ(kb.sent, Join({CapsPress, {Char('b'), Char('c')}, CapsPress}));
+
+    kb.sent.clear();
+    kb.capsLock = false;
+    kb.targetReadyFor = 0;
+    EXPECT_FALSE(TypeFormatToken(kb, "<ENTER>", 0));
+    EXPECT_FALSE(TypeFormatToken(kb, "x", 1));
+    EXPECT_TRUE(TypeFormatToken(kb, "None", 0));  // no key: nothing to refuse
+    EXPECT_TRUE(kb.sent.empty());
 }
 
 TEST(TypeFormatToken, NamedTokensSendTheirKeysAndNoneSendsNothing) {
