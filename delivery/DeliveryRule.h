@@ -3,8 +3,10 @@
 //
 // A barcode leaves the scanner when it is fetched, so it is fetched only for a
 // window that can take it: another program's window that accepts synthesised
-// input, or the program's own settings window on its Trace page. Otherwise it
-// stays on the scanner and is delivered in a later cycle.
+// input, or the program's own settings window on its Trace page. Any other
+// window of ours (a message box, the tray menu, the hidden main window) never
+// gets keystrokes: a typed Enter would answer "Confirm Exit". Otherwise the
+// barcode stays on the scanner and is delivered in a later cycle.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +29,9 @@ enum class Delivery {
 struct ForegroundView {
     bool exists = false;              // false: no foreground window (locked, secure desktop)
     std::string title;                // the foreground window's title
-    std::string firstChildTitle;      // read only when title is the settings window's
+    std::string firstChildTitle;      // read only for our own window with the settings title
     bool higherIntegrity = false;     // its process outranks ours: input would be dropped
+    bool ours = false;                // it belongs to this process
 };
 
 struct DeliveryDecision {

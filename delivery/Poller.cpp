@@ -3,10 +3,12 @@
 #include <richedit.h>
 
 #include <atomic>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "config/Application.h"
+#include "delivery/BarcodeHistory.h"
 #include "delivery/TraceText.h"
 #include "scanner/VantuSdk.h"
 #include "win/Scoped.h"
@@ -18,6 +20,10 @@ constexpr DWORD CycleMs = 100;
 constexpr int TitleBufferSize = 50;  // titles are compared with short fixed names
 
 std::atomic<IntegrityProbe> CurrentIntegrityProbe{nullptr};
+
+// The polling thread and "Type Again" take turns barcode by barcode, so the
+// keystrokes of two barcodes never mix.
+std::mutex TypingTurn;
 
 // Read without sending the window a message: the settings window belongs to
 // the user-interface thread, which may be busy.
@@ -62,18 +68,32 @@ std::optional<uint32_t> WindowIntegrityLevel(HWND window) {
     return ProcessIntegrityLevel(process.get());
 }
 
-void TypeIntoForeground(const Application& app, const FetchedBarcode& barcode) {
-    const FormatSettings format = app.Format.Get();
-    app.Keys.TypeToken(format.PrefixChar, format.PrefixCharCtrl);
-    app.Keys.TypeBarcode(barcode.bytes, barcode.length, format.strip, 0);
-    app.Keys.TypeToken(format.SuffixFirstChar, format.SuffixFirstCharCtrl);
-    app.Keys.TypeToken(format.SuffixSecondChar, format.SuffixSecondCharCtrl);
+bool IntegrityOutranksUs(HWND window) {
+    const IntegrityProbe probe = CurrentIntegrityProbe.load();
+    return probe ? probe(window) : WindowOutranksUs(window);
 }
 
 }  // namespace
 
+void TypeFormattedBarcode(const Application& app, const uint8_t* bytes, size_t length) {
+    const FormatSettings format = app.Format.Get();
+    const std::lock_guard<std::mutex> turn(TypingTurn);
+    app.Keys.TypeToken(format.PrefixChar, format.PrefixCharCtrl);
+    app.Keys.TypeBarcode(bytes, length, format.strip, 0);
+    app.Keys.TypeToken(format.SuffixFirstChar, format.SuffixFirstCharCtrl);
+    app.Keys.TypeToken(format.SuffixSecondChar, format.SuffixSecondCharCtrl);
+}
+
 bool WindowOutranksUs(HWND window) {
     return OutranksUs(WindowIntegrityLevel(window), OwnIntegrityLevel());
+}
+
+TypingTarget CheckTypingTarget(HWND window) {
+    if (!window || !::IsWindow(window)) return TypingTarget::Gone;
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    if (processId == ::GetCurrentProcessId()) return TypingTarget::Ours;
+    return IntegrityOutranksUs(window) ? TypingTarget::HigherIntegrity : TypingTarget::Fine;
 }
 
 void SetIntegrityProbe(IntegrityProbe probe) { CurrentIntegrityProbe = probe; }
@@ -84,11 +104,13 @@ ForegroundView ObserveForeground() {
     if (!foreground) return view;
     view.exists = true;
     view.title = ShortTitle(foreground);
-    if (view.title == SettingsWindowTitle) {
-        view.firstChildTitle = ShortTitle(::GetWindow(foreground, GW_CHILD));
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(foreground, &processId);
+    view.ours = processId == ::GetCurrentProcessId();
+    if (view.ours) {
+        if (view.title == SettingsWindowTitle) view.firstChildTitle = ShortTitle(::GetWindow(foreground, GW_CHILD));
     } else {
-        const IntegrityProbe probe = CurrentIntegrityProbe.load();
-        view.higherIntegrity = probe ? probe(foreground) : WindowOutranksUs(foreground);
+        view.higherIntegrity = IntegrityOutranksUs(foreground);
     }
     return view;
 }
@@ -152,7 +174,8 @@ bool FetchBarcode(vantu::Handle connection, FetchedBarcode& barcode) {
 bool DeliverNextBarcode(Application& app) {
     const int32_t rawTrace = app.RawTrace.load();
     const HWND trace = app.TraceWindow.load();
-    const DeliveryDecision decision = DecideDelivery(ObserveForeground(), rawTrace, trace && ::IsWindow(trace));
+    const ForegroundView foreground = ObserveForeground();
+    const DeliveryDecision decision = DecideDelivery(foreground, rawTrace, trace && ::IsWindow(trace));
     if (decision.rawTrace != rawTrace) app.RawTrace.store(decision.rawTrace);
     if (decision.delivery == Delivery::Leave) return true;
 
@@ -160,7 +183,7 @@ bool DeliverNextBarcode(Application& app) {
     if (!FetchBarcode(app.Connection.load(), barcode)) return false;
     switch (decision.delivery) {
     case Delivery::Type:
-        TypeIntoForeground(app, barcode);
+        TypeFormattedBarcode(app, barcode.bytes, barcode.length);
         break;
     case Delivery::TraceRaw:
         (void)AppendTrace(trace, RawDisplayText(barcode.bytes, barcode.length));
@@ -171,6 +194,8 @@ bool DeliverNextBarcode(Application& app) {
     case Delivery::Leave:
         break;
     }
+    RememberBarcode(decision.delivery == Delivery::Type ? std::string_view(foreground.title) : TracePageTitle,
+                    barcode.bytes, barcode.length);
     return true;
 }
 

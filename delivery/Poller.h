@@ -30,6 +30,17 @@ ForegroundView ObserveForeground();
 // counts as higher (see OutranksUs).
 bool WindowOutranksUs(HWND window);
 
+// Whether synthesised keystrokes may go to a window: it exists, belongs to
+// another program and its process does not outrank ours.
+enum class TypingTarget { Fine, Gone, Ours, HigherIntegrity };
+TypingTarget CheckTypingTarget(HWND window);
+
+// Types one barcode shaped by the format settings (prefix, the barcode
+// without its first `strip` bytes, two suffixes) into the focus window. The
+// polling thread and "Type Again" take turns: one barcode's keys never mix
+// with another's.
+void TypeFormattedBarcode(const Application& app, const uint8_t* bytes, size_t length);
+
 // Wine has no integrity levels: tests put their own answer in place of
 // WindowOutranksUs. nullptr restores the real one.
 using IntegrityProbe = bool (*)(HWND window);

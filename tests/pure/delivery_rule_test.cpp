@@ -5,7 +5,8 @@
 namespace {
 
 ForegroundView OtherProgram() { return {true, "Untitled - Notepad", "", false}; }
-ForegroundView Settings(const char* page) { return {true, "Brontel Vask", page, false}; }
+ForegroundView Settings(const char* page) { return {true, "Brontel Vask", page, false, true}; }
+ForegroundView OurWindow(const char* title) { return {true, title, "", false, true}; }
 
 }  // namespace
 
@@ -19,6 +20,26 @@ TEST(DecideDelivery, AnotherProgramInFrontIsTypedIntoAndClearsRawTrace) {
     EXPECT_EQ(DecideDelivery({true, "Brontel Vask ", "Trace", false}, 1, true).delivery, Delivery::Type);
     EXPECT_EQ(DecideDelivery({true, "brontel vask", "Trace", false}, 0, true).delivery, Delivery::Type);
     EXPECT_EQ(DecideDelivery({true, "", "", false}, 0, false).delivery, Delivery::Type);
+}
+
+TEST(DecideDelivery, OnlyOurOwnSheetIsTheSettingsWindow) {
+    // Another program's window with the sheet's caption (a folder named after
+    // the program, say) is typed into like any other.
+    ForegroundView lookalike{true, "Brontel Vask", "Trace", false, false};
+    for (int32_t raw : {0, 1}) {
+        const DeliveryDecision d = DecideDelivery(lookalike, raw, true);
+        EXPECT_EQ(d.delivery, Delivery::Type);
+        EXPECT_EQ(d.rawTrace, 0);
+    }
+    // Every other window of ours holds the barcode: a typed Enter would answer
+    // a message box, and the tray menu puts the hidden main window in front.
+    for (const char* title : {"Confirm Exit", "Error", "BrontelVask", "", "Brontel Vask "}) {
+        for (int32_t raw : {0, 1}) {
+            const DeliveryDecision d = DecideDelivery(OurWindow(title), raw, true);
+            EXPECT_EQ(d.delivery, Delivery::Leave) << title;
+            EXPECT_EQ(d.rawTrace, 0) << title;
+        }
+    }
 }
 
 TEST(DecideDelivery, TracePageInFrontTracesByTheRawFlag) {
