@@ -15,9 +15,13 @@
 namespace {
 
 constexpr UINT NewBarcodesMessage = WM_APP + 1;
-// Where the list's columns start, in dialog units from its left edge; the
-// headings in the template stand at the same places.
-constexpr int ListTabStops[] = {42, 136};
+// Where the list's columns start, in dialog units from its inner left edge;
+// the headings in the template stand at the same places. The list draws its
+// entries itself, so a long window title ends in "..." at its column's edge
+// instead of pushing the barcode out of line.
+constexpr int ColumnStarts[] = {1, 43, 137};
+constexpr int ColumnGap = 3;
+constexpr int RowHeight = 8;  // dialog units: one line of the dialog's font
 constexpr DWORD ForegroundWaitMs = 2000;
 
 // Everything here belongs to the user-interface thread.
@@ -181,6 +185,47 @@ LRESULT CALLBACK DialogKeys(int code, WPARAM removed, LPARAM lParam) {
     return ::CallNextHookEx(nullptr, code, removed, lParam);
 }
 
+int DialogUnitsToPixels(HWND dialog, int units) {
+    RECT r{0, 0, units, 0};
+    ::MapDialogRect(dialog, &r);
+    return r.right;
+}
+
+int RowPixels(HWND dialog) {
+    RECT r{0, 0, 0, RowHeight};
+    ::MapDialogRect(dialog, &r);
+    return r.bottom;
+}
+
+// One entry: its tab-separated fields in their columns, each cut with "..."
+// where the next column begins.
+void DrawEntry(HWND dialog, const DRAWITEMSTRUCT& item) {
+    if (item.itemID == static_cast<UINT>(-1)) return;
+    const bool selected = item.itemState & ODS_SELECTED;
+    HDC dc = item.hDC;
+    ::FillRect(dc, &item.rcItem, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    ::SetTextColor(dc, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    ::SetBkMode(dc, TRANSPARENT);
+
+    const LRESULT length = ::SendMessageA(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0);
+    std::string line(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0) ::SendMessageA(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(line.data()));
+    size_t from = 0;
+    for (size_t column = 0; column < std::size(ColumnStarts); ++column) {
+        const size_t tab = column + 1 < std::size(ColumnStarts) ? line.find('\t', from) : std::string::npos;
+        const std::string field = line.substr(from, tab == std::string::npos ? std::string::npos : tab - from);
+        RECT cell = item.rcItem;
+        cell.left = item.rcItem.left + DialogUnitsToPixels(dialog, ColumnStarts[column]);
+        if (column + 1 < std::size(ColumnStarts))
+            cell.right = item.rcItem.left + DialogUnitsToPixels(dialog, ColumnStarts[column + 1] - ColumnGap);
+        ::DrawTextA(dc, field.c_str(), static_cast<int>(field.size()), &cell,
+                    DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+        if (tab == std::string::npos) break;
+        from = tab + 1;
+    }
+    if (item.itemState & ODS_FOCUS) ::DrawFocusRect(dc, &item.rcItem);
+}
+
 void RememberPosition() {
     if (::IsIconic(Window.dialog)) return;
     RECT r{};
@@ -189,10 +234,11 @@ void RememberPosition() {
 
 void OnInit(HWND dialog) {
     Window.dialog = dialog;
+    const HICON icon = ::LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_VASK));
+    ::SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    ::SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     Window.shown.clear();
     Window.newestSeen = 0;
-    ::SendDlgItemMessageA(dialog, IDC_RECENT_LIST, LB_SETTABSTOPS, std::size(ListTabStops),
-                          reinterpret_cast<LPARAM>(ListTabStops));
     if (Window.position)
         ::SetWindowPos(dialog, nullptr, Window.position->x, Window.position->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     SetBarcodeHistoryListener(dialog, NewBarcodesMessage);
@@ -221,7 +267,7 @@ bool OnCommand(HWND dialog, WORD id) {
     }
 }
 
-INT_PTR HandleRecentMessage(HWND dialog, UINT message, WPARAM wParam) {
+INT_PTR HandleRecentMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         OnInit(dialog);
@@ -234,6 +280,12 @@ INT_PTR HandleRecentMessage(HWND dialog, UINT message, WPARAM wParam) {
     case WM_MOVE:
         RememberPosition();
         return FALSE;
+    case WM_MEASUREITEM:
+        reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(RowPixels(dialog));
+        return TRUE;
+    case WM_DRAWITEM:
+        DrawEntry(dialog, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
     case WM_DESTROY:
         OnDestroy();
         return FALSE;
@@ -242,9 +294,9 @@ INT_PTR HandleRecentMessage(HWND dialog, UINT message, WPARAM wParam) {
     }
 }
 
-INT_PTR CALLBACK RecentBarcodesProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK RecentBarcodesProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
-        return HandleRecentMessage(dialog, message, wParam);
+        return HandleRecentMessage(dialog, message, wParam, lParam);
     } catch (...) {
         // Nothing may leave a dialog procedure; the window goes on as it was.
         return FALSE;

@@ -163,6 +163,10 @@ TEST_F(Recent, TracedBarcodesAndTheWindowsTypeAgainRefuses) {
         KeyReceiver gone;
         ASSERT_TRUE(gone.Ready());
         ASSERT_TRUE(gone.Focus());
+        // The held barcode goes to the first other program in front; its keys
+        // must be in before the tray menu takes the keyboard.
+        ASSERT_TRUE(gone.WaitForText(L"HELD\r", 10000));
+        ASSERT_TRUE(gone.WaitForQuiet(300, 3000));
         view = OpenRecent();
     }
     view.SelectOnly(0);
