@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 #include "config/Application.h"
+#include "delivery/BarcodeHistory.h"
 #include "delivery/PollingThread.h"
 #include "win/Scoped.h"
 
@@ -133,4 +135,36 @@ TEST_F(PollingThreadLife, ANewStartEndsThePreviousThreadAlthoughTheFlagStaysSet)
     EXPECT_TRUE(Ended(second.get()));
     const win::UniqueHandle third = Duplicate(App.PollingThread.get());
     EXPECT_FALSE(Ended(third.get()));
+}
+
+// The polling thread hands a barcode to the history while the listening
+// window's thread is busy (it does not pump for 3 s): the hand-over does not
+// wait for it, and however many barcodes arrive, one notice waits in its queue.
+TEST(BarcodeHistoryHandOver, NeverWaitsForTheListenersThread) {
+    constexpr UINT NoticeMessage = WM_APP + 9;
+    HWND listener = nullptr;
+    win::UniqueHandle created(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    int notices = 0;
+    std::thread busyThread([&] {
+        listener = ::CreateWindowA("STATIC", "", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        ::SetEvent(created.get());
+        ::Sleep(3000);
+        MSG msg;
+        while (::PeekMessageA(&msg, listener, NoticeMessage, NoticeMessage, PM_REMOVE)) ++notices;
+        ::DestroyWindow(listener);
+    });
+    ASSERT_EQ(::WaitForSingleObject(created.get(), 5000), WAIT_OBJECT_0);
+    ASSERT_TRUE(listener);
+    SetBarcodeHistoryListener(listener, NoticeMessage);
+    BarcodeHistory().Clear();
+
+    const DWORD start = ::GetTickCount();
+    const uint8_t barcode[] = {'4', '0', '0', '6', 0xE9};
+    for (int i = 0; i < 100; ++i) RememberBarcode("Receiver", barcode, sizeof barcode);
+    const DWORD elapsed = ::GetTickCount() - start;
+    EXPECT_LT(elapsed, 1000u) << "the hand-over waited for the busy thread";
+    EXPECT_EQ(BarcodeHistory().Size(), 100u);
+    busyThread.join();
+    EXPECT_EQ(notices, 1);
+    SetBarcodeHistoryListener(nullptr, 0);
 }
