@@ -4,6 +4,8 @@
 #   ./vask.sh test    build everything and run every test (native and under Wine)
 #   ./vask.sh bench   print the performance figures
 #   ./vask.sh soak    deliver 10,000 random barcodes end to end
+#   ./vask.sh package [--sdk PATH]  build the installer build/BrontelVask-<version>.msi
+#   ./vask.sh screenshots  refresh the README's pictures in docs/screenshots/
 #   ./vask.sh env CMD run CMD with the build's Wine prefix and a display
 #   ./vask.sh build   only build (VASK_TARGETS limits the cross build to some targets)
 # Each installs what is missing, builds, prepares the Wine prefix inside the
@@ -23,7 +25,7 @@ log() { printf '[vask] %s\n' "$*" >&2; }
 
 # ---------------------------------------------------------------- packages
 PACKAGES=(wine wine32:i386 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix xvfb xdotool
-          x11-utils imagemagick cmake make g++ googletest fonts-wine
+          x11-utils imagemagick cmake make g++ googletest fonts-wine wixl msitools
           locales tigervnc-standalone-server x11-xkb-utils)
 
 missing_packages() {
@@ -62,7 +64,11 @@ build_all() {
               -DCMAKE_BUILD_TYPE=Release >/dev/null
     fi
     local targets=()
-    [ -n "${VASK_TARGETS:-}" ] && targets=(--target $VASK_TARGETS)
+    if [ -n "${VASK_TARGETS:-}" ]; then
+        targets=(--target $VASK_TARGETS)
+        # A named target added since the last configure is unknown until then.
+        cmake "$BUILD" >/dev/null
+    fi
     cmake --build "$BUILD" -j "$JOBS" "${targets[@]}" -- --no-print-directory 2>&1 | sed -E '/^\[ *[0-9]+%\]/d' \
         || { log "cross build failed"; return 1; }
 }
@@ -203,12 +209,39 @@ cmd_test() {
     log "native tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
     ctest --test-dir "$NATIVE" --output-on-failure "$@" || status=1
     log "Windows tests under Wine"
-    export VASK_SCREENSHOT_DIR=$BUILD/screenshots  # the layout tests save the sheet and menu there
+    # The tests that take pictures leave them in build/screenshots; the work
+    # tree's docs/screenshots change only through `./vask.sh screenshots`.
+    export VASK_SCREENSHOT_DIR=$BUILD/screenshots
     rm -rf "$VASK_SCREENSHOT_DIR"
+    mkdir -p "$VASK_SCREENSHOT_DIR"
     ctest --test-dir "$BUILD" --output-on-failure -LE keyboard-layout "$@" || status=1
-    "$ROOT/tools/screenshots.sh" "$VASK_SCREENSHOT_DIR" "$ROOT/docs/screenshots" || status=1
+    "$ROOT/tools/screenshots.sh" "$VASK_SCREENSHOT_DIR" "$VASK_SCREENSHOT_DIR" || status=1
     run_keyboard_layout_tests "$@" || status=1
     return $status
+}
+
+# Runs only the tests that take the README's pictures, then writes them into
+# docs/screenshots/.
+cmd_screenshots() {
+    ensure_packages
+    build_all
+    with_environment 1
+    export VASK_SCREENSHOT_DIR=$BUILD/screenshots
+    rm -rf "$VASK_SCREENSHOT_DIR"
+    mkdir -p "$VASK_SCREENSHOT_DIR"
+    local status=0
+    ctest --test-dir "$BUILD" --output-on-failure \
+          -R 'Layout\.|InASheetEditsEnableSaveAndTheStatusLineIsDrawnInColour|FormatChoicesMadeOnThePageShapeTheTrace' \
+        || status=1
+    "$ROOT/tools/screenshots.sh" "$VASK_SCREENSHOT_DIR" "$ROOT/docs/screenshots" || status=1
+    return $status
+}
+
+cmd_package() {
+    ensure_packages
+    VASK_TARGETS="VaskSW VantuSim vask-sim vask-package-files vask-setup-actions" build_all
+    with_environment 1  # the settings file is written by the program's own code, under Wine
+    "$ROOT/tools/package.sh" "$BUILD" "$@"
 }
 
 cmd_run() {
@@ -245,6 +278,8 @@ case "${1:-}" in
     bench) shift; cmd_bench "$@" ;;
     soak)  shift; cmd_soak "$@" ;;
     env)   shift; cmd_env "$@" ;;
+    package) shift; cmd_package "$@" ;;
+    screenshots) shift; cmd_screenshots "$@" ;;
     build) shift; ensure_packages; build_native; build_all ;;
-    *) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
 esac

@@ -2,6 +2,9 @@
 // maker's name and address. It edits nothing.
 #include "pages/AboutPage.h"
 
+#include <cstring>
+#include <string>
+
 #include "app/PageProtocol.h"
 #include "pages/AboutText.h"
 #include "pages/PageSupport.h"
@@ -10,9 +13,27 @@
 
 namespace {
 
+// The product version from the version record of the running program: the
+// number is written in one place only, so the page cannot show another one.
+std::string OwnVersionLine() {
+    HMODULE program = ::GetModuleHandleA(nullptr);
+    HRSRC found = ::FindResourceA(program, MAKEINTRESOURCEA(VS_VERSION_INFO), MAKEINTRESOURCEA(16));  // RT_VERSION
+    HGLOBAL loaded = found ? ::LoadResource(program, found) : nullptr;
+    const auto* record = static_cast<const unsigned char*>(loaded ? ::LockResource(loaded) : nullptr);
+    // The record opens with three WORDs and the key L"VS_VERSION_INFO", padded
+    // to a DWORD boundary; the fixed part follows.
+    constexpr DWORD FixedOffset = 40;
+    if (!record || ::SizeofResource(program, found) < FixedOffset + sizeof(VS_FIXEDFILEINFO))
+        return "Brontel Vask";
+    VS_FIXEDFILEINFO fixed;
+    std::memcpy(&fixed, record + FixedOffset, sizeof fixed);
+    if (fixed.dwSignature != 0xFEEF04BD) return "Brontel Vask";
+    return ProgramVersionLine(HIWORD(fixed.dwProductVersionMS), LOWORD(fixed.dwProductVersionMS));
+}
+
 // The SDK is asked again for every new sheet, so a replaced DLL shows.
 void InitAboutPage(HWND page) {
-    ::SetDlgItemTextA(page, IDC_PROGRAM_VERSION, ProgramVersionText);
+    ::SetDlgItemTextA(page, IDC_PROGRAM_VERSION, OwnVersionLine().c_str());
     ::SetDlgItemTextA(page, IDC_SDK_VERSION, SdkVersionLine(vantu::VantuAPIGetVersion()).c_str());
     PageOnInit(page, AboutPageIndex);
 }

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <string>
 
-inline constexpr char ProgramVersionText[] = "Brontel Vask v2.1";
+// "Brontel Vask v<major>.<minor>", from the product version in the program's
+// version record.
+std::string ProgramVersionLine(unsigned major, unsigned minor);
 
 // "Scanner SDK v<version>", built in a 32-character buffer as the page
 // always has: a longer line would be cut, never overrun.

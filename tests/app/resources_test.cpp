@@ -298,6 +298,8 @@ TEST_F(Resources, ManifestAsksForCommonControls6AndSystemDpiAwareness) {
     const std::string manifest(raw.begin(), raw.end());
     EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
     EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos);
+    EXPECT_NE(manifest.find("name=\"Brontel.Vask.VaskSW\" version=\"2.1.0.1\""), std::string::npos)
+        << "the program's own version, as in the version record";
     EXPECT_EQ(manifest.find("requestedExecutionLevel"), std::string::npos) << "no elevation asked for";
 }
 

@@ -544,7 +544,7 @@ void VaskApp::ClearRunValues() {
 
 bool VaskApp::Start(DWORD timeoutMs) {
     EndRunningInstances();
-    process_ = ChildProcess(ExePath(), {}, BinDir());
+    process_ = ChildProcess(exe_, {}, folder_);
     if (!process_.started()) return false;
     const DWORD pid = process_.id();
     return WaitUntil([&] {
@@ -564,7 +564,7 @@ bool VaskApp::SettledAfterStart(DWORD timeoutMs) {
     return ::WaitForInputIdle(process_.handle(), timeoutMs) == 0;
 }
 
-ChildProcess VaskApp::StartAnother() const { return ChildProcess(ExePath(), {}, BinDir()); }
+ChildProcess VaskApp::StartAnother() const { return ChildProcess(exe_, {}, folder_); }
 
 VaskApp::~VaskApp() {
     if (!process_.Running()) return;

@@ -13,6 +13,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/SettingsRecord.h"
@@ -160,6 +161,8 @@ private:
 class VaskApp {
 public:
     VaskApp() = default;
+    // A copy of the program elsewhere (an installed one), started in folder.
+    VaskApp(std::string exePath, std::string folder) : exe_(std::move(exePath)), folder_(std::move(folder)) {}
     ~VaskApp();
     VaskApp(const VaskApp&) = delete;
     VaskApp& operator=(const VaskApp&) = delete;
@@ -203,6 +206,8 @@ private:
 
     ChildProcess process_;
     HWND mainWindow_ = nullptr;
+    std::string exe_ = ExePath();
+    std::string folder_ = BinDir();
 };
 
 }  // namespace testsupport

@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# The installer package under Wine's own msiexec, in a fresh Wine prefix of
+# its own (never the build's test prefix): silent install, the installed
+# files, shortcut, Add/Remove entry and settings file, a barcode delivered by
+# the installed program, an administrator's change saved into the shipped
+# Admin section, an upgrade that keeps two users' sections byte for byte, a
+# refused downgrade, and an uninstall while the program runs.
+#   tests/installer/installer_test.sh <build dir>
+# Needs DISPLAY (vask.sh test provides one).
+set -uo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+BUILD=${1:?usage: installer_test.sh <build dir>}
+WORK=$BUILD/installer-test
+export WINEPREFIX=$WORK/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+LOG=$WORK/wine.log  # every Wine program's output: nothing of Wine holds the test runner's pipe
+PROGRAM="$WINEPREFIX/drive_c/Program Files/Brontel Vask"
+UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+failures=0
+
+say() { printf '[installer] %s\n' "$*"; }
+check() {  # check "what" command...
+    local what=$1; shift
+    if "$@"; then say "ok: $what"; else say "FAILED: $what"; failures=$((failures + 1)); fi
+}
+w() { wine "$@" </dev/null >>"$LOG" 2>&1; }
+win_path() { winepath -w "$1" 2>/dev/null; }
+driver() { wine "$BUILD/bin/vask-installer-driver.exe" "$@" </dev/null 2>>"$LOG" | tr -d '\r' | tee -a "$WORK/driver.out"; }
+msiexec_timed() {  # msiexec_timed NAME ARGS...: runs msiexec, prints its seconds, returns its code
+    local name=$1 start end code; shift
+    start=$(date +%s%N)
+    wine msiexec "$@" </dev/null >>"$LOG" 2>&1
+    code=$?
+    end=$(date +%s%N)
+    say "$name took $(( (end - start) / 1000000 )) ms (exit $code)"
+    return $code
+}
+reg_value() {  # reg_value KEY NAME: the data of one value, or nothing
+    wine reg query "$1" /v "$2" </dev/null 2>>"$LOG" | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+product_key() { wine reg query "$UNINSTALL" </dev/null 2>>"$LOG" | tr -d '\r' | grep -i '{' | while read -r key; do
+    [ "$(reg_value "$key" DisplayName)" = "$1" ] && echo "$key"; done; }
+sections() { sed -n 's/^\t<\([^/>]*\)>$/\1/p' "$PROGRAM/ConfigSettings.xml" | tr '\n' ' '; }
+our_files() { (cd "$PROGRAM" 2>/dev/null && ls -1 | sort | tr '\n' ' '); }
+file_version() { wine "$BUILD/bin/vask-package-files.exe" "$(win_path "$1")" 'C:\windows\temp' </dev/null 2>>"$LOG" | tr -d '\r'; }
+cleanup() {
+    [ -n "${RUNNING_PID:-}" ] && kill "$RUNNING_PID" 2>/dev/null
+    wineserver -k >/dev/null 2>&1
+}
+trap cleanup EXIT
+
+for f in VaskSW.exe vask-installer-driver.exe vask-package-files.exe vask-setup-actions.dll keyrecv.exe vask-sim.exe; do
+    [ -f "$BUILD/bin/$f" ] || { say "missing $BUILD/bin/$f"; exit 1; }
+done
+[ -f "$BUILD/next-version/VaskSW.exe" ] || { say "missing $BUILD/next-version/VaskSW.exe"; exit 1; }
+
+# ---- a fresh prefix with a virtual desktop, as the program's other tests use
+rm -rf "$WORK"
+mkdir -p "$WINEPREFIX"
+: >"$LOG"
+wineboot -i </dev/null >>"$LOG" 2>&1
+w reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
+w reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x900 /f
+wineserver -k; wineserver -w
+
+# ---- the packages: this version (N) and the same program stamped one minor version higher (N+1)
+N_MSI=$("$ROOT/tools/package.sh" "$BUILD" --output "$WORK/BrontelVask-N.msi" 2>>"$LOG") || { say "package N failed"; exit 1; }
+N1_MSI=$("$ROOT/tools/package.sh" "$BUILD" --program "$BUILD/next-version" --output "$WORK/BrontelVask-N1.msi" 2>>"$LOG") \
+    || { say "package N+1 failed"; exit 1; }
+N_VERSION=$(file_version "$BUILD/bin/VaskSW.exe")
+N1_VERSION=$(file_version "$BUILD/next-version/VaskSW.exe")
+say "packages: $N_VERSION ($(stat -c %s "$N_MSI") bytes), $N1_VERSION ($(stat -c %s "$N1_MSI") bytes)"
+DEMO_NAME="Brontel Vask (demonstration with simulated scanner)"
+
+# ---- install N silently
+msiexec_timed "install" /i "$(win_path "$N_MSI")" /qn /l*v 'C:\install.log'
+check "silent install succeeds" [ $? -eq 0 ]
+check "installed files" [ "$(our_files)" = "ConfigSettings.xml VantuPlusSDK_Win32_API.dll VaskSW.exe vask-sim.exe " ]
+check "the installed program is the built one" cmp -s "$PROGRAM/VaskSW.exe" "$BUILD/bin/VaskSW.exe"
+KEY=$(product_key "$DEMO_NAME")
+check "Add/Remove entry named \"$DEMO_NAME\"" [ -n "$KEY" ]
+check "Add/Remove version $N_VERSION" [ "$(reg_value "$KEY" DisplayVersion)" = "$N_VERSION" ]
+check "Add/Remove publisher" [ "$(reg_value "$KEY" Publisher)" = "Brontel" ]
+check "Add/Remove install folder" [ "$(reg_value "$KEY" InstallLocation)" = 'C:\Program Files\Brontel Vask\' ]
+check "Add/Remove icon" [ "$(reg_value "$KEY" DisplayIcon)" = 'C:\Program Files\Brontel Vask\VaskSW.exe' ]
+
+# The shipped settings file holds exactly what the program writes when an
+# administrator starts it for the first time, with no settings file present.
+mkdir -p "$WINEPREFIX/drive_c/first-start"
+cp "$PROGRAM/VaskSW.exe" "$PROGRAM/VantuPlusSDK_Win32_API.dll" "$WINEPREFIX/drive_c/first-start/"
+driver first-start 'C:\first-start' 'C:\first-start.xml' >/dev/null
+check "settings file as the program's first start writes it" \
+    cmp "$PROGRAM/ConfigSettings.xml" "$WINEPREFIX/drive_c/first-start.xml"
+check "settings file holds only the Admin section" [ "$(sections)" = "Admin " ]
+
+# ---- the installed program delivers a barcode; the administrator's change is saved into Admin
+w "$PROGRAM/vask-sim.exe" add-serial demo --port com3 --device-id 4711
+driver deliver demo 4006381333931 >/dev/null
+check "shortcut starts the installed program in its folder, barcode delivered" [ $? -eq 0 ]
+check "the shortcut names the installed program" grep -qx 'target: C:\\Program Files\\Brontel Vask\\VaskSW.exe' "$WORK/driver.out"
+check "the administrator's scanner is saved into the shipped Admin section" \
+    grep -q '<Admin>.*' "$PROGRAM/ConfigSettings.xml"
+check "  ... and it holds the activated scanner" grep -q '<DeviceInfo>[^<]' "$PROGRAM/ConfigSettings.xml"
+check "  ... still the one section" [ "$(sections)" = "Admin " ]
+
+# ---- two users save; N+1 keeps the file byte for byte
+(cd "$PROGRAM" && driver user-save ann >/dev/null && driver user-save bob >/dev/null)
+check "two users' sections saved" [ "$(sections)" = "Admin ann bob " ]
+cp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-before-upgrade.xml"
+msiexec_timed "upgrade" /i "$(win_path "$N1_MSI")" /qn /l*v 'C:\upgrade.log'
+check "upgrade succeeds" [ $? -eq 0 ]
+check "upgrade keeps the settings file byte for byte" cmp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-before-upgrade.xml"
+check "upgrade installs the newer program" cmp -s "$PROGRAM/VaskSW.exe" "$BUILD/next-version/VaskSW.exe"
+KEY=$(product_key "$DEMO_NAME")
+check "one Add/Remove entry, version $N1_VERSION" [ "$(echo "$KEY" | grep -c .):$(reg_value "$KEY" DisplayVersion)" = "1:$N1_VERSION" ]
+
+# ---- the same version again repairs a missing file and leaves the settings alone
+rm "$PROGRAM/VaskSW.exe"
+msiexec_timed "repair" /i "$(win_path "$N1_MSI")" /qn
+check "same-version install restores the program" cmp -s "$PROGRAM/VaskSW.exe" "$BUILD/next-version/VaskSW.exe"
+check "  ... and leaves the settings file as it was" cmp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-before-upgrade.xml"
+
+# ---- N over N+1 is refused
+msiexec_timed "downgrade" /i "$(win_path "$N_MSI")" /qn /l*v 'C:\downgrade.log'
+check "the older package is refused" [ $? -ne 0 ]
+check "  ... the newer program stays" cmp -s "$PROGRAM/VaskSW.exe" "$BUILD/next-version/VaskSW.exe"
+check "  ... with its Add/Remove entry" [ "$(reg_value "$(product_key "$DEMO_NAME")" DisplayVersion)" = "$N1_VERSION" ]
+check "  ... and the package says why" bash -c "msiinfo export '$N_MSI' LaunchCondition | grep -q 'A newer version of Brontel Vask is already installed'"
+
+# ---- uninstall while the program runs, its sheet open; its user's Run value goes
+w reg add "$RUN_KEY" /v "Brontel Vask" /d 'C:\Program Files\Brontel Vask\VaskSW.exe' /f
+(cd "$PROGRAM" && exec wine ./VaskSW.exe </dev/null >>"$LOG" 2>&1) &
+RUNNING_PID=$!
+driver about >/dev/null
+check "the newer program runs, its About page showing its version" [ $? -eq 0 ]
+msiexec_timed "uninstall" /x "$(win_path "$N1_MSI")" /qn /l*v 'C:\uninstall.log'
+check "uninstall succeeds" [ $? -eq 0 ]
+running_code=none
+for _ in $(seq 1 100); do
+    kill -0 "$RUNNING_PID" 2>/dev/null || { wait "$RUNNING_PID"; running_code=$?; break; }
+    sleep 0.1
+done
+RUNNING_PID=""
+check "the running program ended by its own orderly exit (code 0)" [ "$running_code" = 0 ]
+check "nothing of ours left but the settings file" [ "$(our_files)" = "ConfigSettings.xml " ]
+check "  ... which still holds every section" [ "$(sections)" = "Admin ann bob " ]
+check "shortcut removed" bash -c "! find '$WINEPREFIX/drive_c' -iname 'Brontel Vask.lnk' | grep -q ."
+check "Add/Remove entry removed" [ -z "$(product_key "$DEMO_NAME")" ]
+check "the uninstalling user's Run value removed" [ -z "$(reg_value "$RUN_KEY" "Brontel Vask")" ]
+
+# ---- installing again keeps the settings file that the removal left
+cp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-after-removal.xml"
+msiexec_timed "install again" /i "$(win_path "$N1_MSI")" /qn
+check "a new install keeps the left settings file byte for byte" \
+    cmp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-after-removal.xml"
+
+say "$failures failure(s)"
+[ "$failures" -eq 0 ]
