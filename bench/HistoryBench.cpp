@@ -17,7 +17,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -149,46 +148,6 @@ bool MeasureDelivery(int count) {
     return true;
 }
 
-std::string Normalised(std::string path) {
-    for (char& c : path) c = c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (path.size() > 2 && path[1] == ':') path.erase(0, 2);  // Z: is the Unix root
-    return path;
-}
-
-// Wine shows the Unix side under Z:. The program's Wine process is the one
-// whose command line names our VaskSW.exe.
-std::string ProgramStatusPath() {
-    const std::string wanted = Normalised(testsupport::VaskApp::ExePath());
-    WIN32_FIND_DATAA found{};
-    HANDLE search = ::FindFirstFileA("Z:\\proc\\*", &found);
-    if (search == INVALID_HANDLE_VALUE) return {};
-    std::string result;
-    do {
-        if (!std::isdigit(static_cast<unsigned char>(found.cFileName[0]))) continue;
-        const std::string folder = std::string("Z:\\proc\\") + found.cFileName;
-        FILE* file = std::fopen((folder + "\\cmdline").c_str(), "rb");
-        if (!file) continue;
-        char line[1024] = {};
-        const size_t n = std::fread(line, 1, sizeof line - 1, file);
-        std::fclose(file);
-        const std::string first(line, strnlen(line, n));
-        if (Normalised(first).find(wanted) != std::string::npos) result = folder + "\\status";
-    } while (result.empty() && ::FindNextFileA(search, &found));
-    ::FindClose(search);
-    return result;
-}
-
-long RssAnonKiB(const std::string& statusPath) {
-    FILE* file = std::fopen(statusPath.c_str(), "r");
-    if (!file) return -1;
-    char line[256];
-    long kib = -1;
-    while (std::fgets(line, sizeof line, file))
-        if (std::sscanf(line, "RssAnon: %ld", &kib) == 1) break;
-    std::fclose(file);
-    return kib;
-}
-
 // The program started, its scanner found and activated on the Connections
 // page, its sheet closed.
 bool StartActivatedProgram(testsupport::VaskApp& app) {
@@ -207,12 +166,12 @@ bool MeasureMemory(int total) {
     if (!PrepareSimulatedScanner()) return std::printf("memory: no simulated scanner\n"), false;
     testsupport::VaskApp app;
     if (!StartActivatedProgram(app)) return std::printf("memory: the program did not activate its scanner\n"), false;
-    const std::string status = ProgramStatusPath();
-    if (status.empty()) return std::printf("memory: VaskSW.exe not found under /proc\n"), false;
+    const std::string exe = testsupport::VaskApp::ExePath();
+    if (testsupport::ResidentPrivateKiB(exe) < 0) return std::printf("memory: VaskSW.exe not found under /proc\n"), false;
     testsupport::KeyReceiver receiver;
     if (!receiver.Ready() || !receiver.Focus()) return std::printf("memory: no keystroke receiver\n"), false;
     ::Sleep(1000);
-    std::printf("memory: VaskSW.exe RssAnon %ld KiB activated, before any barcode\n", RssAnonKiB(status));
+    std::printf("memory: VaskSW.exe RssAnon %ld KiB activated, before any barcode\n", testsupport::ResidentPrivateKiB(exe));
     int scanned = 0;
     for (const int mark : {total / 10, total / 2, total}) {
         std::vector<std::string> batch;
@@ -222,7 +181,7 @@ bool MeasureMemory(int total) {
         if (!receiver.WaitForText(last, 600000)) return std::printf("memory: barcode %d did not arrive\n", mark), false;
         receiver.Clear();
         ::Sleep(1000);
-        std::printf("memory: VaskSW.exe RssAnon %ld KiB after %d barcodes\n", RssAnonKiB(status), scanned);
+        std::printf("memory: VaskSW.exe RssAnon %ld KiB after %d barcodes\n", testsupport::ResidentPrivateKiB(exe), scanned);
         std::fflush(stdout);
     }
     if (!app.OpenTrayMenu() || !app.PickTrayMenuItem('r')) return std::printf("memory: no tray menu\n"), false;
@@ -230,7 +189,7 @@ bool MeasureMemory(int total) {
     if (!window) return std::printf("memory: the Recent Barcodes window did not open\n"), false;
     ::Sleep(1500);
     std::printf("memory: VaskSW.exe RssAnon %ld KiB after %d barcodes, Recent Barcodes window open (%ld entries)\n",
-                RssAnonKiB(status), scanned,
+                testsupport::ResidentPrivateKiB(exe), scanned,
                 static_cast<long>(::SendMessageA(::GetDlgItem(window, IDC_RECENT_LIST), LB_GETCOUNT, 0, 0)));
     return true;
 }
