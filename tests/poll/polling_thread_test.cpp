@@ -1,7 +1,9 @@
 // The polling thread's life: one at a time, stopped by its run flag or by a
 // newer start, and a wait on the user-interface thread that keeps handling
 // the messages a worker sends it. No scanner is open here (Connection 0 never
-// reaches the SDK), so the thread only cycles.
+// reaches the SDK), so the thread only cycles. Also the two things the
+// polling thread shares with "Type Again": the history's hand-over and the
+// question whether a window may be typed into.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +11,9 @@
 
 #include "config/Application.h"
 #include "delivery/BarcodeHistory.h"
+#include "delivery/Poller.h"
 #include "delivery/PollingThread.h"
+#include "tests/support/KeyReceiver.h"
 #include "win/Scoped.h"
 
 namespace {
@@ -167,4 +171,21 @@ TEST(BarcodeHistoryHandOver, NeverWaitsForTheListenersThread) {
     busyThread.join();
     EXPECT_EQ(notices, 1);
     SetBarcodeHistoryListener(nullptr, 0);
+}
+
+// "Type Again" asks the polling thread's question of the window it would type
+// into: it must exist, be another program's and not outrank us.
+TEST(TypingTarget, OnlyAnExistingWindowOfAnotherProgramThatDoesNotOutrankUs) {
+    testsupport::KeyReceiver other;
+    ASSERT_TRUE(other.Ready());
+    PingWindow ours;
+    EXPECT_EQ(CheckTypingTarget(other.Window()), TypingTarget::Fine);
+    EXPECT_EQ(CheckTypingTarget(ours.get()), TypingTarget::Ours);
+    EXPECT_EQ(CheckTypingTarget(nullptr), TypingTarget::Gone);
+    SetIntegrityProbe([](HWND) { return true; });  // as an elevated program
+    EXPECT_EQ(CheckTypingTarget(other.Window()), TypingTarget::HigherIntegrity);
+    SetIntegrityProbe(nullptr);
+    const HWND closed = other.Window();
+    other.Stop();
+    EXPECT_EQ(CheckTypingTarget(closed), TypingTarget::Gone);
 }
