@@ -106,8 +106,20 @@ void ShutDown() {
     ::PostQuitMessage(0);
 }
 
+// The session ends (logoff, restart, shutdown of Windows): the same ordered
+// shutdown as "&Exit", without the question. It must be complete when this
+// returns, since the system may end the process any time after that.
+void EndWithTheSession() {
+    if (MainWindow && ::IsWindow(MainWindow)) ::DestroyWindow(MainWindow);
+}
+
 LRESULT HandleMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_QUERYENDSESSION:
+        return TRUE;  // nothing to ask: the shutdown needs no answer from the user
+    case WM_ENDSESSION:
+        if (wParam) EndWithTheSession();
+        return 0;
     case TrayCallbackMessage:
         OnTrayNotification(lParam);
         return 0;

@@ -110,7 +110,11 @@ int RunProgram(HINSTANCE instance) {
     }
     // A sheet shown above may have changed both settings.
     if (!App.Activate && !App.Minimize) ShowSettingsSheet();
-    return RunMessageLoop(accelerators);
+    const int exitCode = RunMessageLoop(accelerators);
+    // A polling thread that outlived the shutdown's wait closes the scanner
+    // as it ends: give it that chance before the process goes.
+    (void)WaitForPollingThreadEnd(ShutdownThreadWaitMs);
+    return exitCode;
 }
 
 }  // namespace

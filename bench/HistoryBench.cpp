@@ -129,7 +129,6 @@ bool MeasureDelivery(int count) {
     if (!receiver.Ready() || !receiver.Focus()) return std::printf("the keystroke receiver did not start\n"), false;
     ScannerConnection connection;
     if (!connection.Opened()) return std::printf("the scanner connection did not open\n"), false;
-    App.Connection = connection.Handle();
     std::vector<std::string> barcodes;
     for (int i = 0; i < count; ++i) barcodes.push_back("B" + std::to_string(100000 + i) + "-4006381333931");
     if (!Scan(barcodes)) return std::printf("the barcodes could not be stored\n"), false;
@@ -139,7 +138,8 @@ bool MeasureDelivery(int count) {
         const bool enabled = i % 2 == 0;
         history_bench_seam::SetEnabled(enabled);
         const double start = SecondsNow();
-        if (!DeliverNextBarcode(App)) return std::printf("delivery: barcode %d was not there\n", i), false;
+        if (DeliverNextBarcode(App, connection.Handle()) != DeliveryOutcome::Delivered)
+            return std::printf("delivery: barcode %d was not delivered\n", i), false;
         (enabled ? on : off).push_back(SecondsNow() - start);
     }
     history_bench_seam::SetEnabled(true);

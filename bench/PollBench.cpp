@@ -7,7 +7,11 @@
 //   sustained   barcodes and characters per second for a batch of barcodes
 //   idle CPU    processor time of the polling thread and of this process per
 //               minute while connected with nothing to deliver
-// Options: --latency N (200), --sustained N (1000), --length L (20), --idle S (20).
+//   held CPU    the same with N barcodes waiting that must stay on the scanner
+//               (our own window in front), measured in turns with an idle
+//               connection, R rounds of S seconds each; medians side by side
+// Options: --latency N (200), --sustained N (1000), --length L (20), --idle S (20),
+//          --held N (0 = not measured), --rounds R (5), --phase S (10).
 #include "bench/Clock.h"
 #include <windows.h>
 
@@ -21,6 +25,7 @@
 
 #include "config/Application.h"
 #include "tests/poll/PollHarness.h"
+#include "scanner/VantuSdk.h"
 #include "sdksim/Store.h"
 #include "tests/support/KeyReceiver.h"
 
@@ -33,6 +38,9 @@ struct Options {
     int sustainedBarcodes = 1000;
     int sustainedLength = 20;
     int idleSeconds = 20;
+    int heldBarcodes = 0;
+    int heldRounds = 5;
+    int phaseSeconds = 10;
 };
 
 Options ParseOptions(int argc, char** argv) {
@@ -43,6 +51,9 @@ Options ParseOptions(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--sustained")) o.sustainedBarcodes = value;
         else if (!std::strcmp(argv[i], "--length")) o.sustainedLength = value;
         else if (!std::strcmp(argv[i], "--idle")) o.idleSeconds = value;
+        else if (!std::strcmp(argv[i], "--held")) o.heldBarcodes = value;
+        else if (!std::strcmp(argv[i], "--rounds")) o.heldRounds = value;
+        else if (!std::strcmp(argv[i], "--phase")) o.phaseSeconds = value;
     }
     return o;
 }
@@ -234,6 +245,76 @@ bool MeasureIdleCpu(int seconds) {
     return true;
 }
 
+// CPU per minute of one polling phase: the polling thread, this process, wineserver.
+struct CpuPerMinute {
+    double thread = 0, process = 0, server = -1;
+};
+
+bool MeasurePhase(ScannerConnection& connection, int seconds, CpuPerMinute& cpu) {
+    if (!connection.StartPolling()) return false;
+    ::Sleep(500);  // past the thread's first delay and the download
+    double thread0 = 0, thread1 = 0, process0 = 0, process1 = 0;
+    const HANDLE thread = App.PollingThread.get();
+    if (!ThreadCpuMs(thread, thread0) || !ProcessCpuMs(process0)) return false;
+    const double server0 = WineserverCpuMs();
+    const double start = SecondsNow();
+    ::Sleep(DWORD(seconds) * 1000);
+    const double elapsed = SecondsNow() - start;
+    (void)ThreadCpuMs(thread, thread1);
+    (void)ProcessCpuMs(process1);
+    const double server1 = WineserverCpuMs();
+    const double scale = 60.0 / elapsed;
+    cpu.thread = (thread1 - thread0) * scale;
+    cpu.process = (process1 - process0) * scale;
+    cpu.server = server0 >= 0 && server1 >= 0 ? (server1 - server0) * scale : -1;
+    return connection.StopPolling();
+}
+
+bool ClearReadyBarcodes(const ScannerConnection& connection) {
+    // The polling thread has ended: nobody else calls the SDK with the handle.
+    return vantu::VantuSDKClearStoredBarcodes(connection.Handle()) == 0;
+}
+
+double Median(std::vector<double> values) { return Percentile(std::move(values), 50); }
+
+void PrintHeldLine(const char* what, const std::vector<CpuPerMinute>& idle, const std::vector<CpuPerMinute>& held,
+                   double CpuPerMinute::*field) {
+    std::vector<double> a, b;
+    for (const CpuPerMinute& c : idle) a.push_back(c.*field);
+    for (const CpuPerMinute& c : held) b.push_back(c.*field);
+    std::printf("  %-15s idle %6.0f ms/min   held %6.0f ms/min   (per round, idle/held:", what, Median(a), Median(b));
+    for (size_t i = 0; i < a.size(); ++i) std::printf(" %.0f/%.0f", a[i], b[i]);
+    std::printf(")\n");
+}
+
+// Barcodes that must stay on the scanner against an idle connection, in
+// turns, so both see the same load from the rest of the machine.
+bool MeasureHeldCpu(ScannerConnection& connection, const Options& options) {
+    StandInSettingsWindow ours("About");  // a window of this process in front holds every barcode
+    if (!ours.Ready() || !ours.BringToFront()) return std::printf("held CPU: no window of ours in front\n"), false;
+    std::vector<std::string> barcodes(size_t(options.heldBarcodes));
+    for (size_t i = 0; i < barcodes.size(); ++i) barcodes[i] = "HELD" + std::to_string(100000 + i);
+    if (!connection.StopPolling()) return std::printf("held CPU: the polling thread did not stop\n"), false;
+    std::vector<CpuPerMinute> idle, held;
+    for (int round = 0; round < options.heldRounds; ++round) {
+        CpuPerMinute cpu;
+        if (!MeasurePhase(connection, options.phaseSeconds, cpu)) return std::printf("held CPU: idle phase failed\n"), false;
+        idle.push_back(cpu);
+        if (!StoreBarcodes(barcodes)) return std::printf("held CPU: the barcodes could not be stored\n"), false;
+        const uint64_t deliveredBefore = DeliveredNow();
+        if (!MeasurePhase(connection, options.phaseSeconds, cpu)) return std::printf("held CPU: held phase failed\n"), false;
+        held.push_back(cpu);
+        if (DeliveredNow() != deliveredBefore) return std::printf("held CPU: a held barcode was fetched\n"), false;
+        if (!ClearReadyBarcodes(connection)) return std::printf("held CPU: the barcodes could not be cleared\n"), false;
+    }
+    std::printf("held CPU, %d barcodes waiting vs an idle connection, medians of %d rounds of %d s, per minute:\n",
+                options.heldBarcodes, options.heldRounds, options.phaseSeconds);
+    PrintHeldLine("polling thread", idle, held, &CpuPerMinute::thread);
+    PrintHeldLine("this process", idle, held, &CpuPerMinute::process);
+    if (idle.front().server >= 0) PrintHeldLine("wineserver", idle, held, &CpuPerMinute::server);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -247,6 +328,9 @@ int main(int argc, char** argv) {
         return std::printf("the scanner connection did not open\n"), 1;
 
     bool ok = true;
+    if (options.heldBarcodes > 0) ok &= MeasureHeldCpu(connection, options);
+    std::fflush(stdout);
+    if (options.heldBarcodes > 0 && !connection.StartPolling()) return std::printf("polling did not restart\n"), 1;
     if (options.idleSeconds > 0) ok &= MeasureIdleCpu(options.idleSeconds);
     std::fflush(stdout);
     if (options.latencyBarcodes > 0) ok &= MeasureLatency(receiver, options.latencyBarcodes);

@@ -102,10 +102,12 @@ ForegroundView ObserveForeground() {
     ForegroundView view;
     const HWND foreground = ::GetForegroundWindow();
     if (!foreground) return view;
-    view.exists = true;
-    view.title = ShortTitle(foreground);
     DWORD processId = 0;
     ::GetWindowThreadProcessId(foreground, &processId);
+    // Gone meanwhile: whose it was is unknown, so it counts as none.
+    if (processId == 0) return view;
+    view.exists = true;
+    view.title = ShortTitle(foreground);
     view.ours = processId == ::GetCurrentProcessId();
     if (view.ours) {
         if (view.title == SettingsWindowTitle) view.firstChildTitle = ShortTitle(::GetWindow(foreground, GW_CHILD));
@@ -171,16 +173,16 @@ bool FetchBarcode(vantu::Handle connection, FetchedBarcode& barcode) {
     return result == 0 || barcode.length > 0;
 }
 
-bool DeliverNextBarcode(Application& app) {
+DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection) {
     const int32_t rawTrace = app.RawTrace.load();
     const HWND trace = app.TraceWindow.load();
     const ForegroundView foreground = ObserveForeground();
     const DeliveryDecision decision = DecideDelivery(foreground, rawTrace, trace && ::IsWindow(trace));
     if (decision.rawTrace != rawTrace) app.RawTrace.store(decision.rawTrace);
-    if (decision.delivery == Delivery::Leave) return true;
+    if (decision.delivery == Delivery::Leave) return DeliveryOutcome::Held;
 
     FetchedBarcode barcode;
-    if (!FetchBarcode(app.Connection.load(), barcode)) return false;
+    if (!FetchBarcode(connection, barcode)) return DeliveryOutcome::NothingReady;
     switch (decision.delivery) {
     case Delivery::Type:
         TypeFormattedBarcode(app, barcode.bytes, barcode.length);
@@ -196,17 +198,24 @@ bool DeliverNextBarcode(Application& app) {
     }
     RememberBarcode(decision.delivery == Delivery::Type ? std::string_view(foreground.title) : TracePageTitle,
                     barcode.bytes, barcode.length);
-    return true;
+    return DeliveryOutcome::Delivered;
 }
 
-void PollBarcodes(Application& app, const std::function<bool()>& keepRunning) {
+void PollBarcodes(Application& app, vantu::Handle connection, const std::function<bool()>& keepRunning) {
+    // Asked here rather than by the activation, so the download is waited
+    // for by this thread and nobody else uses the connection meanwhile.
+    if (!keepRunning()) return;
+    (void)vantu::VantuRequestDownload(connection);
     ::Sleep(StartDelayMs);
     while (keepRunning()) {
         int16_t count = 0;
         // A failed query (a transfer in progress, a lost link) counts as none ready.
-        if (vantu::VantuGetBarCodeCount(app.Connection.load(), &count) != 0) count = 0;
+        if (vantu::VantuGetBarCodeCount(connection, &count) != 0) count = 0;
         for (int16_t i = 0; i < count && keepRunning(); ++i) {
-            if (!DeliverNextBarcode(app)) break;  // the count was stale: ask again next cycle
+            // A held barcode holds the ones behind it too: the window in front
+            // is looked at again next cycle, not once per waiting barcode. A
+            // stale count is asked again next cycle as well.
+            if (DeliverNextBarcode(app, connection) != DeliveryOutcome::Delivered) break;
         }
         if (!keepRunning()) break;
         ::Sleep(CycleMs);

@@ -21,8 +21,9 @@ struct FetchedBarcode {
     uint16_t length = 0;
 };
 
-// The foreground window, its title, its first child's title (only when it is
-// the settings window) and whether its process outranks ours (only otherwise).
+// The foreground window, its title, whether it is ours, its first child's
+// title (only when it is ours with the settings title) and whether its
+// process outranks ours (only for another program's window).
 ForegroundView ObserveForeground();
 
 // Whether a window's process runs at a higher integrity level than ours, which
@@ -57,10 +58,18 @@ bool AppendTrace(HWND traceWindow, const std::string& text);
 // nothing (the call failed and reported no bytes).
 bool FetchBarcode(vantu::Handle connection, FetchedBarcode& barcode);
 
-// Decides, and if the barcode can be delivered now, fetches and delivers the
-// next one. False when the scanner had no barcode to hand over.
-bool DeliverNextBarcode(Application& app);
+enum class DeliveryOutcome {
+    Delivered,     // fetched and typed or traced
+    Held,          // nothing in front can take it: it stays on the scanner
+    NothingReady,  // the scanner had no barcode to hand over
+};
 
-// The polling loop; returns once keepRunning() is false (checked before every
-// cycle and between barcodes).
-void PollBarcodes(Application& app, const std::function<bool()>& keepRunning);
+// Decides, and if the barcode can be delivered now, fetches and delivers the
+// next one from the connection.
+DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection);
+
+// The polling loop on one connection, which it alone uses while it runs: asks
+// the scanner for its stored barcodes, then polls until keepRunning() is false
+// (checked before every query and between barcodes). A download in progress
+// answers the count query with "transfer in progress" and counts as none ready.
+void PollBarcodes(Application& app, vantu::Handle connection, const std::function<bool()>& keepRunning);

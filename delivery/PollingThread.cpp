@@ -6,6 +6,7 @@
 
 #include "config/Application.h"
 #include "delivery/Poller.h"
+#include "scanner/VantuSdk.h"
 
 namespace {
 
@@ -17,22 +18,41 @@ constexpr DWORD PreviousThreadWaitMs = 3000;
 std::atomic<uint32_t> NewestGeneration{0};
 std::mutex StartMutex;  // activation may run on the retry thread as well
 
-struct PollingTicket {
-    Application* app;
-    uint32_t generation;
+enum LeaseState : int {
+    Polling,     // the thread may be inside an SDK call on the connection
+    Ended,       // the thread makes no more calls: whoever stops it closes
+    CloseOnEnd,  // the stopper gave up waiting: the thread closes as it ends
 };
 
+// One polling thread's hold on its connection, shared by the thread and its starter.
+struct PollingLease {
+    Application* app;
+    uint32_t generation;
+    vantu::Handle connection;
+    std::atomic<int> state{Polling};
+};
+
+// The newest thread's lease; guarded by StartMutex.
+std::shared_ptr<PollingLease> NewestLease;
+
+void EndLease(PollingLease& lease) {
+    int expected = Polling;
+    if (!lease.state.compare_exchange_strong(expected, Ended)) (void)vantu::VantuClose(lease.connection);
+}
+
 DWORD WINAPI PollingThreadMain(void* parameter) {
-    const std::unique_ptr<PollingTicket> ticket(static_cast<PollingTicket*>(parameter));
-    Application& app = *ticket->app;
-    const uint32_t generation = ticket->generation;
+    const std::unique_ptr<std::shared_ptr<PollingLease>> owned(static_cast<std::shared_ptr<PollingLease>*>(parameter));
+    PollingLease& lease = **owned;
+    Application& app = *lease.app;
+    const uint32_t generation = lease.generation;
     try {
-        PollBarcodes(app, [&app, generation] {
+        PollBarcodes(app, lease.connection, [&app, generation] {
             return app.PollingThreadRun.load() != 0 && NewestGeneration.load() == generation;
         });
     } catch (...) {
         // Nothing to report to: the thread ends and the barcodes stay on the scanner.
     }
+    EndLease(lease);
     return 0;
 }
 
@@ -67,15 +87,27 @@ bool WaitForThreadEnd(HANDLE thread, DWORD timeoutMs) {
     }
 }
 
-bool StartPollingThread() {
+bool StartPollingThread(vantu::Handle connection) {
     const auto lock = LockHandlingSentMessages(StartMutex);
     const uint32_t generation = NewestGeneration.fetch_add(1) + 1;
     if (!WaitForThreadEnd(App.PollingThread.get(), PreviousThreadWaitMs)) return false;
 
-    auto ticket = std::make_unique<PollingTicket>(PollingTicket{&App, generation});
+    auto lease = std::make_shared<PollingLease>();
+    lease->app = &App;
+    lease->generation = generation;
+    lease->connection = connection;
+    auto ticket = std::make_unique<std::shared_ptr<PollingLease>>(lease);
     const HANDLE thread = ::CreateThread(nullptr, 0, PollingThreadMain, ticket.get(), 0, nullptr);
     if (!thread) return false;
     (void)ticket.release();  // the thread owns it now
     App.PollingThread.reset(thread);
+    NewestLease = std::move(lease);
     return true;
+}
+
+bool HandCloseToPollingThread(vantu::Handle connection) {
+    const auto lock = LockHandlingSentMessages(StartMutex);
+    if (!NewestLease || NewestLease->connection != connection) return false;
+    int expected = Polling;
+    return NewestLease->state.compare_exchange_strong(expected, CloseOnEnd);
 }

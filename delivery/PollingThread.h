@@ -1,15 +1,27 @@
 // Threads: StartPollingThread (user-interface or activation retry thread) runs PollBarcodes on
 // a new thread kept in App.PollingThread; it types and sends messages to the Trace control.
 // It stops within one cycle when App.PollingThreadRun is 0 or a newer polling thread is started.
+//
+// The thread alone makes SDK calls on its connection while it runs. The connection is closed
+// only after the thread has ended: by whoever stops it, or, when it is still inside an SDK call
+// as the stopper's wait ends, by the thread itself as its last call (HandCloseToPollingThread).
 #pragma once
 
 #include <windows.h>
 
+#include "scanner/VantuSdkAbi.h"
+
 // Makes sure the previous polling thread has ended (a newer start tells it to
-// stop even though PollingThreadRun is 1 again), then starts PollBarcodes for
-// App and keeps its handle in App.PollingThread. False, with no thread
-// started, when the previous one did not end in time or the start failed.
-bool StartPollingThread();
+// stop even though PollingThreadRun is 1 again), then starts PollBarcodes on
+// `connection` and keeps its handle in App.PollingThread. False, with no
+// thread started, when the previous one did not end in time or the start failed.
+bool StartPollingThread(vantu::Handle connection);
+
+// For a stopper whose wait for the polling thread ran out: when the newest
+// polling thread still works on `connection`, it closes it as it ends, and
+// the caller must not touch it again (true). False when no running thread
+// uses it: the caller closes it.
+bool HandCloseToPollingThread(vantu::Handle connection);
 
 // Waits at most timeoutMs for a thread to end while still handling messages
 // sent to the calling thread's windows, so a worker that is sending one of

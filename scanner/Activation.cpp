@@ -15,7 +15,6 @@ static_assert(std::atomic<HWND>::is_always_lock_free);
 namespace {
 
 constexpr DWORD DeviceSettleMs = 200;
-constexpr DWORD TransferPollMs = 250;
 constexpr DWORD RetryPauseMs = 100;
 constexpr DWORD AfterSuccessPauseMs = 40;
 // Not an SDK code: reported as "Unable to activate Brontel Vask."
@@ -30,13 +29,10 @@ HANDLE RetryWakeEvent() {
 
 void PauseRetry(DWORD ms) { (void)::WaitForSingleObject(RetryWakeEvent(), ms); }
 
-// Closes the connection once: the handle is taken out of App before the SDK
-// sees it, so nobody can close or use it again. A handle that the SDK would
-// not close is still open: it goes back, and the next deactivation tries again.
-vantu::Result CloseConnection(bool* wasOpen = nullptr) {
-    const vantu::Handle handle = App.Connection.exchange(0);
-    if (wasOpen) *wasOpen = handle != 0;
-    if (!handle) return 0;
+// Closes a handle that no thread uses (any polling thread on it has ended).
+// A handle that the SDK would not close is still open: it goes back into
+// App, and the next deactivation tries again.
+vantu::Result CloseUnusedConnection(vantu::Handle handle) {
     const vantu::Result result = vantu::VantuClose(handle);
     if (result != 0) {
         vantu::Handle none = 0;
@@ -45,25 +41,17 @@ vantu::Result CloseConnection(bool* wasOpen = nullptr) {
     return result;
 }
 
-int FailActivation(HWND statusLine, vantu::Result code) {
-    (void)CloseConnection();
+// The handle that this activation opened, which no polling thread uses yet.
+int FailActivation(HWND statusLine, vantu::Result code, vantu::Handle opened) {
+    vantu::Handle mine = opened;
+    (void)App.Connection.compare_exchange_strong(mine, 0);
+    if (opened) (void)CloseUnusedConnection(opened);
     const std::string message = scannertext::ActivationFailureMessage(code, App.ActivationThreadRun != 0);
     App.StatusIsError = 1;
     App.ConnectionStatusText.Set(message);
     App.ScannerConnected = 0;
     ShowText(message, statusLine, ReplaceText);
     return 0;
-}
-
-// The download has reached the host once the count query stops answering
-// "transfer in progress". The handle is read afresh: a closed one is 0 and
-// is answered without the SDK.
-void WaitForDownload() {
-    int16_t count = 0;
-    while (vantu::VantuGetBarCodeCount(App.Connection, &count) == vantu::TransferInProgress) {
-        ::Sleep(TransferPollMs);
-        count = 0;
-    }
 }
 
 void StoreParentRect(HWND page) {
@@ -121,38 +109,40 @@ int ActivateScanner(HWND dialog) {
 
     vantu::Handle opened = 0;
     vantu::Result result = vantu::VantuConnectionOpen(&opened, vantu::ConnectionName, SdkRegistryRoot);
-    if (result != 0) {
-        // A handle that a failed open left behind is closed too, once.
-        if (opened) (void)vantu::VantuClose(opened);
-        return FailActivation(statusLine, result);
-    }
+    // A handle that a failed open left behind is closed too, once.
+    if (result != 0) return FailActivation(statusLine, result, opened);
     App.Connection = opened;
     if (App.ActivatedScannerMode == SerialMode) {
         result = vantu::VantuSetBarCodeIDMode(opened, 0);
-        if (result != 0) return FailActivation(statusLine, result);
+        if (result != 0) return FailActivation(statusLine, result, opened);
     }
     ::Sleep(DeviceSettleMs);
 
     const std::string message = scannertext::ActivationSuccessMessage(App.ActivationThreadRun != 0);
     // An earlier polling thread that never ended would leave this scanner
     // open with nobody fetching its barcodes: that is no activation.
-    if (!StartPollingThread()) return FailActivation(statusLine, PollingNotStarted);
+    if (!StartPollingThread(opened)) return FailActivation(statusLine, PollingNotStarted, opened);
+    // From here on only the polling thread calls the SDK with this handle; it
+    // asks for the download and waits for it, so no download of any length
+    // holds up the caller.
     App.StatusIsError = 0;
     App.ConnectionStatusText.Set(message);
     App.ScannerConnected = 1;
-
-    (void)vantu::VantuRequestDownload(opened);
-    WaitForDownload();
     return 1;
 }
 
 std::string DeactivateScanner() {
-    bool wasOpen = false;
-    const vantu::Result result = CloseConnection(&wasOpen);
-    return scannertext::DeactivationMessage(wasOpen, result);
+    const bool pollingEnded = StopPollingThread(PollingThreadStopWaitMs);
+    const vantu::Handle handle = App.Connection.exchange(0);
+    if (!handle) return scannertext::DeactivationMessage(false, 0);
+    // A thread still inside an SDK call closes the handle itself as it ends.
+    if (!pollingEnded && HandCloseToPollingThread(handle)) return scannertext::DeactivationMessage(true, 0);
+    return scannertext::DeactivationMessage(true, CloseUnusedConnection(handle));
 }
 
 void ClearStoredBarcodes() {
+    // Never beside the polling thread's calls on the same handle.
+    if (!StopPollingThread(PollingThreadStopWaitMs)) return;
     (void)vantu::VantuSDKClearStoredBarcodes(App.Connection);
 }
 
@@ -198,9 +188,13 @@ bool StopPollingThread(DWORD maxWaitMs) {
 bool StopScannerForShutdown() {
     const bool retryEnded = StopActivationRetry(ShutdownThreadWaitMs);
     const bool pollingEnded = StopPollingThread(ShutdownThreadWaitMs);
-    // A thread still running may be inside the SDK with the handle: closing
-    // it then is worse than leaving it to the end of the process.
-    if (!retryEnded || !pollingEnded) return false;
+    // A retry attempt still running may be opening a handle of its own:
+    // closing App's beside it is left to the end of the process.
+    if (!retryEnded) return false;
     (void)DeactivateScanner();
-    return true;
+    return pollingEnded;
+}
+
+bool WaitForPollingThreadEnd(DWORD maxWaitMs) {
+    return !App.PollingThread || WaitForThreadEnd(App.PollingThread.get(), maxWaitMs);
 }

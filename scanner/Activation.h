@@ -24,20 +24,24 @@ extern std::atomic<HWND> ConnectionsWindow;
 
 // How long shutdown waits for each worker thread before it gives up.
 constexpr DWORD ShutdownThreadWaitMs = 5000;
-// How long the page waits for the polling thread before it closes the
-// connection (the thread ends within one polling cycle once told to).
-constexpr DWORD PollingThreadStopWaitMs = 3000;
+// How long a deactivation waits for the polling thread (it ends within one
+// polling cycle once told to, unless an SDK call holds it up).
+constexpr DWORD PollingThreadStopWaitMs = 300;
 
-// Opens the stored connection, starts the polling thread and waits until the
-// scanner's download has reached the host. 1 activated, 0 failed (the failure
-// text is then in the dialog's status line).
+// Opens the stored connection and starts the polling thread, which asks for
+// the scanner's download and waits for it on its own. 1 activated, 0 failed
+// (the failure text is then in the dialog's status line).
 int ActivateScanner(HWND dialog);
 
-// Closes the connection and forgets its handle: "" when none was open,
-// "Brontel Vask Deactivated", or "Failed to Deactive Scanner.".
+// Stops the polling thread, then closes the connection and forgets its
+// handle: "" when none was open, "Brontel Vask Deactivated", or "Failed to
+// Deactive Scanner.". When the thread is still inside an SDK call after
+// PollingThreadStopWaitMs, the thread closes the handle itself as that call
+// returns, and the text is "Brontel Vask Deactivated".
 std::string DeactivateScanner();
 
-// Drops the barcodes the SDK holds for the open connection.
+// Drops the barcodes the SDK holds for the open connection, once the polling
+// thread has ended; nothing when it is still inside an SDK call.
 void ClearStoredBarcodes();
 
 // Thread routine; the parameter is the Application.
@@ -55,7 +59,11 @@ bool StopActivationRetry(DWORD maxWaitMs);
 // true when it has ended (or none ran).
 bool StopPollingThread(DWORD maxWaitMs);
 
-// Shutdown's part: stop the retry thread, stop the polling thread, then close
-// the connection, but only once no thread can still be using it. True when
-// the connection was closed (or none was open) after both threads ended.
+// Shutdown's part: stop the retry thread, then deactivate (the polling thread
+// stopped first). True when both threads ended within their waits; a polling
+// thread that did not closes the connection itself (WaitForPollingThreadEnd).
 bool StopScannerForShutdown();
+
+// Waits at most maxWaitMs for the polling thread; true once it has ended.
+// The process waits for it before ending, so a close left to it is made.
+bool WaitForPollingThreadEnd(DWORD maxWaitMs);

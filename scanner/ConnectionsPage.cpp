@@ -166,13 +166,11 @@ void OnListSelection(HWND page) {
     ShowLastingStatus(page);
 }
 
-// Ends whatever still uses the connection before it is closed: the retry
-// thread (an attempt in progress finishes, no new one starts) and the
-// polling thread.
-void StopConnectionUsers() {
-    (void)StopActivationRetry(INFINITE);
-    (void)StopPollingThread(PollingThreadStopWaitMs);
-}
+// Ends the retry thread before the connection is touched (an attempt in
+// progress finishes, no new one starts). The polling thread is stopped by
+// ClearStoredBarcodes and DeactivateScanner, which close the connection only
+// once it has let go of it.
+void StopConnectionUsers() { (void)StopActivationRetry(INFINITE); }
 
 void FindScanners(HWND page) {
     const UINT from = PortValue(page, IDC_FROM_PORT);
@@ -209,11 +207,12 @@ void FindScanners(HWND page) {
 
 void Activate(HWND page) {
     ShowStatus(page, scannertext::Connecting);
-    // The retry thread must not activate beside this click.
-    (void)StopActivationRetry(INFINITE);
-    App.PollingThreadRun = 1;
+    // The retry thread must not activate beside this click, and the previous
+    // polling thread is stopped before its connection is cleared and closed.
+    StopConnectionUsers();
     ClearStoredBarcodes();
     const std::string closed = DeactivateScanner();
+    App.PollingThreadRun = 1;
     App.StatusIsError = 0;
     ShowStatus(page, closed);
     ConfigureConnection(page, App.mode);
@@ -225,7 +224,7 @@ void Activate(HWND page) {
 }
 
 void Deactivate(HWND page) {
-    // The connection is closed only once the polling thread has let go of it.
+    // DeactivateScanner closes the connection only once the polling thread has let go of it.
     StopConnectionUsers();
     const std::string closed = DeactivateScanner();
     App.StatusIsError = 0;

@@ -155,8 +155,25 @@ Result ParseScanFileCommand(const Args& args) {
     return c;
 }
 
+// fault NAME delay:CALL MS
+Result ParseDelay(SimCommand c, const std::string& call, const std::string& ms) {
+    bool known = false;
+    for (size_t i = 0; i < SlowCallCount && !known; ++i) {
+        known = call == SlowCallName(SlowCall(i));
+        if (known) c.slowCall = SlowCall(i);
+    }
+    if (!known)
+        return Fail("'delay:" + call + "': CALL is open, idmode, download, count, fetch or close");
+    auto n = ParseCount(ms, MaxDelayMs);
+    if (!n) return Fail("MS: " + n.error);
+    c.call = FaultCall::Delay;
+    c.result = *n.value;
+    return Result::Ok(std::move(c));
+}
+
 Result ParseFault(const Args& args) {
-    const char* usage = "usage: vask-sim fault NAME open|idmode|count|close RESULT | fault '*' find|info:I RESULT";
+    const char* usage = "usage: vask-sim fault NAME open|idmode|count|close RESULT | fault NAME delay:CALL MS"
+                        " | fault '*' find|info:I RESULT";
     if (!Expect(args, 4)) return Fail(usage);
     SimCommand c;
     c.kind = CommandKind::Fault;
@@ -175,6 +192,7 @@ Result ParseFault(const Args& args) {
         }
     } else {
         if (!IsValidScannerName(c.name)) return Fail("'" + c.name + "' is not a scanner name");
+        if (call.rfind("delay:", 0) == 0) return ParseDelay(std::move(c), call.substr(6), args[3]);
         static const std::map<std::string, FaultCall> calls = {
             {"open", FaultCall::Open}, {"idmode", FaultCall::IdMode},
             {"count", FaultCall::Count}, {"close", FaultCall::Close}};
@@ -277,6 +295,7 @@ const char* Usage() {
            "  vask-sim scan NAME --hex [--repeat N] HEX...\n"
            "  vask-sim scan-file NAME PATH                 (one escaped barcode per line)\n"
            "  vask-sim fault NAME open|idmode|count|close RESULT\n"
+           "  vask-sim fault NAME delay:CALL MS             (CALL open|idmode|download|count|fetch|close)\n"
            "  vask-sim fault '*' find|info:I RESULT         (RESULT decimal or 0x hex; 0 clears)\n"
            "  vask-sim clear-faults NAME|'*'\n"
            "  vask-sim transfer NAME QUERIES\n"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sdksim/SimState.h"
 #include "sdksim/SimText.h"
 
 namespace sdksim {
@@ -16,7 +17,7 @@ enum class CommandKind {
 };
 
 // Calls whose result a fault decides.
-enum class FaultCall { Open, IdMode, Count, Close, Find, Info };
+enum class FaultCall { Open, IdMode, Count, Close, Find, Info, Delay };
 
 struct SimCommand {
     CommandKind kind = CommandKind::Help;
@@ -35,6 +36,7 @@ struct SimCommand {
     // fault
     FaultCall call = FaultCall::Open;
     uint32_t infoPass = 0;
+    SlowCall slowCall = SlowCall::Open;  // delay:CALL; result holds the milliseconds
     uint32_t result = 0;
     // transfer
     uint32_t queries = 0;

@@ -1,6 +1,7 @@
 #include "sdksim/SimState.h"
 
 #include <algorithm>
+#include <charconv>
 #include <sstream>
 
 namespace sdksim {
@@ -37,6 +38,31 @@ bool SimState::IsOpen(uint32_t scannerId) const {
 const char* TransportName(Transport transport) {
     return transport == Transport::Serial ? "serial" : "bluetooth";
 }
+
+const char* SlowCallName(SlowCall call) {
+    static const char* const names[SlowCallCount] = {"open", "idmode", "download", "count", "fetch", "close"};
+    return names[static_cast<size_t>(call)];
+}
+
+void Breaches::Add(std::string text) {
+    if (texts.size() < MaxBreaches) texts.push_back(std::move(text));
+    else ++dropped;
+}
+
+namespace {
+
+// Digits only, and no more than fit: a damaged file gives nullopt, never an
+// exception.
+std::optional<uint64_t> DecimalValue(std::string_view digits) {
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    uint64_t value = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc{} || end != digits.data() + digits.size()) return std::nullopt;
+    return value;
+}
+
+}  // namespace
 
 // ------------------------------------------------------------------ state file
 
@@ -82,15 +108,12 @@ public:
 
     uint64_t Number(const char* key, uint64_t max = UINT64_MAX) {
         const std::string* text = Field(key);
-        if (!text) return 0;
-        if (text->empty() || text->size() > 20 ||
-            text->find_first_not_of("0123456789") != std::string::npos) {
-            bad_ = true;
-            return 0;
-        }
-        uint64_t value = std::stoull(*text);
-        if (value > max) bad_ = true;
-        return value;
+        return text ? NumberOf(*text, max) : 0;
+    }
+    // A field that older state files lack: 0 when absent.
+    uint64_t OptionalNumber(const char* key, uint64_t max = UINT64_MAX) {
+        auto it = fields_.find(key);
+        return it == fields_.end() ? 0 : NumberOf(it->second, max);
     }
     int32_t Signed(const char* key) {
         const std::string* text = Field(key);
@@ -108,6 +131,14 @@ public:
     }
 
 private:
+    uint64_t NumberOf(const std::string& text, uint64_t max) {
+        auto value = DecimalValue(text);
+        if (!value || *value > max) {
+            bad_ = true;
+            return 0;
+        }
+        return *value;
+    }
     const std::string* Field(const char* key) {
         auto it = fields_.find(key);
         if (it == fields_.end()) { bad_ = true; return nullptr; }
@@ -127,6 +158,9 @@ std::string EncodeScanner(const SimScanner& s) {
         .AddSigned("kind", s.kind)
         .Add("fault-open", s.faults.open).Add("fault-idmode", s.faults.idmode)
         .Add("fault-count", s.faults.count).Add("fault-close", s.faults.close)
+        .Add("delay-open", s.delays[SlowCall::Open]).Add("delay-idmode", s.delays[SlowCall::IdMode])
+        .Add("delay-download", s.delays[SlowCall::Download]).Add("delay-count", s.delays[SlowCall::Count])
+        .Add("delay-fetch", s.delays[SlowCall::Fetch]).Add("delay-close", s.delays[SlowCall::Close])
         .Add("next-transfer", s.nextTransferQueries).Add("transfer-left", s.transferLeft)
         .Add("stored", s.stored).Add("ready", s.ready).Add("delivered", s.delivered)
         .Add("stored-bytes", s.storedBytes).Add("ready-bytes", s.readyBytes)
@@ -150,6 +184,9 @@ bool DecodeScanner(LineReader& r, SimScanner& s) {
     s.faults.idmode = static_cast<uint32_t>(r.Number("fault-idmode", UINT32_MAX));
     s.faults.count = static_cast<uint32_t>(r.Number("fault-count", UINT32_MAX));
     s.faults.close = static_cast<uint32_t>(r.Number("fault-close", UINT32_MAX));
+    for (size_t i = 0; i < SlowCallCount; ++i)
+        s.delays.ms[i] = static_cast<uint32_t>(
+            r.OptionalNumber(("delay-" + std::string(SlowCallName(SlowCall(i)))).c_str(), MaxDelayMs));
     s.nextTransferQueries = static_cast<uint32_t>(r.Number("next-transfer", UINT32_MAX));
     s.transferLeft = static_cast<uint32_t>(r.Number("transfer-left", UINT32_MAX));
     s.stored = r.Number("stored");
@@ -171,13 +208,15 @@ std::string EncodeState(const SimState& state) {
     std::string text = std::string(Header) + "\n";
     text += LineWriter("settings").AddSigned("version", state.version)
                 .Add("next-handle", state.nextHandle).Add("next-scanner", state.nextScannerId)
-                .Add("find-fault", state.search.find).Line();
+                .Add("find-fault", state.search.find)
+                .Add("breaches-dropped", state.breaches.dropped).Line();
     for (const auto& [pass, result] : state.search.info)
         text += LineWriter("info-fault").Add("pass", pass).Add("result", result).Line();
     for (const SimScanner& s : state.scanners) text += EncodeScanner(s);
     for (const SimHandle& h : state.handles)
         text += LineWriter("handle").Add("value", h.value).Add("scanner", h.scannerId)
                     .Add("pid", h.pid).Add("start", h.processStart).Line();
+    for (const std::string& b : state.breaches.texts) text += LineWriter("breach").AddText("text", b).Line();
     return text;
 }
 
@@ -198,6 +237,7 @@ Parsed<SimState> DecodeState(std::string_view text) {
             state.nextHandle = static_cast<uint32_t>(r.Number("next-handle", UINT32_MAX));
             state.nextScannerId = static_cast<uint32_t>(r.Number("next-scanner", UINT32_MAX));
             state.search.find = static_cast<uint32_t>(r.Number("find-fault", UINT32_MAX));
+            state.breaches.dropped = r.OptionalNumber("breaches-dropped");
         } else if (r.Kind() == "info-fault") {
             auto pass = static_cast<uint32_t>(r.Number("pass", UINT32_MAX));
             state.search.info[pass] = static_cast<uint32_t>(r.Number("result", UINT32_MAX));
@@ -212,6 +252,8 @@ Parsed<SimState> DecodeState(std::string_view text) {
             h.pid = static_cast<uint32_t>(r.Number("pid", UINT32_MAX));
             h.processStart = r.Number("start");
             state.handles.push_back(h);
+        } else if (r.Kind() == "breach") {
+            state.breaches.texts.push_back(r.Text("text"));
         } else {
             ok = false;
         }
@@ -288,10 +330,14 @@ const SimScanner* ScannerForConnection(const SimState& state, const FoundDeviceR
 // ------------------------------------------------------------------ barcodes
 
 void StoreScanned(SimScanner& s, const std::vector<std::string>& barcodes, bool open) {
-    for (const std::string& b : barcodes) {
-        s.stored += 1;
-        s.storedBytes += LogRecordSize(b.size());
-    }
+    uint64_t bytes = 0;
+    for (const std::string& b : barcodes) bytes += LogRecordSize(b.size());
+    StoreScanned(s, barcodes.size(), bytes, open);
+}
+
+void StoreScanned(SimScanner& s, uint64_t count, uint64_t recordBytes, bool open) {
+    s.stored += count;
+    s.storedBytes += recordBytes;
     if (open && !s.TransferRunning()) {
         s.ready = s.stored;
         s.readyBytes = s.storedBytes;
@@ -352,17 +398,23 @@ std::optional<ScannerStatus> ParseStatusLine(std::string_view line) {
     auto number = [](const std::string& field, const char* key, uint64_t& out) {
         std::string prefix = std::string(key) + "=";
         if (field.rfind(prefix, 0) != 0) return false;
-        std::string digits = field.substr(prefix.size());
-        if (digits.empty() || digits.size() > 19 ||
-            digits.find_first_not_of("0123456789") != std::string::npos)
-            return false;
-        out = std::stoull(digits);
+        auto value = DecimalValue(std::string_view(field).substr(prefix.size()));
+        if (!value) return false;
+        out = *value;
         return true;
     };
     if (!number(stored, "stored", st.stored) || !number(ready, "ready", st.ready) ||
         !number(delivered, "delivered", st.delivered))
         return std::nullopt;
     return st;
+}
+
+std::vector<std::string> BreachLines(const Breaches& breaches) {
+    std::vector<std::string> lines;
+    for (const std::string& b : breaches.texts) lines.push_back(BreachLinePrefix + b);
+    if (breaches.dropped)
+        lines.push_back(BreachLinePrefix + std::to_string(breaches.dropped) + " more not kept");
+    return lines;
 }
 
 }  // namespace sdksim

@@ -10,6 +10,7 @@
 // open), delivered ones have been fetched.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -49,6 +50,20 @@ struct ScannerFaults {
     uint32_t open = 0, idmode = 0, count = 0, close = 0;
 };
 
+// The calls on a scanner that a delay fault can slow down.
+enum class SlowCall { Open, IdMode, Download, Count, Fetch, Close };
+constexpr size_t SlowCallCount = 6;
+const char* SlowCallName(SlowCall call);  // "open", "idmode", ... as vask-sim spells them
+
+// Milliseconds each call of a scanner sleeps before it does its work; the
+// sleep holds no lock, so other calls and vask-sim go on meanwhile.
+struct ScannerDelays {
+    std::array<uint32_t, SlowCallCount> ms{};
+    uint32_t& operator[](SlowCall call) { return ms[static_cast<size_t>(call)]; }
+    uint32_t operator[](SlowCall call) const { return ms[static_cast<size_t>(call)]; }
+};
+constexpr uint32_t MaxDelayMs = 600000;
+
 struct SimScanner {
     uint32_t id = 0;              // names the barcode log; never reused
     std::string name;
@@ -64,6 +79,7 @@ struct SimScanner {
     int32_t kind = DefaultDeviceKind;
 
     ScannerFaults faults;
+    ScannerDelays delays;
     uint32_t nextTransferQueries = DefaultTransferQueries;  // length of the next download
     uint32_t transferLeft = 0;    // count queries the running download still lasts
 
@@ -88,6 +104,17 @@ struct SearchFaults {
     std::map<uint32_t, uint32_t> info;  // pass (from 0) -> result
 };
 
+// Calls that broke the SDK's contract, kept until vask-sim reset, each as
+// one line of text. Only the first MaxBreaches are kept; the rest are
+// counted.
+constexpr size_t MaxBreaches = 100;
+struct Breaches {
+    std::vector<std::string> texts;
+    uint64_t dropped = 0;
+    void Add(std::string text);
+    bool Empty() const { return texts.empty() && dropped == 0; }
+};
+
 struct SimState {
     int32_t version = DefaultVersion;
     uint32_t nextHandle = 1;
@@ -95,6 +122,7 @@ struct SimState {
     SearchFaults search;
     std::vector<SimScanner> scanners;  // in the order they were added
     std::vector<SimHandle> handles;
+    Breaches breaches;
 
     SimScanner* Find(std::string_view name);
     const SimScanner* Find(std::string_view name) const;
@@ -127,6 +155,8 @@ const SimScanner* ScannerForConnection(const SimState& state, const FoundDeviceR
 // Stores barcodes whose log records were appended at storedBytes; with an
 // open connection and no download running they are ready at once.
 void StoreScanned(SimScanner& scanner, const std::vector<std::string>& barcodes, bool open);
+// The same for `count` barcodes whose log records take `recordBytes` in all.
+void StoreScanned(SimScanner& scanner, uint64_t count, uint64_t recordBytes, bool open);
 // Starts a download lasting nextTransferQueries count queries (0: done at once).
 void StartDownload(SimScanner& scanner);
 struct CountAnswer {
@@ -151,6 +181,10 @@ ScannerStatus StatusOf(const SimScanner& scanner);
 // "NAME serial plugged stored=3 ready=2 delivered=1"
 std::string FormatStatusLine(const ScannerStatus& status);
 std::optional<ScannerStatus> ParseStatusLine(std::string_view line);
+// The lines vask-sim status prints after the scanners' lines, one per
+// contract breach: "breach: TEXT"; then "breach: N more not kept".
+std::vector<std::string> BreachLines(const Breaches& breaches);
+constexpr char BreachLinePrefix[] = "breach: ";
 
 const char* TransportName(Transport transport);
 

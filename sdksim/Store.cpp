@@ -10,7 +10,7 @@ namespace sdksim {
 namespace {
 
 constexpr char MutexName[] = "VantuPlusSDKSimulatorState";
-constexpr DWORD LockTimeoutMs = 10000;
+constexpr size_t AppendPieceBytes = 1 << 20;
 
 HANDLE SharedMutex() {
     // One handle per process, kept for its whole life.
@@ -98,10 +98,10 @@ std::string StateFolder() {
     return folder;
 }
 
-StateLock::StateLock() {
+StateLock::StateLock(DWORD timeoutMs) {
     HANDLE mutex = SharedMutex();
     if (!mutex) return;
-    DWORD wait = ::WaitForSingleObject(mutex, LockTimeoutMs);
+    DWORD wait = ::WaitForSingleObject(mutex, timeoutMs);
     // An abandoned mutex is ours now; the state file is whole since it is
     // only ever replaced by a rename.
     held_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
@@ -137,12 +137,27 @@ bool SaveState(const SimState& state) {
     return ::MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-bool AppendBarcodes(const SimScanner& scanner, const std::vector<std::string>& barcodes) {
+std::optional<uint64_t> AppendBarcodes(const SimScanner& scanner, const std::vector<std::string>& barcodes,
+                                       uint32_t repeat) {
     win::UniqueFile file = OpenFile(LogPath(scanner.id), GENERIC_WRITE, OPEN_ALWAYS);
-    if (!file || !SeekTo(file.get(), scanner.storedBytes)) return false;
-    std::string records;
-    for (const std::string& b : barcodes) records += EncodeLogRecord(b);
-    return WriteAll(file.get(), records) && ::SetEndOfFile(file.get());
+    if (!file || !SeekTo(file.get(), scanner.storedBytes)) return std::nullopt;
+    uint64_t written = 0;
+    std::string piece;
+    auto flush = [&] {
+        bool ok = WriteAll(file.get(), piece);
+        written += piece.size();
+        piece.clear();
+        return ok;
+    };
+    for (const std::string& b : barcodes) {
+        const std::string record = EncodeLogRecord(b);
+        for (uint32_t i = 0; i < repeat; ++i) {
+            piece += record;
+            if (piece.size() >= AppendPieceBytes && !flush()) return std::nullopt;
+        }
+    }
+    if (!flush() || !::SetEndOfFile(file.get())) return std::nullopt;
+    return written;
 }
 
 std::optional<std::string> ReadBarcode(uint32_t scannerId, uint64_t offset) {
@@ -185,10 +200,17 @@ bool OwnedByCurrentProcess(const SimHandle& handle) {
     return handle.pid == me.pid && handle.processStart == me.start;
 }
 
-bool DropEndedHandles(SimState& state) {
+std::string EndedWithHandleOpen(const SimHandle& handle) {
+    return "process " + std::to_string(handle.pid) + " ended with handle " + std::to_string(handle.value) +
+           " open";
+}
+
+bool DropEndedHandles(SimState& state, bool quietly) {
     size_t before = state.handles.size();
-    std::erase_if(state.handles, [](const SimHandle& h) {
-        return !OwnedByCurrentProcess(h) && !ProcessAlive(h);
+    std::erase_if(state.handles, [&](const SimHandle& h) {
+        bool ended = !OwnedByCurrentProcess(h) && !ProcessAlive(h);
+        if (ended && !quietly) state.breaches.Add(EndedWithHandleOpen(h));
+        return ended;
     });
     return state.handles.size() != before;
 }

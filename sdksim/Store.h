@@ -20,10 +20,10 @@ namespace sdksim {
 
 std::string StateFolder();
 
-// Holds the simulator's mutex for its lifetime (waits at most 10 s).
+// Holds the simulator's mutex for its lifetime (waits at most timeoutMs).
 class StateLock {
 public:
-    StateLock();
+    explicit StateLock(DWORD timeoutMs = 10000);
     ~StateLock();
     StateLock(const StateLock&) = delete;
     StateLock& operator=(const StateLock&) = delete;
@@ -38,8 +38,11 @@ private:
 Parsed<SimState> LoadState();
 bool SaveState(const SimState& state);
 // Writes the barcodes' log records at the scanner's storedBytes (cutting off
-// anything a failed call may have left after it).
-bool AppendBarcodes(const SimScanner& scanner, const std::vector<std::string>& barcodes);
+// anything a failed call may have left after it), each barcode `repeat`
+// times in a row, in pieces of bounded size however many there are. The
+// bytes written, or nullopt on failure.
+std::optional<uint64_t> AppendBarcodes(const SimScanner& scanner, const std::vector<std::string>& barcodes,
+                                       uint32_t repeat = 1);
 // The barcode whose log record starts at offset.
 std::optional<std::string> ReadBarcode(uint32_t scannerId, uint64_t offset);
 void RemoveBarcodeLog(uint32_t scannerId);
@@ -53,7 +56,10 @@ struct ProcessIdentity {
 ProcessIdentity CurrentProcess();
 bool OwnedByCurrentProcess(const SimHandle& handle);
 // Drops the handles of processes that have ended; true when any was dropped.
-bool DropEndedHandles(SimState& state);
+// A process that ended with a handle open broke the contract: each is
+// recorded as a breach unless `quietly`.
+bool DropEndedHandles(SimState& state, bool quietly = false);
+std::string EndedWithHandleOpen(const SimHandle& handle);
 
 // Runs call(state, changed) with the lock held and the state loaded, and
 // saves the state afterwards if call set changed. Returns call's result, or

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/Process.h"
+#include "tests/support/SimControl.h"
 #include "tests/support/UiDriver.h"
 
 namespace apptest {
@@ -43,8 +44,10 @@ protected:
     }
 
     // Leaves nothing behind for the next test or program: no instance, no
-    // settings file, no start-with-Windows value, no simulated scanner.
+    // settings file, no start-with-Windows value, no simulated scanner. The
+    // program must not have misused the scanner SDK meanwhile.
     void TearDown() override {
+        EXPECT_TRUE(testsupport::sim::NoBreaches());
         VaskApp::EndRunningInstances();
         VaskApp::RemoveSettingsFile();
         ::DeleteFileA((VaskApp::SettingsPath() + ".bad").c_str());

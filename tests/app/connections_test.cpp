@@ -8,6 +8,9 @@
 #include <sstream>
 
 #include "tests/support/KeyReceiver.h"
+#include "tests/support/SimControl.h"
+
+#include <algorithm>
 
 namespace apptest {
 namespace {
@@ -251,6 +254,61 @@ TEST_F(Connections, BarcodesAreTypedIntoTheFocusedProgramAfterActivate) {
     EXPECT_EQ(receiver.Text(), L"");
 }
 
+// The question's default button is Yes: a barcode typed into it with its
+// Enter would end the program.
+TEST_F(Connections, OurOwnWindowsInFrontHoldBarcodesOnTheScanner) {
+    OpenActivated();
+    CloseSheet(Sheet::Find());
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('e'));
+    testsupport::MessageBoxWindow box = testsupport::MessageBoxWindow::WaitFor("Confirm Exit");
+    ASSERT_TRUE(box);
+    ::SetForegroundWindow(box.window());
+    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == box.window(); }, 5000));
+
+    Sim({"scan", "s1", "HELD-1"});
+    ::Sleep(1500);  // fifteen polling cycles
+    EXPECT_TRUE(app.Running());
+    EXPECT_TRUE(::IsWindow(box.window()));
+    EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 0u);
+
+    ASSERT_TRUE(receiver.Focus());
+    EXPECT_TRUE(receiver.WaitForText(L"HELD-1\r", 10000));
+    EXPECT_EQ(receiver.Text(), L"HELD-1\r");
+    EXPECT_TRUE(box.Answer(IDNO));
+    EXPECT_TRUE(app.Running());
+}
+
+// Every probe is a message the user-interface thread must answer within a
+// quarter of a second, however long the scanner's download lasts.
+TEST_F(Connections, AnEndlessDownloadNeverHoldsUpTheUserInterface) {
+    AddSerial("s1", 3, "1001");
+    ConnectionsView view = Open();
+    ASSERT_TRUE(view.Click(FindButton));
+    Sim({"transfer", "s1", "1000000"});
+    const HWND sheet = Sheet::Find().window();
+    auto answers = [](HWND window) {
+        DWORD_PTR result = 0;
+        return ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 250, &result) != 0;
+    };
+    testsupport::PostClick(view.Item(ActivateButton));
+    int late = 0;
+    for (int probe = 0; probe < 40; ++probe) {
+        if (!answers(sheet) || !answers(app.MainWindow())) ++late;
+        ::Sleep(50);
+    }
+    EXPECT_EQ(late, 0);
+    ASSERT_TRUE(WaitUntil([&] { return view.Caption() == "Deac&tivate"; }, 5000));
+
+    // Deactivate ends the download; the scanner is free for a search again.
+    ASSERT_TRUE(testsupport::Click(view.Item(ActivateButton), 5000));
+    EXPECT_EQ(view.Status(), "Brontel Vask Deactivated");
+    ASSERT_TRUE(testsupport::Click(view.Item(FindButton), 5000));
+    EXPECT_EQ(view.Entries(), std::vector<std::string>{SerialEntry("1001", 3)});
+    EXPECT_EQ(app.ExitThroughTray(), 0u);
+}
 TEST_F(Connections, ReopenedSheetShowsTheActivatedState) {
     OpenActivated();
     CloseSheet(Sheet::Find());
@@ -269,9 +327,8 @@ TEST_F(Connections, InputMadeWhileThePageIsBusyIsDropped) {
     ConnectionsView view = Open();
     ASSERT_TRUE(view.Click(FindButton));
     ::SetForegroundWindow(Sheet::Find().window());
-    // The download lasts 40 count queries: the activation and the polling
-    // thread ask about every 250 and 100 ms, so the click waits about 3 s.
-    Sim({"transfer", "s1", "40"});
+    // A slow open keeps the click busy for 3 s.
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "open", 3000));
     // While the page works it answers no message: its controls are looked
     // up before, and read afterwards without messages.
     HWND sheet = Sheet::Find().window();
@@ -362,6 +419,94 @@ TEST_F(Connections, StartUpActivationWithMinimizeTypesWithoutEverShowingTheSheet
     EXPECT_EQ(Sheet::Find().PageIndex(), ConnectionsPage);
     EXPECT_EQ(view.Status(), "Scanner Connected");
     EXPECT_EQ(view.Caption(), "Deac&tivate");
+}
+
+// At start-up the stored scanner's endless download neither keeps the sheet
+// from opening nor a second start from handing over and ending.
+TEST_F(Connections, StartUpActivationDuringAnEndlessDownloadLeavesTheProgramUsable) {
+    OpenActivated();
+    ASSERT_EQ(app.ExitThroughTray(), 0u);
+    SetActivateInSavedFile();
+    Sim({"transfer", "s1", "1000000"});
+
+    VaskApp second;
+    ASSERT_TRUE(second.Start());
+    ConnectionsView view(Sheet::WaitFor());
+    EXPECT_EQ(view.Caption(), "Deac&tivate");
+    testsupport::ChildProcess third = second.StartAnother();
+    EXPECT_EQ(third.Wait(10000), 0u) << "the hand-over to the running instance";
+    EXPECT_EQ(second.ExitThroughTray(), 0u);
+}
+
+// A count query that outlasts the deactivation's wait: the handle is closed
+// by the polling thread once that query has returned, never beside it.
+TEST_F(Connections, DeactivateNeverClosesTheScannerBesideACallInProgress) {
+    ConnectionsView view = OpenActivated();
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 4000));
+    ::Sleep(400);  // a count query is under way
+    const DWORD start = ::GetTickCount();
+    ASSERT_TRUE(view.Click(ActivateButton));
+    EXPECT_LT(::GetTickCount() - start, 1500u) << "the click does not wait for the slow query";
+    EXPECT_EQ(view.Status(), "Brontel Vask Deactivated");
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 0));
+
+    // Once the query in progress has returned the scanner is free again.
+    ASSERT_TRUE(WaitUntil([&] {
+        return view.Click(ActivateButton) && view.Caption() == "Deac&tivate";
+    }, 10000)) << view.Status();
+    EXPECT_EQ(view.Status(), "Brontel Vask Activated, Scanner Connected");
+    EXPECT_TRUE(testsupport::sim::NoBreaches());
+}
+
+// Exit while a count query outlasts the shutdown's wait: the polling thread
+// closes the scanner once the query returns, before the process ends.
+TEST_F(Connections, ExitDuringASlowCallStillClosesTheScanner) {
+    OpenActivated();
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 7000));
+    ::Sleep(400);  // a count query is under way
+    EXPECT_EQ(app.ExitThroughTray(30000), 0u);
+    EXPECT_TRUE(testsupport::sim::NoBreaches());
+}
+
+// Logoff as the system announces it to every top-level window: no question,
+// the scanner stopped after the barcode in hand, the settings written.
+TEST_F(Connections, LogoffShutsDownInOrderWithoutAskingAndLosesNoBarcode) {
+    OpenActivated();
+    ASSERT_EQ(app.ExitThroughTray(), 0u);
+    SetInSavedFile("Activate", 1);
+    SetInSavedFile("Minimize", 1);
+    SetInSavedFile("strip", 1);
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    VaskApp second;
+    ASSERT_TRUE(second.Start());
+    ASSERT_TRUE(receiver.Focus());
+    std::vector<std::string> barcodes;
+    for (int i = 0; i < 200; ++i) barcodes.push_back("x" + std::to_string(1000 + i) + std::string(40, 'L'));
+    ASSERT_TRUE(testsupport::sim::Scan("s1", barcodes));
+    ASSERT_TRUE(receiver.WaitForText(L"1000", 10000));
+    VaskApp::RemoveSettingsFile();  // the shutdown must write it again
+
+    DWORD_PTR answer = 0;
+    ASSERT_NE(::SendMessageTimeoutA(second.MainWindow(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                    10000, &answer), 0);
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+    ASSERT_NE(::SendMessageTimeoutA(second.MainWindow(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                    20000, &answer), 0);
+    EXPECT_EQ(second.WaitForExit(10000), 0u);
+    EXPECT_FALSE(testsupport::MessageBoxWindow::Exists("Confirm Exit"));
+    EXPECT_EQ(SavedSettings()["strip"], "1");
+    EXPECT_EQ(SavedSettings()["Activate"], "1");
+
+    // Every barcode fetched was typed whole; the rest wait on the scanner.
+    ASSERT_TRUE(receiver.WaitForQuiet(500, 5000));
+    const std::wstring typed = receiver.Text();
+    const size_t whole = static_cast<size_t>(std::count(typed.begin(), typed.end(), L'\r'));
+    EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, whole);
+    EXPECT_LT(whole, barcodes.size());
+    std::wstring expected;
+    for (size_t i = 0; i < whole; ++i) expected += std::wstring(barcodes[i].begin() + 1, barcodes[i].end()) + L"\r";
+    EXPECT_EQ(typed, expected);
 }
 
 TEST_F(Connections, FindScannersStopsTheStartUpRetry) {

@@ -90,6 +90,7 @@ protected:
         ASSERT_TRUE(sheet_);
     }
     void TearDown() override {
+        EXPECT_TRUE(sim::NoBreaches());
         VaskApp::EndRunningInstances();
         VaskApp::ClearRunValues();
         (void)sim::Reset();

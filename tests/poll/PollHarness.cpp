@@ -102,7 +102,7 @@ ScannerConnection::~ScannerConnection() {
 bool ScannerConnection::StartPolling() {
     App.Connection = handle_;
     App.PollingThreadRun = 1;
-    return StartPollingThread();
+    return StartPollingThread(handle_);
 }
 
 bool ScannerConnection::StopPolling() {

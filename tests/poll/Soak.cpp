@@ -5,6 +5,7 @@
 
 #include "tests/poll/PollHarness.h"
 #include "tests/support/KeyReceiver.h"
+#include "tests/support/SimControl.h"
 
 namespace polltest {
 namespace {
@@ -121,6 +122,8 @@ SoakResult RunSoak(const SoakOptions& options) {
     const auto delivered = Delivered();
     if (!delivered || *delivered != barcodes.size())
         return result.failure = "the scanner did not hand over every barcode exactly once", result;
+    if (!connection.StopPolling()) return result.failure = "the polling thread did not end", result;
+    if (auto clean = testsupport::sim::NoBreaches(); !clean) return result.failure = clean.message(), result;
     result.ok = true;
     return result;
 }

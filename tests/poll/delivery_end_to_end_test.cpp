@@ -50,7 +50,10 @@ protected:
         App.TraceWindow = nullptr;
         SetIntegrityProbe(nullptr);
     }
-    void TearDown() override { SetIntegrityProbe(nullptr); }
+    void TearDown() override {
+        SetIntegrityProbe(nullptr);
+        EXPECT_TRUE(testsupport::sim::NoBreaches());
+    }
 };
 
 }  // namespace
@@ -334,4 +337,32 @@ TEST_F(EndToEnd, NoForegroundWindowLeavesBarcodesOnTheScanner) {
     KeyReceiver receiver;  // takes the foreground and the focus
     ASSERT_TRUE(receiver.Ready());
     ExpectArrived(receiver, TypedWithEnter({"nobody-1", "nobody-2"}));
+}
+
+namespace {
+std::atomic<int> ForegroundChecks{0};
+bool CountCheckAndRefuseInput(HWND) {
+    ++ForegroundChecks;
+    return true;  // as an elevated program in front: nothing may be typed
+}
+}  // namespace
+
+TEST_F(EndToEnd, HeldBarcodesCostOneForegroundCheckPerCycleHoweverManyWait) {
+    KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready() && receiver.Focus());
+    SetIntegrityProbe(CountCheckAndRefuseInput);
+    ScannerConnection connection;
+    ASSERT_TRUE(connection.StartPolling());
+    std::vector<std::string> barcodes;
+    for (int i = 0; i < 500; ++i) barcodes.push_back("wait-" + std::to_string(i));
+    ASSERT_TRUE(Scan(barcodes));
+    ASSERT_TRUE(testsupport::WaitUntil([] { return ForegroundChecks.load() > 0; }, ArrivalMs));
+
+    ForegroundChecks = 0;
+    const DWORD start = ::GetTickCount();
+    ::Sleep(1000);
+    const DWORD cycles = (::GetTickCount() - start) / 100 + 2;  // a 100 ms cycle, rounded up
+    EXPECT_LE(ForegroundChecks.load(), static_cast<int>(cycles)) << "each cycle ends at the first held barcode";
+    EXPECT_GT(ForegroundChecks.load(), 0);
+    EXPECT_EQ(Delivered(), 0u);
 }

@@ -109,7 +109,7 @@ TEST(WaitForThreadEnd, GivesUpAfterItsTimeoutAndAcceptsNoThread) {
 }
 
 TEST_F(PollingThreadLife, RunsUntilTheRunFlagIsClearedThenEndsWithinACycle) {
-    ASSERT_TRUE(StartPollingThread());
+    ASSERT_TRUE(StartPollingThread(0));
     const win::UniqueHandle thread = Duplicate(App.PollingThread.get());
     ASSERT_TRUE(thread);
     EXPECT_EQ(::WaitForSingleObject(thread.get(), 600), static_cast<DWORD>(WAIT_TIMEOUT));
@@ -121,7 +121,7 @@ TEST_F(PollingThreadLife, RunsUntilTheRunFlagIsClearedThenEndsWithinACycle) {
 }
 
 TEST_F(PollingThreadLife, ANewStartEndsThePreviousThreadAlthoughTheFlagStaysSet) {
-    ASSERT_TRUE(StartPollingThread());
+    ASSERT_TRUE(StartPollingThread(0));
     const win::UniqueHandle first = Duplicate(App.PollingThread.get());
     ::Sleep(400);  // well into its cycles
     ASSERT_FALSE(Ended(first.get()));
@@ -129,13 +129,13 @@ TEST_F(PollingThreadLife, ANewStartEndsThePreviousThreadAlthoughTheFlagStaysSet)
     // What a deactivation and a new activation do: clear, set again, start.
     App.PollingThreadRun = 0;
     App.PollingThreadRun = 1;
-    ASSERT_TRUE(StartPollingThread());
+    ASSERT_TRUE(StartPollingThread(0));
     EXPECT_TRUE(Ended(first.get())) << "two polling threads would run at once";
     const win::UniqueHandle second = Duplicate(App.PollingThread.get());
     EXPECT_EQ(::WaitForSingleObject(second.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
 
     // A start right after the previous one, still in its first delay.
-    ASSERT_TRUE(StartPollingThread());
+    ASSERT_TRUE(StartPollingThread(0));
     EXPECT_TRUE(Ended(second.get()));
     const win::UniqueHandle third = Duplicate(App.PollingThread.get());
     EXPECT_FALSE(Ended(third.get()));

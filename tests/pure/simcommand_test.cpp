@@ -107,6 +107,14 @@ TEST(SimCommandLine, FaultsForScannersAndSearches) {
     ErrorOf({"fault", "*", "info:", "1"});
     ErrorOf({"fault", "*", "info:x", "1"});
     ErrorOf({"fault", "a", "open"});
+    SimCommand delay = Parse({"fault", "a", "delay:fetch", "1500"});
+    EXPECT_EQ(delay.call, FaultCall::Delay);
+    EXPECT_EQ(delay.slowCall, SlowCall::Fetch);
+    EXPECT_EQ(delay.result, 1500u);
+    EXPECT_EQ(Parse({"fault", "a", "delay:download", "0"}).slowCall, SlowCall::Download);
+    ErrorOf({"fault", "a", "delay:find", "10"});
+    ErrorOf({"fault", "a", "delay:count", "0x10"});
+    ErrorOf({"fault", "*", "delay:count", "10"});
 }
 
 TEST(SimCommandLine, TransferAndVersion) {

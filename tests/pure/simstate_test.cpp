@@ -48,6 +48,7 @@ TEST(SimStateFile, RoundTripsEveryField) {
     a.plugged = false;
     a.baudCode = -2;
     a.faults = {1, 2, 3, 4};
+    a.delays[SlowCall::Fetch] = 250;
     a.nextTransferQueries = 6;
     a.transferLeft = 2;
     a.stored = 10, a.ready = 8, a.delivered = 5;
@@ -56,6 +57,8 @@ TEST(SimStateFile, RoundTripsEveryField) {
     b.btName = "name with blanks\tand tab";
     state.scanners = {a, b};
     state.handles = {{41, 4, 1234, 0x01d9aabbccddeeffull}};
+    state.breaches.texts = {"VantuClose on handle 7, which is closed (process 9)"};
+    state.breaches.dropped = 3;
 
     auto decoded = DecodeState(EncodeState(state));
     ASSERT_TRUE(decoded) << decoded.error;
@@ -70,6 +73,11 @@ TEST(SimStateFile, RoundTripsEveryField) {
     EXPECT_EQ(d.scanners[0].deviceId, "ID 7=x%");
     EXPECT_FALSE(d.scanners[0].plugged);
     EXPECT_EQ(d.scanners[0].faults.close, 4u);
+    EXPECT_EQ(d.scanners[0].delays[SlowCall::Fetch], 250u);
+    EXPECT_EQ(d.breaches.texts, state.breaches.texts);
+    EXPECT_EQ(BreachLines(d.breaches),
+              (std::vector<std::string>{"breach: VantuClose on handle 7, which is closed (process 9)",
+                                        "breach: 3 more not kept"}));
     EXPECT_EQ(d.scanners[0].deliveredBytes, 50u);
     EXPECT_EQ(d.scanners[1].transport, Transport::Bluetooth);
     EXPECT_EQ(d.scanners[1].btName, "name with blanks\tand tab");
@@ -102,6 +110,11 @@ TEST(SimStateFile, DamagedFilesAreRefused) {
     std::string badNumber = good;
     badNumber.replace(badNumber.find("stored=0"), 8, "stored=x");
     EXPECT_FALSE(DecodeState(badNumber));
+    for (const char* huge : {"stored=99999999999999999999", "stored=18446744073709551616"}) {
+        std::string overflow = good;
+        overflow.replace(overflow.find("stored=0"), 8, huge);
+        EXPECT_FALSE(DecodeState(overflow)) << huge;
+    }
     std::string cursorsOutOfOrder = good;
     cursorsOutOfOrder.replace(cursorsOutOfOrder.find("delivered=0"), 11, "delivered=1");
     EXPECT_FALSE(DecodeState(cursorsOutOfOrder));

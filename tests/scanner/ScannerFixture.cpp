@@ -8,6 +8,7 @@
 #include "scanner/Activation.h"
 #include "scanner/Discovery.h"
 #include "tests/support/Process.h"
+#include "tests/support/SimControl.h"
 
 namespace scannertest {
 namespace {
@@ -134,6 +135,7 @@ void ScannerTest::TearDown() {
     EXPECT_TRUE(StopActivationRetry(10000));
     EXPECT_TRUE(StopPollingThread(10000));
     (void)DeactivateScanner();
+    EXPECT_TRUE(testsupport::sim::NoBreaches());
     if (dialog_) ::DestroyWindow(dialog_);
     ResetApp();
     identity_test_seam::OverrideAdministrator(std::nullopt);

@@ -15,6 +15,7 @@
 #include "scanner/ConnectionsPage.h"
 #include "scanner/Discovery.h"
 #include "tests/scanner/ScannerFixture.h"
+#include "tests/support/SimControl.h"
 #include "tests/support/UiDriver.h"
 
 using namespace scannertest;
@@ -569,6 +570,32 @@ TEST_F(ConnectionsPage, ActivateEndsTheRetryBeforeItActivates) {
     EXPECT_EQ(App.ScannerConnected, 1);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
     ExpectActivatedControls();
+}
+
+// A polling thread still runs (a start-up retry succeeded behind the page's
+// back, say) and is inside a slow count query when Activate is clicked: its
+// handle is neither cleared nor closed beside that query, and it is free
+// again once the query has returned.
+TEST_F(ConnectionsPage, ActivateNeverTouchesTheOldHandleBesideACallInProgress) {
+    AddSerial("three", "COM3", "T3");
+    SearchAndConfigureSerial(1, 16, 0);
+    Open();
+    App.PollingThreadRun = 1;
+    ASSERT_EQ(ActivateScanner(page_), 1);
+    ASSERT_TRUE(testsupport::sim::Delay("three", "count", 4000));
+    Pump(400);  // a count query is under way
+    ::SetDlgItemTextA(page_, IDC_ACTIVATE, "Ac&tivate");
+    Click(page_, IDC_ACTIVATE);
+    EXPECT_EQ(StatusText(page_), "Port access denied.") << "the old handle still holds the scanner";
+    EXPECT_TRUE(testsupport::sim::NoBreaches());
+
+    ASSERT_TRUE(testsupport::sim::Delay("three", "count", 0));
+    EXPECT_TRUE(PumpUntil([&] {
+        ::SetDlgItemTextA(page_, IDC_ACTIVATE, "Ac&tivate");
+        Click(page_, IDC_ACTIVATE);
+        return App.ScannerConnected == 1;
+    }, 10000)) << StatusText(page_);
+    EXPECT_TRUE(testsupport::sim::NoBreaches());
 }
 
 // ---------------------------------------------------------------- inside a sheet

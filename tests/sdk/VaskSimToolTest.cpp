@@ -1,8 +1,12 @@
 // vask-sim.exe as a user meets it: exit codes and messages for bad input,
 // the status lines, scan files, and names that must stay unique.
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "tests/sdk/SimDll.h"
+
+#include <psapi.h>  // after windows.h
 
 namespace sim = testsupport::sim;
 using Args = std::vector<std::string>;
@@ -10,6 +14,47 @@ using Args = std::vector<std::string>;
 namespace {
 
 class VaskSimTool : public SimTest {};
+
+// Points this process and the vask-sim runs it starts at a folder of its own
+// for as long as it lives.
+class OwnSimulatorFolder {
+public:
+    OwnSimulatorFolder() {
+        char temp[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, temp);
+        folder_ = std::string(temp) + "vask-sim-tool-" + std::to_string(::GetCurrentProcessId());
+        DWORD n = ::GetEnvironmentVariableA("VASK_SIM_DIR", previous_, MAX_PATH);
+        hadPrevious_ = n > 0 && n < MAX_PATH;
+        ::SetEnvironmentVariableA("VASK_SIM_DIR", folder_.c_str());
+    }
+    ~OwnSimulatorFolder() { ::SetEnvironmentVariableA("VASK_SIM_DIR", hadPrevious_ ? previous_ : nullptr); }
+    std::string StateFile() const { return folder_ + "\\state.txt"; }
+
+private:
+    std::string folder_;
+    char previous_[MAX_PATH] = {};
+    bool hadPrevious_ = false;
+};
+
+std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The most private memory the process used while it ran, sampled.
+SIZE_T PeakPrivateBytes(testsupport::ChildProcess& process, DWORD timeoutMs) {
+    SIZE_T peak = 0;
+    const DWORD start = ::GetTickCount();
+    while (process.Running() && ::GetTickCount() - start < timeoutMs) {
+        PROCESS_MEMORY_COUNTERS counters{};
+        if (::GetProcessMemoryInfo(process.handle(), &counters, sizeof counters))
+            peak = std::max({peak, counters.PagefileUsage, counters.PeakPagefileUsage});
+        ::Sleep(2);
+    }
+    return peak;
+}
 
 }  // namespace
 
@@ -115,4 +160,48 @@ TEST_F(VaskSimTool, LargeBatchesGoThroughInOrder) {
     ASSERT_TRUE(sim::Scan("s", batch));  // too long for one command line: a scan file
     ASSERT_EQ(Count(h), 300);
     for (int i = 0; i < 300; ++i) ASSERT_EQ(Fetch(h).bytes, batch[i]) << i;
+}
+
+TEST_F(VaskSimTool, ADamagedStateFileIsReportedRefusedByTheDllAndRepairedByReset) {
+    OwnSimulatorFolder own;
+    AddConnectedSerial("s", 3);
+    ASSERT_TRUE(sim::Scan("s", {"x"}));
+    std::string state = ReadWhole(own.StateFile());
+    const size_t at = state.find(" stored=1 ");
+    ASSERT_NE(at, std::string::npos) << state;
+    state.replace(at, 10, " stored=99999999999999999999 ");
+    std::ofstream(own.StateFile(), std::ios::binary | std::ios::trunc) << state;
+
+    // Every call answers a failure code; none lets the parse failure out.
+    int16_t count = 0;
+    vantu::Handle h = 0;
+    EXPECT_NE(Dll().FindAllOnCOMPorts(1, 16, &count), 0u);
+    EXPECT_NE(Open(h), 0u);
+    EXPECT_NE(Dll().GetBarCodeCount(1, &count), 0u);
+    (void)Dll().APIGetVersion();
+    for (const Args& args : std::vector<Args>{{"status"}, {"scan", "s", "y"}, {"version"}}) {
+        testsupport::RunResult r = sim::Run(args);
+        EXPECT_EQ(r.exitCode, 1u) << args[0];
+        EXPECT_NE(r.output.find("state file is damaged"), std::string::npos) << r.output;
+    }
+    ASSERT_TRUE(sim::Reset());
+    EXPECT_TRUE(sim::StatusAll().empty());
+    EXPECT_EQ(Dll().APIGetVersion(), 3);
+}
+
+TEST_F(VaskSimTool, RepeatedScansNeedNoMoreMemoryThanOne) {
+    OwnSimulatorFolder own;
+    ASSERT_TRUE(sim::Reset());
+    ASSERT_TRUE(sim::AddSerial("s", "COM3", "ID"));
+    // 20,000 copies of a 2,000-byte barcode: 40 MB of log.
+    testsupport::ChildProcess scan(testsupport::BinPath("vask-sim.exe"),
+                                   {"scan", "s", "--repeat", "20000", std::string(2000, 'b')});
+    const SIZE_T peak = PeakPrivateBytes(scan, 120000);
+    EXPECT_EQ(scan.Wait(5000), 0u);
+    EXPECT_GT(peak, 0u);
+    EXPECT_LT(peak, SIZE_T{16} << 20) << "peak private bytes " << peak;
+    auto status = sim::StatusOf("s");
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->stored, 20000u);
+    ASSERT_TRUE(sim::Reset());
 }

@@ -100,6 +100,10 @@ RunResult Run(const std::vector<std::string>& args) { return RunProgram(BinPath(
     return Check({"fault", name, call, sdksim::FormatResultCode(result)});
 }
 
+::testing::AssertionResult Delay(const std::string& name, const std::string& call, uint32_t ms) {
+    return Check({"fault", name, "delay:" + call, std::to_string(ms)});
+}
+
 ::testing::AssertionResult ClearFaults(const std::string& name) { return Check({"clear-faults", name}); }
 
 ::testing::AssertionResult Transfer(const std::string& name, uint32_t queries) {
@@ -120,6 +124,28 @@ std::vector<Status> StatusAll() {
             all.push_back({s->name, s->transport, s->plugged, s->stored, s->ready, s->delivered});
     }
     return all;
+}
+
+std::vector<std::string> Breaches() {
+    RunResult r = Run({"status"});
+    std::vector<std::string> found;
+    if (r.exitCode != 0) return {"vask-sim status failed: " + r.output};
+    std::istringstream lines(r.output);
+    std::string line;
+    const std::string prefix = sdksim::BreachLinePrefix;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind(prefix, 0) == 0) found.push_back(line.substr(prefix.size()));
+    }
+    return found;
+}
+
+::testing::AssertionResult NoBreaches() {
+    std::vector<std::string> found = Breaches();
+    if (found.empty()) return ::testing::AssertionSuccess();
+    auto failure = ::testing::AssertionFailure() << "the simulated SDK was misused:";
+    for (const std::string& b : found) failure << "\n  " << b;
+    return failure;
 }
 
 std::optional<Status> StatusOf(const std::string& name) {

@@ -37,6 +37,9 @@ RunResult Run(const std::vector<std::string>& args);
 
 // name "*" with call "find" or "info:I" for the searches; result 0 clears.
 ::testing::AssertionResult Fault(const std::string& name, const std::string& call, uint32_t result);
+// call "open", "idmode", "download", "count", "fetch" or "close" of that
+// scanner sleeps ms before it does its work; 0 clears.
+::testing::AssertionResult Delay(const std::string& name, const std::string& call, uint32_t ms);
 ::testing::AssertionResult ClearFaults(const std::string& name);
 ::testing::AssertionResult Transfer(const std::string& name, uint32_t queries);
 ::testing::AssertionResult SetVersion(int32_t version);
@@ -49,5 +52,12 @@ struct Status {
 };
 std::optional<Status> StatusOf(const std::string& name);
 std::vector<Status> StatusAll();
+
+// The contract breaches the simulated SDK has recorded since the last reset,
+// one text each (the "breach: " lines of vask-sim status).
+std::vector<std::string> Breaches();
+// Success when none was recorded; otherwise a failure listing them. Every
+// test that runs the program checks this at its end.
+::testing::AssertionResult NoBreaches();
 
 }  // namespace testsupport::sim

@@ -72,12 +72,12 @@ Outcome Scan(SimState& state, const std::string& name, const std::vector<std::st
              uint32_t repeat, bool& changed) {
     SimScanner* s = state.Find(name);
     if (!s) return Error(Unknown(name));
-    std::vector<std::string> scanned;
-    scanned.reserve(barcodes.size() * repeat);
-    for (const std::string& b : barcodes) scanned.insert(scanned.end(), repeat, b);
     changed = DropEndedHandles(state);
-    if (!AppendBarcodes(*s, scanned)) return Error("cannot write the barcode log of '" + name + "'");
-    StoreScanned(*s, scanned, state.IsOpen(s->id) && s->plugged);
+    // Each barcode is written `repeat` times straight into the log: however
+    // many that are, only one piece of the log is in memory at a time.
+    auto written = AppendBarcodes(*s, barcodes, repeat);
+    if (!written) return Error("cannot write the barcode log of '" + name + "'");
+    StoreScanned(*s, static_cast<uint64_t>(barcodes.size()) * repeat, *written, state.IsOpen(s->id) && s->plugged);
     changed = true;
     return {};
 }
@@ -113,6 +113,10 @@ Outcome SetFault(SimState& state, const SimCommand& c, bool& changed) {
     }
     SimScanner* s = state.Find(c.name);
     if (!s) return Error(Unknown(c.name));
+    if (c.call == FaultCall::Delay) {
+        s->delays[c.slowCall] = c.result;
+        return {};
+    }
     switch (c.call) {
     case FaultCall::Open: s->faults.open = c.result; break;
     case FaultCall::IdMode: s->faults.idmode = c.result; break;
@@ -131,6 +135,7 @@ Outcome ClearFaults(SimState& state, const std::string& name, bool& changed) {
     SimScanner* s = state.Find(name);
     if (!s) return Error(Unknown(name));
     s->faults = {};
+    s->delays = {};
     return {};
 }
 
@@ -140,6 +145,8 @@ Outcome Status(SimState& state, const std::string& name, bool& changed) {
     for (const SimScanner& s : state.scanners)
         if (name.empty() || s.name == name) out.output += FormatStatusLine(StatusOf(s)) + "\n";
     if (!name.empty() && out.output.empty()) return Error(Unknown(name));
+    if (name.empty())
+        for (const std::string& line : BreachLines(state.breaches)) out.output += line + "\n";
     return out;
 }
 
@@ -178,8 +185,10 @@ Outcome Carry(SimState& state, const SimCommand& c, bool& changed) {
     }
 }
 
-// Reset works also on a damaged state file; the handle and scanner numbers
-// keep counting up, so no handle a running program still holds comes back.
+// Reset works also on a damaged state file, which it replaces. The handle
+// and scanner numbers keep counting up, and the handles of processes still
+// running stay theirs (their scanners are gone), so a running program that
+// closes its handle later breaks no rule.
 Outcome Reset() {
     StateLock lock;
     if (!lock.Held()) return Error("the simulator's state is locked by another process");
@@ -187,10 +196,17 @@ Outcome Reset() {
     if (auto old = LoadState()) {
         fresh.nextHandle = old.value->nextHandle;
         fresh.nextScannerId = old.value->nextScannerId;
+        fresh.handles = old.value->handles;
+        (void)DropEndedHandles(fresh, true);
     }
     RemoveAllBarcodeLogs();
     RemoveAllConnections();
-    if (!SaveState(fresh)) return Error("cannot write the state in " + StateFolder());
+    if (!SaveState(fresh)) {
+        // Whatever stands in the way (a damaged or read-only file) goes.
+        ::SetFileAttributesA((StateFolder() + "\\state.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA((StateFolder() + "\\state.txt").c_str());
+        if (!SaveState(fresh)) return Error("cannot write the state in " + StateFolder());
+    }
     return {};
 }
 
@@ -208,10 +224,7 @@ Outcome Run(const SimCommand& c) {
     return out;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+int RunCommandLine(const std::vector<std::string>& args) {
     auto command = ParseCommand(args);
     if (!command) {
         std::fprintf(stderr, "vask-sim: %s\n", command.error.c_str());
@@ -224,4 +237,17 @@ int main(int argc, char** argv) {
     }
     std::fputs(out.output.c_str(), stdout);
     return ExitDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return RunCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vask-sim: the command failed: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "vask-sim: the command failed\n");
+    }
+    return ExitFailed;
 }
