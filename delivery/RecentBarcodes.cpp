@@ -24,6 +24,7 @@ uint64_t RecentBarcodes::Add(ClockTime time, std::string_view destination, const
 
 void RecentBarcodes::CopyNewerThan(uint64_t after, std::vector<RecentBarcode>& out) const {
     out.clear();
+    out.reserve(Capacity);  // allocated before the lock, once for the reader's lifetime
     std::lock_guard<std::mutex> lock(mutex_);
     for (size_t i = 0; i < size_; ++i) {
         const RecentBarcode& entry = ring_[(next_ + Capacity - 1 - i) % Capacity];

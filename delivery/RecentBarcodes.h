@@ -5,7 +5,7 @@
 // Threads: the polling thread adds (Add); the user-interface thread copies
 // out (CopyNewerThan) and clears. One small lock guards the ring; nobody holds
 // it for more than one entry's copy (Add) or Capacity entries' copy
-// (CopyNewerThan), and nothing is allocated while it is held by Add.
+// (CopyNewerThan), and nothing is allocated while it is held.
 #pragma once
 
 #include <array>
