@@ -16,6 +16,7 @@
 HINSTANCE ModuleInstance = nullptr;
 HWND MainWindow = nullptr;
 win::UniqueHandle InstanceMutex;
+SheetShellState Sheet;
 char WindowClassName[100] = "";
 char WindowTitle[100] = "";
 
@@ -23,7 +24,8 @@ namespace {
 
 // The overlapped-window style with the minimised and maximised flags; the
 // window is never shown.
-constexpr DWORD MainWindowStyle = 0x21CF0000;
+constexpr DWORD MainWindowStyle = WS_OVERLAPPEDWINDOW | WS_MINIMIZE | WS_MAXIMIZE;
+static_assert(MainWindowStyle == 0x21CF0000);
 constexpr char TrayTip[] = "Brontel Vask";
 constexpr char ExitQuestion[] = "Do you really wish to exit the program?";
 constexpr char ExitCaption[] = "Confirm Exit";
@@ -36,18 +38,14 @@ UINT TaskbarCreatedMessage() {
 }
 
 void BringSheetForward() {
-    if (App.SheetWindow) ::SetForegroundWindow(App.SheetWindow);
-}
-
-void AskAndExit() {
-    if (::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO) == IDYES) ::DestroyWindow(MainWindow);
+    if (Sheet.Window) ::SetForegroundWindow(Sheet.Window);
 }
 
 // "&About": a sheet on another page is replaced by one that opens on About.
 void ShowAboutPage() {
     // Only an open sheet is destroyed: the handle of a closed one is stale.
-    if (App.SheetOpen && App.SheetWindow && ::DestroyWindow(App.SheetWindow)) App.SheetOpen = 0;
-    App.OpenAtAbout = 1;
+    if (Sheet.Open && Sheet.Window && ::DestroyWindow(Sheet.Window)) Sheet.Open = false;
+    Sheet.OpenAtAbout = true;
     OpenOrRaiseSheet();
 }
 
@@ -149,7 +147,7 @@ ATOM RegisterMainWindowClass(HINSTANCE instance) {
     wc.hInstance = instance;
     wc.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_VASK));
     wc.hIconSm = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_VASK));
-    wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = WindowClassName;
     return ::RegisterClassExA(&wc);
@@ -209,8 +207,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+void AskAndExit() {
+    if (::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO) == IDYES) ::DestroyWindow(MainWindow);
+}
+
 void OpenOrRaiseSheet() {
-    if (App.SheetOpen)
+    if (Sheet.Open)
         BringSheetForward();
     else
         ShowSettingsSheet();

@@ -21,3 +21,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 // Brings the open sheet forward, or opens one (modal) when none is open.
 void OpenOrRaiseSheet();
+
+// Asks "Do you really wish to exit the program?" and, on Yes, destroys the
+// main window, which shuts the program down.
+void AskAndExit();

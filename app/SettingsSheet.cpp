@@ -13,9 +13,11 @@
 #include "pages/AboutPage.h"
 #include "pages/FormatPage.h"
 #include "pages/OptionsPage.h"
+#include "pages/PageProtocol.h"
+#include "pages/ConnectionsPage.h"
 #include "pages/TracePage.h"
 #include "res/resource.h"
-#include "scanner/ConnectionsPage.h"
+#include "scanner/ScannerState.h"
 
 namespace {
 
@@ -99,23 +101,21 @@ INT_PTR RunSheet(PageHandles& pages, int startPage) {
 }
 
 void ApplyClosing(const shell::SheetClosing& closing) {
-    if (closing.clearOpen) App.SheetOpen = 0;
-    if (closing.clearCancelled) App.SheetCancelled = 0;
-    if (closing.askToExit &&
-        ::MessageBoxA(nullptr, "Do you really wish to exit the program?", "Confirm Exit", MB_YESNO) == IDYES)
-        ::DestroyWindow(MainWindow);
+    if (closing.clearOpen) Sheet.Open = false;
+    if (closing.clearCancelled) SheetPages.Cancelled = false;
+    if (closing.askToExit) AskAndExit();
 }
 
 }  // namespace
 
 void ShowSettingsSheet() {
     PageHandles pages;
-    const int startPage = shell::ChooseStartPage(App.Activate, App.ConnectionState, App.OpenAtAbout,
-                                                 App.StartPage);
+    const int startPage = shell::ChooseStartPage(App.Activate, Scanner.State, Sheet.OpenAtAbout,
+                                                 SheetPages.StartPage);
     const int mine = ++SheetsStarted;
-    App.SheetOpen = 1;
+    Sheet.Open = true;
     const INT_PTR result = pages.complete() ? RunSheet(pages, startPage) : -1;
-    ApplyClosing(shell::OnSheetClosed(result, App.SheetCancelled, SheetsStarted != mine));
+    ApplyClosing(shell::OnSheetClosed(result, SheetPages.Cancelled, SheetsStarted != mine));
 }
 
 int CALLBACK SettingsSheetCallback(HWND sheet, UINT event, LPARAM) {
@@ -123,7 +123,7 @@ int CALLBACK SettingsSheetCallback(HWND sheet, UINT event, LPARAM) {
     ::SetDlgItemTextA(sheet, IDOK, "&Exit");
     ::SetDlgItemTextA(sheet, IDCANCEL, "&Close");
     ::SetDlgItemTextA(sheet, ApplyButtonId, "S&ave Settings");
-    App.SheetWindow = sheet;
+    Sheet.Window = sheet;
     ::SendMessageA(sheet, WM_SETICON, ICON_BIG,
                    reinterpret_cast<LPARAM>(::LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_VASK))));
     return 0;

@@ -14,20 +14,20 @@
 #include "app/ShellRules.h"
 #include "config/Application.h"
 #include "config/FileAccess.h"
+#include "config/Registry.h"
+#include "config/SettingsFile.h"
 #include "config/Startup.h"
 #include "res/resource.h"
+#include "pages/ConnectionsPage.h"
 #include "scanner/Activation.h"
-#include "scanner/ConnectionsPage.h"
-#include "scanner/Discovery.h"
+#include "pages/ScannerView.h"
+#include "scanner/ScannerState.h"
 #include "win/ProgramFile.h"
+#include "delivery/PollingThread.h"
 
 namespace {
 
 constexpr char InstanceMutexName[] = "VaskSW";
-constexpr char SettingsFileName[] = "ConfigSettings.xml";
-constexpr DWORD UsersModifyAccess = 0x1301BF;
-constexpr int ActivatedAtStartup = 2;
-constexpr int ActivationAtStartupFailed = 3;
 
 // A second start hands over to the running instance: its sheet comes
 // forward, or its main window is asked (as by a double click on the tray
@@ -48,23 +48,23 @@ void ShowCursorShape(LPCSTR shape) { ::SetCursor(::LoadCursorA(nullptr, shape));
 // status line the activation writes; a failure leaves the retry thread
 // trying in the background.
 void ActivateStoredScanner() {
-    App.PollingThreadRun = 1;
+    PollingWorker.Run = 1;
     HWND dialog = ::CreateDialogParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_CONNECTIONS), nullptr,
                                        ConnectionsPageProc, 0);
-    ShowCursorShape(MAKEINTRESOURCEA(32514));  // IDC_WAIT
+    ShowCursorShape(IDC_WAIT);
     HWND list = ::GetDlgItem(dialog, IDC_SCANNER_LIST);
     ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
     if (shell::HasStoredScanner(App.DeviceInfo)) {
         ShowStoredDevice(list);
         ::SendMessageA(list, LB_SETCURSEL, 0, 0);
         if (ActivateScanner(dialog)) {
-            App.ConnectionState = ActivatedAtStartup;
+            Scanner.State = ConnectionState::ActivatedAtStartup;
         } else {
-            App.ConnectionState = ActivationAtStartupFailed;
+            Scanner.State = ConnectionState::ActivationAtStartupFailed;
             (void)StartActivationRetry();
         }
     }
-    ShowCursorShape(MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    ShowCursorShape(IDC_ARROW);
 }
 
 int RunMessageLoop(HACCEL accelerators) {
@@ -83,6 +83,8 @@ int RunMessageLoop(HACCEL accelerators) {
 int RunProgram(HINSTANCE instance) {
     // Before any library is loaded by name: only the system folder is searched.
     win::KeepLibrarySearchInSystemFolder();
+    // Every instance settles the SDK's registry key before anything else.
+    (void)EnsureSdkRegistryKey();
     (void)UseProgramFolderAsCurrentDirectory();
     InstanceMutex.reset(::CreateMutexA(nullptr, TRUE, InstanceMutexName));
     const bool anotherInstanceRuns = ::GetLastError() == ERROR_ALREADY_EXISTS;
@@ -101,8 +103,8 @@ int RunProgram(HINSTANCE instance) {
     HACCEL accelerators = ::LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_ACCELERATORS));
 
     (void)LoadSettingsAtStartup();
-    (void)GrantFileAccess(SettingsFileName, "Users", UsersModifyAccess);
-    App.ConnectionStatusText.Set(" ");
+    (void)GrantFileAccess(SettingsFileName, "Users", ModifyAccess);
+    Scanner.ConnectionStatusText.Set(" ");
 
     if (App.Activate) {
         ActivateStoredScanner();

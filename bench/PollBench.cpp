@@ -25,9 +25,10 @@
 
 #include "config/Application.h"
 #include "tests/poll/PollHarness.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 #include "sdksim/Store.h"
 #include "tests/support/KeyReceiver.h"
+#include "delivery/PollingThread.h"
 
 using namespace polltest;
 
@@ -227,13 +228,13 @@ double WineserverCpuMs() {
 bool MeasureIdleCpu(int seconds) {
     double thread0, thread1, process0, process1;
     ::Sleep(500);  // past the thread's first delay and any delivery
-    if (!ThreadCpuMs(App.PollingThread.get(), thread0) || !ProcessCpuMs(process0))
+    if (!ThreadCpuMs(PollingWorker.get(), thread0) || !ProcessCpuMs(process0))
         return std::printf("idle CPU: the thread times cannot be read\n"), false;
     const double server0 = WineserverCpuMs();
     const double start = SecondsNow();
     ::Sleep(DWORD(seconds) * 1000);
     const double elapsed = SecondsNow() - start;
-    (void)ThreadCpuMs(App.PollingThread.get(), thread1);
+    (void)ThreadCpuMs(PollingWorker.get(), thread1);
     (void)ProcessCpuMs(process1);
     const double server1 = WineserverCpuMs();
     const double scale = 60.0 / elapsed;
@@ -254,7 +255,7 @@ bool MeasurePhase(ScannerConnection& connection, int seconds, CpuPerMinute& cpu)
     if (!connection.StartPolling()) return false;
     ::Sleep(500);  // past the thread's first delay and the download
     double thread0 = 0, thread1 = 0, process0 = 0, process1 = 0;
-    const HANDLE thread = App.PollingThread.get();
+    const HANDLE thread = PollingWorker.get();
     if (!ThreadCpuMs(thread, thread0) || !ProcessCpuMs(process0)) return false;
     const double server0 = WineserverCpuMs();
     const double start = SecondsNow();

@@ -1,32 +1,27 @@
 // The program's one state object: the persisted settings record and the
 // runtime state that the user-interface thread, the polling thread and the
-// activation retry thread share.
+// activation retry thread share (the scanner's own is scanner/ScannerState.h).
 //
 // Threads: every member that a worker thread reads or writes is a lock-free
-// 32-bit std::atomic with the plain member's name and meaning (run flags,
-// ConnectionState, ScannerConnected, StatusIsError, RawTrace, Connection,
-// TraceWindow, the sheet rectangle). The texts that cross threads (the format
-// settings and ConnectionStatusText) sit behind Guarded<>, so a reader always
-// gets a whole, consistent copy. Everything else belongs to the
-// user-interface thread.
+// 32-bit std::atomic with the plain member's name and meaning (RawTrace,
+// Connection, TraceWindow, the sheet rectangle); the workers' run flags are
+// their owners' (PollingWorker, RetryWorker). The format
+// settings cross threads behind Guarded<>, so a reader always gets a whole,
+// consistent copy. Everything else belongs to the user-interface thread.
 #pragma once
 
 #include <windows.h>
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <string>
 
 #include "config/Guarded.h"
-#include "delivery/FormatSettings.h"
-#include "delivery/KeySender.h"
-#include "scanner/FoundDeviceRecord.h"
+#include "config/FormatSettings.h"
 #include "win/Scoped.h"
 
 constexpr int SerialMode = 4;
 constexpr int BluetoothMode = 9;
-constexpr int MaxFoundDevices = 8;
 
 class Application {
 public:
@@ -51,30 +46,12 @@ public:
     int ToPort = 16;
 
     // ---- runtime state ----
-    int StartPage = 0;
     int TraceSource = 0;
-    std::atomic<int32_t> ConnectionState{0};
-    Guarded<std::string> ConnectionStatusText;
-    int OpenAtAbout = 0;
-    int SheetOpen = 0;
-    std::array<std::string, MaxFoundDevices> FoundDeviceNames{};
-    int SelectedDevice = 0;
-    std::atomic<int32_t> ScannerConnected{0};
     std::atomic<int32_t> SheetRight{0};       // SheetRect is LeftPosition, TopPosition,
     std::atomic<int32_t> SheetBottom{0};      // SheetRight, SheetBottom
-    int SheetCancelled = 0;
-    std::atomic<int32_t> ActivationThreadRun{0};
-    std::atomic<uint32_t> ActivationThreadId{0};
-    HWND SheetWindow = nullptr;
-    int ScannersFound = 0;
     std::atomic<HWND> TraceWindow{nullptr};
     std::atomic<uint32_t> Connection{0};      // SDK handle; 0 = none open
-    std::atomic<int32_t> PollingThreadRun{0};
-    std::array<FoundDeviceRecord, MaxFoundDevices> FoundDevices{};
     std::atomic<int32_t> RawTrace{0};
-    win::UniqueHandle PollingThread;
-    std::atomic<int32_t> StatusIsError{0};
-    KeySender Keys;
 
     void StoreSheetRect(const RECT& r) {
         LeftPosition = r.left;
@@ -82,12 +59,16 @@ public:
         SheetRight = r.right;
         SheetBottom = r.bottom;
     }
+    // Stores where the sheet is now; nothing when there is no sheet.
+    void RememberSheetRect(HWND sheet) {
+        RECT r{};
+        if (sheet && ::GetWindowRect(sheet, &r)) StoreSheetRect(r);
+    }
 };
 
 static_assert(std::atomic<int32_t>::is_always_lock_free);
 static_assert(std::atomic<uint32_t>::is_always_lock_free);
 static_assert(std::atomic<HWND>::is_always_lock_free);
 
-// The single instance, constructed during static initialisation after the
-// SDK registry key has been settled (see Registry.cpp).
+// The single instance.
 extern Application App;

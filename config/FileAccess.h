@@ -13,6 +13,11 @@
 // system error code (87 for an empty path or account or a zero mask).
 DWORD GrantFileAccess(const char* path, const char* account, DWORD mask);
 
+// The "modify" right the local users get on the settings file: read, write,
+// run and delete.
+inline constexpr DWORD ModifyAccess = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
+static_assert(ModifyAccess == 0x1301BF);
+
 // The flags of the entry that is added, and of every entry that is copied.
 inline constexpr BYTE GrantedEntryFlags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
 

@@ -1,7 +1,6 @@
-// The process-wide configuration objects, in the order they must be built:
-// the SDK registry root is settled first, then the Application is constructed.
+// The program's one Application object. Building it touches nothing outside
+// the process: the registry and the settings file are read and written only
+// when the program asks (see Startup.h and Registry.h).
 #include "config/Application.h"
-#include "config/Registry.h"
 
-const HKEY SdkRegistryRoot = EnsureSdkRegistryKey();
 Application App;

@@ -137,5 +137,5 @@ LONG SaveSettings() {
         (void)WriteRunValue(key.get(), RunValueData(App.PathInfo));
     else
         (void)::RegDeleteValueA(key.get(), RunValueName);
-    return 1;
+    return ERROR_SUCCESS;
 }

@@ -4,16 +4,17 @@
 
 #include <windows.h>
 
-// The registry root handed to the scanner SDK; HKEY_CURRENT_USER once static
-// initialisation has run.
-extern const HKEY SdkRegistryRoot;
+// The registry root handed to the scanner SDK: the current user's, whose SDK
+// key EnsureSdkRegistryKey settles at start-up.
+inline const HKEY SdkRegistryRoot = HKEY_CURRENT_USER;
 
 inline constexpr char SdkKeyPath[] = "Software\\Zantrovix\\VantuPlus SDK\\1.0";
 inline constexpr char RunKeyPath[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr char RunValueName[] = "Brontel Vask";
 
 // Makes sure the current user has the SDK key, copying the machine's; returns
-// the root to hand to the SDK. Runs during static initialisation.
+// the root to hand to the SDK. The entry point calls it first, before anything
+// uses the SDK; nothing calls it behind a program's back.
 HKEY EnsureSdkRegistryKey();
 
 // Records the program's own file in PathInfo and writes it as the Run value
@@ -21,7 +22,7 @@ HKEY EnsureSdkRegistryKey();
 int SetRunValue(HKEY root);
 int DeleteRunValue(HKEY root);   // 0 when the Run key cannot be opened, else 1
 int LoadSettings();              // 1 when the settings file was read
-LONG SaveSettings();             // 1, or the error opening the Run key
+LONG SaveSettings();             // ERROR_SUCCESS, or the error opening the Run key
 
 // True when the current user's Run value is a string that names PathInfo,
 // with or without quotes around it, ignoring case. Any failure: false.

@@ -7,6 +7,7 @@
 
 #include "config/SettingsBytes.h"
 #include "config/XmlNames.h"
+#include "win/WinText.h"
 
 namespace {
 
@@ -18,27 +19,11 @@ constexpr IID IidXmlDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x0
 constexpr wchar_t NewlineTab[] = L"\n\t";
 constexpr wchar_t RootName[] = L"Zantrovix";
 constexpr wchar_t AdminSectionName[] = L"Admin";
-constexpr wchar_t SettingsFileNameW[] = L"ConfigSettings.xml";
 
 // ---- text between the record (ANSI code page) and the document (UTF-16) ----
 
-std::wstring ToDocumentText(const std::string& text) {
-    if (text.empty()) return {};
-    int length = static_cast<int>(text.size());
-    int n = ::MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), length, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), length, wide.data(), n);
-    return wide;
-}
-
-std::string FromDocumentText(const std::wstring& text) {
-    if (text.empty()) return {};
-    int length = static_cast<int>(text.size());
-    int n = ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_THREAD_ACP, 0, text.data(), length, narrow.data(), n, nullptr, nullptr);
-    return narrow;
-}
+std::wstring ToDocumentText(const std::string& text) { return win::AnsiToWide(text); }
+std::string FromDocumentText(const std::wstring& text) { return win::WideToAnsi(text); }
 
 std::u16string AsU16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
 std::wstring AsWide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
@@ -80,7 +65,7 @@ void SaveDocument(IXMLDOMDocument* document) {
     VARIANT target;
     ::VariantInit(&target);
     target.vt = VT_BSTR;
-    target.bstrVal = ::SysAllocString(SettingsFileNameW);
+    target.bstrVal = ::SysAllocString(win::AnsiToWide(SettingsFileName).c_str());
     // A save that fails (folder not writable, file read-only or locked) is not
     // reported: the record in memory stays as it is.
     (void)document->save(target);

@@ -9,9 +9,11 @@
 
 #include "config/Application.h"
 #include "delivery/BarcodeHistory.h"
+#include "delivery/KeySender.h"
 #include "delivery/TraceText.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 #include "win/Scoped.h"
+#include "win/WinText.h"
 
 namespace {
 
@@ -29,10 +31,9 @@ std::mutex TypingTurn;
 // the user-interface thread, which may be busy.
 std::string ShortTitle(HWND window) {
     wchar_t wide[TitleBufferSize] = {};
-    if (!window || ::InternalGetWindowText(window, wide, TitleBufferSize) <= 0) return {};
-    char narrow[TitleBufferSize * 2] = {};
-    ::WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
-    return narrow;
+    const int length = window ? ::InternalGetWindowText(window, wide, TitleBufferSize) : 0;
+    if (length <= 0) return {};
+    return win::WideToAnsi(std::wstring(wide, static_cast<size_t>(length)));
 }
 
 std::optional<uint32_t> ProcessIntegrityLevel(HANDLE process) {
@@ -77,11 +78,12 @@ bool IntegrityOutranksUs(HWND window) {
 
 void TypeFormattedBarcode(const Application& app, const uint8_t* bytes, size_t length) {
     const FormatSettings format = app.Format.Get();
+    const KeySender keys;  // holds no state: one per barcode costs nothing
     const std::lock_guard<std::mutex> turn(TypingTurn);
-    app.Keys.TypeToken(format.PrefixChar, format.PrefixCharCtrl);
-    app.Keys.TypeBarcode(bytes, length, format.strip, 0);
-    app.Keys.TypeToken(format.SuffixFirstChar, format.SuffixFirstCharCtrl);
-    app.Keys.TypeToken(format.SuffixSecondChar, format.SuffixSecondCharCtrl);
+    keys.TypeToken(format.PrefixChar, format.PrefixCharCtrl);
+    keys.TypeBarcode(bytes, length, format.strip, 0);
+    keys.TypeToken(format.SuffixFirstChar, format.SuffixFirstCharCtrl);
+    keys.TypeToken(format.SuffixSecondChar, format.SuffixSecondCharCtrl);
 }
 
 bool WindowOutranksUs(HWND window) {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "delivery/DeliveryRule.h"
-#include "scanner/VantuSdkAbi.h"
+#include "sdk/VantuSdkAbi.h"
 
 class Application;
 

@@ -6,7 +6,9 @@
 
 #include "config/Application.h"
 #include "delivery/Poller.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
+
+win::WorkerThread PollingWorker;
 
 namespace {
 
@@ -14,7 +16,7 @@ namespace {
 constexpr DWORD PreviousThreadWaitMs = 3000;
 
 // Each start takes a new generation; a thread runs only while its own is the
-// newest, so an older thread stops although PollingThreadRun was set to 1 again.
+// newest, so an older thread stops although PollingWorker.Run was set to 1 again.
 std::atomic<uint32_t> NewestGeneration{0};
 std::mutex StartMutex;  // activation may run on the retry thread as well
 
@@ -46,8 +48,8 @@ DWORD WINAPI PollingThreadMain(void* parameter) {
     Application& app = *lease.app;
     const uint32_t generation = lease.generation;
     try {
-        PollBarcodes(app, lease.connection, [&app, generation] {
-            return app.PollingThreadRun.load() != 0 && NewestGeneration.load() == generation;
+        PollBarcodes(app, lease.connection, [generation] {
+            return PollingWorker.Run.load() != 0 && NewestGeneration.load() == generation;
         });
     } catch (...) {
         // Nothing to report to: the thread ends and the barcodes stay on the scanner.
@@ -56,17 +58,12 @@ DWORD WINAPI PollingThreadMain(void* parameter) {
     return 0;
 }
 
-void HandleSentMessages() {
-    MSG msg;
-    ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-}
-
 // The polling thread may be sending this thread a message while we wait for the lock.
 std::unique_lock<std::mutex> LockHandlingSentMessages(std::mutex& mutex) {
     std::unique_lock<std::mutex> lock(mutex, std::try_to_lock);
     while (!lock.owns_lock()) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
-        HandleSentMessages();
+        win::HandleSentMessages();
         (void)lock.try_lock();
     }
     return lock;
@@ -74,33 +71,18 @@ std::unique_lock<std::mutex> LockHandlingSentMessages(std::mutex& mutex) {
 
 }  // namespace
 
-bool WaitForThreadEnd(HANDLE thread, DWORD timeoutMs) {
-    if (!thread) return true;
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        const DWORD elapsed = ::GetTickCount() - start;
-        const DWORD remaining = elapsed >= timeoutMs ? 0 : timeoutMs - elapsed;
-        const DWORD woke = ::MsgWaitForMultipleObjects(1, &thread, FALSE, remaining, QS_SENDMESSAGE);
-        if (woke == WAIT_OBJECT_0) return true;
-        if (woke != WAIT_OBJECT_0 + 1) return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
-        HandleSentMessages();
-    }
-}
-
 bool StartPollingThread(vantu::Handle connection) {
     const auto lock = LockHandlingSentMessages(StartMutex);
     const uint32_t generation = NewestGeneration.fetch_add(1) + 1;
-    if (!WaitForThreadEnd(App.PollingThread.get(), PreviousThreadWaitMs)) return false;
+    if (!PollingWorker.Join(PreviousThreadWaitMs)) return false;
 
     auto lease = std::make_shared<PollingLease>();
     lease->app = &App;
     lease->generation = generation;
     lease->connection = connection;
     auto ticket = std::make_unique<std::shared_ptr<PollingLease>>(lease);
-    const HANDLE thread = ::CreateThread(nullptr, 0, PollingThreadMain, ticket.get(), 0, nullptr);
-    if (!thread) return false;
+    if (!PollingWorker.Start(PollingThreadMain, ticket.get())) return false;
     (void)ticket.release();  // the thread owns it now
-    App.PollingThread.reset(thread);
     NewestLease = std::move(lease);
     return true;
 }

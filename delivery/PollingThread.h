@@ -1,6 +1,6 @@
 // Threads: StartPollingThread (user-interface or activation retry thread) runs PollBarcodes on
-// a new thread kept in App.PollingThread; it types and sends messages to the Trace control.
-// It stops within one cycle when App.PollingThreadRun is 0 or a newer polling thread is started.
+// a new thread kept in PollingWorker; it types and sends messages to the Trace control.
+// It stops within one cycle when PollingWorker.Run is 0 or a newer polling thread is started.
 //
 // The thread alone makes SDK calls on its connection while it runs. The connection is closed
 // only after the thread has ended: by whoever stops it, or, when it is still inside an SDK call
@@ -9,11 +9,15 @@
 
 #include <windows.h>
 
-#include "scanner/VantuSdkAbi.h"
+#include "sdk/VantuSdkAbi.h"
+#include "win/WorkerThread.h"
+
+// The polling thread; Run is set by whoever activates (before the start).
+extern win::WorkerThread PollingWorker;
 
 // Makes sure the previous polling thread has ended (a newer start tells it to
-// stop even though PollingThreadRun is 1 again), then starts PollBarcodes on
-// `connection` and keeps its handle in App.PollingThread. False, with no
+// stop even though PollingWorker.Run is 1 again), then starts PollBarcodes on
+// `connection` in PollingWorker. False, with no
 // thread started, when the previous one did not end in time or the start failed.
 bool StartPollingThread(vantu::Handle connection);
 
@@ -23,8 +27,3 @@ bool StartPollingThread(vantu::Handle connection);
 // uses it: the caller closes it.
 bool HandCloseToPollingThread(vantu::Handle connection);
 
-// Waits at most timeoutMs for a thread to end while still handling messages
-// sent to the calling thread's windows, so a worker that is sending one of
-// them a message cannot deadlock the wait. True when the thread has ended
-// (or there is none).
-bool WaitForThreadEnd(HANDLE thread, DWORD timeoutMs);

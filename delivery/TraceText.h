@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "delivery/FormatSettings.h"
+#include "config/FormatSettings.h"
 
 // The Trace page's text box holds up to two million characters: some fifty
 // thousand barcodes, a long day of scanning. (The rich edit control's own

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "app/PageProtocol.h"
+#include "pages/PageProtocol.h"
 #include "pages/AboutText.h"
 #include "pages/PageSupport.h"
 #include "res/resource.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 
 namespace {
 

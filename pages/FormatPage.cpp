@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/PageProtocol.h"
+#include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "pages/FormatChoices.h"
 #include "pages/PageSupport.h"

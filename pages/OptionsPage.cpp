@@ -3,7 +3,7 @@
 // clicked; the other two take effect at the next start.
 #include "pages/OptionsPage.h"
 
-#include "app/PageProtocol.h"
+#include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "config/Registry.h"
 #include "pages/PageSupport.h"

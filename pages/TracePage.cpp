@@ -6,7 +6,7 @@
 
 #include <richedit.h>
 
-#include "app/PageProtocol.h"
+#include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "delivery/TraceText.h"
 #include "pages/PageSupport.h"

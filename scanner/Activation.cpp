@@ -3,12 +3,11 @@
 #include "config/Application.h"
 #include "config/Registry.h"
 #include "delivery/PollingThread.h"
-#include "res/resource.h"
-#include "scanner/Discovery.h"
+#include "scanner/ScannerState.h"
 #include "scanner/ScannerTexts.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 
-win::UniqueHandle ActivationThread;
+win::WorkerThread RetryWorker;
 std::atomic<HWND> ConnectionsWindow{nullptr};
 static_assert(std::atomic<HWND>::is_always_lock_free);
 
@@ -42,61 +41,39 @@ vantu::Result CloseUnusedConnection(vantu::Handle handle) {
 }
 
 // The handle that this activation opened, which no polling thread uses yet.
-int FailActivation(HWND statusLine, vantu::Result code, vantu::Handle opened) {
+bool FailActivation(vantu::Result code, vantu::Handle opened) {
     vantu::Handle mine = opened;
     (void)App.Connection.compare_exchange_strong(mine, 0);
     if (opened) (void)CloseUnusedConnection(opened);
-    const std::string message = scannertext::ActivationFailureMessage(code, App.ActivationThreadRun != 0);
-    App.StatusIsError = 1;
-    App.ConnectionStatusText.Set(message);
-    App.ScannerConnected = 0;
-    ShowText(message, statusLine, ReplaceText);
-    return 0;
+    const std::string message = scannertext::ActivationFailureMessage(code, RetryWorker.Run != 0);
+    Scanner.StatusIsError = 1;
+    Scanner.ConnectionStatusText.Set(message);
+    Scanner.ScannerConnected = 0;
+    return false;
 }
 
-void StoreParentRect(HWND page) {
-    RECT r{};
-    HWND sheet = ::GetParent(page);
-    if (sheet && ::GetWindowRect(sheet, &r)) App.StoreSheetRect(r);
+// Only posted: the page may be busy, and a thread that waited for it could
+// hold up whoever waits for this thread.
+void Report(RetryReport report) {
+    if (HWND page = ConnectionsWindow.load())
+        (void)::PostMessageA(page, RetryReportMessage, static_cast<WPARAM>(report), 0);
 }
 
-void ShowRetryStarted(Application& app) {
-    HWND page = ConnectionsWindow;
-    app.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
-    StoreParentRect(page);
-    ShowText(scannertext::ScannerNotConnected, ::GetDlgItem(page, IDC_STATUS_LINE), ReplaceText);
-    ::SetDlgItemTextA(page, IDC_ACTIVATE, scannertext::ActivateCaption);
-    app.ConnectionState = 0;
-}
-
-void ShowRetrySucceeded(Application& app) {
-    HWND page = ConnectionsWindow;
-    HWND list = ::GetDlgItem(page, IDC_SCANNER_LIST);
-    HWND activate = ::GetDlgItem(page, IDC_ACTIVATE);
-    HWND status = ::GetDlgItem(page, IDC_STATUS_LINE);
-    HWND find = ::GetDlgItem(page, IDC_FIND_SCANNERS);
-    app.ConnectionStatusText.Set(scannertext::ScannerConnected);
-    StoreParentRect(page);
-    ShowText(scannertext::ScannerConnected, status, ReplaceText);
-    ::SendMessageA(list, LB_SETCURSEL, 0, 0);
-    ::SetWindowTextA(activate, scannertext::DeactivateCaption);
-    ::EnableWindow(activate, TRUE);
-    ::EnableWindow(find, FALSE);
-    ::EnableWindow(list, FALSE);
-    app.ConnectionState = 0;
-    StoreParentRect(page);
-}
-
-void RunRetries(Application& app) {
-    ShowRetryStarted(app);
+void RunRetries() {
+    Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
+    Scanner.State = ConnectionState::NothingPending;
+    Report(RetryReport::Started);
     // The flag is read before every attempt: once it is cleared no attempt starts.
-    while (app.ActivationThreadRun) {
-        if (ActivateScanner(ConnectionsWindow)) {
-            ShowRetrySucceeded(app);
-            app.ActivationThreadRun = 0;
+    while (RetryWorker.Run) {
+        if (ActivateStoredConnection()) {
+            Scanner.ConnectionStatusText.Set(scannertext::ScannerConnected);
+            Scanner.State = ConnectionState::NothingPending;
+            Report(RetryReport::Succeeded);
+            RetryWorker.Run = 0;
             PauseRetry(AfterSuccessPauseMs);
         } else {
-            app.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
+            Report(RetryReport::AttemptFailed);
+            Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
         }
         PauseRetry(RetryPauseMs);
     }
@@ -104,31 +81,29 @@ void RunRetries(Application& app) {
 
 }  // namespace
 
-int ActivateScanner(HWND dialog) {
-    HWND statusLine = ::GetDlgItem(dialog, IDC_STATUS_LINE);
-
+bool ActivateStoredConnection() {
     vantu::Handle opened = 0;
     vantu::Result result = vantu::VantuConnectionOpen(&opened, vantu::ConnectionName, SdkRegistryRoot);
     // A handle that a failed open left behind is closed too, once.
-    if (result != 0) return FailActivation(statusLine, result, opened);
+    if (result != 0) return FailActivation(result, opened);
     App.Connection = opened;
     if (App.ActivatedScannerMode == SerialMode) {
         result = vantu::VantuSetBarCodeIDMode(opened, 0);
-        if (result != 0) return FailActivation(statusLine, result, opened);
+        if (result != 0) return FailActivation(result, opened);
     }
     ::Sleep(DeviceSettleMs);
 
-    const std::string message = scannertext::ActivationSuccessMessage(App.ActivationThreadRun != 0);
+    const std::string message = scannertext::ActivationSuccessMessage(RetryWorker.Run != 0);
     // An earlier polling thread that never ended would leave this scanner
     // open with nobody fetching its barcodes: that is no activation.
-    if (!StartPollingThread(opened)) return FailActivation(statusLine, PollingNotStarted, opened);
+    if (!StartPollingThread(opened)) return FailActivation(PollingNotStarted, opened);
     // From here on only the polling thread calls the SDK with this handle; it
     // asks for the download and waits for it, so no download of any length
     // holds up the caller.
-    App.StatusIsError = 0;
-    App.ConnectionStatusText.Set(message);
-    App.ScannerConnected = 1;
-    return 1;
+    Scanner.StatusIsError = 0;
+    Scanner.ConnectionStatusText.Set(message);
+    Scanner.ScannerConnected = 1;
+    return true;
 }
 
 std::string DeactivateScanner() {
@@ -146,9 +121,9 @@ void ClearStoredBarcodes() {
     (void)vantu::VantuSDKClearStoredBarcodes(App.Connection);
 }
 
-DWORD WINAPI ActivationRetryThread(LPVOID application) {
+DWORD WINAPI ActivationRetryThread(LPVOID) {
     try {
-        RunRetries(*static_cast<Application*>(application));
+        RunRetries();
     } catch (...) {
         // Nothing may leave a thread routine; the retry simply ends.
     }
@@ -158,31 +133,24 @@ DWORD WINAPI ActivationRetryThread(LPVOID application) {
 bool StartActivationRetry() {
     if (!StopActivationRetry(INFINITE)) return false;
     (void)::ResetEvent(RetryWakeEvent());
-    App.ActivationThreadRun = 1;
-    DWORD id = 0;
-    ActivationThread.reset(::CreateThread(nullptr, 0, ActivationRetryThread, &App, 0, &id));
-    if (!ActivationThread) {
-        App.ActivationThreadRun = 0;
+    RetryWorker.Run = 1;
+    if (!RetryWorker.Start(ActivationRetryThread, nullptr)) {
+        RetryWorker.Run = 0;
         return false;
     }
-    App.ActivationThreadId = id;
     return true;
 }
 
 bool StopActivationRetry(DWORD maxWaitMs) {
-    App.ActivationThreadRun = 0;
+    RetryWorker.Run = 0;
     (void)::SetEvent(RetryWakeEvent());
-    if (!ActivationThread) return true;
-    if (!WaitForThreadEnd(ActivationThread.get(), maxWaitMs)) return false;
-    ActivationThread.reset();
-    App.ActivationThreadId = 0;
+    if (!RetryWorker.Join(maxWaitMs)) return false;
+    RetryWorker.reset();
     return true;
 }
 
 bool StopPollingThread(DWORD maxWaitMs) {
-    App.PollingThreadRun = 0;
-    if (!App.PollingThread) return true;
-    return WaitForThreadEnd(App.PollingThread.get(), maxWaitMs);
+    return PollingWorker.Stop(maxWaitMs);
 }
 
 bool StopScannerForShutdown() {
@@ -196,5 +164,5 @@ bool StopScannerForShutdown() {
 }
 
 bool WaitForPollingThreadEnd(DWORD maxWaitMs) {
-    return !App.PollingThread || WaitForThreadEnd(App.PollingThread.get(), maxWaitMs);
+    return PollingWorker.Join(maxWaitMs);
 }

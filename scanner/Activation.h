@@ -1,12 +1,13 @@
 // Opening and closing the scanner connection, and the background retry after
 // a failed start-up activation.
 //
-// Threads: ActivateScanner runs on the user-interface thread (page, start-up)
-// or on the ActivationRetryThread. The retry thread is started by
-// StartActivationRetry and runs while App.ActivationThreadRun is set; it is
+// Threads: ActivateStoredConnection runs on the user-interface thread (page,
+// start-up) or on the ActivationRetryThread. The retry thread is started by
+// StartActivationRetry and runs while RetryWorker.Run is set; it is
 // stopped only by StopActivationRetry (flag cleared, its pauses woken, then a
-// wait that keeps handling sent messages, since the thread sends to the
-// Connections page's controls). Nothing is ever terminated.
+// wait that keeps handling sent messages). It touches no window: it reports
+// by posting RetryReportMessage to ConnectionsWindow, and the Connections
+// page shows the report on its own thread. Nothing is ever terminated.
 #pragma once
 
 #include <windows.h>
@@ -14,13 +15,22 @@
 #include <atomic>
 #include <string>
 
-#include "win/Scoped.h"
+#include "win/WorkerThread.h"
 
-// The retry thread's handle; touched by the user-interface thread only.
-extern win::UniqueHandle ActivationThread;
+// The retry thread; started and stopped by the user-interface thread only.
+extern win::WorkerThread RetryWorker;
 // The newest Connections dialog window (the hidden start-up instance, later
-// each new Connections page); the retry thread writes its controls.
+// each new Connections page); the retry thread posts its reports to it.
 extern std::atomic<HWND> ConnectionsWindow;
+
+// Posted by the retry thread to ConnectionsWindow; wParam is a RetryReport.
+// Scanner's status text and state are already set when it arrives.
+inline constexpr UINT RetryReportMessage = WM_APP + 1;
+enum class RetryReport : WPARAM {
+    Started = 0,        // the retry runs: "Scanner Not Connected", Activate offered
+    AttemptFailed = 1,  // an attempt failed: the status line shows its text
+    Succeeded = 2,      // activated: "Scanner Connected", Deactivate offered
+};
 
 // How long shutdown waits for each worker thread before it gives up.
 constexpr DWORD ShutdownThreadWaitMs = 5000;
@@ -29,9 +39,9 @@ constexpr DWORD ShutdownThreadWaitMs = 5000;
 constexpr DWORD PollingThreadStopWaitMs = 300;
 
 // Opens the stored connection and starts the polling thread, which asks for
-// the scanner's download and waits for it on its own. 1 activated, 0 failed
-// (the failure text is then in the dialog's status line).
-int ActivateScanner(HWND dialog);
+// the scanner's download and waits for it on its own. False when it failed:
+// the failure text is then Scanner's status text, drawn as an error.
+bool ActivateStoredConnection();
 
 // Stops the polling thread, then closes the connection and forgets its
 // handle: "" when none was open, "Brontel Vask Deactivated", or "Failed to
@@ -44,18 +54,17 @@ std::string DeactivateScanner();
 // thread has ended; nothing when it is still inside an SDK call.
 void ClearStoredBarcodes();
 
-// Thread routine; the parameter is the Application.
-DWORD WINAPI ActivationRetryThread(LPVOID application);
+// Thread routine; the parameter is not used.
+DWORD WINAPI ActivationRetryThread(LPVOID);
 
-// Sets ActivationThreadRun and starts the retry thread (ActivationThread,
-// ActivationThreadId). False if the thread could not be started.
+// Sets RetryWorker.Run and starts the retry thread in RetryWorker. False if the thread could not be started.
 bool StartActivationRetry();
-// Clears ActivationThreadRun and waits up to maxWaitMs (INFINITE allowed) for
+// Clears RetryWorker.Run and waits up to maxWaitMs (INFINITE allowed) for
 // the thread to end; true when no retry thread is left running. An attempt in
 // progress finishes; no new attempt starts.
 bool StopActivationRetry(DWORD maxWaitMs);
 
-// Clears PollingThreadRun and waits up to maxWaitMs for the polling thread;
+// Clears PollingWorker.Run and waits up to maxWaitMs for the polling thread;
 // true when it has ended (or none ran).
 bool StopPollingThread(DWORD maxWaitMs);
 

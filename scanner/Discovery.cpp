@@ -1,12 +1,14 @@
 #include "scanner/Discovery.h"
 
+#include <windows.h>
+
 #include <vector>
 
 #include "config/Application.h"
 #include "config/Identity.h"
-#include "res/resource.h"
+#include "scanner/ScannerState.h"
 #include "scanner/ScannerTexts.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 
 static_assert(scannertext::NoConnectionStored == vantu::NoConnectionStored);
 static_assert(scannertext::DeviceNotConnected == vantu::DeviceNotConnected);
@@ -19,24 +21,6 @@ static_assert(scannertext::NoBluetoothDrivers == vantu::NoBluetoothDrivers);
 static_assert(scannertext::MaxListedScanners == MaxFoundDevices);
 
 namespace {
-
-HWND ScannerList(HWND page) { return ::GetDlgItem(page, IDC_SCANNER_LIST); }
-HWND StatusLine(HWND page) { return ::GetDlgItem(page, IDC_STATUS_LINE); }
-
-// The list's selected entry as the SDK records are indexed, or -1.
-int SelectedSlot(HWND list) {
-    const LRESULT index = ::SendMessageA(list, LB_GETCURSEL, 0, 0);
-    return (index >= 0 && index < MaxFoundDevices) ? static_cast<int>(index) : -1;
-}
-
-std::string ListEntryText(HWND list, int index) {
-    const LRESULT length = ::SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length <= 0) return {};
-    std::vector<char> buffer(static_cast<size_t>(length) + 1);
-    const LRESULT copied = ::SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(index),
-                                          reinterpret_cast<LPARAM>(buffer.data()));
-    return copied > 0 ? std::string(buffer.data(), static_cast<size_t>(copied)) : std::string();
-}
 
 // The three calls of one configuration; for an administrator the machine's
 // connection decides, for anybody else the user's.
@@ -53,98 +37,79 @@ vantu::Result CreateConnections(const FoundDeviceRecord& record, int mode) {
 
 bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
-void ShowText(const std::string& text, HWND control, int how) {
-    if (how == AppendEntry)
-        ::SendMessageA(control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    else
-        ::SetWindowTextA(control, text.c_str());
-}
-
-void ReportStatus(HWND page, const std::string& text, int isError) {
-    App.StatusIsError = isError;
-    App.ConnectionStatusText.Set(text);
-    ShowText(text, StatusLine(page), ReplaceText);
+ScannerStatus SetScannerStatus(const std::string& text, bool isError) {
+    Scanner.StatusIsError = isError;
+    Scanner.ConnectionStatusText.Set(text);
+    return {text, isError};
 }
 
 void ClearFoundDevices() {
-    for (auto& name : App.FoundDeviceNames) name.clear();
-    App.SelectedDevice = 0;
+    for (auto& name : Scanner.FoundDeviceNames) name.clear();
+    Scanner.SelectedDevice = 0;
 }
 
-void ShowSearchResult(HWND page, const std::string& message, int count, EntryTextFn entryText) {
-    ReportStatus(page, message, 0);
-    HWND list = ScannerList(page);
-    ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
-
+scannertext::SearchListing ReadSearchRecords(const std::string& message, int count, EntryTextFn entryText) {
     // One buffer for all passes: a failed pass keeps what the buffer held.
     FoundDeviceRecord buffer{};
-    std::string entry;
-    const int passes = scannertext::ListedEntryCount(count);
-    for (int i = 0; i < passes; ++i) {
+    std::vector<scannertext::RecordPass> passes;
+    const int listed = scannertext::ListedEntryCount(count);
+    for (int i = 0; i < listed; ++i) {
         const vantu::Result result = vantu::VantuGetFoundDeviceInfo(buffer.bytes.data());
-        App.FoundDevices[static_cast<size_t>(i)] = buffer;
-        if (result == 0) {
-            entry = entryText(buffer);
-            App.StatusIsError = 0;
-        } else {
-            ReportStatus(page, scannertext::RecordFailureMessage(result), 1);
-        }
-        ShowText(entry, list, AppendEntry);
-        App.FoundDeviceNames[static_cast<size_t>(i)] = entry;
+        Scanner.FoundDevices[static_cast<size_t>(i)] = buffer;
+        passes.push_back({result, result == 0 ? entryText(buffer) : std::string()});
     }
+    scannertext::SearchListing listing = scannertext::ListSearch(message, passes);
+    for (size_t i = 0; i < listing.entries.size(); ++i) Scanner.FoundDeviceNames[i] = listing.entries[i];
+    (void)SetScannerStatus(listing.status, listing.statusIsError);
+    return listing;
 }
 
-void SearchSerialPorts(HWND page, int firstPort, int lastPort) {
+scannertext::SearchListing FindSerialScanners(int firstPort, int lastPort) {
     ClearFoundDevices();
     int16_t count = 0;
     if (firstPort != 0 || lastPort != 0)
         (void)vantu::VantuFindAllOnCOMPorts(firstPort, lastPort, &count);
-    if (count != 0) App.ScannersFound = 1;
-    ShowSearchResult(page, scannertext::CountMessage(count), count, scannertext::SerialEntryText);
+    if (count != 0) Scanner.ScannersFound = true;
+    return ReadSearchRecords(scannertext::CountMessage(count), count, scannertext::SerialEntryText);
 }
 
-void SearchBluetooth(HWND page) {
+scannertext::SearchListing FindBluetoothScanners() {
     int16_t count = 0;
     uint32_t unused = 0;
     const vantu::Result result = vantu::VantuFindAllInRange(&count, &unused);
     ClearFoundDevices();
-    if (scannertext::BluetoothResultCountsScanners(result) && count != 0) App.ScannersFound = 1;
+    if (scannertext::BluetoothResultCountsScanners(result) && count != 0) Scanner.ScannersFound = true;
     // The count is used as returned, also with a driver or transmitter code.
-    ShowSearchResult(page, scannertext::BluetoothSearchMessage(result, count), count,
-                     scannertext::BluetoothEntryText);
+    return ReadSearchRecords(scannertext::BluetoothSearchMessage(result, count), count,
+                             scannertext::BluetoothEntryText);
 }
 
-void RestoreDeviceList(HWND list, HWND activateButton) {
-    int used = 0;
-    for (int i = 0; i < MaxFoundDevices; ++i)
-        if (!App.FoundDeviceNames[static_cast<size_t>(i)].empty()) used = i + 1;
-    for (int i = 0; i < used; ++i)
-        ShowText(App.FoundDeviceNames[static_cast<size_t>(i)], list, AppendEntry);
-    if (used > 0 && App.SelectedDevice >= 0 && App.SelectedDevice < MaxFoundDevices) {
-        ::SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(App.SelectedDevice), 0);
-        ::EnableWindow(activateButton, TRUE);
-    }
+DeviceList FoundDeviceList() {
+    DeviceList list;
+    size_t used = 0;
+    for (size_t i = 0; i < Scanner.FoundDeviceNames.size(); ++i)
+        if (!Scanner.FoundDeviceNames[i].empty()) used = i + 1;
+    list.entries.assign(Scanner.FoundDeviceNames.begin(), Scanner.FoundDeviceNames.begin() + static_cast<long>(used));
+    if (used > 0 && Scanner.SelectedDevice >= 0 && Scanner.SelectedDevice < MaxFoundDevices)
+        list.selected = Scanner.SelectedDevice;
+    return list;
 }
 
-void ShowStoredDevice(HWND list) {
-    ShowText(App.DeviceInfo, list, AppendEntry);
-    App.FoundDeviceNames[0] = App.DeviceInfo;
+std::string TakeStoredDevice() {
+    Scanner.FoundDeviceNames[0] = App.DeviceInfo;
+    return App.DeviceInfo;
 }
 
-void ConfigureConnection(HWND page, int mode) {
-    HWND list = ScannerList(page);
-    const int slot = SelectedSlot(list);
-    App.SelectedDevice = slot;
+ScannerStatus ConfigureSelectedScanner(int slot, const std::string& entry, int mode) {
+    if (slot < 0 || slot >= MaxFoundDevices) slot = -1;
+    Scanner.SelectedDevice = slot;
     // Without a selected entry there is no record to hand over: a failure.
-    const bool configured = slot >= 0 && (App.ScannersFound != 1 ||
-        CreateConnections(App.FoundDevices[static_cast<size_t>(slot)], mode) == 0);
-    if (!configured) {
-        ReportStatus(page, scannertext::ConfigurationFailed, 1);
-        return;
-    }
+    const bool configured = slot >= 0 && (!Scanner.ScannersFound ||
+        CreateConnections(Scanner.FoundDevices[static_cast<size_t>(slot)], mode) == 0);
+    if (!configured) return SetScannerStatus(scannertext::ConfigurationFailed, true);
     App.ActivatedScannerMode = mode;
-    ReportStatus(page, scannertext::Activating, 0);
-    const std::string entry = scannertext::CutOnCharacterBoundary(
-        ListEntryText(list, slot), scannertext::MaxDeviceInfoBytes, IsAnsiLeadByte);
-    if (App.ScannersFound == 1) App.DeviceInfo = entry;
+    const ScannerStatus activating = SetScannerStatus(scannertext::Activating, false);
+    if (Scanner.ScannersFound)
+        App.DeviceInfo = scannertext::CutOnCharacterBoundary(entry, scannertext::MaxDeviceInfoBytes, IsAnsiLeadByte);
+    return activating;
 }

@@ -1,45 +1,54 @@
 // Finding scanners through the SDK (serial ports or Bluetooth), keeping their
-// records and list entries in App, and creating the SDK's named connection
-// for the selected one. Runs on the user-interface thread only.
+// records and list entries in Scanner, and creating the SDK's named connection
+// for the selected one. Plain results, no windows: the Connections page shows
+// them (pages/ScannerView.h). Runs on the user-interface thread only.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
+#include <vector>
 
-#include "scanner/FoundDeviceRecord.h"
+#include "scanner/ScannerState.h"
+#include "scanner/ScannerTexts.h"
+#include "sdk/FoundDeviceRecord.h"
 
-enum ShowHow : int {
-    ReplaceText = 0,   // the control's whole text becomes the string
-    AppendEntry = 1,   // the string becomes a new entry at the end of a list box
+// The status line's text and colour, as the page shows them.
+struct ScannerStatus {
+    std::string text;
+    bool isError = false;
 };
 
-void ShowText(const std::string& text, HWND control, int how);
-
-// StatusIsError, then ConnectionStatusText, then the page's status line.
-void ReportStatus(HWND page, const std::string& text, int isError);
+// StatusIsError, then ConnectionStatusText; returns what the page shows.
+ScannerStatus SetScannerStatus(const std::string& text, bool isError);
 
 // All eight FoundDeviceNames empty, SelectedDevice 0.
 void ClearFoundDevices();
 
-void SearchSerialPorts(HWND page, int firstPort, int lastPort);
-void SearchBluetooth(HWND page);
+// A search's listing; Scanner's found devices and status already updated.
+scannertext::SearchListing FindSerialScanners(int firstPort, int lastPort);
+scannertext::SearchListing FindBluetoothScanners();
 
-// Shows a search's message and reads its records (count, at most eight) into
-// App and the list. A negative count reads nothing.
+// Reads a search's records (count, at most eight) into Scanner after its
+// message. A negative count reads nothing.
 using EntryTextFn = std::string (*)(const FoundDeviceRecord&);
-void ShowSearchResult(HWND page, const std::string& message, int count, EntryTextFn entryText);
+scannertext::SearchListing ReadSearchRecords(const std::string& message, int count, EntryTextFn entryText);
 
-// Refills a new page's list from FoundDeviceNames (every slot up to the last
-// used one, so positions keep matching FoundDevices) and reselects.
-void RestoreDeviceList(HWND list, HWND activateButton);
+// The list a new page shows: every FoundDeviceNames slot up to the last used
+// one (so positions keep matching FoundDevices), and the entry to select
+// (-1: none).
+struct DeviceList {
+    std::vector<std::string> entries;
+    int selected = -1;
+};
+DeviceList FoundDeviceList();
 
-// The stored DeviceInfo becomes list entry and slot 0 of FoundDeviceNames.
-void ShowStoredDevice(HWND list);
+// The stored DeviceInfo becomes slot 0 of FoundDeviceNames; returns it as the
+// list entry to show.
+std::string TakeStoredDevice();
 
-// Creates the connection "Brontel Vask" for the selected scanner with mode;
-// with no entry selected (or ScannersFound 0) no record is handed over.
-void ConfigureConnection(HWND page, int mode);
+// Creates the connection "Brontel Vask" for the list entry at slot (-1: none
+// selected), whose text is entry, with mode; with no entry selected (or no
+// scanners found) no record is handed over.
+ScannerStatus ConfigureSelectedScanner(int slot, const std::string& entry, int mode);
 
 // The ANSI code page's lead-byte test, for cutting texts on characters.
 bool IsAnsiLeadByte(unsigned char byte);

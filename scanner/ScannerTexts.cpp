@@ -51,6 +51,23 @@ std::string RecordFailureMessage(uint32_t result) {
     return result == NoScannersInList ? "No Scanners found in list." : "Failed to get Scanner Information.";
 }
 
+SearchListing ListSearch(const std::string& message, const std::vector<RecordPass>& passes) {
+    SearchListing listing;
+    listing.status = message;
+    std::string entry;
+    for (const RecordPass& pass : passes) {
+        if (pass.result == 0) {
+            entry = pass.entry;
+            listing.statusIsError = false;
+        } else {
+            listing.status = RecordFailureMessage(pass.result);
+            listing.statusIsError = true;
+        }
+        listing.entries.push_back(entry);
+    }
+    return listing;
+}
+
 std::string BluetoothSearchMessage(uint32_t result, int count) {
     if (result == NoBluetoothDrivers) return "No Bluetooth drivers found.";
     if (result == NoBluetoothTransmitter || result == NoBluetoothTransmitter2)

@@ -7,9 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
-#include "scanner/FoundDeviceRecord.h"
-#include "scanner/VantuResults.h"
+#include "sdk/FoundDeviceRecord.h"
+#include "sdk/VantuResults.h"
 
 namespace scannertext {
 
@@ -56,6 +57,26 @@ int ListedEntryCount(int count);
 
 // Text for a failed VantuGetFoundDeviceInfo.
 std::string RecordFailureMessage(uint32_t result);
+
+// One record pass of a search: the SDK's result and, when it succeeded, the
+// list entry its record gives.
+struct RecordPass {
+    uint32_t result = 0;
+    std::string entry;
+};
+
+// What a search shows: one entry per pass, the status text and its colour.
+struct SearchListing {
+    std::vector<std::string> entries;
+    std::string status;
+    bool statusIsError = false;
+};
+
+// The listing of a search that reported message and read these passes. A
+// failed pass repeats the previous entry (empty for the first) and its
+// failure text replaces the status; the colour follows the last pass, so a
+// good record after a failure turns it back while the failure text stays.
+SearchListing ListSearch(const std::string& message, const std::vector<RecordPass>& passes);
 
 // A Bluetooth search's message: the driver and transmitter codes have their
 // own texts, every other result gives the count message.

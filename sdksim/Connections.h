@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "scanner/FoundDeviceRecord.h"
+#include "sdk/FoundDeviceRecord.h"
 
 namespace sdksim {
 

@@ -3,7 +3,7 @@
 #include <map>
 #include <set>
 
-#include "scanner/FoundDeviceRecord.h"
+#include "sdk/FoundDeviceRecord.h"
 #include "sdksim/SimState.h"
 
 namespace sdksim {

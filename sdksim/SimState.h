@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "scanner/FoundDeviceRecord.h"
-#include "scanner/VantuResults.h"
+#include "sdk/FoundDeviceRecord.h"
+#include "sdk/VantuResults.h"
 #include "sdksim/SimText.h"
 
 namespace sdksim {

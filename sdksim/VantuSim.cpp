@@ -25,7 +25,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "scanner/VantuSdkAbi.h"
+#include "sdk/VantuSdkAbi.h"
 #include "sdksim/Connections.h"
 #include "sdksim/Store.h"
 

@@ -1,8 +1,10 @@
 // A second process for the configuration tests.
 //   hold <file> <ms>   opens the file without sharing, prints "held", waits
-//   sdkroot            prints "hkcu" when static initialisation settled
-//                      SdkRegistryRoot to HKEY_CURRENT_USER (the key copy is
-//                      checked by the test in the registry)
+//   sdkroot            prints whether the current user's SDK key was there
+//                      before the program asked for it, then asks as the
+//                      entry point does and prints "hkcu" when the root is
+//                      HKEY_CURRENT_USER (the key copy is checked by the test
+//                      in the registry)
 #include <windows.h>
 
 #include <cstdio>
@@ -24,7 +26,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "sdkroot") == 0) {
-        std::printf("%s mode=%d\n", SdkRegistryRoot == HKEY_CURRENT_USER ? "hkcu" : "other", App.mode);
+        HKEY existing = nullptr;
+        const bool before = ::RegOpenKeyExA(HKEY_CURRENT_USER, SdkKeyPath, 0, KEY_READ, &existing) == ERROR_SUCCESS;
+        if (before) ::RegCloseKey(existing);
+        std::printf("before=%s\n", before ? "present" : "absent");
+        const HKEY root = EnsureSdkRegistryKey();
+        std::printf("%s mode=%d\n", root == HKEY_CURRENT_USER && SdkRegistryRoot == root ? "hkcu" : "other", App.mode);
         return 0;
     }
     return 1;

@@ -92,7 +92,7 @@ TEST_F(Registry, TheRunValueCountsWithOrWithoutQuotesInAnyCase) {
 TEST_F(Registry, SaveSettingsWritesOrDeletesTheValue) {
     App.PathInfo = "C:\\Program Files\\Brontel Vask\\VaskSW.exe";
     App.RunAtStartup = 1;
-    EXPECT_EQ(SaveSettings(), 1);
+    EXPECT_EQ(SaveSettings(), ERROR_SUCCESS);
     EXPECT_EQ(RunValue(), "\"C:\\Program Files\\Brontel Vask\\VaskSW.exe\"");
     ResetApp();
     ASSERT_EQ(LoadSettings(), 1);
@@ -100,21 +100,21 @@ TEST_F(Registry, SaveSettingsWritesOrDeletesTheValue) {
     EXPECT_EQ(App.PathInfo, "C:\\Program Files\\Brontel Vask\\VaskSW.exe");
 
     App.RunAtStartup = 0;
-    EXPECT_EQ(SaveSettings(), 1);
+    EXPECT_EQ(SaveSettings(), ERROR_SUCCESS);
     EXPECT_EQ(RunValue(), "<none>");
 
     App.PathInfo = "C:\\Vask\\VaskSW.exe";
     App.RunAtStartup = 1;
-    EXPECT_EQ(SaveSettings(), 1);
+    EXPECT_EQ(SaveSettings(), ERROR_SUCCESS);
     EXPECT_EQ(RunValue(), "C:\\Vask\\VaskSW.exe");
 
     // A program path far beyond MAX_PATH still reads back as set and stays.
     const std::string longPath = "C:\\" + std::string(1500, 'v') + "\\Brontel Vask\\VaskSW.exe";
     App.PathInfo = longPath;
-    EXPECT_EQ(SaveSettings(), 1);
+    EXPECT_EQ(SaveSettings(), ERROR_SUCCESS);
     ASSERT_EQ(LoadSettings(), 1);
     EXPECT_EQ(App.RunAtStartup, 1);
-    EXPECT_EQ(SaveSettings(), 1);
+    EXPECT_EQ(SaveSettings(), ERROR_SUCCESS);
     EXPECT_EQ(RunValue(), RunValueData(longPath)) << "not taken for unset and deleted";
 }
 
@@ -185,13 +185,14 @@ TEST_F(Registry, SdkKeyIsCopiedToTheCurrentUserOnce) {
     EXPECT_EQ(SdkRegistryRoot, HKEY_CURRENT_USER);
 }
 
-// A program that links the configuration copies the key while it starts,
-// before its own code runs and with App already constructed.
-TEST_F(Registry, StaticInitialisationCopiesTheSdkKey) {
+// Linking the configuration writes nothing to the registry: the key is copied
+// when the program asks at its start, with App already constructed.
+TEST_F(Registry, TheSdkKeyIsCopiedWhenTheProgramAsksAndNotBefore) {
     ASSERT_EQ(::RegSetKeyValueA(HKEY_LOCAL_MACHINE, SdkKeyPath, "Licence", REG_SZ, "static", 7), ERROR_SUCCESS);
     (void)::RegDeleteTreeA(HKEY_CURRENT_USER, SdkKeyPath);
     testsupport::RunResult run = testsupport::RunProgram(testsupport::BinPath("vask-config-helper.exe"), {"sdkroot"});
     EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_NE(run.output.find("before=absent"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("hkcu mode=4"), std::string::npos) << run.output;
     std::string text;
     DWORD type = 0;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "delivery/FormatSettings.h"
+#include "config/FormatSettings.h"
 #include "delivery/KeySender.h"
 #include "tests/support/KeyReceiver.h"
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/PageProtocol.h"
+#include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "config/Registry.h"
 #include "res/resource.h"
@@ -66,7 +66,7 @@ TEST_F(OptionsPageTest, BoxesShowTheSettings) {
     App.Activate = 1;
     App.Minimize = 1;
     PageHost host(pagetest::OptionsTab);
-    EXPECT_EQ(App.StartPage, OptionsPageIndex);
+    EXPECT_EQ(SheetPages.StartPage, OptionsPageIndex);
     EXPECT_TRUE(Ticked(host.item(IDC_ACTIVATE_ON_START)));
     EXPECT_FALSE(Ticked(host.item(IDC_RUN_AT_STARTUP)));
     EXPECT_TRUE(Ticked(host.item(IDC_MINIMIZE_ON_START)));

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "app/PageProtocol.h"
+#include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "delivery/Poller.h"
 #include "delivery/TraceText.h"
 #include "pages/AboutText.h"
 #include "res/resource.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 #include "tests/pages/PageHost.h"
 #include "win/WinText.h"
 
@@ -73,7 +73,7 @@ protected:
         App.Activate = 0;
         App.Minimize = 0;
         App.RunAtStartup = 0;
-        App.StartPage = 0;
+        SheetPages.StartPage = 0;
     }
 };
 
@@ -81,7 +81,7 @@ protected:
 
 TEST_F(PagesTest, FormatPageShowsTheDefaults) {
     PageHost host(pagetest::FormatTab);
-    EXPECT_EQ(App.StartPage, FormatPageIndex);
+    EXPECT_EQ(SheetPages.StartPage, FormatPageIndex);
     EXPECT_EQ(ComboItems(host.item(IDC_STRIP_COUNT)),
               (std::vector<std::string>{"0", "1", "2", "3", "4", "5"}));
     EXPECT_EQ(Selection(host.item(IDC_STRIP_COUNT)), 0);
@@ -211,7 +211,7 @@ TEST_F(PagesTest, TracePageStartsInVaskModeAndPublishesItsTextBox) {
     PageHost host(pagetest::TraceTab);
     HWND text = host.item(IDC_TRACE_TEXT);
     EXPECT_EQ(App.TraceWindow.load(), text);
-    EXPECT_EQ(App.StartPage, TracePageIndex);
+    EXPECT_EQ(SheetPages.StartPage, TracePageIndex);
     EXPECT_TRUE(Ticked(host.item(IDC_TRACE_VASK)));
     EXPECT_FALSE(Ticked(host.item(IDC_TRACE_SCANNER)));
     EXPECT_EQ(App.RawTrace, 0);
@@ -276,7 +276,7 @@ TEST_F(PagesTest, TraceTakesALongDayAndDropsItsOldestTextAtTheLimit) {
 
 TEST_F(PagesTest, AboutPageShowsBothVersions) {
     PageHost host(pagetest::AboutTab);
-    EXPECT_EQ(App.StartPage, AboutPageIndex);
+    EXPECT_EQ(SheetPages.StartPage, AboutPageIndex);
     EXPECT_EQ(win::DialogItemText(host.page(), IDC_PROGRAM_VERSION), "Brontel Vask v2.1");
     const std::string sdkLine = win::DialogItemText(host.page(), IDC_SDK_VERSION);
     EXPECT_EQ(sdkLine, SdkVersionLine(vantu::VantuAPIGetVersion()));
@@ -286,11 +286,11 @@ TEST_F(PagesTest, AboutPageShowsBothVersions) {
 TEST_F(PagesTest, SwitchingTabsFollowsThePageIndex) {
     PageHost host(pagetest::AboutTab);
     host.Show(pagetest::OptionsTab);
-    EXPECT_EQ(App.StartPage, OptionsPageIndex);
+    EXPECT_EQ(SheetPages.StartPage, OptionsPageIndex);
     host.Show(pagetest::FormatTab);
-    EXPECT_EQ(App.StartPage, FormatPageIndex);
+    EXPECT_EQ(SheetPages.StartPage, FormatPageIndex);
     host.Show(pagetest::TraceTab);
-    EXPECT_EQ(App.StartPage, TracePageIndex);
+    EXPECT_EQ(SheetPages.StartPage, TracePageIndex);
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include "config/Application.h"
 #include "config/Registry.h"
 #include "delivery/PollingThread.h"
-#include "scanner/FoundDeviceRecord.h"
-#include "scanner/VantuSdk.h"
+#include "sdk/FoundDeviceRecord.h"
+#include "sdk/VantuSdk.h"
 #include "tests/support/Process.h"
 #include "tests/support/SimControl.h"
 #include "win/Scoped.h"
@@ -101,14 +101,14 @@ ScannerConnection::~ScannerConnection() {
 
 bool ScannerConnection::StartPolling() {
     App.Connection = handle_;
-    App.PollingThreadRun = 1;
+    PollingWorker.Run = 1;
     return StartPollingThread(handle_);
 }
 
 bool ScannerConnection::StopPolling() {
-    App.PollingThreadRun = 0;
-    const bool ended = WaitForThreadEnd(App.PollingThread.get(), 2000);
-    if (ended) App.PollingThread.reset();
+    PollingWorker.Run = 0;
+    const bool ended = win::WaitForThreadEnd(PollingWorker.get(), 2000);
+    if (ended) PollingWorker.reset();
     return ended;
 }
 

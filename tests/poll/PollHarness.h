@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "scanner/VantuSdkAbi.h"
+#include "sdk/VantuSdkAbi.h"
 #include "win/Scoped.h"
+#include "delivery/PollingThread.h"
 
 namespace polltest {
 
@@ -44,7 +45,7 @@ public:
 
     bool Opened() const { return handle_ != 0; }
     vantu::Handle Handle() const { return handle_; }
-    // App.Connection, App.PollingThreadRun = 1, StartPollingThread.
+    // App.Connection, PollingWorker.Run = 1, StartPollingThread.
     bool StartPolling();
     // Clears the run flag and waits for the thread; true when it ended.
     bool StopPolling();

@@ -260,7 +260,7 @@ TEST_F(EndToEnd, FailingCountQueriesDeliverNothingUntilTheScannerAnswersAgain) {
 
     ASSERT_TRUE(testsupport::sim::ClearFaults(ScannerName));
     ExpectArrived(receiver, TypedWithEnter({"during-fault-1", "during-fault-2"}));
-    EXPECT_EQ(::WaitForSingleObject(App.PollingThread.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(::WaitForSingleObject(PollingWorker.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
 TEST_F(EndToEnd, AWindowThatWouldDropOurInputLeavesBarcodesOnTheScanner) {
@@ -308,9 +308,9 @@ TEST_F(EndToEnd, StoppingInTheMiddleOfABatchLeavesTheRestForTheNextPollingThread
     ASSERT_TRUE(Scan(barcodes));
     ASSERT_TRUE(receiver.WaitForText(L"stop-0", ArrivalMs));
 
-    App.PollingThreadRun = 0;  // deactivation: the thread ends after the barcode in hand
+    PollingWorker.Run = 0;  // deactivation: the thread ends after the barcode in hand
     const DWORD start = ::GetTickCount();
-    EXPECT_TRUE(WaitForThreadEnd(App.PollingThread.get(), 1000));
+    EXPECT_TRUE(win::WaitForThreadEnd(PollingWorker.get(), 1000));
     EXPECT_LT(::GetTickCount() - start, 1000u);
     const auto handedOver = Delivered();
     ASSERT_TRUE(handedOver);

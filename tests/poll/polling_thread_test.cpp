@@ -73,12 +73,12 @@ class PollingThreadLife : public ::testing::Test {
 protected:
     void SetUp() override {
         App.Connection = 0;
-        App.PollingThreadRun = 1;
+        PollingWorker.Run = 1;
     }
     void TearDown() override {
-        App.PollingThreadRun = 0;
-        EXPECT_TRUE(WaitForThreadEnd(App.PollingThread.get(), 2000));
-        App.PollingThread.reset();
+        PollingWorker.Run = 0;
+        EXPECT_TRUE(win::WaitForThreadEnd(PollingWorker.get(), 2000));
+        PollingWorker.reset();
     }
 };
 
@@ -93,7 +93,7 @@ TEST(WaitForThreadEnd, HandlesAWorkersSentMessageInsteadOfDeadlocking) {
     // A plain wait cannot end: the worker waits for this thread to answer.
     EXPECT_EQ(::WaitForSingleObject(first.get(), 300), static_cast<DWORD>(WAIT_TIMEOUT));
     const DWORD start = ::GetTickCount();
-    EXPECT_TRUE(WaitForThreadEnd(first.get(), 5000));
+    EXPECT_TRUE(win::WaitForThreadEnd(first.get(), 5000));
     EXPECT_LT(::GetTickCount() - start, 1000u);
     EXPECT_EQ(blocked.answer.load(), 42);
 }
@@ -101,43 +101,43 @@ TEST(WaitForThreadEnd, HandlesAWorkersSentMessageInsteadOfDeadlocking) {
 TEST(WaitForThreadEnd, GivesUpAfterItsTimeoutAndAcceptsNoThread) {
     win::UniqueHandle sleeper(::CreateThread(nullptr, 0, SleepLong, nullptr, 0, nullptr));
     const DWORD start = ::GetTickCount();
-    EXPECT_FALSE(WaitForThreadEnd(sleeper.get(), 300));
+    EXPECT_FALSE(win::WaitForThreadEnd(sleeper.get(), 300));
     const DWORD waited = ::GetTickCount() - start;
     EXPECT_GE(waited, 250u);
     EXPECT_LT(waited, 2000u);
-    EXPECT_TRUE(WaitForThreadEnd(nullptr, 0));
+    EXPECT_TRUE(win::WaitForThreadEnd(nullptr, 0));
 }
 
 TEST_F(PollingThreadLife, RunsUntilTheRunFlagIsClearedThenEndsWithinACycle) {
     ASSERT_TRUE(StartPollingThread(0));
-    const win::UniqueHandle thread = Duplicate(App.PollingThread.get());
+    const win::UniqueHandle thread = Duplicate(PollingWorker.get());
     ASSERT_TRUE(thread);
     EXPECT_EQ(::WaitForSingleObject(thread.get(), 600), static_cast<DWORD>(WAIT_TIMEOUT));
 
-    App.PollingThreadRun = 0;
+    PollingWorker.Run = 0;
     const DWORD start = ::GetTickCount();
-    EXPECT_TRUE(WaitForThreadEnd(thread.get(), 1000));
+    EXPECT_TRUE(win::WaitForThreadEnd(thread.get(), 1000));
     EXPECT_LE(::GetTickCount() - start, 500u);  // shutdown waits 300 ms; a cycle is 100
 }
 
 TEST_F(PollingThreadLife, ANewStartEndsThePreviousThreadAlthoughTheFlagStaysSet) {
     ASSERT_TRUE(StartPollingThread(0));
-    const win::UniqueHandle first = Duplicate(App.PollingThread.get());
+    const win::UniqueHandle first = Duplicate(PollingWorker.get());
     ::Sleep(400);  // well into its cycles
     ASSERT_FALSE(Ended(first.get()));
 
     // What a deactivation and a new activation do: clear, set again, start.
-    App.PollingThreadRun = 0;
-    App.PollingThreadRun = 1;
+    PollingWorker.Run = 0;
+    PollingWorker.Run = 1;
     ASSERT_TRUE(StartPollingThread(0));
     EXPECT_TRUE(Ended(first.get())) << "two polling threads would run at once";
-    const win::UniqueHandle second = Duplicate(App.PollingThread.get());
+    const win::UniqueHandle second = Duplicate(PollingWorker.get());
     EXPECT_EQ(::WaitForSingleObject(second.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
 
     // A start right after the previous one, still in its first delay.
     ASSERT_TRUE(StartPollingThread(0));
     EXPECT_TRUE(Ended(second.get()));
-    const win::UniqueHandle third = Duplicate(App.PollingThread.get());
+    const win::UniqueHandle third = Duplicate(PollingWorker.get());
     EXPECT_FALSE(Ended(third.get()));
 }
 

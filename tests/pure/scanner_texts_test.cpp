@@ -85,6 +85,24 @@ TEST(SearchMessages, RecordFailuresByCode) {
     EXPECT_EQ(RecordFailureMessage(1), "Failed to get Scanner Information.");
 }
 
+TEST(SearchListing, FailedPassRepeatsThePreviousEntryAndColourFollowsTheLastPass) {
+    using scannertext::ListSearch;
+    const auto none = ListSearch("No Scanners found.", {});
+    EXPECT_TRUE(none.entries.empty());
+    EXPECT_EQ(none.status, "No Scanners found.");
+    EXPECT_FALSE(none.statusIsError);
+
+    const auto firstFailed = ListSearch("Found 2 Scanners.", {{0x20010099, "ignored"}, {0, "B"}});
+    EXPECT_EQ(firstFailed.entries, (std::vector<std::string>{"", "B"}));
+    EXPECT_EQ(firstFailed.status, "Failed to get Scanner Information.");  // the text stays
+    EXPECT_FALSE(firstFailed.statusIsError);                              // the colour turns back
+
+    const auto lastFailed = ListSearch("Found 3 Scanners.", {{0, "A"}, {0, "B"}, {vantu::NoScannersInList, ""}});
+    EXPECT_EQ(lastFailed.entries, (std::vector<std::string>{"A", "B", "B"}));
+    EXPECT_EQ(lastFailed.status, "No Scanners found in list.");
+    EXPECT_TRUE(lastFailed.statusIsError);
+}
+
 TEST(SearchMessages, BluetoothCodesHaveTheirOwnTexts) {
     EXPECT_EQ(BluetoothSearchMessage(0x20010069, 3), "No Bluetooth drivers found.");
     EXPECT_EQ(BluetoothSearchMessage(0x20010037, 0), "No Bluetooth transmitter found.");

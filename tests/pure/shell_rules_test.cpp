@@ -5,25 +5,25 @@
 namespace {
 
 TEST(StartPage, StartUpOutcomeWaitingOpensConnectionsAndKeepsTheAboutRequest) {
-    for (int state : {2, 3}) {
-        int openAtAbout = 1;
-        EXPECT_EQ(shell::ChooseStartPage(1, state, openAtAbout, 4), 1) << state;
-        EXPECT_EQ(openAtAbout, 1) << "the About request waits for the next sheet";
+    for (ConnectionState state : {ConnectionState::ActivatedAtStartup, ConnectionState::ActivationAtStartupFailed}) {
+        bool openAtAbout = true;
+        EXPECT_EQ(shell::ChooseStartPage(1, state, openAtAbout, 4), 1) << static_cast<int>(state);
+        EXPECT_TRUE(openAtAbout) << "the About request waits for the next sheet";
     }
 }
 
 TEST(StartPage, OutcomeIsIgnoredWithoutActivateOrWhenAlreadyShown) {
-    int openAtAbout = 0;
-    EXPECT_EQ(shell::ChooseStartPage(0, 2, openAtAbout, 3), 3);
-    EXPECT_EQ(shell::ChooseStartPage(1, 1, openAtAbout, 3), 3);
-    EXPECT_EQ(shell::ChooseStartPage(1, 0, openAtAbout, 4), 4);
+    bool openAtAbout = false;
+    EXPECT_EQ(shell::ChooseStartPage(0, ConnectionState::ActivatedAtStartup, openAtAbout, 3), 3);
+    EXPECT_EQ(shell::ChooseStartPage(1, ConnectionState::OutcomeShown, openAtAbout, 3), 3);
+    EXPECT_EQ(shell::ChooseStartPage(1, ConnectionState::NothingPending, openAtAbout, 4), 4);
 }
 
 TEST(StartPage, AboutRequestIsUsedOnce) {
-    int openAtAbout = 1;
-    EXPECT_EQ(shell::ChooseStartPage(0, 0, openAtAbout, 4), 0);
-    EXPECT_EQ(openAtAbout, 0);
-    EXPECT_EQ(shell::ChooseStartPage(0, 0, openAtAbout, 4), 4);
+    bool openAtAbout = true;
+    EXPECT_EQ(shell::ChooseStartPage(0, ConnectionState::NothingPending, openAtAbout, 4), 0);
+    EXPECT_FALSE(openAtAbout);
+    EXPECT_EQ(shell::ChooseStartPage(0, ConnectionState::NothingPending, openAtAbout, 4), 4);
 }
 
 TEST(SheetClosed, ExitAsksUnlessTheSheetWasClosedAfterSaving) {
@@ -68,39 +68,6 @@ TEST(StoredScanner, BlankTextsMeanNoScanner) {
     EXPECT_FALSE(shell::HasStoredScanner(" \t\r\n "));
     EXPECT_TRUE(shell::HasStoredScanner(" Device ID: 7 on Com  3. "));
     EXPECT_TRUE(shell::HasStoredScanner("x"));
-}
-
-}  // namespace
-
-namespace {
-
-using shell::PlaceSheet;
-using shell::ScreenPoint;
-using shell::ScreenRect;
-
-TEST(SheetPlace, StaysWhereTheTitleBarCanBeGrabbedElseMovesFullyOntoTheNearestWorkArea) {
-    constexpr int W = 400, H = 300, Bar = 23;
-    const ScreenRect one[] = {{0, 0, 1280, 870}};
-    auto place = [&](int x, int y, std::span<const ScreenRect> areas) {
-        return PlaceSheet({x, y}, W, H, areas, Bar);
-    };
-    // On screen, also partly: exactly as stored.
-    for (ScreenPoint p : {ScreenPoint{250, 200}, ScreenPoint{-12, 50}, ScreenPoint{1200, 100},
-                          ScreenPoint{100, -5}, ScreenPoint{-340, 850}})
-        EXPECT_EQ(place(p.x, p.y, one), p) << p.x << "," << p.y;
-    // Too little of the title bar to grab: moved, only as far as needed.
-    EXPECT_EQ(place(1250, 100, one), (ScreenPoint{880, 100}));  // 30 pixels of it
-    EXPECT_EQ(place(100, -20, one), (ScreenPoint{100, 0}));     // 3 rows of it
-    EXPECT_EQ(place(5000, -3000, one), (ScreenPoint{880, 0}));
-    EXPECT_EQ(place(2147483647, -2147483647 - 1, one), (ScreenPoint{880, 0}));
-    // Two monitors: the nearest one takes it.
-    const ScreenRect two[] = {{0, 0, 1280, 870}, {1280, -200, 2560, 824}};
-    EXPECT_EQ(place(5000, -3000, two), (ScreenPoint{2160, -200}));
-    EXPECT_EQ(place(-3000, 500, two), (ScreenPoint{0, 500}));
-    EXPECT_EQ(place(1500, -100, two), (ScreenPoint{1500, -100})) << "on the second monitor";
-    // Larger than the work area: its top left corner; no work area: as stored.
-    EXPECT_EQ(PlaceSheet({5000, 5000}, 2000, 1000, one, Bar), (ScreenPoint{0, 0}));
-    EXPECT_EQ(place(5000, -3000, {}), (ScreenPoint{5000, -3000}));
 }
 
 }  // namespace

@@ -6,16 +6,23 @@
 #include "config/Identity.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
-#include "scanner/Discovery.h"
+#include "pages/ConnectionsPage.h"
+#include "pages/PageProtocol.h"
+#include "pages/ScannerView.h"
 #include "tests/support/Process.h"
 #include "tests/support/SimControl.h"
+#include "delivery/PollingThread.h"
 
 namespace scannertest {
 namespace {
 
 constexpr char ConnectionKey[] = "Software\\Zantrovix\\VantuPlus SDK\\1.0\\Connections\\Brontel Vask";
 
-INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+// The retry thread's reports are shown as the Connections page shows them.
+INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == RetryReportMessage) ShowRetryReport(dialog, static_cast<RetryReport>(wParam));
+    return message == WM_INITDIALOG || message == RetryReportMessage;
+}
 
 // The simulator's state lives in a folder of the test's own, so that no
 // other user of the prefix's simulator is disturbed.
@@ -63,20 +70,19 @@ void ResetApp() {
     App.Minimize = 0;
     App.FromPort = 1;
     App.ToPort = 16;
-    App.StartPage = 0;
-    App.ConnectionState = 0;
-    App.ConnectionStatusText.Set(" ");
-    for (auto& name : App.FoundDeviceNames) name.clear();
-    App.SelectedDevice = 0;
-    App.ScannerConnected = 0;
-    App.SheetCancelled = 0;
-    App.ActivationThreadRun = 0;
-    App.ActivationThreadId = 0;
-    App.ScannersFound = 0;
+    SheetPages.StartPage = 0;
+    Scanner.State = ConnectionState::NothingPending;
+    Scanner.ConnectionStatusText.Set(" ");
+    for (auto& name : Scanner.FoundDeviceNames) name.clear();
+    Scanner.SelectedDevice = 0;
+    Scanner.ScannerConnected = 0;
+    SheetPages.Cancelled = false;
+    RetryWorker.Run = 0;
+    Scanner.ScannersFound = 0;
     App.Connection = 0;
-    App.PollingThreadRun = 0;
-    App.FoundDevices = {};
-    App.StatusIsError = 0;
+    PollingWorker.Run = 0;
+    Scanner.FoundDevices = {};
+    Scanner.StatusIsError = 0;
     ConnectionsWindow = nullptr;
 }
 
@@ -111,7 +117,7 @@ int ListSelection(HWND dialog) {
 
 bool ItemEnabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
 std::string StatusText(HWND dialog) { return ItemText(dialog, IDC_STATUS_LINE); }
-std::string LastingStatus() { return App.ConnectionStatusText.Get(); }
+std::string LastingStatus() { return Scanner.ConnectionStatusText.Get(); }
 
 bool ConnectionStored(HKEY root) {
     HKEY key = nullptr;

@@ -44,7 +44,7 @@ std::vector<std::string> ListEntries(HWND dialog);
 int ListSelection(HWND dialog);
 bool ItemEnabled(HWND dialog, int id);
 std::string StatusText(HWND dialog);
-std::string LastingStatus();  // App.ConnectionStatusText
+std::string LastingStatus();  // Scanner.ConnectionStatusText
 
 // Registry key of the connection the SDK stores under root.
 bool ConnectionStored(HKEY root);

@@ -6,9 +6,10 @@
 #include "config/Application.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
-#include "scanner/Discovery.h"
+#include "pages/ScannerView.h"
 #include "scanner/ScannerTexts.h"
 #include "tests/scanner/ScannerFixture.h"
+#include "delivery/PollingThread.h"
 
 using namespace scannertest;
 
@@ -52,18 +53,18 @@ TEST_F(Activation, FailureTextsByOpenResult) {
         {"0x20010099", "Unable to activate Brontel Vask."},
         {"2", "Please make sure that the Brontel Vask is connected."},
     };
-    const HANDLE pollingBefore = App.PollingThread.get();
+    const HANDLE pollingBefore = PollingWorker.get();
     for (const auto& row : rows) {
         Sim({"fault", "vx", "open", row.fault});
-        App.ScannerConnected = 1;
-        App.StatusIsError = 0;
+        Scanner.ScannerConnected = 1;
+        Scanner.StatusIsError = 0;
         EXPECT_EQ(ActivateScanner(dialog_), 0) << row.fault;
         EXPECT_EQ(StatusText(dialog_), row.text) << row.fault;
         EXPECT_EQ(LastingStatus(), row.text) << row.fault;
-        EXPECT_EQ(App.StatusIsError, 1) << row.fault;
-        EXPECT_EQ(App.ScannerConnected, 0) << row.fault;
+        EXPECT_EQ(Scanner.StatusIsError, 1) << row.fault;
+        EXPECT_EQ(Scanner.ScannerConnected, 0) << row.fault;
         EXPECT_EQ(App.Connection, 0u) << row.fault;
-        EXPECT_EQ(App.PollingThread.get(), pollingBefore) << "a failed activation started a thread";
+        EXPECT_EQ(PollingWorker.get(), pollingBefore) << "a failed activation started a thread";
     }
 }
 
@@ -78,17 +79,17 @@ TEST_F(Activation, NoStoredConnectionAndUnpluggedScanner) {
 }
 
 TEST_F(Activation, RetryingShowsTheShortTexts) {
-    App.ActivationThreadRun = 1;  // as while the retry thread runs
+    RetryWorker.Run = 1;  // as while the retry thread runs
     for (const char* fault : {"0x20010019", "0x2001001A", "2", "0x20010099"}) {
         Sim({"fault", "vx", "open", fault});
         EXPECT_EQ(ActivateScanner(dialog_), 0);
         EXPECT_EQ(StatusText(dialog_), "Scanner Not Connected") << fault;
-        EXPECT_EQ(App.StatusIsError, 1);
+        EXPECT_EQ(Scanner.StatusIsError, 1);
     }
     Sim({"clear-faults", "vx"});
     EXPECT_EQ(ActivateScanner(dialog_), 1);
     EXPECT_EQ(LastingStatus(), "Scanner Connected");
-    App.ActivationThreadRun = 0;
+    RetryWorker.Run = 0;
 }
 
 TEST_F(Activation, SerialIdModeFailureIsReportedWithItsCode) {
@@ -113,8 +114,8 @@ TEST_F(Activation, BluetoothSkipsTheIdMode) {
 TEST_F(Activation, SuccessStartsPollingWhichWaitsForTheDownloadItself) {
     Sim({"scan", "vx", "stored-before"});
     Sim({"transfer", "vx", "6"});
-    App.PollingThreadRun = 1;
-    App.StatusIsError = 1;
+    PollingWorker.Run = 1;
+    Scanner.StatusIsError = 1;
     ShowText("before", ::GetDlgItem(dialog_, IDC_STATUS_LINE), ReplaceText);
     const DWORD start = ::GetTickCount();
     ASSERT_EQ(ActivateScanner(dialog_), 1);
@@ -124,26 +125,26 @@ TEST_F(Activation, SuccessStartsPollingWhichWaitsForTheDownloadItself) {
     EXPECT_EQ(SimCounter("vx", "ready"), 0) << "the download is still running";
     EXPECT_EQ(LastingStatus(), "Brontel Vask Activated, Scanner Connected");
     EXPECT_EQ(StatusText(dialog_), "before");  // the caller shows the text
-    EXPECT_EQ(App.StatusIsError, 0);
-    EXPECT_EQ(App.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 1);
     EXPECT_NE(App.Connection, 0u);
-    ASSERT_TRUE(App.PollingThread);
+    ASSERT_TRUE(PollingWorker);
     EXPECT_TRUE(PumpUntil([] { return SimCounter("vx", "ready") == 1; }, 10000)) << "the thread finished the download";
     EXPECT_TRUE(StopPollingThread(3000));
     std::cout << "[ measured ] activation with a 6-query download took " << took << " ms\n";
 }
 
 TEST_F(Activation, AtMostOnePollingThread) {
-    App.PollingThreadRun = 1;
+    PollingWorker.Run = 1;
     ASSERT_EQ(ActivateScanner(dialog_), 1);
-    const auto first = Duplicate(App.PollingThread.get());
+    const auto first = Duplicate(PollingWorker.get());
     EXPECT_FALSE(Ended(first.get()));
     // A second activation (after the page closed the connection) while the
     // flag stays set: the older thread has ended before the new one starts.
     EXPECT_EQ(DeactivateScanner(), "Brontel Vask Deactivated");
     ASSERT_EQ(ActivateScanner(dialog_), 1);
     EXPECT_TRUE(Ended(first.get()));
-    EXPECT_FALSE(Ended(App.PollingThread.get()));
+    EXPECT_FALSE(Ended(PollingWorker.get()));
     EXPECT_TRUE(StopPollingThread(3000));
 }
 
@@ -182,41 +183,41 @@ TEST_F(Activation, RetryActivatesOncePluggedIn) {
     ::SendDlgItemMessageA(dialog_, IDC_SCANNER_LIST, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     ::EnableWindow(::GetDlgItem(dialog_, IDC_FIND_SCANNERS), TRUE);
     ::EnableWindow(::GetDlgItem(dialog_, IDC_SCANNER_LIST), TRUE);
-    App.PollingThreadRun = 1;
+    PollingWorker.Run = 1;
     ASSERT_EQ(ActivateScanner(dialog_), 0);
-    App.ConnectionState = 3;
+    Scanner.State = ConnectionState::ActivationAtStartupFailed;
     ASSERT_TRUE(StartActivationRetry());
-    EXPECT_NE(App.ActivationThreadId, 0u);
+    EXPECT_NE(RetryWorker.Id(), 0u);
 
     Pump(1500);  // several failed attempts
-    EXPECT_EQ(App.ActivationThreadRun, 1);
+    EXPECT_EQ(RetryWorker.Run, 1);
     EXPECT_EQ(StatusText(dialog_), "Scanner Not Connected");
     EXPECT_EQ(LastingStatus(), "Scanner Not Connected");
-    EXPECT_EQ(App.ConnectionState, 0);
+    EXPECT_EQ(Scanner.State.load(), ConnectionState::NothingPending);
     EXPECT_EQ(ItemText(dialog_, IDC_ACTIVATE), "Ac&tivate");
-    EXPECT_EQ(App.ScannerConnected, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 0);
 
     Sim({"plug", "vx"});
-    ASSERT_TRUE(PumpUntil([] { return App.ActivationThreadRun == 0; }, 10000));
+    ASSERT_TRUE(PumpUntil([] { return RetryWorker.Run == 0; }, 10000));
     ASSERT_TRUE(PumpUntil([this] { return StatusText(dialog_) == "Scanner Connected"; }, 5000));
     EXPECT_EQ(LastingStatus(), "Scanner Connected");
-    EXPECT_EQ(App.ScannerConnected, 1);
-    EXPECT_EQ(App.StatusIsError, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
     EXPECT_EQ(ItemText(dialog_, IDC_ACTIVATE), "Deac&tivate");
     EXPECT_TRUE(ItemEnabled(dialog_, IDC_ACTIVATE));
     EXPECT_FALSE(ItemEnabled(dialog_, IDC_FIND_SCANNERS));
     EXPECT_FALSE(ItemEnabled(dialog_, IDC_SCANNER_LIST));
     EXPECT_EQ(ListSelection(dialog_), 0);
     EXPECT_NE(App.Connection, 0u);
-    EXPECT_TRUE(App.PollingThread);
-    const auto thread = Duplicate(ActivationThread.get());
+    EXPECT_TRUE(PollingWorker);
+    const auto thread = Duplicate(RetryWorker.get());
     EXPECT_TRUE(PumpUntil([&] { return Ended(thread.get()); }, 3000));
 }
 
 TEST_F(Activation, StoppingTheRetryWhileItSendsToTheDialogDoesNotDeadlock) {
     Sim({"unplug", "vx"});
     ASSERT_TRUE(StartActivationRetry());
-    const auto thread = Duplicate(ActivationThread.get());
+    const auto thread = Duplicate(RetryWorker.get());
     // No message handling here: the thread's first text waits on this thread,
     // which then waits for the thread.
     ::Sleep(300);
@@ -226,8 +227,21 @@ TEST_F(Activation, StoppingTheRetryWhileItSendsToTheDialogDoesNotDeadlock) {
     EXPECT_LT(took, 2000u);
     EXPECT_TRUE(Ended(thread.get()));
     EXPECT_EQ(ExitCodeOf(thread.get()), 0u);  // it returned; nothing terminated it
-    EXPECT_FALSE(ActivationThread);
+    EXPECT_FALSE(RetryWorker);
     std::cout << "[ measured ] retry thread stopped in " << took << " ms\n";
+}
+
+TEST_F(Activation, RetryActivatesWhileTheDialogsThreadHandlesNoMessages) {
+    // This thread owns the dialog and handles nothing while the retry runs: a
+    // retry that waited for the dialog would never get to its attempt.
+    ASSERT_TRUE(StartActivationRetry());
+    const DWORD start = ::GetTickCount();
+    while (!Scanner.ScannerConnected && ::GetTickCount() - start < 10000) ::Sleep(50);
+    EXPECT_TRUE(Scanner.ScannerConnected);
+    EXPECT_EQ(StatusText(dialog_), "Activating, please wait...") << "a control changed off its thread";
+    // Its reports wait in the queue and show the outcome once handled.
+    EXPECT_TRUE(PumpUntil([this] { return StatusText(dialog_) == "Scanner Connected"; }, 5000));
+    EXPECT_EQ(ItemText(dialog_, IDC_ACTIVATE), "Deac&tivate");
 }
 
 TEST_F(Activation, StoppedRetryStartsNoFurtherAttempt) {
@@ -237,7 +251,7 @@ TEST_F(Activation, StoppedRetryStartsNoFurtherAttempt) {
     ASSERT_TRUE(StopActivationRetry(INFINITE));
     Sim({"plug", "vx"});
     Pump(800);
-    EXPECT_EQ(App.ScannerConnected, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 0);
     EXPECT_EQ(App.Connection, 0u);
     EXPECT_EQ(StatusText(dialog_), "Scanner Not Connected");
 }
@@ -249,8 +263,8 @@ TEST_F(Activation, StopWaitsOnlyForTheAttemptInProgress) {
     ASSERT_TRUE(StartActivationRetry());
     Pump(300);
     Sim({"plug", "vx"});
-    ASSERT_TRUE(PumpUntil([] { return App.ScannerConnected == 1; }, 5000));
-    const auto thread = Duplicate(ActivationThread.get());
+    ASSERT_TRUE(PumpUntil([] { return Scanner.ScannerConnected == 1; }, 5000));
+    const auto thread = Duplicate(RetryWorker.get());
     const DWORD start = ::GetTickCount();
     EXPECT_TRUE(StopActivationRetry(INFINITE));
     const DWORD took = ::GetTickCount() - start;
@@ -261,16 +275,16 @@ TEST_F(Activation, StopWaitsOnlyForTheAttemptInProgress) {
 }
 
 TEST_F(Activation, ShutdownClosesOnlyAfterThePollingThreadEnded) {
-    App.PollingThreadRun = 1;
+    PollingWorker.Run = 1;
     ASSERT_EQ(ActivateScanner(dialog_), 1);
-    const auto polling = Duplicate(App.PollingThread.get());
+    const auto polling = Duplicate(PollingWorker.get());
     ASSERT_FALSE(Ended(polling.get()));
     const DWORD start = ::GetTickCount();
     EXPECT_TRUE(StopScannerForShutdown());
     const DWORD took = ::GetTickCount() - start;
     EXPECT_TRUE(Ended(polling.get()));
     EXPECT_EQ(App.Connection, 0u);
-    EXPECT_EQ(App.PollingThreadRun, 0);
+    EXPECT_EQ(PollingWorker.Run, 0);
     EXPECT_EQ(DeactivateScanner(), "");
     std::cout << "[ measured ] shutdown stop took " << took << " ms\n";
 }
@@ -279,9 +293,9 @@ TEST_F(Activation, ShutdownEndsTheRetryFirst) {
     Sim({"unplug", "vx"});
     ASSERT_TRUE(StartActivationRetry());
     Pump(300);
-    const auto thread = Duplicate(ActivationThread.get());
+    const auto thread = Duplicate(RetryWorker.get());
     EXPECT_TRUE(StopScannerForShutdown());
     EXPECT_TRUE(Ended(thread.get()));
-    EXPECT_EQ(App.ActivationThreadRun, 0);
+    EXPECT_EQ(RetryWorker.Run, 0);
     EXPECT_EQ(App.Connection, 0u);
 }

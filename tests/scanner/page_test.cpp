@@ -12,11 +12,13 @@
 #include "config/Application.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
-#include "scanner/ConnectionsPage.h"
-#include "scanner/Discovery.h"
+#include "pages/ConnectionsPage.h"
+#include "pages/PageProtocol.h"
+#include "pages/ScannerView.h"
 #include "tests/scanner/ScannerFixture.h"
 #include "tests/support/SimControl.h"
 #include "tests/support/UiDriver.h"
+#include "delivery/PollingThread.h"
 
 using namespace scannertest;
 
@@ -94,10 +96,10 @@ protected:
 // ---------------------------------------------------------------- creation
 
 TEST_F(ConnectionsPage, FreshStartShowsNothingToActivate) {
-    App.ConnectionStatusText.Set("kept text");
+    Scanner.ConnectionStatusText.Set("kept text");
     Open();
     EXPECT_EQ(ConnectionsWindow.load(), page_);
-    EXPECT_EQ(App.StartPage, 1);
+    EXPECT_EQ(SheetPages.StartPage, 1);
     EXPECT_EQ(StatusText(page_), "kept text");
     EXPECT_TRUE(ListEntries(page_).empty());
     EXPECT_FALSE(ItemEnabled(page_, IDC_ACTIVATE));
@@ -106,35 +108,35 @@ TEST_F(ConnectionsPage, FreshStartShowsNothingToActivate) {
 }
 
 TEST_F(ConnectionsPage, ReopenedWhileActivatedOffersDeactivate) {
-    App.FoundDeviceNames = {"first", "second"};
-    App.SelectedDevice = 1;
-    App.ScannersFound = 1;
-    App.ScannerConnected = 1;
-    App.StatusIsError = 1;
-    App.ConnectionStatusText.Set("Brontel Vask Activated, Scanner Connected");
+    Scanner.FoundDeviceNames = {"first", "second"};
+    Scanner.SelectedDevice = 1;
+    Scanner.ScannersFound = 1;
+    Scanner.ScannerConnected = 1;
+    Scanner.StatusIsError = 1;
+    Scanner.ConnectionStatusText.Set("Brontel Vask Activated, Scanner Connected");
     Open();
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(ListSelection(page_), 1);
-    EXPECT_EQ(App.StatusIsError, 0);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
     ExpectActivatedControls();
 }
 
 TEST_F(ConnectionsPage, ActivatedByTheRetryWithoutSearchStillOffersDeactivate) {
-    App.FoundDeviceNames[0] = "stored";
-    App.ScannersFound = 0;
-    App.ScannerConnected = 1;
-    App.ConnectionStatusText.Set("Scanner Connected");
+    Scanner.FoundDeviceNames[0] = "stored";
+    Scanner.ScannersFound = 0;
+    Scanner.ScannerConnected = 1;
+    Scanner.ConnectionStatusText.Set("Scanner Connected");
     Open();
     ExpectActivatedControls();
 }
 
 TEST_F(ConnectionsPage, StartupSuccessIsShownOnce) {
-    App.FoundDeviceNames[0] = "Device ID: VX-3 on Com COM3.";
-    App.ConnectionState = 2;
-    App.ScannerConnected = 1;
+    Scanner.FoundDeviceNames[0] = "Device ID: VX-3 on Com COM3.";
+    Scanner.State = ConnectionState::ActivatedAtStartup;
+    Scanner.ScannerConnected = 1;
     Open();
-    EXPECT_EQ(App.ConnectionState, 1);
+    EXPECT_EQ(Scanner.State.load(), ConnectionState::OutcomeShown);
     EXPECT_EQ(StatusText(page_), "Scanner Connected");
     EXPECT_EQ(LastingStatus(), "Scanner Connected");
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"Device ID: VX-3 on Com COM3."}));
@@ -143,16 +145,16 @@ TEST_F(ConnectionsPage, StartupSuccessIsShownOnce) {
 
     // The next page follows case 1 with the same picture.
     Open();
-    EXPECT_EQ(App.ConnectionState, 1);
+    EXPECT_EQ(Scanner.State.load(), ConnectionState::OutcomeShown);
     EXPECT_EQ(StatusText(page_), "Scanner Connected");
     ExpectActivatedControls();
 }
 
 TEST_F(ConnectionsPage, StartupFailureShowsTheStoredScannerOnly) {
-    App.FoundDeviceNames = {"stored", "other"};
-    App.ConnectionState = 3;
+    Scanner.FoundDeviceNames = {"stored", "other"};
+    Scanner.State = ConnectionState::ActivationAtStartupFailed;
     Open();
-    EXPECT_EQ(App.ConnectionState, 1);
+    EXPECT_EQ(Scanner.State.load(), ConnectionState::OutcomeShown);
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"stored"}));
     EXPECT_EQ(ListSelection(page_), 0);
     EXPECT_EQ(StatusText(page_), "Scanner Not Connected");
@@ -161,10 +163,10 @@ TEST_F(ConnectionsPage, StartupFailureShowsTheStoredScannerOnly) {
 }
 
 TEST_F(ConnectionsPage, OutcomeShownBeforeRestoresTheList) {
-    App.ConnectionState = 1;
-    App.FoundDeviceNames = {"a", "b"};
-    App.SelectedDevice = 0;
-    App.ConnectionStatusText.Set("Brontel Vask Deactivated");
+    Scanner.State = ConnectionState::OutcomeShown;
+    Scanner.FoundDeviceNames = {"a", "b"};
+    Scanner.SelectedDevice = 0;
+    Scanner.ConnectionStatusText.Set("Brontel Vask Deactivated");
     Open();
     EXPECT_EQ(StatusText(page_), "Brontel Vask Deactivated");
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"a", "b"}));
@@ -229,14 +231,14 @@ TEST_F(ConnectionsPage, TransportAndPortEditsGoIntoApp) {
 
 TEST_F(ConnectionsPage, FromAboveToIsRefused) {
     AddSerial("a", "COM4", "A4");
-    App.FoundDeviceNames = {"earlier"};
-    App.ConnectionStatusText.Set("lasting");
+    Scanner.FoundDeviceNames = {"earlier"};
+    Scanner.ConnectionStatusText.Set("lasting");
     Open();
     SelectCombo(page_, IDC_FROM_PORT, 4);
     SelectCombo(page_, IDC_TO_PORT, 2);
     Click(page_, IDC_FIND_SCANNERS);
     EXPECT_EQ(StatusText(page_), "Invalid port selection.");
-    EXPECT_EQ(App.StatusIsError, 1);
+    EXPECT_EQ(Scanner.StatusIsError, 1);
     EXPECT_EQ(LastingStatus(), "lasting");
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"earlier"}));
 }
@@ -265,7 +267,7 @@ TEST_F(ConnectionsPage, OneResultIsSelectedAtOnce) {
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"Device ID: T3 on Com COM3."}));
     EXPECT_EQ(ListSelection(page_), 0);
     EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
-    EXPECT_EQ(App.StatusIsError, 0);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
 }
 
 TEST_F(ConnectionsPage, SeveralResultsWaitForAChoice) {
@@ -278,7 +280,7 @@ TEST_F(ConnectionsPage, SeveralResultsWaitForAChoice) {
     EXPECT_FALSE(ItemEnabled(page_, IDC_ACTIVATE));
 
     SelectEntry(page_, 1);
-    EXPECT_EQ(App.SelectedDevice, 1);
+    EXPECT_EQ(Scanner.SelectedDevice, 1);
     EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
     EXPECT_EQ(StatusText(page_), " ");
     EXPECT_EQ(LastingStatus(), " ");
@@ -291,10 +293,10 @@ TEST_F(ConnectionsPage, SelectingTheOnlyEntryShowsTheLastingText) {
     AddSerial("three", "COM3", "T3");
     Open();
     Click(page_, IDC_FIND_SCANNERS);
-    App.StatusIsError = 1;
+    Scanner.StatusIsError = 1;
     SelectEntry(page_, 0);
     EXPECT_EQ(StatusText(page_), "Found 1 Scanner.");
-    EXPECT_EQ(App.StatusIsError, 1);  // the colour is not changed
+    EXPECT_EQ(Scanner.StatusIsError, 1);  // the colour is not changed
 }
 
 TEST_F(ConnectionsPage, InputQueuedDuringASearchIsDropped) {
@@ -333,9 +335,9 @@ TEST_F(ConnectionsPage, ActivateThenDeactivate) {
     Click(page_, IDC_FIND_SCANNERS);
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
-    EXPECT_EQ(App.StatusIsError, 0);
-    EXPECT_EQ(App.ScannerConnected, 1);
-    EXPECT_EQ(App.PollingThreadRun, 1);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 1);
+    EXPECT_EQ(PollingWorker.Run, 1);
     EXPECT_EQ(App.DeviceInfo, "Device ID: T3 on Com COM3.");
     EXPECT_EQ(App.ActivatedScannerMode, SerialMode);
     ExpectActivatedControls();
@@ -344,13 +346,13 @@ TEST_F(ConnectionsPage, ActivateThenDeactivate) {
     EXPECT_EQ(Notify(page_, PSN_SETACTIVE), 0);
     ExpectActivatedControls();
 
-    const auto polling = App.PollingThread.get();
+    const auto polling = PollingWorker.get();
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Deactivated");
     EXPECT_EQ(LastingStatus(), "Brontel Vask Deactivated");
-    EXPECT_EQ(App.StatusIsError, 0);
-    EXPECT_EQ(App.ScannerConnected, 0);
-    EXPECT_EQ(App.PollingThreadRun, 0);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 0);
+    EXPECT_EQ(PollingWorker.Run, 0);
     EXPECT_EQ(::WaitForSingleObject(polling, 0), WAIT_OBJECT_0);  // let go before the close
     ExpectSearchableControls();
     EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
@@ -363,8 +365,8 @@ TEST_F(ConnectionsPage, ActivationFailureLeavesTheControls) {
     Sim({"fault", "three", "open", "0x2001001A"});
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Port access denied.");
-    EXPECT_EQ(App.StatusIsError, 1);
-    EXPECT_EQ(App.ScannerConnected, 0);
+    EXPECT_EQ(Scanner.StatusIsError, 1);
+    EXPECT_EQ(Scanner.ScannerConnected, 0);
     ExpectSearchableControls();
     EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
 }
@@ -376,12 +378,12 @@ TEST_F(ConnectionsPage, ConfigurationFailureStillTriesTheStoredConnection) {
     Click(page_, IDC_FIND_SCANNERS);
     SelectEntry(page_, 0);
     Click(page_, IDC_ACTIVATE);
-    ASSERT_EQ(App.ScannerConnected, 1);
+    ASSERT_EQ(Scanner.ScannerConnected, 1);
     Click(page_, IDC_ACTIVATE);  // deactivate
     // Nothing selected: no record to configure, the stored connection opens.
     ::SendDlgItemMessageA(page_, IDC_SCANNER_LIST, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     Click(page_, IDC_ACTIVATE);
-    EXPECT_EQ(App.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.ScannerConnected, 1);
     EXPECT_EQ(App.DeviceInfo, "Device ID: T3 on Com COM3.");
     ExpectActivatedControls();
 }
@@ -394,7 +396,7 @@ TEST_F(ConnectionsPage, FailedDeactivationIsShownInBlackAndStillDeactivates) {
     Sim({"fault", "three", "close", "0x20010099"});
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Failed to Deactive Scanner.");
-    EXPECT_EQ(App.StatusIsError, 0);
+    EXPECT_EQ(Scanner.StatusIsError, 0);
     ExpectSearchableControls();
     Sim({"clear-faults", "three"});
 }
@@ -410,7 +412,7 @@ protected:
         Click(page_, IDC_FIND_SCANNERS);
         SelectEntry(page_, 0);
         ConfigureConnection(page_, SerialMode);
-        App.PollingThreadRun = 0;
+        PollingWorker.Run = 0;
         ASSERT_EQ(ActivateScanner(page_), 1);
         ASSERT_TRUE(StopPollingThread(3000));
         Sim({"scan", "three", "1", "2", "3"});
@@ -447,7 +449,7 @@ TEST_F(ConnectionsPage, StatusLineIsBlackOrRedOnItsOwnBrush) {
     HDC dc = ::CreateCompatibleDC(nullptr);
     HWND status = ::GetDlgItem(page_, IDC_STATUS_LINE);
     for (int error : {0, 1}) {
-        App.StatusIsError = error;
+        Scanner.StatusIsError = error;
         ::SetBkMode(dc, OPAQUE);
         const auto brush = reinterpret_cast<HBRUSH>(
             ::SendMessageA(page_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(status)));
@@ -472,11 +474,11 @@ TEST_F(ConnectionsPage, StatusLineIsBlackOrRedOnItsOwnBrush) {
 
 TEST_F(ConnectionsPage, SheetNotificationsFollowThePageProtocol) {
     Open();
-    App.StartPage = 4;
+    SheetPages.StartPage = 4;
     EXPECT_EQ(Notify(page_, PSN_SETACTIVE), 0);
-    EXPECT_EQ(App.StartPage, 1);
+    EXPECT_EQ(SheetPages.StartPage, 1);
     EXPECT_EQ(Notify(page_, PSN_QUERYCANCEL), 0);
-    EXPECT_EQ(App.SheetCancelled, 1);
+    EXPECT_TRUE(SheetPages.Cancelled);
     // Not activated: the picture is left alone.
     EXPECT_EQ(ItemText(page_, IDC_ACTIVATE), "Ac&tivate");
 }
@@ -492,7 +494,7 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
     Sim({"unplug", "three"});
 
     // Start-up's steps with the hidden instance.
-    App.PollingThreadRun = 1;
+    PollingWorker.Run = 1;
     HWND hidden = CreatePage();
     ASSERT_NE(hidden, nullptr);
     HWND list = ::GetDlgItem(hidden, IDC_SCANNER_LIST);
@@ -500,12 +502,12 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
     ShowStoredDevice(list);
     ::SendMessageA(list, LB_SETCURSEL, 0, 0);
     ASSERT_EQ(ActivateScanner(hidden), 0);
-    App.ConnectionState = 3;
+    Scanner.State = ConnectionState::ActivationAtStartupFailed;
     ASSERT_TRUE(StartActivationRetry());
 
     Pump(1000);
     EXPECT_EQ(StatusText(hidden), "Scanner Not Connected");
-    EXPECT_EQ(App.ActivationThreadRun, 1);
+    EXPECT_EQ(RetryWorker.Run, 1);
 
     // The sheet's page comes later and becomes the one the retry writes.
     Open();
@@ -514,9 +516,9 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
 
     Sim({"plug", "three"});
     ASSERT_TRUE(PumpUntil([this] { return ItemText(page_, IDC_ACTIVATE) == "Deac&tivate"; }, 10000));
-    EXPECT_TRUE(PumpUntil([] { return App.ActivationThreadRun == 0; }, 3000));
+    EXPECT_TRUE(PumpUntil([] { return RetryWorker.Run == 0; }, 3000));
     EXPECT_EQ(StatusText(page_), "Scanner Connected");
-    EXPECT_EQ(App.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.ScannerConnected, 1);
     ExpectActivatedControls();
     EXPECT_EQ(ListSelection(page_), 0);
 
@@ -530,34 +532,34 @@ TEST_F(ConnectionsPage, FindScannersEndsTheRetryAndSearches) {
     AddSerial("three", "COM3", "T3");
     SearchAndConfigureSerial(1, 16, 0);
     Sim({"unplug", "three"});
-    App.ConnectionState = 3;
+    Scanner.State = ConnectionState::ActivationAtStartupFailed;
     Open();
     ASSERT_TRUE(StartActivationRetry());
     Pump(500);
     HANDLE copy = nullptr;
-    ::DuplicateHandle(::GetCurrentProcess(), ActivationThread.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
+    ::DuplicateHandle(::GetCurrentProcess(), RetryWorker.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
                       DUPLICATE_SAME_ACCESS);
     win::UniqueHandle thread(copy);
 
     Sim({"plug", "three"});
     Click(page_, IDC_FIND_SCANNERS);
     EXPECT_EQ(::WaitForSingleObject(thread.get(), 0), WAIT_OBJECT_0);
-    EXPECT_FALSE(ActivationThread);
-    EXPECT_EQ(App.ActivationThreadRun, 0);
+    EXPECT_FALSE(RetryWorker);
+    EXPECT_EQ(RetryWorker.Run, 0);
     EXPECT_EQ(StatusText(page_), "Found 1 Scanner.");
     // Whatever the retry managed before the click, the page now searches.
-    EXPECT_EQ(App.ScannerConnected, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 0);
     EXPECT_EQ(App.Connection, 0u);
     ExpectSearchableControls();
     Pump(500);
-    EXPECT_EQ(App.ScannerConnected, 0) << "an activation attempt ran after the click";
+    EXPECT_EQ(Scanner.ScannerConnected, 0) << "an activation attempt ran after the click";
 }
 
 TEST_F(ConnectionsPage, ActivateEndsTheRetryBeforeItActivates) {
     AddSerial("three", "COM3", "T3");
     SearchAndConfigureSerial(1, 16, 0);
     Sim({"unplug", "three"});
-    App.ConnectionState = 3;
+    Scanner.State = ConnectionState::ActivationAtStartupFailed;
     Open();
     ASSERT_TRUE(StartActivationRetry());
     Pump(500);
@@ -565,9 +567,9 @@ TEST_F(ConnectionsPage, ActivateEndsTheRetryBeforeItActivates) {
     ASSERT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
     Sim({"plug", "three"});
     Click(page_, IDC_ACTIVATE);
-    EXPECT_FALSE(ActivationThread);
-    EXPECT_EQ(App.ActivationThreadRun, 0);
-    EXPECT_EQ(App.ScannerConnected, 1);
+    EXPECT_FALSE(RetryWorker);
+    EXPECT_EQ(RetryWorker.Run, 0);
+    EXPECT_EQ(Scanner.ScannerConnected, 1);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
     ExpectActivatedControls();
 }
@@ -580,7 +582,7 @@ TEST_F(ConnectionsPage, ActivateNeverTouchesTheOldHandleBesideACallInProgress) {
     AddSerial("three", "COM3", "T3");
     SearchAndConfigureSerial(1, 16, 0);
     Open();
-    App.PollingThreadRun = 1;
+    PollingWorker.Run = 1;
     ASSERT_EQ(ActivateScanner(page_), 1);
     ASSERT_TRUE(testsupport::sim::Delay("three", "count", 4000));
     Pump(400);  // a count query is under way
@@ -593,7 +595,7 @@ TEST_F(ConnectionsPage, ActivateNeverTouchesTheOldHandleBesideACallInProgress) {
     EXPECT_TRUE(PumpUntil([&] {
         ::SetDlgItemTextA(page_, IDC_ACTIVATE, "Ac&tivate");
         Click(page_, IDC_ACTIVATE);
-        return App.ScannerConnected == 1;
+        return Scanner.ScannerConnected == 1;
     }, 10000)) << StatusText(page_);
     EXPECT_TRUE(testsupport::sim::NoBreaches());
 }
@@ -654,7 +656,7 @@ TEST_F(ConnectionsPage, InASheetEditsEnableSaveAndTheStatusLineIsDrawnInColour) 
 
     // The status line as drawn on the screen: red text for an error, black otherwise.
     HWND status = ::GetDlgItem(page, IDC_STATUS_LINE);
-    App.StatusIsError = 1;
+    Scanner.StatusIsError = 1;
     ShowText("Invalid port selection.", status, ReplaceText);
     ::UpdateWindow(status);
     Pump(300);
@@ -665,7 +667,7 @@ TEST_F(ConnectionsPage, InASheetEditsEnableSaveAndTheStatusLineIsDrawnInColour) 
     const uint32_t corner = red.at(1, 1);
     EXPECT_EQ(corner, 0xFFFFF0u) << "background " << std::hex << corner;
 
-    App.StatusIsError = 0;
+    Scanner.StatusIsError = 0;
     ShowText("Found 1 Scanner.", status, ReplaceText);
     ::UpdateWindow(status);
     Pump(300);

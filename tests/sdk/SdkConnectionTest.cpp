@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 #include "tests/sdk/SimDll.h"
 #include "win/Scoped.h"
 

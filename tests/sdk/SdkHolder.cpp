@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) return 2;

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "scanner/FoundDeviceRecord.h"
-#include "scanner/VantuSdkAbi.h"
+#include "sdk/FoundDeviceRecord.h"
+#include "sdk/VantuSdkAbi.h"
 #include "tests/support/SimControl.h"
 
 struct SimDll {

@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "delivery/FormatSettings.h"
+#include "config/FormatSettings.h"
 #include "delivery/KeySender.h"
 
 namespace {

@@ -12,6 +12,14 @@ enum PageIndex : int {
     FormatPageIndex = 4,
 };
 
+// What the pages keep of the sheet: the page shown last, where the next sheet
+// opens, and whether the user cancelled it. User-interface thread only.
+struct SheetPageState {
+    int StartPage = 0;
+    bool Cancelled = false;
+};
+extern SheetPageState SheetPages;
+
 // WM_INITDIALOG: StartPage becomes index; the sheet (the page's parent) moves
 // to LeftPosition, TopPosition with its size kept (or fully onto the nearest
 // monitor when no monitor shows enough of its title bar there, see

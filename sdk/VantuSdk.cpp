@@ -1,4 +1,4 @@
-#include "scanner/VantuSdk.h"
+#include "sdk/VantuSdk.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 // Thread-safe: the binding is made once and never changes afterwards.
 #pragma once
 
-#include "scanner/VantuSdkAbi.h"
+#include "sdk/VantuSdkAbi.h"
 
 namespace vantu {
 

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "scanner/VantuResults.h"
+#include "sdk/VantuResults.h"
 
 namespace vantu {
 
@@ -20,7 +20,7 @@ constexpr char ConnectionName[] = "Brontel Vask";
 constexpr size_t BarcodeBufferSize = 256;
 constexpr size_t BarcodeExtraSize = 16;
 
-// Result codes the program tells apart: scanner/VantuResults.h.
+// Result codes the program tells apart: sdk/VantuResults.h.
 
 extern "C" {
 using FindAllOnCOMPortsFn = Result(WINAPI*)(int32_t firstPort, int32_t lastPort, int16_t* count);

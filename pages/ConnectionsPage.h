@@ -3,13 +3,18 @@
 // black or red. Start-up also creates a hidden instance of it.
 //
 // Threads: the page runs on the user-interface thread; the activation retry
-// thread reaches the newest instance through ConnectionsWindow (Activation.h),
-// which each new instance sets, and sends to its controls.
+// thread posts its reports (RetryReportMessage, Activation.h) to the newest
+// instance through ConnectionsWindow, which each new instance sets.
 #pragma once
 
 #include <windows.h>
 
+#include "scanner/Activation.h"
+
 INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+// What the page shows for one of the retry thread's reports.
+void ShowRetryReport(HWND page, RetryReport report);
 
 // Drops every queued mouse and keyboard message of the calling thread; other
 // messages stay queued.

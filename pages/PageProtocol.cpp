@@ -1,24 +1,20 @@
-#include "app/PageProtocol.h"
+#include "pages/PageProtocol.h"
 
 #include <commctrl.h>
 #include <prsht.h>
 
 #include <vector>
 
-#include "app/ShellRules.h"
-
 #include "config/Application.h"
 #include "config/Registry.h"
+#include "pages/SheetPlace.h"
+
+SheetPageState SheetPages;
 
 namespace {
 
 // The sheet is a page's parent; the hidden start-up Connections dialog has none.
 HWND SheetOf(HWND page) { return ::GetParent(page); }
-
-void RememberSheetRect(HWND sheet) {
-    RECT r{};
-    if (sheet && ::GetWindowRect(sheet, &r)) App.StoreSheetRect(r);
-}
 
 BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
     MONITORINFO info{};
@@ -61,7 +57,7 @@ void FollowStoredPlace(HWND sheet) {
 }  // namespace
 
 void PageOnInit(HWND page, PageIndex index) {
-    App.StartPage = index;
+    SheetPages.StartPage = index;
     HWND sheet = SheetOf(page);
     if (!sheet) return;
     const shell::ScreenPoint place = SheetPlace(sheet);
@@ -69,20 +65,20 @@ void PageOnInit(HWND page, PageIndex index) {
 }
 
 UINT PageOnNotify(HWND page, PageIndex index, LPARAM lParam) {
-    RememberSheetRect(SheetOf(page));
+    App.RememberSheetRect(SheetOf(page));
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     if (!header) return 0;
     const UINT code = header->code;
     switch (code) {
     case PSN_SETACTIVE:
-        App.StartPage = index;
+        SheetPages.StartPage = index;
         break;
     case PSN_KILLACTIVE:
         (void)SaveSettings();  // reports nothing; a failed save keeps the record in memory
         FollowStoredPlace(SheetOf(page));
         break;
     case PSN_QUERYCANCEL:
-        App.SheetCancelled = 1;
+        SheetPages.Cancelled = true;
         break;
     default:
         break;

@@ -1,17 +1,19 @@
-#include "scanner/ConnectionsPage.h"
+#include "pages/ConnectionsPage.h"
 
 #include <commctrl.h>
 #include <prsht.h>
 
 #include <string>
 
-#include "app/PageProtocol.h"
+#include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
-#include "scanner/Discovery.h"
+#include "pages/ScannerView.h"
+#include "scanner/ScannerState.h"
 #include "scanner/ScannerTexts.h"
 #include "win/Scoped.h"
+#include "delivery/PollingThread.h"
 
 namespace {
 
@@ -21,7 +23,7 @@ constexpr int CaptionChars = 11;
 HWND Item(HWND page, int id) { return ::GetDlgItem(page, id); }
 void Enable(HWND page, int id, bool on) { ::EnableWindow(Item(page, id), on ? TRUE : FALSE); }
 void ShowStatus(HWND page, const std::string& text) { ShowText(text, Item(page, IDC_STATUS_LINE), ReplaceText); }
-void ShowLastingStatus(HWND page) { ShowStatus(page, App.ConnectionStatusText.Get()); }
+void ShowLastingStatus(HWND page) { ShowStatus(page, Scanner.ConnectionStatusText.Get()); }
 void SetActivateCaption(HWND page, const char* caption) { ::SetDlgItemTextA(page, IDC_ACTIVATE, caption); }
 LRESULT ListCount(HWND page) { return ::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_GETCOUNT, 0, 0); }
 void SelectListEntry(HWND page, int index) {
@@ -64,9 +66,9 @@ void RestoreList(HWND page) { RestoreDeviceList(Item(page, IDC_SCANNER_LIST), It
 // ---- creation ----
 
 void ShowStartupSuccess(HWND page) {
-    App.ConnectionState = 1;
+    Scanner.State = ConnectionState::OutcomeShown;
     RestoreList(page);
-    App.ConnectionStatusText.Set(scannertext::ScannerConnected);
+    Scanner.ConnectionStatusText.Set(scannertext::ScannerConnected);
     Enable(page, IDC_FIND_SCANNERS, false);
     Enable(page, IDC_ACTIVATE, true);
     SetActivateCaption(page, scannertext::DeactivateCaption);
@@ -76,10 +78,10 @@ void ShowStartupSuccess(HWND page) {
 }
 
 void ShowStartupFailure(HWND page) {
-    App.ConnectionState = 1;
-    ShowText(App.FoundDeviceNames[0], Item(page, IDC_SCANNER_LIST), AppendEntry);
+    Scanner.State = ConnectionState::OutcomeShown;
+    ShowText(Scanner.FoundDeviceNames[0], Item(page, IDC_SCANNER_LIST), AppendEntry);
     SelectListEntry(page, 0);
-    App.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
+    Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
     Enable(page, IDC_FIND_SCANNERS, true);
     Enable(page, IDC_ACTIVATE, false);
     ShowLastingStatus(page);
@@ -87,33 +89,32 @@ void ShowStartupFailure(HWND page) {
 
 void ShowNothingPending(HWND page) {
     RestoreList(page);
-    const bool connected = App.ScannerConnected != 0;
+    const bool connected = Scanner.ScannerConnected != 0;
     if (connected) {
-        App.StatusIsError = 0;
+        Scanner.StatusIsError = 0;
         ShowActivatedControls(page);
     }
     ShowLastingStatus(page);
     // Nothing to activate before any search; an activated scanner can always
     // be deactivated.
-    if (App.ScannersFound == 0 && !connected) Enable(page, IDC_ACTIVATE, false);
+    if (Scanner.ScannersFound == 0 && !connected) Enable(page, IDC_ACTIVATE, false);
 }
 
 void ShowOutcomeShownBefore(HWND page) {
     ShowLastingStatus(page);
     RestoreList(page);
-    if (App.ScannerConnected) {
+    if (Scanner.ScannerConnected) {
         ShowActivatedControls(page);
         ShowLastingStatus(page);
     }
 }
 
 void ShowConnectionState(HWND page) {
-    switch (App.ConnectionState.load()) {
-    case 2: ShowStartupSuccess(page); break;
-    case 3: ShowStartupFailure(page); break;
-    case 0: ShowNothingPending(page); break;
-    case 1: ShowOutcomeShownBefore(page); break;
-    default: break;
+    switch (Scanner.State.load()) {
+    case ConnectionState::ActivatedAtStartup: ShowStartupSuccess(page); break;
+    case ConnectionState::ActivationAtStartupFailed: ShowStartupFailure(page); break;
+    case ConnectionState::NothingPending: ShowNothingPending(page); break;
+    case ConnectionState::OutcomeShown: ShowOutcomeShownBefore(page); break;
     }
 }
 
@@ -150,7 +151,7 @@ void FillPortBoxes(HWND page) {
 
 void OnInit(HWND page) {
     ConnectionsWindow = page;
-    App.StartPage = ConnectionsPageIndex;
+    SheetPages.StartPage = ConnectionsPageIndex;
     ShowConnectionState(page);
     ShowTransport(page);
     FillPortBoxes(page);
@@ -160,9 +161,9 @@ void OnInit(HWND page) {
 // ---- commands ----
 
 void OnListSelection(HWND page) {
-    App.SelectedDevice = static_cast<int>(::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_GETCURSEL, 0, 0));
+    Scanner.SelectedDevice = static_cast<int>(::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_GETCURSEL, 0, 0));
     Enable(page, IDC_ACTIVATE, true);
-    if (ListCount(page) > 1) App.ConnectionStatusText.Set(" ");
+    if (ListCount(page) > 1) Scanner.ConnectionStatusText.Set(" ");
     ShowLastingStatus(page);
 }
 
@@ -176,7 +177,7 @@ void FindScanners(HWND page) {
     const UINT from = PortValue(page, IDC_FROM_PORT);
     const UINT to = PortValue(page, IDC_TO_PORT);
     if (from > to) {
-        App.StatusIsError = 1;
+        Scanner.StatusIsError = 1;
         ShowStatus(page, scannertext::InvalidPortSelection);
         return;
     }
@@ -184,9 +185,9 @@ void FindScanners(HWND page) {
     StopConnectionUsers();
     ClearStoredBarcodes();
     const std::string closed = DeactivateScanner();
-    App.ScannerConnected = 0;
+    Scanner.ScannerConnected = 0;
     ShowStatus(page, closed);
-    App.StatusIsError = 0;
+    Scanner.StatusIsError = 0;
     ShowStatus(page, scannertext::Searching);
 
     ::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_RESETCONTENT, 0, 0);
@@ -212,8 +213,8 @@ void Activate(HWND page) {
     StopConnectionUsers();
     ClearStoredBarcodes();
     const std::string closed = DeactivateScanner();
-    App.PollingThreadRun = 1;
-    App.StatusIsError = 0;
+    PollingWorker.Run = 1;
+    Scanner.StatusIsError = 0;
     ShowStatus(page, closed);
     ConfigureConnection(page, App.mode);
     if (!ActivateScanner(page)) return;
@@ -227,10 +228,10 @@ void Deactivate(HWND page) {
     // DeactivateScanner closes the connection only once the polling thread has let go of it.
     StopConnectionUsers();
     const std::string closed = DeactivateScanner();
-    App.StatusIsError = 0;
-    App.ConnectionStatusText.Set(closed);
+    Scanner.StatusIsError = 0;
+    Scanner.ConnectionStatusText.Set(closed);
     ShowStatus(page, closed);
-    App.ScannerConnected = 0;
+    Scanner.ScannerConnected = 0;
     SetActivateCaption(page, scannertext::ActivateCaption);
     Enable(page, IDC_FIND_SCANNERS, true);
     Enable(page, IDC_SCANNER_LIST, true);
@@ -284,9 +285,32 @@ void OnCommand(HWND page, int id, int code) {
     }
 }
 
+}  // namespace
+
+void ShowRetryReport(HWND page, RetryReport report) {
+    switch (report) {
+    case RetryReport::Started:
+        App.RememberSheetRect(::GetParent(page));
+        ShowStatus(page, scannertext::ScannerNotConnected);
+        SetActivateCaption(page, scannertext::ActivateCaption);
+        break;
+    case RetryReport::AttemptFailed:
+        ShowLastingStatus(page);
+        break;
+    case RetryReport::Succeeded:
+        App.RememberSheetRect(::GetParent(page));
+        ShowStatus(page, scannertext::ScannerConnected);
+        SelectListEntry(page, 0);
+        ShowActivatedControls(page);
+        break;
+    }
+}
+
+namespace {
+
 void OnNotify(HWND page, LPARAM lParam) {
     const UINT code = PageOnNotify(page, ConnectionsPageIndex, lParam);
-    if (code == PSN_SETACTIVE && App.ScannerConnected) {
+    if (code == PSN_SETACTIVE && Scanner.ScannerConnected) {
         ShowActivatedControls(page);
         ShowLastingStatus(page);
     }
@@ -295,7 +319,7 @@ void OnNotify(HWND page, LPARAM lParam) {
 INT_PTR OnStatusColour(HWND page, HDC dc, HWND control) {
     if (control != Item(page, IDC_STATUS_LINE)) return 0;
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, App.StatusIsError ? StatusErrorColour : StatusTextColour);
+    ::SetTextColor(dc, Scanner.StatusIsError ? StatusErrorColour : StatusTextColour);
     return reinterpret_cast<INT_PTR>(StatusLineBrush());
 }
 
@@ -326,6 +350,9 @@ INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPA
             return FALSE;
         case WM_CTLCOLORSTATIC:
             return OnStatusColour(page, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        case RetryReportMessage:
+            ShowRetryReport(page, static_cast<RetryReport>(wParam));
+            return TRUE;
         default:
             return FALSE;
         }

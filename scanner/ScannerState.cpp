@@ -1,0 +1,3 @@
+#include "scanner/ScannerState.h"
+
+ScannerState Scanner;
