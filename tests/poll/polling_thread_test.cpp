@@ -189,3 +189,27 @@ TEST(TypingTarget, OnlyAnExistingWindowOfAnotherProgramThatDoesNotOutrankUs) {
     other.Stop();
     EXPECT_EQ(CheckTypingTarget(closed), TypingTarget::Gone);
 }
+
+// The polling thread and "Type Again" may type at the same moment: each
+// barcode's keys arrive whole, one barcode after the other, never mixed.
+TEST(TypingTurns, TwoThreadsTypingAtOnceNeverMixTheirBarcodes) {
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    App.Format.Set(FormatSettings{});
+    const std::string first(150, 'a'), second(150, 'b');
+    std::atomic<int> waiting{2};
+    auto type = [&](const std::string& barcode) {
+        --waiting;
+        while (waiting.load() > 0) {
+        }  // both start together
+        TypeFormattedBarcode(App, reinterpret_cast<const uint8_t*>(barcode.data()), barcode.size());
+    };
+    std::thread pollingThread(type, first), userInterface(type, second);
+    pollingThread.join();
+    userInterface.join();
+    const std::wstring a(first.begin(), first.end()), b(second.begin(), second.end());
+    ASSERT_TRUE(receiver.WaitForEvents(2 * 3 * 151, 20000));
+    const std::wstring text = receiver.Text();
+    EXPECT_TRUE(text == a + L"\r" + b + L"\r" || text == b + L"\r" + a + L"\r") << text.size();
+}
