@@ -6,6 +6,8 @@
 #   ./vask.sh soak    deliver 10,000 random barcodes end to end
 #   ./vask.sh package [--sdk PATH]  build the installer build/BrontelVask-<version>.msi
 #   ./vask.sh screenshots  refresh the README's pictures in docs/screenshots/
+#   ./vask.sh stress [ROUNDS [SEED]]  drive the program through 1,000 random rounds
+#                     (or ROUNDS; SEED replays a run whose seed it printed)
 #   ./vask.sh env CMD run CMD with the build's Wine prefix and a display
 #   ./vask.sh build   only build (VASK_TARGETS limits the cross build to some targets)
 # Each installs what is missing, builds, prepares the Wine prefix inside the
@@ -289,6 +291,17 @@ cmd_soak() {
     "$ROOT/bench/run-soak.sh" "$BUILD" "${1:-10000}"
 }
 
+cmd_stress() {
+    ensure_packages
+    build_all
+    with_environment 1
+    local start status=0
+    start=$(date +%s)
+    wine "$BUILD/bin/vask-stress.exe" "${1:-1000}" ${2:+"$2"} || status=$?
+    echo "stress: $(( $(date +%s) - start )) s wall time, exit $status"
+    return $status
+}
+
 cmd_env() {
     ensure_packages
     ensure_locale
@@ -301,9 +314,10 @@ case "${1:-}" in
     test)  shift; cmd_test "$@" ;;
     bench) shift; cmd_bench "$@" ;;
     soak)  shift; cmd_soak "$@" ;;
+    stress) shift; cmd_stress "$@" ;;
     env)   shift; cmd_env "$@" ;;
     package) shift; cmd_package "$@" ;;
     screenshots) shift; cmd_screenshots "$@" ;;
     build) shift; ensure_packages; build_native; build_all ;;
-    *) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
 esac

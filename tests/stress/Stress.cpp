@@ -1,0 +1,546 @@
+#include "tests/stress/Stress.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "tests/support/KeyReceiver.h"
+#include "tests/support/SimControl.h"
+#include "tests/support/UiDriver.h"
+
+namespace stresstest {
+namespace {
+
+namespace sim = testsupport::sim;
+using testsupport::MessageBoxWindow;
+using testsupport::Sheet;
+using testsupport::VaskApp;
+using testsupport::WaitUntil;
+
+constexpr char ScannerName[] = "S1";
+constexpr int ConnectionsPage = 1;
+constexpr int ScannerList = 1044;
+constexpr int ActivateButton = 1045;
+constexpr int FindButton = 1053;
+constexpr int FromPort = 1154;
+constexpr int ToPort = 1155;
+constexpr char ActivateCaption[] = "Ac&tivate";
+constexpr char DeactivateCaption[] = "Deac&tivate";
+constexpr char ConfirmExitCaption[] = "Confirm Exit";
+constexpr DWORD SettleMs = 60000;   // a click not handled within this: the program hangs
+constexpr DWORD ArrivalStallMs = 30000;
+constexpr size_t MaxFailures = 20;
+constexpr DWORD QuietMs = 300;  // no keystroke for this long: no barcode is being typed
+constexpr const char* SlowCalls[] = {"open", "idmode", "download", "count", "fetch", "close"};
+
+double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
+}
+
+void UseOwnSimulatorFolder() {
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "vask-stress-" + std::to_string(::GetCurrentProcessId());
+    ::SetEnvironmentVariableA("VASK_SIM_DIR", folder.c_str());
+}
+
+// Sends WM_NULL to the program's main window every 50 ms from a thread of
+// its own and keeps the slowest answer: the user-interface thread must
+// never be kept from its messages for long.
+class UiProbe {
+public:
+    explicit UiProbe(HWND window) : window_(window), thread_([this] { Run(); }) {}
+    ~UiProbe() { Stop(); }
+    UiProbe(const UiProbe&) = delete;
+    UiProbe& operator=(const UiProbe&) = delete;
+
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    unsigned WorstMs() const { return worstMs_; }
+    size_t Probes() const { return probes_; }
+    size_t Late() const { return late_; }
+    // What the driver was doing at the slowest answer.
+    std::string WorstDuring() const {
+        std::lock_guard lock(mutex_);
+        return worstDuring_;
+    }
+    void Doing(std::string what) {
+        std::lock_guard lock(mutex_);
+        doing_ = std::move(what);
+    }
+
+private:
+    void Run() {
+        while (!stop_) {
+            LARGE_INTEGER before, after;
+            ::QueryPerformanceCounter(&before);
+            DWORD_PTR answer = 0;
+            const bool answered = ::SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer) != 0;
+            ::QueryPerformanceCounter(&after);
+            if (!answered && !::IsWindow(window_)) return;  // the program has ended
+            const auto ms = static_cast<unsigned>(Seconds(before, after) * 1000.0);
+            ++probes_;
+            if (ms > ProbeLimitMs) ++late_;
+            if (ms > worstMs_) {
+                worstMs_ = ms;
+                std::lock_guard lock(mutex_);
+                worstDuring_ = doing_;
+            }
+            ::Sleep(50);
+        }
+    }
+
+    HWND window_;
+    std::atomic<bool> stop_{false};
+    std::atomic<unsigned> worstMs_{0};
+    std::atomic<size_t> probes_{0}, late_{0};
+    mutable std::mutex mutex_;
+    std::string doing_, worstDuring_;
+    std::thread thread_;
+};
+
+class Driver {
+public:
+    Driver(const StressOptions& options, StressResult& result)
+        : options_(options), result_(result), rng_(options.seed) {}
+
+    bool Start();
+    void Round(size_t index);
+    void Finish();
+    // The program has gone, or so much has failed that more rounds say nothing new.
+    bool Ended() const { return ended_ || result_.failures.size() >= MaxFailures; }
+
+private:
+    enum class Action {
+        Find, Activate, Deactivate, PlugOrUnplug, TrayOpen, TrayAbout, ConfirmExit, SheetExit, CloseSheet,
+        UserApp, SlowCall
+    };
+
+    void Fail(const std::string& why) {
+        const std::string when = finishing_ ? "at the end" : "round " + std::to_string(round_);
+        result_.failures.push_back(when + " (" + doing_ + slowNote_ + "): " + why);
+    }
+    bool Chance(int percent) { return std::uniform_int_distribution<int>(1, 100)(rng_) <= percent; }
+    int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
+    Action PickAction();
+    void Do(Action action);
+
+    void ScanSome(int most);
+    void BetweenBarcodes();
+    std::string NextBarcode();
+    bool ProgramRunning();
+    // Waits until the user-interface thread has handled what was posted.
+    bool Settle();
+    Sheet EnsureSheet();
+    Sheet ConnectionsSheet();
+    void ClickOnConnections(int id, const char* caption);
+    void TrayPick(char accessKey, bool scanWhileOpen);
+    void ConfirmExitThenCancel(bool fromSheet);
+    void DismissStrayBoxes();
+    void InjectOrClearSlowCall();
+    bool ActivateForTheEnd();
+    void CheckArrivals();
+
+    const StressOptions& options_;
+    StressResult& result_;
+    std::mt19937 rng_;
+    VaskApp app_;
+    testsupport::KeyReceiver receiver_;
+    std::unique_ptr<UiProbe> probe_;
+    std::vector<std::string> scanned_;
+    bool plugged_ = true;
+    int slowRoundsLeft_ = 0;
+    std::string slowNote_;  // the slow call in force, for the report
+    bool ended_ = false;
+    bool finishing_ = false;
+    const bool trace_ = std::getenv("VASK_STRESS_TRACE") != nullptr;  // a line per round
+    size_t round_ = 0;
+    std::string doing_ = "start";
+};
+
+bool Driver::Start() {
+    UseOwnSimulatorFolder();
+    VaskApp::EndRunningInstances();
+    VaskApp::ClearRunValues();
+    if (auto r = sim::Reset(); !r) return Fail(r.message()), false;
+    if (auto r = sim::AddSerial(ScannerName, "COM3", "STRESS-1"); !r) return Fail(r.message()), false;
+    if (!receiver_.Ready()) return Fail("the keystroke receiver did not start"), false;
+    VaskApp::WriteSettings(testsupport::VaskSettings{});
+    if (!app_.Start()) return Fail("the program did not start"), false;
+    probe_ = std::make_unique<UiProbe>(app_.MainWindow());
+    if (!Sheet::WaitFor(20000)) return Fail("the settings sheet did not open at start"), false;
+    return true;
+}
+
+std::string Driver::NextBarcode() {
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string barcode = "B" + std::to_string(scanned_.size() + 1) + "-";
+    for (int n = Between(0, 10); n > 0; --n) barcode += letters[Between(0, 35)];
+    return barcode;
+}
+
+void Driver::ScanSome(int most) {
+    std::vector<std::string> batch;
+    for (int n = Between(0, most); n > 0; --n) {
+        batch.push_back(NextBarcode());
+        scanned_.push_back(batch.back());
+    }
+    if (batch.empty()) return;
+    if (auto r = sim::Scan(ScannerName, batch); !r) Fail(r.message());
+}
+
+// The user turns to one of our windows between two barcodes, not in the
+// middle of one being typed: a keystroke already on its way goes wherever
+// the focus is when it arrives, which no program can prevent. Barcodes
+// scanned once our window is in front, or fetched while it came forward,
+// are the program's to hold.
+void Driver::BetweenBarcodes() { (void)receiver_.WaitForQuiet(QuietMs, 5000); }
+
+bool Driver::ProgramRunning() {
+    if (app_.Running()) return true;
+    if (!ended_) Fail("the program ended by itself, exit code " + std::to_string(app_.WaitForExit(0)));
+    ended_ = true;
+    return false;
+}
+
+bool Driver::Settle() {
+    DWORD_PTR answer = 0;
+    if (::SendMessageTimeoutA(app_.MainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, SettleMs, &answer)) return true;
+    if (ProgramRunning()) Fail("the user-interface thread did not answer for a minute");
+    return false;
+}
+
+Sheet Driver::EnsureSheet() {
+    if (Sheet sheet = Sheet::Find()) return sheet;
+    TrayPick('o', false);
+    Sheet sheet = Sheet::WaitFor(15000);
+    if (!sheet && ProgramRunning()) Fail("tray Open showed no sheet");
+    return sheet;
+}
+
+Sheet Driver::ConnectionsSheet() {
+    Sheet sheet = EnsureSheet();
+    if (sheet && sheet.PageIndex() != ConnectionsPage && !sheet.SelectPage(ConnectionsPage) && ProgramRunning())
+        Fail("the Connections page did not show");
+    return sheet;
+}
+
+// A click on an enabled button of the Connections page showing `caption`
+// (any caption when null); other states offer no such click.
+void Driver::ClickOnConnections(int id, const char* caption) {
+    Sheet sheet = ConnectionsSheet();
+    if (!sheet) return;
+    HWND button = sheet.Item(id);
+    if (!button || !testsupport::IsEnabled(button)) return;
+    if (caption && testsupport::WindowTextOf(button) != caption) return;
+    if (id == ActivateButton && caption == std::string(ActivateCaption) &&
+        testsupport::ListSelection(sheet.Item(ScannerList)) < 0)
+        return;
+    testsupport::PostClick(button);
+    ++result_.actions[doing_];
+    Settle();
+}
+
+void Driver::TrayPick(char accessKey, bool scanWhileOpen) {
+    BetweenBarcodes();
+    if (!app_.OpenTrayMenu()) {
+        if (ProgramRunning()) Fail("the tray menu did not open");
+        return;
+    }
+    if (scanWhileOpen) {
+        ScanSome(2);
+        ::Sleep(Between(50, 400));
+    }
+    if (!app_.PickTrayMenuItem(accessKey) && ProgramRunning()) Fail("the tray menu did not take its item");
+    ++result_.actions[doing_];
+    Settle();
+}
+
+// The Confirm Exit box, with barcodes scanned while it is in front, then No.
+void Driver::ConfirmExitThenCancel(bool fromSheet) {
+    if (fromSheet) {
+        Sheet sheet = EnsureSheet();
+        if (!sheet) return;
+        BetweenBarcodes();
+        testsupport::PostClick(sheet.ExitButton());
+    } else {
+        BetweenBarcodes();
+        if (!app_.OpenTrayMenu() || !app_.PickTrayMenuItem('e')) {
+            if (ProgramRunning()) Fail("the tray menu did not offer Exit");
+            return;
+        }
+    }
+    MessageBoxWindow box = MessageBoxWindow::WaitFor(ConfirmExitCaption, 15000);
+    if (!box) {
+        if (ProgramRunning()) Fail("no Confirm Exit box");
+        return;
+    }
+    ++result_.actions[doing_];
+    ScanSome(2);
+    ::Sleep(Between(100, 600));
+    if (!ProgramRunning()) return;
+    if (MessageBoxWindow::Exists(ConfirmExitCaption) && !box.Answer(IDNO) && ProgramRunning())
+        Fail("the Confirm Exit box did not take No");
+    Settle();
+}
+
+// Boxes of the program other than the sheet and Confirm Exit (an "Error"
+// box, say) are acknowledged as a user would.
+void Driver::DismissStrayBoxes() {
+    for (HWND window : testsupport::VisibleTopWindows(testsupport::DialogClass)) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(window, &pid);
+        const std::string caption = testsupport::WindowTextOf(window);
+        if (pid != app_.process().id() || caption == testsupport::SheetCaption) continue;
+        if (caption == ConfirmExitCaption) {
+            Fail("a Confirm Exit box was left open");
+            testsupport::PostClick(::GetDlgItem(window, IDNO));
+        } else {
+            testsupport::PostClick(::GetDlgItem(window, IDOK));
+        }
+        Settle();
+    }
+}
+
+void Driver::InjectOrClearSlowCall() {
+    if (slowRoundsLeft_ > 0) return;
+    const char* call = SlowCalls[Between(0, 5)];
+    const int ms = Between(50, 1200);
+    if (auto r = sim::Delay(ScannerName, call, static_cast<uint32_t>(ms)); !r) Fail(r.message());
+    ++result_.actions[doing_];
+    slowNote_ = std::string(" (slow ") + call + " " + std::to_string(ms) + " ms)";
+    slowRoundsLeft_ = Between(1, 6);
+}
+
+Driver::Action Driver::PickAction() {
+    struct Weighted {
+        Action action;
+        int weight;
+    };
+    static const Weighted table[] = {
+        {Action::Find, 10},       {Action::Activate, 16},    {Action::Deactivate, 10},
+        {Action::PlugOrUnplug, 7}, {Action::TrayOpen, 8},     {Action::TrayAbout, 6},
+        {Action::ConfirmExit, 6}, {Action::SheetExit, 3},    {Action::CloseSheet, 4},
+        {Action::UserApp, 20},    {Action::SlowCall, 10},
+    };
+    int total = 0;
+    for (const Weighted& w : table) total += w.weight;
+    int pick = Between(1, total);
+    for (const Weighted& w : table)
+        if ((pick -= w.weight) <= 0) return w.action;
+    return Action::UserApp;
+}
+
+void Driver::Do(Action action) {
+    switch (action) {
+    case Action::Find: doing_ = "Find Scanners"; ClickOnConnections(FindButton, nullptr); break;
+    case Action::Activate: doing_ = "Activate"; ClickOnConnections(ActivateButton, ActivateCaption); break;
+    case Action::Deactivate: doing_ = "Deactivate"; ClickOnConnections(ActivateButton, DeactivateCaption); break;
+    case Action::PlugOrUnplug: {
+        doing_ = plugged_ ? "unplug" : "plug";
+        auto r = plugged_ ? sim::Unplug(ScannerName) : sim::Plug(ScannerName);
+        if (!r) Fail(r.message());
+        ++result_.actions[doing_];
+        plugged_ = !plugged_;
+        break;
+    }
+    case Action::TrayOpen: doing_ = "tray Open"; TrayPick('o', Chance(50)); break;
+    case Action::TrayAbout: doing_ = "tray About"; TrayPick('a', Chance(50)); break;
+    case Action::ConfirmExit: doing_ = "tray Exit, No"; ConfirmExitThenCancel(false); break;
+    case Action::SheetExit: doing_ = "sheet Exit, No"; ConfirmExitThenCancel(true); break;
+    case Action::CloseSheet:
+        doing_ = "sheet Close";
+        if (Sheet sheet = Sheet::Find()) {
+            testsupport::PostClick(sheet.CloseButton());
+            ++result_.actions[doing_];
+            Settle();
+        }
+        break;
+    case Action::UserApp:
+        doing_ = "the user's program in front";
+        if (!receiver_.Focus(5000) && ProgramRunning()) Fail("the receiver could not be brought to the front");
+        ++result_.actions[doing_];
+        break;
+    case Action::SlowCall: doing_ = "slow call"; InjectOrClearSlowCall(); break;
+    }
+}
+
+void Driver::Round(size_t index) {
+    round_ = index;
+    doing_ = "scan";
+    if (probe_) probe_->Doing("round " + std::to_string(index) + slowNote_);
+    if (slowRoundsLeft_ > 0 && --slowRoundsLeft_ == 0) {
+        if (auto r = sim::ClearFaults(ScannerName); !r) Fail(r.message());
+        slowNote_.clear();
+    }
+    ScanSome(2);
+    if (!ProgramRunning()) return;
+    DismissStrayBoxes();
+    const Action action = PickAction();
+    Do(action);
+    if (probe_) probe_->Doing("round " + std::to_string(index) + ": " + doing_ + slowNote_);
+    ProgramRunning();
+    if (trace_) {
+        Sheet sheet = Sheet::Find();
+        std::printf("round %zu: %s; %zu scanned; sheet %s, %s\n", index, doing_.c_str(), scanned_.size(),
+                    sheet ? sheet.PageTitle().c_str() : "closed",
+                    sheet ? testsupport::StoredText(sheet.Item(ActivateButton)).c_str() : "");
+        std::fflush(stdout);
+    }
+}
+
+// Plugged in, no slow call, the scanner activated afresh: barcodes scanned
+// while it was unplugged stay on it until an activation downloads them.
+bool Driver::ActivateForTheEnd() {
+    Sheet sheet = ConnectionsSheet();
+    if (!sheet) return false;
+    if (sheet.ItemText(ActivateButton) == DeactivateCaption) {
+        testsupport::PostClick(sheet.Item(ActivateButton));
+        Settle();
+        if (!WaitUntil([&] { return sheet.ItemText(ActivateButton) == ActivateCaption; }, 30000)) {
+            Fail("Deactivate did not end the connection: " + sheet.ItemText(1056));
+            return false;
+        }
+    }
+    if (testsupport::IsEnabled(sheet.Item(FindButton))) {
+        testsupport::PostClick(sheet.Item(FindButton));
+        Settle();
+        WaitUntil([&] { return testsupport::ListEntries(sheet.Item(ScannerList)).size() == 1; }, 15000);
+    }
+    if (testsupport::ListSelection(sheet.Item(ScannerList)) < 0)
+        testsupport::SelectListEntry(sheet.Item(ScannerList), 0);
+    testsupport::PostClick(sheet.Item(ActivateButton));
+    Settle();
+    const bool active = WaitUntil([&] { return sheet.ItemText(ActivateButton) == DeactivateCaption; }, 30000);
+    if (!active) Fail("the scanner could not be activated at the end: " + sheet.ItemText(1056));
+    return active;
+}
+
+void Driver::CheckArrivals() {
+    std::wstring expected;
+    for (const std::string& b : scanned_) expected += std::wstring(b.begin(), b.end()) + L"\r";
+    if (!receiver_.Focus(5000)) Fail("the receiver could not be brought to the front");
+    std::wstring arrived = receiver_.Text();
+    DWORD lastGrowth = ::GetTickCount();
+    while (arrived.size() < expected.size() && ::GetTickCount() - lastGrowth < ArrivalStallMs) {
+        ::Sleep(50);
+        if (receiver_.Text().size() != arrived.size()) lastGrowth = ::GetTickCount();
+        arrived = receiver_.Text();
+    }
+    (void)receiver_.WaitForQuiet(500, 5000);
+    arrived = receiver_.Text();
+    // Count the barcodes that arrived whole and in order.
+    size_t at = 0;
+    for (const std::string& b : scanned_) {
+        const std::wstring typed = std::wstring(b.begin(), b.end()) + L"\r";
+        if (arrived.compare(at, typed.size(), typed) != 0) break;
+        at += typed.size();
+        ++result_.arrived;
+    }
+    if (arrived != expected) {
+        const size_t next = result_.arrived;
+        Fail("barcode " + std::to_string(next + 1) + " of " + std::to_string(scanned_.size()) +
+             (next < scanned_.size() ? " (" + scanned_[next] + ")" : std::string()) +
+             " did not arrive as scanned: " + std::to_string(expected.size()) + " characters expected, " +
+             std::to_string(arrived.size()) + " arrived; from there: \"" +
+             std::string(arrived.begin() + static_cast<std::ptrdiff_t>(std::min(at, arrived.size())),
+                         arrived.begin() + static_cast<std::ptrdiff_t>(std::min(at + 40, arrived.size()))) +
+             "\"");
+    }
+    auto status = sim::StatusOf(ScannerName);
+    if (!status || status->delivered != scanned_.size() || status->stored != scanned_.size())
+        Fail("the scanner did not hand over every barcode exactly once: " +
+             (status ? "stored " + std::to_string(status->stored) + ", ready " + std::to_string(status->ready) +
+                           ", handed over or discarded " + std::to_string(status->delivered)
+                     : std::string("no status")));
+}
+
+void Driver::Finish() {
+    result_.barcodes = scanned_.size();
+    finishing_ = true;
+    doing_ = "activating";
+    if (probe_) probe_->Doing("the end: activation, arrivals and exit");
+    if (auto r = sim::ClearFaults(ScannerName); !r) Fail(r.message());
+    slowNote_.clear();
+    if (auto r = sim::Plug(ScannerName); !r) Fail(r.message());
+    if (ProgramRunning()) {
+        DismissStrayBoxes();
+        if (ActivateForTheEnd()) CheckArrivals();
+        // Nothing typed into our own windows: the port boxes are as they started.
+        if (Sheet sheet = Sheet::Find()) {
+            if (sheet.SelectPage(ConnectionsPage) &&
+                (testsupport::ComboText(sheet.Item(FromPort)) != "1" ||
+                 testsupport::ComboText(sheet.Item(ToPort)) != "16"))
+                Fail("the port boxes changed: keystrokes reached the settings sheet");
+        }
+        doing_ = "tray Exit, Yes";
+        const DWORD code = app_.ExitThroughTray(30000);
+        if (code != 0) Fail("the program did not exit cleanly through the tray: code " + std::to_string(code));
+    }
+    if (probe_) {
+        probe_->Stop();
+        result_.worstProbeMs = probe_->WorstMs();
+        result_.probes = probe_->Probes();
+        if (probe_->Late() > 0)
+            Fail(std::to_string(probe_->Late()) + " of " + std::to_string(probe_->Probes()) +
+                 " WM_NULL probes took over " + std::to_string(ProbeLimitMs) + " ms; the slowest, " +
+                 std::to_string(probe_->WorstMs()) + " ms, during " + probe_->WorstDuring());
+    }
+    for (const std::string& breach : sim::Breaches()) Fail("SDK misuse: " + breach);
+    VaskApp::EndRunningInstances();
+    (void)sim::Reset();
+}
+
+}  // namespace
+
+StressResult RunStress(const StressOptions& options) {
+    StressResult result;
+    LARGE_INTEGER start, end;
+    ::QueryPerformanceCounter(&start);
+    {
+        Driver driver(options, result);
+        if (driver.Start()) {
+            for (size_t i = 1; i <= options.rounds && !driver.Ended(); ++i) {
+                driver.Round(i);
+                result.rounds = i;
+                if (options.progress && i % 50 == 0) {
+                    ::QueryPerformanceCounter(&end);
+                    std::printf("  round %zu, %.0f s, %zu failures so far\n", i, Seconds(start, end),
+                                result.failures.size());
+                    std::fflush(stdout);
+                }
+            }
+            driver.Finish();
+        }
+    }
+    ::QueryPerformanceCounter(&end);
+    result.seconds = Seconds(start, end);
+    return result;
+}
+
+std::string Summary(const StressOptions& options, const StressResult& result) {
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "stress seed %u: %zu rounds, %zu barcodes scanned, %zu arrived in order, %.0f s, "
+                  "worst WM_NULL answer %u ms over %zu probes, %zu failures",
+                  options.seed, result.rounds, result.barcodes, result.arrived, result.seconds,
+                  result.worstProbeMs, result.probes, result.failures.size());
+    std::string summary = text;
+    summary += "\n  actions:";
+    for (const auto& [name, count] : result.actions) summary += " " + name + " " + std::to_string(count) + ",";
+    summary.pop_back();
+    for (const std::string& f : result.failures) summary += "\n  " + f;
+    return summary;
+}
+
+}  // namespace stresstest

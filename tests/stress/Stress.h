@@ -1,0 +1,49 @@
+// The stress run: the real VaskSW.exe driven from outside as a user would,
+// through random rounds of Activate, Deactivate, Find Scanners, plugging and
+// unplugging the scanner, the tray menu's Open and About, the Confirm Exit
+// box opened and cancelled, the sheet closed, the user's own program brought
+// back to the front and slow SDK calls injected, while barcodes are scanned
+// throughout. At the end every barcode must have arrived in the keystroke
+// receiver exactly once and in order, the simulated SDK must have recorded
+// no misuse, the user-interface thread must have answered every probe within
+// 250 ms, and the program must exit through its tray menu with code 0.
+// The CI test runs a few hundred rounds; vask-stress.exe runs any number.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace stresstest {
+
+inline constexpr unsigned ProbeLimitMs = 250;
+
+struct StressOptions {
+    size_t rounds = 300;
+    uint32_t seed = 1;
+    bool progress = false;  // a line every 50 rounds on standard output
+};
+
+struct StressResult {
+    size_t rounds = 0;            // rounds driven
+    size_t barcodes = 0;          // barcodes scanned
+    size_t arrived = 0;           // of them, arrived exactly and in order
+    double seconds = 0;
+    unsigned worstProbeMs = 0;    // slowest WM_NULL answer
+    size_t probes = 0;
+    std::map<std::string, size_t> actions;  // the actions that took effect, by name
+    std::vector<std::string> failures;  // empty when the run passed
+    bool ok() const { return failures.empty(); }
+};
+
+// Needs the program, vask-sim, keyrecv and the simulated SDK in the test's
+// bin folder, and no other copy of the program running. Uses a simulator
+// folder of its own.
+StressResult RunStress(const StressOptions& options);
+
+// "seed 7, 300 rounds, 412 barcodes ..." for the report.
+std::string Summary(const StressOptions& options, const StressResult& result);
+
+}  // namespace stresstest
