@@ -200,6 +200,28 @@ run_keyboard_layout_tests() {
     return $status
 }
 
+# Windows checked at 150 % as well: the prefix's DPI is set to 144 for these
+# tests and back to 96 afterwards (Wine reads it when its server starts).
+HIGH_DPI_TESTS='^Layout\.RecentBarcodes'
+
+set_prefix_dpi() {
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+        /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    stop_wine_services
+}
+
+run_high_dpi_tests() {
+    local status=0
+    log "layout tests at 144 DPI"
+    set_prefix_dpi 144
+    start_wine_services
+    VASK_DPI=144 ctest --test-dir "$BUILD" --output-on-failure -R "$HIGH_DPI_TESTS" || status=1
+    set_prefix_dpi 96
+    start_wine_services
+    return $status
+}
+
 # ---------------------------------------------------------------- commands
 cmd_test() {
     ensure_packages
@@ -217,6 +239,7 @@ cmd_test() {
     rm -rf "$VASK_SCREENSHOT_DIR"
     mkdir -p "$VASK_SCREENSHOT_DIR"
     ctest --test-dir "$BUILD" --output-on-failure -LE keyboard-layout "$@" || status=1
+    run_high_dpi_tests || status=1
     "$ROOT/tools/screenshots.sh" "$VASK_SCREENSHOT_DIR" "$VASK_SCREENSHOT_DIR" || status=1
     run_keyboard_layout_tests "$@" || status=1
     return $status
@@ -235,6 +258,7 @@ cmd_screenshots() {
     ctest --test-dir "$BUILD" --output-on-failure \
           -R 'Layout\.|InASheetEditsEnableSaveAndTheStatusLineIsDrawnInColour|FormatChoicesMadeOnThePageShapeTheTrace' \
         || status=1
+    run_high_dpi_tests || status=1
     "$ROOT/tools/screenshots.sh" "$VASK_SCREENSHOT_DIR" "$ROOT/docs/screenshots" || status=1
     return $status
 }

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "app/RecentBarcodesWindow.h"
 #include "app/SettingsSheet.h"
 #include "app/Shell.h"
 #include "config/Application.h"
@@ -59,6 +60,8 @@ void OnTrayNotification(LPARAM mouseMessage) {
     case WM_RBUTTONDOWN: {
         POINT cursor{};
         ::GetCursorPos(&cursor);
+        // "Type Again" types into the window the user was working in.
+        RememberWindowInFront(::GetForegroundWindow());
         if (!ShowTrayMenu(MainWindow, cursor))
             ::MessageBoxA(MainWindow, "Popup Menu is not loaded", "Error", MB_OK);
         break;
@@ -79,6 +82,9 @@ bool OnMenuCommand(WORD command) {
         return true;
     case IDM_ABOUT:
         ShowAboutPage();
+        return true;
+    case IDM_RECENT_BARCODES:
+        ShowRecentBarcodes();
         return true;
     default:
         return false;

@@ -2,11 +2,14 @@
 
 #include <richedit.h>
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "config/Application.h"
+#include "delivery/BarcodeHistory.h"
 #include "delivery/KeyPlan.h"
 #include "delivery/KeySender.h"
 #include "delivery/TraceText.h"
@@ -16,11 +19,20 @@
 
 namespace {
 
+constexpr DWORD DeviceSettleMs = 200;  // after the open and ID mode, before the first request
 constexpr DWORD StartDelayMs = 200;
 constexpr DWORD CycleMs = 100;
 constexpr int TitleBufferSize = 50;  // titles are compared with short fixed names
 
 std::atomic<IntegrityProbe> CurrentIntegrityProbe{nullptr};
+
+constexpr DWORD TargetRecheckMs = 20;
+
+// The polling thread and "Type Again" take turns barcode by barcode, so the
+// keystrokes of two barcodes never mix.
+std::mutex TypingTurn;
+constexpr int TypingTurnTries = 100;  // 2 s in steps of TargetRecheckMs
+constexpr DWORD TypeAgainPatienceMs = 2000;
 
 // Read without sending the window a message: the settings window belongs to
 // the user-interface thread, which may be busy.
@@ -64,7 +76,11 @@ std::optional<uint32_t> WindowIntegrityLevel(HWND window) {
     return ProcessIntegrityLevel(process.get());
 }
 
-constexpr DWORD TargetRecheckMs = 20;
+bool IntegrityOutranksUs(HWND window) {
+    const IntegrityProbe probe = CurrentIntegrityProbe.load();
+    return probe ? probe(window) : WindowOutranksUs(window);
+}
+
 
 // A window being brought forward may not have the keyboard focus yet: keys
 // sent then arrive as system keys, which programs ignore.
@@ -79,10 +95,10 @@ bool HasKeyboardFocus() {
 // may take keys (our tray menu, the "Confirm Exit" box, the sheet, no window,
 // no focus), it waits, so that a key meant for another program never answers
 // one of ours.
-class TypingTarget {
+class KeyTarget {
 public:
     // `accepted`: the window already found fit to take keys, if any.
-    TypingTarget(const std::function<bool()>& keepRunning, HWND accepted)
+    KeyTarget(const std::function<bool()>& keepRunning, HWND accepted)
         : keepRunning_(keepRunning), accepted_(accepted) {}
 
     bool WaitUntilReady() {
@@ -119,15 +135,41 @@ bool TypePiece(const KeySender& keys, TypingJob& job) {
 }  // namespace
 
 bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, HWND accepted) {
-    TypingTarget target(keepRunning, accepted);
+    KeyTarget target(keepRunning, accepted);
     const KeySender keys([&target] { return target.WaitUntilReady(); });
     for (; job.piece < 4; ++job.piece)
         if (!TypePiece(keys, job)) return false;
     return true;
 }
 
+bool TypeFormattedBarcode(const Application& app, const uint8_t* bytes, size_t length) {
+    TypingJob job;
+    job.barcode.length = static_cast<uint16_t>(std::min<size_t>(length, sizeof job.barcode.bytes));
+    std::copy_n(bytes, job.barcode.length, job.barcode.bytes);
+    job.format = app.Format.Get();
+    // The polling thread may hold the turn while it waits for a window to
+    // type into: the user-interface thread does not wait for it for long.
+    std::unique_lock<std::mutex> turn(TypingTurn, std::defer_lock);
+    for (int tries = 0; !turn.try_lock(); ++tries) {
+        if (tries == TypingTurnTries) return false;
+        ::Sleep(TargetRecheckMs);
+    }
+    // A window just brought forward takes a moment to get the focus; a
+    // window that does not become fit soon ends it, as nothing else would.
+    const DWORD start = ::GetTickCount();
+    return ContinueTyping(job, [start] { return ::GetTickCount() - start < TypeAgainPatienceMs; });
+}
+
 bool WindowOutranksUs(HWND window) {
     return OutranksUs(WindowIntegrityLevel(window), OwnIntegrityLevel());
+}
+
+TypingTarget CheckTypingTarget(HWND window) {
+    if (!window || !::IsWindow(window)) return TypingTarget::Gone;
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    if (processId == ::GetCurrentProcessId()) return TypingTarget::Ours;
+    return IntegrityOutranksUs(window) ? TypingTarget::HigherIntegrity : TypingTarget::Fine;
 }
 
 void SetIntegrityProbe(IntegrityProbe probe) { CurrentIntegrityProbe = probe; }
@@ -147,8 +189,7 @@ ForegroundView ObserveWindow(HWND foreground) {
     if (view.ours) {
         if (view.title == SettingsWindowTitle) view.firstChildTitle = ShortTitle(::GetWindow(foreground, GW_CHILD));
     } else {
-        const IntegrityProbe probe = CurrentIntegrityProbe.load();
-        view.higherIntegrity = probe ? probe(foreground) : WindowOutranksUs(foreground);
+        view.higherIntegrity = IntegrityOutranksUs(foreground);
     }
     return view;
 }
@@ -215,7 +256,8 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
     const int32_t rawTrace = app.RawTrace.load();
     const HWND trace = app.TraceWindow.load();
     const HWND foreground = ::GetForegroundWindow();
-    const DeliveryDecision decision = DecideDelivery(ObserveWindow(foreground), rawTrace, trace && ::IsWindow(trace));
+    const ForegroundView view = ObserveWindow(foreground);
+    const DeliveryDecision decision = DecideDelivery(view, rawTrace, trace && ::IsWindow(trace));
     if (decision.rawTrace != rawTrace) app.RawTrace.store(decision.rawTrace);
     if (decision.delivery == Delivery::Leave) return DeliveryOutcome::Held;
 
@@ -225,7 +267,8 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
     switch (decision.delivery) {
     case Delivery::Type:
         job.format = app.Format.Get();
-        if (!ContinueTyping(job, keepRunning, foreground)) unfinished = std::move(job);
+        if (const std::lock_guard<std::mutex> turn(TypingTurn); !ContinueTyping(job, keepRunning, foreground))
+            unfinished = std::move(job);
         break;
     case Delivery::TraceRaw:
         (void)AppendTrace(trace, RawDisplayText(barcode.bytes, barcode.length));
@@ -236,15 +279,21 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
     case Delivery::Leave:
         break;
     }
+    RememberBarcode(decision.delivery == Delivery::Type ? std::string_view(view.title) : TracePageTitle,
+                    barcode.bytes, barcode.length);
     return DeliveryOutcome::Delivered;
 }
 
 void PollBarcodes(Application& app, vantu::Handle connection, const std::function<bool()>& keepRunning,
                   std::optional<TypingJob>& unfinished) {
     if (unfinished) {
+        const std::lock_guard<std::mutex> turn(TypingTurn);
         if (!ContinueTyping(*unfinished, keepRunning)) return;
         unfinished.reset();
     }
+    // The scanner settles after the open here, not on the thread that
+    // activated it, which may be the user's.
+    ::Sleep(DeviceSettleMs);
     // Asked here rather than by the activation, so the download is waited
     // for by this thread and nobody else uses the connection meanwhile.
     if (!keepRunning()) return;

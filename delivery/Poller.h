@@ -46,6 +46,19 @@ struct TypingJob {
 // counts as higher (see OutranksUs).
 bool WindowOutranksUs(HWND window);
 
+// Whether synthesised keystrokes may go to a window: it exists, belongs to
+// another program and its process does not outrank ours.
+enum class TypingTarget { Fine, Gone, Ours, HigherIntegrity };
+TypingTarget CheckTypingTarget(HWND window);
+
+// Types one barcode shaped by the format settings (prefix, the barcode
+// without its first `strip` bytes, two suffixes) into the focus window, each
+// key only while another program's window that takes our input is in front.
+// The polling thread and "Type Again" take turns: one barcode's keys never mix
+// with another's. False when it stopped before the end (no fit window in
+// front for 2 s) or did not get its turn within 2 s.
+bool TypeFormattedBarcode(const Application& app, const uint8_t* bytes, size_t length);
+
 // Wine has no integrity levels: tests put their own answer in place of
 // WindowOutranksUs. nullptr restores the real one.
 using IntegrityProbe = bool (*)(HWND window);

@@ -8,6 +8,7 @@
 #define IDD_OPTIONS      144
 #define IDD_CONNECTIONS  145
 #define IDD_FORMAT       159
+#define IDD_RECENT_BARCODES 170   // the Recent Barcodes window
 
 // Menu, icon, strings, accelerators
 #define IDR_TRAYMENU     137
@@ -21,6 +22,7 @@
 #define IDM_OPEN         32778
 #define IDM_EXIT         32779
 #define IDM_ABOUT        32780
+#define IDM_RECENT_BARCODES 32781
 
 // About page
 #define IDC_PROGRAM_VERSION 1028
@@ -55,6 +57,13 @@
 #define IDC_SUFFIX1_CHAR    1164
 #define IDC_SUFFIX2_CTRL    1165
 #define IDC_SUFFIX2_CHAR    1166
+
+// Recent Barcodes window
+#define IDC_RECENT_LIST       1180
+#define IDC_RECENT_COPY       1181
+#define IDC_RECENT_TYPE_AGAIN 1182
+#define IDC_RECENT_CLEAR      1183
+#define IDC_RECENT_STATUS     1184
 
 // The tray icon's callback message; a second instance sends it too.
 #define TRAY_CALLBACK_MESSAGE 201

@@ -13,7 +13,6 @@ static_assert(std::atomic<HWND>::is_always_lock_free);
 
 namespace {
 
-constexpr DWORD DeviceSettleMs = 200;
 constexpr DWORD RetryPauseMs = 100;
 constexpr DWORD AfterSuccessPauseMs = 40;
 // Not an SDK code: reported as "Unable to activate Brontel Vask."
@@ -91,7 +90,6 @@ bool ActivateStoredConnection() {
         result = vantu::VantuSetBarCodeIDMode(opened, 0);
         if (result != 0) return FailActivation(result, opened);
     }
-    ::Sleep(DeviceSettleMs);
 
     const std::string message = scannertext::ActivationSuccessMessage(RetryWorker.Run != 0);
     // An earlier polling thread that never ended would leave this scanner

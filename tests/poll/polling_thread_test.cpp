@@ -1,13 +1,19 @@
 // The polling thread's life: one at a time, stopped by its run flag or by a
 // newer start, and a wait on the user-interface thread that keeps handling
 // the messages a worker sends it. No scanner is open here (Connection 0 never
-// reaches the SDK), so the thread only cycles.
+// reaches the SDK), so the thread only cycles. Also the two things the
+// polling thread shares with "Type Again": the history's hand-over and the
+// question whether a window may be typed into.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 #include "config/Application.h"
+#include "delivery/BarcodeHistory.h"
+#include "delivery/Poller.h"
 #include "delivery/PollingThread.h"
+#include "tests/support/KeyReceiver.h"
 #include "win/Scoped.h"
 
 namespace {
@@ -133,4 +139,77 @@ TEST_F(PollingThreadLife, ANewStartEndsThePreviousThreadAlthoughTheFlagStaysSet)
     EXPECT_TRUE(Ended(second.get()));
     const win::UniqueHandle third = Duplicate(PollingWorker.get());
     EXPECT_FALSE(Ended(third.get()));
+}
+
+// The polling thread hands a barcode to the history while the listening
+// window's thread is busy (it does not pump for 3 s): the hand-over does not
+// wait for it, and however many barcodes arrive, one notice waits in its queue.
+TEST(BarcodeHistoryHandOver, NeverWaitsForTheListenersThread) {
+    constexpr UINT NoticeMessage = WM_APP + 9;
+    HWND listener = nullptr;
+    win::UniqueHandle created(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    int notices = 0;
+    std::thread busyThread([&] {
+        listener = ::CreateWindowA("STATIC", "", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        ::SetEvent(created.get());
+        ::Sleep(3000);
+        MSG msg;
+        while (::PeekMessageA(&msg, listener, NoticeMessage, NoticeMessage, PM_REMOVE)) ++notices;
+        ::DestroyWindow(listener);
+    });
+    ASSERT_EQ(::WaitForSingleObject(created.get(), 5000), WAIT_OBJECT_0);
+    ASSERT_TRUE(listener);
+    SetBarcodeHistoryListener(listener, NoticeMessage);
+    BarcodeHistory().Clear();
+
+    const DWORD start = ::GetTickCount();
+    const uint8_t barcode[] = {'4', '0', '0', '6', 0xE9};
+    for (int i = 0; i < 100; ++i) RememberBarcode("Receiver", barcode, sizeof barcode);
+    const DWORD elapsed = ::GetTickCount() - start;
+    EXPECT_LT(elapsed, 1000u) << "the hand-over waited for the busy thread";
+    EXPECT_EQ(BarcodeHistory().Size(), 100u);
+    busyThread.join();
+    EXPECT_EQ(notices, 1);
+    SetBarcodeHistoryListener(nullptr, 0);
+}
+
+// "Type Again" asks the polling thread's question of the window it would type
+// into: it must exist, be another program's and not outrank us.
+TEST(TypingTarget, OnlyAnExistingWindowOfAnotherProgramThatDoesNotOutrankUs) {
+    testsupport::KeyReceiver other;
+    ASSERT_TRUE(other.Ready());
+    PingWindow ours;
+    EXPECT_EQ(CheckTypingTarget(other.Window()), TypingTarget::Fine);
+    EXPECT_EQ(CheckTypingTarget(ours.get()), TypingTarget::Ours);
+    EXPECT_EQ(CheckTypingTarget(nullptr), TypingTarget::Gone);
+    SetIntegrityProbe([](HWND) { return true; });  // as an elevated program
+    EXPECT_EQ(CheckTypingTarget(other.Window()), TypingTarget::HigherIntegrity);
+    SetIntegrityProbe(nullptr);
+    const HWND closed = other.Window();
+    other.Stop();
+    EXPECT_EQ(CheckTypingTarget(closed), TypingTarget::Gone);
+}
+
+// The polling thread and "Type Again" may type at the same moment: each
+// barcode's keys arrive whole, one barcode after the other, never mixed.
+TEST(TypingTurns, TwoThreadsTypingAtOnceNeverMixTheirBarcodes) {
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    App.Format.Set(FormatSettings{});
+    const std::string first(150, 'a'), second(150, 'b');
+    std::atomic<int> waiting{2};
+    auto type = [&](const std::string& barcode) {
+        --waiting;
+        while (waiting.load() > 0) {
+        }  // both start together
+        TypeFormattedBarcode(App, reinterpret_cast<const uint8_t*>(barcode.data()), barcode.size());
+    };
+    std::thread pollingThread(type, first), userInterface(type, second);
+    pollingThread.join();
+    userInterface.join();
+    const std::wstring a(first.begin(), first.end()), b(second.begin(), second.end());
+    ASSERT_TRUE(receiver.WaitForEvents(2 * 3 * 151, 20000));
+    const std::wstring text = receiver.Text();
+    EXPECT_TRUE(text == a + L"\r" + b + L"\r" || text == b + L"\r" + a + L"\r") << text.size();
 }

@@ -1,5 +1,8 @@
 #include "tests/support/Process.h"
 
+#include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace testsupport {
@@ -135,6 +138,50 @@ void ChildProcess::Kill() {
         ::TerminateProcess(process_, 0xFFFFFFFF);
         ::WaitForSingleObject(process_, 5000);
     }
+}
+
+namespace {
+
+// Lower case, forward slashes as backslashes, no drive: Z: is the Unix root.
+std::string ComparablePath(std::string path) {
+    for (char& c : path) c = c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (path.size() > 2 && path[1] == ':') path.erase(0, 2);
+    return path;
+}
+
+std::string ProcStatusPathOf(const std::string& exePath) {
+    const std::string wanted = ComparablePath(exePath);
+    WIN32_FIND_DATAA found{};
+    HANDLE search = ::FindFirstFileA("Z:\\proc\\*", &found);
+    if (search == INVALID_HANDLE_VALUE) return {};
+    std::string result;
+    do {
+        if (!std::isdigit(static_cast<unsigned char>(found.cFileName[0]))) continue;
+        const std::string folder = std::string("Z:\\proc\\") + found.cFileName;
+        FILE* file = std::fopen((folder + "\\cmdline").c_str(), "rb");
+        if (!file) continue;
+        char line[1024] = {};
+        const size_t n = std::fread(line, 1, sizeof line - 1, file);
+        std::fclose(file);
+        if (ComparablePath(std::string(line, strnlen(line, n))).find(wanted) != std::string::npos)
+            result = folder + "\\status";
+    } while (result.empty() && ::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return result;
+}
+
+}  // namespace
+
+long ResidentPrivateKiB(const std::string& exePath) {
+    const std::string status = ProcStatusPathOf(exePath);
+    FILE* file = status.empty() ? nullptr : std::fopen(status.c_str(), "r");
+    if (!file) return -1;
+    char line[256];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, file))
+        if (std::sscanf(line, "RssAnon: %ld", &kib) == 1) break;
+    std::fclose(file);
+    return kib;
 }
 
 }  // namespace testsupport

@@ -49,6 +49,11 @@ private:
     DWORD id_ = 0;
 };
 
+// The resident private memory (RssAnon, KiB) of the running Wine process
+// whose command line names exePath, read from /proc through drive Z:; -1
+// when there is none. (Wine leaves PrivateUsage at 0.)
+long ResidentPrivateKiB(const std::string& exePath);
+
 // Polls pred every 20 ms until it holds or timeoutMs passes.
 template <typename Pred>
 bool WaitUntil(Pred pred, DWORD timeoutMs) {

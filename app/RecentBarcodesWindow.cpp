@@ -1,0 +1,319 @@
+#include "app/RecentBarcodesWindow.h"
+
+#include <cstring>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Shell.h"
+#include "config/Application.h"
+#include "delivery/BarcodeHistory.h"
+#include "delivery/Poller.h"
+#include "res/resource.h"
+
+namespace {
+
+constexpr UINT NewBarcodesMessage = WM_APP + 1;
+// Where the list's columns start, in dialog units from its inner left edge;
+// the headings in the template stand at the same places. The list draws its
+// entries itself, so a long window title ends in "..." at its column's edge
+// instead of pushing the barcode out of line.
+constexpr int ColumnStarts[] = {1, 43, 137};
+constexpr int ColumnGap = 3;
+constexpr int RowHeight = 8;  // dialog units: one line of the dialog's font
+constexpr DWORD ForegroundWaitMs = 2000;
+
+// Everything here belongs to the user-interface thread.
+struct RecentWindow {
+    HWND dialog = nullptr;
+    HWND target = nullptr;                // in front as the tray menu opened
+    std::optional<POINT> position;        // kept for the run
+    std::deque<RecentBarcode> shown;      // the list's entries, newest first
+    std::vector<RecentBarcode> arrived;   // reused for each copy out of the history
+    uint64_t newestSeen = 0;
+    HHOOK keyboardHook = nullptr;
+};
+RecentWindow Window;
+
+HWND List() { return ::GetDlgItem(Window.dialog, IDC_RECENT_LIST); }
+
+void SetStatus(const std::string& text) { ::SetDlgItemTextA(Window.dialog, IDC_RECENT_STATUS, text.c_str()); }
+
+std::string Plural(size_t n, const char* one) {
+    return std::to_string(n) + " " + one + (n == 1 ? "" : "s");
+}
+
+// New barcodes go on top; the oldest fall off the end beyond the history's size.
+void TakeNewBarcodes() {
+    BarcodeHistoryNoticed();
+    BarcodeHistory().CopyNewerThan(Window.newestSeen, Window.arrived);
+    if (Window.arrived.empty()) return;
+    const HWND list = List();
+    ::SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    for (auto entry = Window.arrived.rbegin(); entry != Window.arrived.rend(); ++entry) {
+        ::SendMessageA(list, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(RecentBarcodeLine(*entry).c_str()));
+        Window.shown.push_front(*entry);
+    }
+    while (Window.shown.size() > RecentBarcodes::Capacity) {
+        ::SendMessageA(list, LB_DELETESTRING, Window.shown.size() - 1, 0);
+        Window.shown.pop_back();
+    }
+    Window.newestSeen = Window.arrived.front().sequence;
+    ::SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(list, nullptr, TRUE);
+}
+
+// The selected entries, oldest first (the order they were scanned in).
+std::vector<const RecentBarcode*> SelectedOldestFirst() {
+    const HWND list = List();
+    const LRESULT count = ::SendMessageA(list, LB_GETSELCOUNT, 0, 0);
+    std::vector<const RecentBarcode*> selected;
+    if (count <= 0) return selected;
+    std::vector<int> indexes(static_cast<size_t>(count));
+    const LRESULT got = ::SendMessageA(list, LB_GETSELITEMS, count, reinterpret_cast<LPARAM>(indexes.data()));
+    for (LRESULT i = got - 1; i >= 0; --i) {
+        const size_t index = static_cast<size_t>(indexes[static_cast<size_t>(i)]);
+        if (index < Window.shown.size()) selected.push_back(&Window.shown[index]);
+    }
+    return selected;
+}
+
+bool PutOnClipboard(const std::u16string& text) {
+    const size_t bytes = (text.size() + 1) * sizeof(char16_t);
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory) return false;
+    if (void* data = ::GlobalLock(memory)) {
+        std::memcpy(data, text.c_str(), bytes);
+        ::GlobalUnlock(memory);
+    }
+    if (!::OpenClipboard(Window.dialog)) {
+        ::GlobalFree(memory);
+        return false;
+    }
+    ::EmptyClipboard();
+    const bool placed = ::SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    ::CloseClipboard();
+    if (!placed) ::GlobalFree(memory);  // the clipboard owns it only once placed
+    return placed;
+}
+
+void CopySelected() {
+    const std::vector<const RecentBarcode*> selected = SelectedOldestFirst();
+    if (selected.empty()) return SetStatus("Select the barcodes to copy first.");
+    if (!PutOnClipboard(ClipboardText(selected))) return SetStatus("The clipboard is in use: nothing copied.");
+    SetStatus("Copied " + Plural(selected.size(), "barcode") + ".");
+}
+
+// Why nothing may be typed into the remembered window, or nullopt when it may.
+std::optional<std::string> RefusalFor(HWND target) {
+    if (!target) return "No other program's window was in front as the menu opened: nothing typed.";
+    switch (CheckTypingTarget(target)) {
+    case TypingTarget::Fine:
+        return std::nullopt;
+    case TypingTarget::Gone:
+        return "The window that was in front has closed: nothing typed.";
+    case TypingTarget::Ours:
+        return "The window that was in front belongs to Brontel Vask: nothing typed.";
+    case TypingTarget::HigherIntegrity:
+        return "The window that was in front runs with higher rights: nothing typed.";
+    }
+    return std::nullopt;
+}
+
+bool WaitForForeground(HWND window) {
+    const DWORD start = ::GetTickCount();
+    while (::GetForegroundWindow() != window) {
+        if (::GetTickCount() - start > ForegroundWaitMs) return false;
+        ::Sleep(10);
+    }
+    return true;
+}
+
+void ShowAgainWith(const std::string& status) {
+    ::ShowWindow(Window.dialog, SW_SHOW);
+    ::SetForegroundWindow(Window.dialog);
+    SetStatus(status);
+}
+
+// Hides the window, brings the remembered window forward and types the
+// selected barcodes into it, oldest first, each shaped by the current format
+// settings. Before each barcode the window must still be in front and may
+// take our input, as the polling thread requires.
+void TypeAgain() {
+    const std::vector<const RecentBarcode*> selected = SelectedOldestFirst();
+    if (selected.empty()) return SetStatus("Select the barcodes to type first.");
+    const HWND target = Window.target;
+    if (const auto refusal = RefusalFor(target)) return SetStatus(*refusal);
+
+    ::ShowWindow(Window.dialog, SW_HIDE);
+    ::SetForegroundWindow(target);
+    size_t typed = 0;
+    for (const RecentBarcode* barcode : selected) {
+        if (!WaitForForeground(target) || CheckTypingTarget(target) != TypingTarget::Fine) break;
+        TypeFormattedBarcode(App, barcode->bytes, barcode->length);
+        ++typed;
+    }
+    if (typed < selected.size()) {
+        return ShowAgainWith("The window that was in front did not stay there: typed " + std::to_string(typed) +
+                             " of " + Plural(selected.size(), "barcode") + ".");
+    }
+    SetStatus("Typed " + Plural(typed, "barcode") + " again.");
+}
+
+void ClearAll() {
+    BarcodeHistory().Clear();
+    ::SendMessageA(List(), LB_RESETCONTENT, 0, 0);
+    Window.shown.clear();
+    SetStatus("Cleared.");
+}
+
+// The dialog's keys (Tab, access keys, Enter, Esc) and Ctrl+C, whichever
+// message loop runs: the program's own, or a sheet's modal one, which knows
+// nothing of this window.
+LRESULT CALLBACK DialogKeys(int code, WPARAM removed, LPARAM lParam) {
+    auto* msg = reinterpret_cast<MSG*>(lParam);
+    if (code >= 0 && removed == PM_REMOVE && Window.dialog && msg->message >= WM_KEYFIRST &&
+        msg->message <= WM_KEYLAST && (msg->hwnd == Window.dialog || ::IsChild(Window.dialog, msg->hwnd))) {
+        if (msg->message == WM_KEYDOWN && msg->wParam == 'C' && ::GetKeyState(VK_CONTROL) < 0) {
+            CopySelected();
+            msg->message = WM_NULL;
+        } else if (::IsDialogMessageA(Window.dialog, msg)) {
+            msg->message = WM_NULL;
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, removed, lParam);
+}
+
+int DialogUnitsToPixels(HWND dialog, int units) {
+    RECT r{0, 0, units, 0};
+    ::MapDialogRect(dialog, &r);
+    return r.right;
+}
+
+int RowPixels(HWND dialog) {
+    RECT r{0, 0, 0, RowHeight};
+    ::MapDialogRect(dialog, &r);
+    return r.bottom;
+}
+
+// One entry: its tab-separated fields in their columns, each cut with "..."
+// where the next column begins.
+void DrawEntry(HWND dialog, const DRAWITEMSTRUCT& item) {
+    if (item.itemID == static_cast<UINT>(-1)) return;
+    const bool selected = item.itemState & ODS_SELECTED;
+    HDC dc = item.hDC;
+    ::FillRect(dc, &item.rcItem, ::GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    ::SetTextColor(dc, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    ::SetBkMode(dc, TRANSPARENT);
+
+    const LRESULT length = ::SendMessageA(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0);
+    std::string line(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0) ::SendMessageA(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(line.data()));
+    size_t from = 0;
+    for (size_t column = 0; column < std::size(ColumnStarts); ++column) {
+        const size_t tab = column + 1 < std::size(ColumnStarts) ? line.find('\t', from) : std::string::npos;
+        const std::string field = line.substr(from, tab == std::string::npos ? std::string::npos : tab - from);
+        RECT cell = item.rcItem;
+        cell.left = item.rcItem.left + DialogUnitsToPixels(dialog, ColumnStarts[column]);
+        if (column + 1 < std::size(ColumnStarts))
+            cell.right = item.rcItem.left + DialogUnitsToPixels(dialog, ColumnStarts[column + 1] - ColumnGap);
+        ::DrawTextA(dc, field.c_str(), static_cast<int>(field.size()), &cell,
+                    DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+        if (tab == std::string::npos) break;
+        from = tab + 1;
+    }
+    if (item.itemState & ODS_FOCUS) ::DrawFocusRect(dc, &item.rcItem);
+}
+
+void RememberPosition() {
+    if (::IsIconic(Window.dialog)) return;
+    RECT r{};
+    if (::GetWindowRect(Window.dialog, &r)) Window.position = POINT{r.left, r.top};
+}
+
+void OnInit(HWND dialog) {
+    Window.dialog = dialog;
+    const HICON icon = ::LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_VASK));
+    ::SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    ::SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    Window.shown.clear();
+    Window.newestSeen = 0;
+    if (Window.position)
+        ::SetWindowPos(dialog, nullptr, Window.position->x, Window.position->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SetBarcodeHistoryListener(dialog, NewBarcodesMessage);
+    TakeNewBarcodes();
+    Window.keyboardHook = ::SetWindowsHookExA(WH_GETMESSAGE, DialogKeys, nullptr, ::GetCurrentThreadId());
+}
+
+void OnDestroy() {
+    SetBarcodeHistoryListener(nullptr, 0);
+    if (Window.keyboardHook) ::UnhookWindowsHookEx(Window.keyboardHook);
+    Window.keyboardHook = nullptr;
+    Window.dialog = nullptr;
+    Window.shown.clear();
+}
+
+bool OnCommand(HWND dialog, WORD id) {
+    switch (id) {
+    case IDC_RECENT_COPY: CopySelected(); return true;
+    case IDC_RECENT_TYPE_AGAIN: TypeAgain(); return true;
+    case IDC_RECENT_CLEAR: ClearAll(); return true;
+    case IDCANCEL:
+        RememberPosition();
+        ::DestroyWindow(dialog);
+        return true;
+    default: return false;
+    }
+}
+
+INT_PTR HandleRecentMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInit(dialog);
+        return TRUE;
+    case NewBarcodesMessage:
+        TakeNewBarcodes();
+        return TRUE;
+    case WM_COMMAND:
+        return OnCommand(dialog, LOWORD(wParam));
+    case WM_MOVE:
+        RememberPosition();
+        return FALSE;
+    case WM_MEASUREITEM:
+        reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(RowPixels(dialog));
+        return TRUE;
+    case WM_DRAWITEM:
+        DrawEntry(dialog, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_DESTROY:
+        OnDestroy();
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+INT_PTR CALLBACK RecentBarcodesProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return HandleRecentMessage(dialog, message, wParam, lParam);
+    } catch (...) {
+        // Nothing may leave a dialog procedure; the window goes on as it was.
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+void RememberWindowInFront(HWND window) { Window.target = window; }
+
+void ShowRecentBarcodes() {
+    if (!Window.dialog) {
+        if (!::CreateDialogParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_RECENT_BARCODES), nullptr,
+                                  RecentBarcodesProc, 0))
+            return;
+    }
+    ::ShowWindow(Window.dialog, SW_SHOW);
+    ::SetForegroundWindow(Window.dialog);
+    ::SetFocus(List());
+}

@@ -1,0 +1,14 @@
+// The Recent Barcodes window: the barcodes fetched in this run, newest first,
+// with "Copy", "Type Again" and "Clear". A modeless dialog of the
+// user-interface thread; the polling thread only posts it a notice when
+// barcodes arrive (delivery/BarcodeHistory.h).
+#pragma once
+
+#include <windows.h>
+
+// Remembers the window that was in front as the tray menu opened: "Type
+// Again" types into it.
+void RememberWindowInFront(HWND window);
+
+// Opens the window, or brings it forward when it is open already.
+void ShowRecentBarcodes();

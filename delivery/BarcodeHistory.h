@@ -1,0 +1,34 @@
+// The run's history of fetched barcodes (RecentBarcodes.h) and how the
+// polling thread hands each one over.
+//
+// Threads: the polling thread calls RememberBarcode for each barcode it
+// fetched; it takes the ring's lock for one entry's copy and posts (never
+// sends) a message to the listening window, so it never waits for the
+// user-interface thread. The user-interface thread sets the listener and
+// copies out on that message.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "delivery/RecentBarcodes.h"
+
+RecentBarcodes& BarcodeHistory();
+
+// The window that hears of new barcodes with `message` (nullptr: nobody). At
+// most one such message waits in its queue at a time.
+void SetBarcodeHistoryListener(HWND window, UINT message);
+// The listener calls this on the message before it copies out, so that a
+// barcode added from then on posts the message again.
+void BarcodeHistoryNoticed();
+
+// Remembers a fetched barcode with the local time and tells the listener.
+void RememberBarcode(std::string_view destination, const uint8_t* bytes, size_t length);
+
+// For the polling benchmark only: its figures with the history turned off.
+namespace history_bench_seam {
+void SetEnabled(bool enabled);
+}

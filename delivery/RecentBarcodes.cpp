@@ -1,0 +1,69 @@
+#include "delivery/RecentBarcodes.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "delivery/TraceText.h"
+
+uint64_t RecentBarcodes::Add(ClockTime time, std::string_view destination, const uint8_t* bytes, size_t length) {
+    const size_t destinationLength = std::min(destination.size(), RecentBarcode::DestinationCapacity);
+    const size_t barcodeLength = std::min(length, RecentBarcode::BarcodeCapacity);
+    std::lock_guard<std::mutex> lock(mutex_);
+    RecentBarcode& entry = ring_[next_];
+    entry.sequence = ++lastSequence_;
+    entry.time = time;
+    entry.destinationLength = static_cast<uint8_t>(destinationLength);
+    std::memcpy(entry.destination, destination.data(), destinationLength);
+    entry.length = static_cast<uint16_t>(barcodeLength);
+    if (barcodeLength > 0) std::memcpy(entry.bytes, bytes, barcodeLength);
+    next_ = (next_ + 1) % Capacity;
+    if (size_ < Capacity) ++size_;
+    return entry.sequence;
+}
+
+void RecentBarcodes::CopyNewerThan(uint64_t after, std::vector<RecentBarcode>& out) const {
+    out.clear();
+    out.reserve(Capacity);  // allocated before the lock, once for the reader's lifetime
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (size_t i = 0; i < size_; ++i) {
+        const RecentBarcode& entry = ring_[(next_ + Capacity - 1 - i) % Capacity];
+        if (entry.sequence <= after) break;
+        out.push_back(entry);
+    }
+}
+
+void RecentBarcodes::Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    size_ = 0;
+}
+
+size_t RecentBarcodes::Size() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return size_;
+}
+
+std::string ClockText(ClockTime time) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", unsigned{time.hour}, unsigned{time.minute},
+                  unsigned{time.second});
+    return text;
+}
+
+std::string RecentBarcodeLine(const RecentBarcode& barcode) {
+    std::string line = ClockText(barcode.time);
+    line += '\t';
+    line += barcode.Destination();
+    line += '\t';
+    line += RawDisplayText(barcode.bytes, barcode.length);
+    return line;
+}
+
+std::u16string ClipboardText(const std::vector<const RecentBarcode*>& barcodes) {
+    std::u16string text;
+    for (size_t n = 0; n < barcodes.size(); ++n) {
+        if (n > 0) text += u"\r\n";
+        for (uint16_t i = 0; i < barcodes[n]->length; ++i) text += static_cast<char16_t>(barcodes[n]->bytes[i]);
+    }
+    return text;
+}

@@ -1,0 +1,78 @@
+// The barcodes fetched in this run, kept in memory only: newest first, at most
+// RecentBarcodes::Capacity of them, the oldest going first. Plain C++: no
+// Windows headers.
+//
+// Threads: the polling thread adds (Add); the user-interface thread copies
+// out (CopyNewerThan) and clears. One small lock guards the ring; nobody holds
+// it for more than one entry's copy (Add) or Capacity entries' copy
+// (CopyNewerThan), and nothing is allocated while it is held.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A local time of day.
+struct ClockTime {
+    uint8_t hour = 0, minute = 0, second = 0;
+};
+
+// One remembered barcode. Fixed size, so the ring's memory is fixed.
+struct RecentBarcode {
+    static constexpr size_t DestinationCapacity = 100;  // a window title as the polling thread reads it
+    static constexpr size_t BarcodeCapacity = 256;      // the SDK's barcode buffer
+
+    uint64_t sequence = 0;  // 1 for the first barcode of the run, then counting up
+    ClockTime time;
+    uint8_t destinationLength = 0;
+    char destination[DestinationCapacity] = {};  // the window typed into, or "Trace"
+    uint16_t length = 0;
+    uint8_t bytes[BarcodeCapacity] = {};
+
+    std::string_view Destination() const { return {destination, destinationLength}; }
+};
+
+class RecentBarcodes {
+public:
+    static constexpr size_t Capacity = 500;
+
+    RecentBarcodes() = default;
+    RecentBarcodes(const RecentBarcodes&) = delete;
+    RecentBarcodes& operator=(const RecentBarcodes&) = delete;
+
+    // Remembers one barcode, dropping the oldest when full. A destination or
+    // barcode longer than an entry holds is cut. Returns its sequence number.
+    uint64_t Add(ClockTime time, std::string_view destination, const uint8_t* bytes, size_t length);
+
+    // Replaces out by the remembered barcodes whose sequence is above `after`,
+    // newest first (reuses out's storage).
+    void CopyNewerThan(uint64_t after, std::vector<RecentBarcode>& out) const;
+
+    // Forgets every barcode; sequence numbers go on counting.
+    void Clear();
+
+    size_t Size() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::array<RecentBarcode, Capacity> ring_{};
+    size_t next_ = 0;   // where the next barcode goes
+    size_t size_ = 0;
+    uint64_t lastSequence_ = 0;
+};
+
+// "hh:mm:ss"
+std::string ClockText(ClockTime time);
+
+// The list's line for one barcode: time, destination and the barcode as the
+// Trace page shows raw data, separated by tabs (the list's columns).
+std::string RecentBarcodeLine(const RecentBarcode& barcode);
+
+// The barcodes' text for the clipboard, one per line (CR LF between them), in
+// the order given. Each byte becomes the character it is typed as: the code
+// units U+0000..U+00FF.
+std::u16string ClipboardText(const std::vector<const RecentBarcode*>& barcodes);

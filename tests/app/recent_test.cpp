@@ -1,0 +1,219 @@
+// The Recent Barcodes window, driven from outside against the simulated
+// scanner: what it lists, Copy, Type Again and its refusals, the newest 500.
+#include "tests/app/AppFixture.h"
+
+#include <string>
+#include <vector>
+
+#include "delivery/RecentBarcodes.h"
+#include "res/resource.h"
+#include "tests/support/KeyReceiver.h"
+#include "tests/support/SimControl.h"
+
+namespace apptest {
+namespace {
+
+using testsupport::KeyReceiver;
+using testsupport::WaitUntil;
+
+constexpr char RecentCaption[] = "Recent Barcodes";
+constexpr char ReceiverTitle[] = "Vask Key Receiver";
+
+// The open Recent Barcodes window.
+class RecentView {
+public:
+    static RecentView WaitFor() {
+        RecentView view;
+        WaitUntil([&] {
+            view.window_ = testsupport::FindTopWindow(testsupport::DialogClass, RecentCaption);
+            return view.window_ && ::IsWindowVisible(view.window_);
+        }, 10000);
+        return view;
+    }
+    explicit operator bool() const { return window_ && ::IsWindow(window_); }
+    HWND window() const { return window_; }
+    HWND Item(int id) const { return ::GetDlgItem(window_, id); }
+    std::vector<std::string> Lines() const { return testsupport::ListEntries(Item(IDC_RECENT_LIST)); }
+    std::string Status() const { return testsupport::WindowTextOf(Item(IDC_RECENT_STATUS)); }
+    void SelectAll() const { ::SendMessageA(Item(IDC_RECENT_LIST), LB_SETSEL, TRUE, -1); }
+    void SelectOnly(int index) const {
+        ::SendMessageA(Item(IDC_RECENT_LIST), LB_SETSEL, FALSE, -1);
+        ::SendMessageA(Item(IDC_RECENT_LIST), LB_SETSEL, TRUE, index);
+    }
+    bool Click(int id) const { return testsupport::Click(Item(id)); }
+    bool WaitForLines(size_t count, DWORD timeoutMs = 20000) const {
+        return WaitUntil([&] { return Lines().size() == count; }, timeoutMs);
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+
+// "12:34:56<tab>destination<tab>text": the destination and text of a line.
+std::string WithoutTime(const std::string& line) {
+    const size_t tab = line.find('\t');
+    EXPECT_EQ(tab, 8u) << line;
+    return tab == std::string::npos ? line : line.substr(tab + 1);
+}
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (!::OpenClipboard(nullptr)) return L"(clipboard busy)";
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            text = chars;
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    return text;
+}
+
+class Recent : public AppTest {
+protected:
+    // The program with the scanner "s1" found and activated on its
+    // Connections page; the sheet stays open.
+    Sheet StartActivated() {
+        Sim({"add-serial", "s1", "--port", "com3", "--device-id", "1001"});
+        Sheet sheet = StartWithSheet();
+        EXPECT_TRUE(sheet.SelectPage(ConnectionsPage));
+        EXPECT_TRUE(testsupport::Click(sheet.Item(IDC_FIND_SCANNERS)));
+        EXPECT_TRUE(testsupport::Click(sheet.Item(IDC_ACTIVATE)));
+        EXPECT_EQ(sheet.ItemText(IDC_ACTIVATE), "Deac&tivate");
+        return sheet;
+    }
+
+    // The tray menu's "&Recent Barcodes..." with whatever is in front now.
+    RecentView OpenRecent() {
+        EXPECT_TRUE(app.OpenTrayMenu());
+        EXPECT_TRUE(app.PickTrayMenuItem('r'));
+        RecentView view = RecentView::WaitFor();
+        EXPECT_TRUE(view) << "the Recent Barcodes window did not open";
+        return view;
+    }
+};
+
+// Three barcodes typed into the receiver are listed with its title, newest
+// first; Copy puts their exact text on the clipboard; Type Again types the
+// same keystrokes into the receiver once more, oldest first.
+TEST_F(Recent, TypedBarcodesAreListedCopiedAndTypedAgain) {
+    CloseSheet(StartActivated());
+    KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    Sim({"scan", "s1", "ABC123", "X\\xE9Y", "T\\t9"});
+    const std::wstring typed = L"ABC123\rX\u00E9Y\rT\t9\r";
+    ASSERT_TRUE(receiver.WaitForText(typed, 10000));
+    ASSERT_TRUE(receiver.WaitForQuiet(500, 5000));
+    const std::vector<KeyRecord> firstTime = receiver.Records();
+
+    RecentView view = OpenRecent();
+    ASSERT_TRUE(view.WaitForLines(3));
+    std::vector<std::string> lines = view.Lines();
+    EXPECT_EQ(WithoutTime(lines[0]), std::string(ReceiverTitle) + "\tT<HT>9");
+    EXPECT_EQ(WithoutTime(lines[1]), std::string(ReceiverTitle) + "\tX\xE9Y");
+    EXPECT_EQ(WithoutTime(lines[2]), std::string(ReceiverTitle) + "\tABC123");
+
+    view.SelectAll();
+    ASSERT_TRUE(view.Click(IDC_RECENT_COPY));
+    EXPECT_EQ(ClipboardText(), L"ABC123\r\nX\u00E9Y\r\nT\t9");
+    EXPECT_EQ(view.Status(), "Copied 3 barcodes.");
+
+    receiver.Clear();
+    ASSERT_TRUE(view.Click(IDC_RECENT_TYPE_AGAIN));
+    EXPECT_TRUE(receiver.WaitForText(typed, 10000));
+    ASSERT_TRUE(receiver.WaitForQuiet(500, 5000));
+    EXPECT_EQ(receiver.Records(), firstTime) << "the same keystrokes as the first time";
+    EXPECT_FALSE(::IsWindowVisible(view.window())) << "the window hides while it types";
+
+    // Barcodes that arrive later join the list at the top.
+    Sim({"scan", "s1", "LATER"});
+    ASSERT_TRUE(view.WaitForLines(4));
+    EXPECT_EQ(WithoutTime(view.Lines()[0]), std::string(ReceiverTitle) + "\tLATER");
+}
+
+// A barcode shown on the Trace page is listed as "Trace". Type Again refuses,
+// and says why in its status line, when the window that was in front is one
+// of ours or has closed.
+TEST_F(Recent, TracedBarcodesAndTheWindowsTypeAgainRefuses) {
+    Sheet sheet = StartActivated();
+    ASSERT_TRUE(sheet.SelectPage(TracePage));
+    ASSERT_TRUE(testsupport::ClickTitleBar(sheet.window()));
+    Sim({"scan", "s1", "TR1"});
+    ASSERT_TRUE(WaitUntil([&] { return sheet.ItemText(IDC_TRACE_TEXT).find("TR1") != std::string::npos; }, 10000));
+
+    RecentView view = OpenRecent();  // the sheet was in front
+    ASSERT_TRUE(view.WaitForLines(1));
+    EXPECT_EQ(WithoutTime(view.Lines()[0]), "Trace\tTR1");
+    // With this window in front a barcode waits on the scanner: no keys go
+    // into a window of ours.
+    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == view.window(); }, 5000));
+    Sim({"scan", "s1", "HELD"});
+    ::Sleep(1500);
+    EXPECT_EQ(view.Lines().size(), 1u);
+    EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 1u);
+
+    view.SelectOnly(0);
+    ASSERT_TRUE(view.Click(IDC_RECENT_TYPE_AGAIN));
+    EXPECT_EQ(view.Status(), "The window that was in front belongs to Brontel Vask: nothing typed.");
+    EXPECT_TRUE(::IsWindowVisible(view.window()));
+    EXPECT_EQ(sheet.ItemText(IDC_TRACE_TEXT).find("TR1", sheet.ItemText(IDC_TRACE_TEXT).find("TR1") + 1),
+              std::string::npos) << "nothing was typed into the trace";
+
+    {
+        KeyReceiver gone;
+        ASSERT_TRUE(gone.Ready());
+        ASSERT_TRUE(gone.Focus());
+        // The held barcode goes to the first other program in front; its keys
+        // must be in before the tray menu takes the keyboard.
+        ASSERT_TRUE(gone.WaitForText(L"HELD\r", 10000));
+        ASSERT_TRUE(gone.WaitForQuiet(300, 3000));
+        view = OpenRecent();
+    }
+    view.SelectOnly(0);
+    ASSERT_TRUE(view.Click(IDC_RECENT_TYPE_AGAIN));
+    EXPECT_EQ(view.Status(), "The window that was in front has closed: nothing typed.");
+
+    ASSERT_TRUE(view.Click(IDC_RECENT_CLEAR));
+    EXPECT_TRUE(view.Lines().empty());
+}
+
+// Of 600 barcodes the newest 500 stay. With the window open, 1,400 more
+// leave the newest 500 in it, and the program's resident memory grows by
+// less than an eighth of what they would take if they were all kept.
+TEST_F(Recent, SixHundredBarcodesKeepTheNewest500AndMemoryStaysBounded) {
+    CloseSheet(StartActivated());
+    KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    auto scan = [&](int from, int to) {
+        std::vector<std::string> barcodes;
+        for (int i = from; i <= to; ++i) barcodes.push_back("N" + std::to_string(1000 + i));
+        ASSERT_TRUE(testsupport::sim::Scan("s1", barcodes));
+        ASSERT_TRUE(receiver.WaitForText(L"N" + std::to_wstring(1000 + to) + L"\r", 180000));
+        receiver.Clear();
+    };
+    scan(1, 600);
+
+    RecentView view = OpenRecent();
+    ASSERT_TRUE(view.WaitForLines(500));
+    std::vector<std::string> lines = view.Lines();
+    EXPECT_EQ(WithoutTime(lines.front()), std::string(ReceiverTitle) + "\tN1600");
+    EXPECT_EQ(WithoutTime(lines.back()), std::string(ReceiverTitle) + "\tN1101");
+
+    const long before = testsupport::ResidentPrivateKiB(VaskApp::ExePath());
+    ASSERT_GT(before, 0) << "VaskSW.exe not found under /proc";
+    ASSERT_TRUE(receiver.Focus());
+    scan(601, 2000);
+    ASSERT_TRUE(WaitUntil([&] { return WithoutTime(view.Lines().front()) == std::string(ReceiverTitle) + "\tN3000"; },
+                          20000));
+    lines = view.Lines();
+    EXPECT_EQ(lines.size(), 500u);
+    EXPECT_EQ(WithoutTime(lines.back()), std::string(ReceiverTitle) + "\tN2501");
+    const long after = testsupport::ResidentPrivateKiB(VaskApp::ExePath());
+    const long keptAll = 1400 * static_cast<long>(sizeof(RecentBarcode)) / 1024;
+    EXPECT_LT(after - before, keptAll / 8) << before << " KiB -> " << after << " KiB";
+}
+
+}  // namespace
+}  // namespace apptest
