@@ -236,11 +236,17 @@ Sheet Driver::EnsureSheet() {
     return sheet;
 }
 
+// A sheet found as it closes (tray About replaces an open sheet) takes no
+// page change: the user looks again, once.
 Sheet Driver::ConnectionsSheet() {
-    Sheet sheet = EnsureSheet();
-    if (sheet && sheet.PageIndex() != ConnectionsPage && !sheet.SelectPage(ConnectionsPage) && ProgramRunning())
-        Fail("the Connections page did not show");
-    return sheet;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        Sheet sheet = EnsureSheet();
+        if (!sheet || sheet.PageIndex() == ConnectionsPage || sheet.SelectPage(ConnectionsPage)) return sheet;
+        ::Sleep(200);
+        (void)Settle();
+    }
+    if (ProgramRunning()) Fail("the Connections page did not show");
+    return Sheet::Find();
 }
 
 // A click on an enabled button of the Connections page showing `caption`
