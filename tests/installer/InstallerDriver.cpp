@@ -26,6 +26,7 @@
 #include "config/Application.h"
 #include "config/Identity.h"
 #include "config/SettingsFile.h"
+#include "res/resource.h"
 #include "tests/support/KeyReceiver.h"
 #include "tests/support/Process.h"
 #include "tests/support/UiDriver.h"
@@ -34,7 +35,8 @@ namespace {
 
 using namespace testsupport;
 
-constexpr int ProgramVersionId = 1028, FindButton = 1053, ActivateButton = 1045, StatusLine = 1056;
+constexpr int ProgramVersionId = IDC_PROGRAM_VERSION, FindButton = IDC_FIND_SCANNERS, ActivateButton = IDC_ACTIVATE,
+              StatusLine = IDC_STATUS_LINE;
 
 int Fail(const std::string& what) {
     std::printf("FAILED: %s\n", what.c_str());

@@ -10,6 +10,7 @@
 #include <random>
 #include <thread>
 
+#include "res/resource.h"
 #include "tests/support/KeyReceiver.h"
 #include "tests/support/SimControl.h"
 #include "tests/support/UiDriver.h"
@@ -25,11 +26,11 @@ using testsupport::WaitUntil;
 
 constexpr char ScannerName[] = "S1";
 constexpr int ConnectionsPage = 1;
-constexpr int ScannerList = 1044;
-constexpr int ActivateButton = 1045;
-constexpr int FindButton = 1053;
-constexpr int FromPort = 1154;
-constexpr int ToPort = 1155;
+constexpr int ScannerList = IDC_SCANNER_LIST;
+constexpr int ActivateButton = IDC_ACTIVATE;
+constexpr int FindButton = IDC_FIND_SCANNERS;
+constexpr int FromPort = IDC_FROM_PORT;
+constexpr int ToPort = IDC_TO_PORT;
 constexpr char ActivateCaption[] = "Ac&tivate";
 constexpr char DeactivateCaption[] = "Deac&tivate";
 constexpr char ConfirmExitCaption[] = "Confirm Exit";
