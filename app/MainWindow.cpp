@@ -10,6 +10,7 @@
 #include "app/Shell.h"
 #include "config/Application.h"
 #include "config/Registry.h"
+#include "delivery/OwnWindows.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
 
@@ -38,7 +39,7 @@ UINT TaskbarCreatedMessage() {
 }
 
 void BringSheetForward() {
-    if (Sheet.Window) ::SetForegroundWindow(Sheet.Window);
+    if (Sheet.Window) BringOwnWindowForward(Sheet.Window);
 }
 
 // "&About": a sheet on another page is replaced by one that opens on About.
@@ -191,7 +192,7 @@ BOOL ShowTrayMenu(HWND window, POINT point) {
     // A popup menu closes when the user clicks elsewhere only if its owner is
     // the foreground window; a tray program has no window in front, so it
     // must bring its (hidden) window forward first.
-    ::SetForegroundWindow(window);
+    BringOwnWindowForward(window);
     ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, point.x, point.y, 0, window, nullptr);
     // Lets the menu close properly when it is opened again right away.
     ::PostMessageA(window, WM_NULL, 0, 0);

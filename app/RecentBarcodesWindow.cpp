@@ -9,6 +9,7 @@
 #include "app/Shell.h"
 #include "config/Application.h"
 #include "delivery/BarcodeHistory.h"
+#include "delivery/OwnWindows.h"
 #include "delivery/Poller.h"
 #include "res/resource.h"
 
@@ -132,7 +133,7 @@ bool WaitForForeground(HWND window) {
 
 void ShowAgainWith(const std::string& status) {
     ::ShowWindow(Window.dialog, SW_SHOW);
-    ::SetForegroundWindow(Window.dialog);
+    BringOwnWindowForward(Window.dialog);
     SetStatus(status);
 }
 
@@ -314,6 +315,6 @@ void ShowRecentBarcodes() {
             return;
     }
     ::ShowWindow(Window.dialog, SW_SHOW);
-    ::SetForegroundWindow(Window.dialog);
+    BringOwnWindowForward(Window.dialog);
     ::SetFocus(List());
 }

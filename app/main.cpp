@@ -23,6 +23,7 @@
 #include "pages/ScannerView.h"
 #include "scanner/ScannerState.h"
 #include "win/ProgramFile.h"
+#include "delivery/OwnWindows.h"
 #include "delivery/PollingThread.h"
 
 namespace {
@@ -100,6 +101,8 @@ int RunProgram(HINSTANCE instance) {
     (void)win::LoadSystemLibrary(L"Riched20.dll");
     (void)RegisterMainWindowClass(instance);
     if (!CreateMainWindow(instance)) return 0;
+    // Our windows come forward only between two keys typed into another program.
+    const OwnWindowWatch ownWindows;
     HACCEL accelerators = ::LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_ACCELERATORS));
 
     (void)LoadSettingsAtStartup();

@@ -12,6 +12,7 @@
 #include "delivery/BarcodeHistory.h"
 #include "delivery/KeyPlan.h"
 #include "delivery/KeySender.h"
+#include "delivery/OwnWindows.h"
 #include "delivery/TraceText.h"
 #include "sdk/VantuSdk.h"
 #include "win/Scoped.h"
@@ -93,8 +94,9 @@ bool HasKeyboardFocus() {
 // Asked before every key: the window that took the previous key is accepted
 // again at the cost of one call; any other is looked at in full. While none
 // may take keys (our tray menu, the "Confirm Exit" box, the sheet, no window,
-// no focus), it waits, so that a key meant for another program never answers
-// one of ours.
+// no focus) or one of ours is coming forward, it waits, so that a key meant
+// for another program never answers one of ours. A key found free to go
+// keeps the key turn until it has been sent (the next call, or the end).
 class KeyTarget {
 public:
     // `accepted`: the window already found fit to take keys, if any.
@@ -103,17 +105,29 @@ public:
 
     bool WaitUntilReady() {
         for (;;) {
-            const HWND foreground = ::GetForegroundWindow();
-            if (foreground != accepted_) accepted_ = TakesTypedKeys(ObserveWindow(foreground)) ? foreground : nullptr;
-            if (accepted_ && HasKeyboardFocus()) return true;
+            keyTurn_ = TakeKeyTurn();
+            if (MayType()) return true;
+            keyTurn_.unlock();
             if (!keepRunning_()) return false;
             ::Sleep(TargetRecheckMs);
         }
     }
 
 private:
+    bool MayType() {
+        const HWND foreground = ::GetForegroundWindow();
+        bool oursInFront = false;
+        if (foreground != accepted_) {
+            const ForegroundView view = ObserveWindow(foreground);
+            oursInFront = view.ours;
+            accepted_ = TakesTypedKeys(view) ? foreground : nullptr;
+        }
+        return !OwnWindowComing(oursInFront) && accepted_ && HasKeyboardFocus();
+    }
+
     const std::function<bool()>& keepRunning_;
     HWND accepted_;
+    std::unique_lock<std::recursive_mutex> keyTurn_;
 };
 
 bool TypePiece(const KeySender& keys, TypingJob& job) {

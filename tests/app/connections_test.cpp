@@ -11,6 +11,10 @@
 #include "tests/support/SimControl.h"
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
+#include <thread>
+#include <utility>
 
 namespace apptest {
 namespace {
@@ -309,6 +313,68 @@ TEST_F(Connections, ABarcodeInHandWaitsWhileOurWindowIsInFront) {
     ::Sleep(500);
     EXPECT_EQ(receiver.Text(), L"PAUSED-1\r");
     EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 1u);
+}
+
+// Holds every key on its way for a while, as another program's low-level
+// keyboard hook may, and lets something happen meanwhile: the first Enter
+// calls `meanwhile`. The hook's thread pumps messages, as such hooks need.
+class SlowKeyHook {
+public:
+    explicit SlowKeyHook(std::function<void()> meanwhile) : meanwhile_(std::move(meanwhile)) {
+        thread_ = std::thread([this] { Run(); });
+        WaitUntil([this] { return threadId_.load() != 0; }, 5000);
+    }
+    ~SlowKeyHook() {
+        ::PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+
+private:
+    static LRESULT CALLBACK OnKey(int code, WPARAM message, LPARAM info) {
+        const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(info);
+        if (code == HC_ACTION && message == WM_KEYDOWN && key->vkCode == VK_RETURN && current_) {
+            SlowKeyHook* self = std::exchange(current_, nullptr);
+            self->meanwhile_();
+            ::Sleep(1500);
+        }
+        return ::CallNextHookEx(nullptr, code, message, info);
+    }
+    void Run() {
+        current_ = this;
+        HHOOK hook = ::SetWindowsHookExA(WH_KEYBOARD_LL, OnKey, ::GetModuleHandleA(nullptr), 0);
+        MSG msg;
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        threadId_ = ::GetCurrentThreadId();
+        while (::GetMessageA(&msg, nullptr, 0, 0) > 0) ::DispatchMessageA(&msg);
+        ::UnhookWindowsHookEx(hook);
+    }
+
+    static inline SlowKeyHook* current_ = nullptr;
+    std::function<void()> meanwhile_;
+    std::atomic<DWORD> threadId_{0};
+    std::thread thread_;
+};
+
+// A key already sent when the program brings a window of its own forward
+// still goes where it was sent: here the Enter of a barcode is held on its
+// way while the sheet's Exit is clicked, and must not answer "Confirm Exit".
+TEST_F(Connections, AKeyOnItsWayWhenOurBoxComesForwardStillReachesTheReceiver) {
+    OpenActivated();
+    Sheet sheet = Sheet::Find();
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    {
+        SlowKeyHook hook([&] { testsupport::PostClick(sheet.ExitButton()); });
+        Sim({"scan", "s1", "ONWAY-1"});
+        ASSERT_TRUE(testsupport::MessageBoxWindow::WaitFor("Confirm Exit", 10000));
+        EXPECT_TRUE(receiver.WaitForText(L"ONWAY-1\r", 10000));
+    }
+    EXPECT_TRUE(app.Running());
+    testsupport::MessageBoxWindow box = testsupport::MessageBoxWindow::WaitFor("Confirm Exit", 1000);
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box.Answer(IDNO));
+    EXPECT_EQ(receiver.Text(), L"ONWAY-1\r");
 }
 
 // Every probe is a message the user-interface thread must answer within a

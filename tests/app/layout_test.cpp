@@ -283,8 +283,9 @@ TEST_F(Layout, RecentBarcodesWindowFitsAndWorksByKeyboard) {
     SaveIfWanted(picture, dpi ? std::string("recent-barcodes-") + dpi + "dpi" : std::string("recent-barcodes"));
 
     ASSERT_TRUE(testsupport::RealClick(list));
-    ::Sleep(300);
-    ASSERT_EQ(FocusOfForeground(), list);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOfForeground() == list; }, 5000))
+        << "focus " << FocusOfForeground() << " foreground " << ::GetForegroundWindow() << " window " << window
+        << " list " << list;
     PressKey(VK_HOME);
     PressKey('C', true);
     EXPECT_TRUE(WaitUntil([] { return ClipboardUnicode() == L"Caf\u00E9\t42"; }, 3000)) << "Ctrl+C copies";
@@ -305,11 +306,12 @@ TEST_F(Layout, RecentBarcodesWindowFitsAndWorksByKeyboard) {
     EXPECT_EQ(r.top, 110);
     list = ::GetDlgItem(window, IDC_RECENT_LIST);
     ASSERT_TRUE(testsupport::RealClick(list));
-    ::Sleep(300);
+    ASSERT_TRUE(WaitUntil([&] { return FocusOfForeground() == list; }, 5000));
     PressKey(VK_HOME);
     receiver.Clear();
     PressKey(VK_RETURN);
-    EXPECT_TRUE(receiver.WaitForText(L"Caf\u00E9\t42\r", 10000)) << "Enter types again";
+    EXPECT_TRUE(receiver.WaitForText(L"Caf\u00E9\t42\r", 10000))
+        << "Enter types again; status: " << testsupport::WindowTextOf(::GetDlgItem(window, IDC_RECENT_STATUS));
     EXPECT_FALSE(::IsWindowVisible(window));
 }
 

@@ -159,6 +159,7 @@ private:
     void InjectOrClearSlowCall();
     bool ActivateForTheEnd();
     void CheckArrivals();
+    void ReportKeysAround(size_t characterIndex);
 
     const StressOptions& options_;
     StressResult& result_;
@@ -442,6 +443,30 @@ bool Driver::ActivateForTheEnd() {
     return active;
 }
 
+// The receiver's messages from a few before the first character that did
+// not arrive as scanned: what came instead (system keys, modifiers held).
+void Driver::ReportKeysAround(size_t characterIndex) {
+    const std::vector<KeyRecord> records = receiver_.Records();
+    size_t chars = 0, first = 0;
+    for (; first < records.size() && chars < characterIndex; ++first)
+        if (records[first].message == KeyMessage::Char) ++chars;
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    const HWND front = ::GetForegroundWindow();
+    DWORD frontProcess = 0;
+    ::GetWindowThreadProcessId(front, &frontProcess);
+    const bool focus = ::GetGUIThreadInfo(0, &gui) && gui.hwndFocus;
+    std::string lines = "in front: \"" + testsupport::WindowTextOf(front) + "\" of " +
+                        (frontProcess == receiver_.ProcessId() ? "the receiver"
+                         : frontProcess == app_.process().id() ? "the program"
+                                                              : "process " + std::to_string(frontProcess)) +
+                        (focus ? ", with a focus" : ", no focus") + "; the receiver's messages from character " +
+                        std::to_string(characterIndex) + ":";
+    for (size_t i = first >= 6 ? first - 6 : 0; i < records.size() && i < first + 120; ++i)
+        lines += "\n    " + FormatKeyRecord(records[i]);
+    Fail(lines);
+}
+
 void Driver::CheckArrivals() {
     std::wstring expected;
     for (const std::string& b : scanned_) expected += std::wstring(b.begin(), b.end()) + L"\r";
@@ -473,6 +498,7 @@ void Driver::CheckArrivals() {
                          arrived.begin() + static_cast<std::ptrdiff_t>(std::min(at + 40, arrived.size()))) +
              "\"");
     }
+    if (arrived != expected) ReportKeysAround(at);
     auto status = sim::StatusOf(ScannerName);
     if (!status || status->delivered != scanned_.size() || status->stored != scanned_.size())
         Fail("the scanner did not hand over every barcode exactly once: " +
