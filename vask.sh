@@ -238,7 +238,7 @@ cmd_test() {
     export VASK_SCREENSHOT_DIR=$BUILD/screenshots
     rm -rf "$VASK_SCREENSHOT_DIR"
     mkdir -p "$VASK_SCREENSHOT_DIR"
-    ctest --test-dir "$BUILD" --output-on-failure -LE 'keyboard-layout|stress' "$@" || status=1
+    ctest --test-dir "$BUILD" --output-on-failure -LE 'keyboard-layout' "$@" || status=1
     run_high_dpi_tests || status=1
     "$ROOT/tools/screenshots.sh" "$VASK_SCREENSHOT_DIR" "$VASK_SCREENSHOT_DIR" || status=1
     run_keyboard_layout_tests "$@" || status=1
