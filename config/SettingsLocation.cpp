@@ -8,13 +8,6 @@ std::string PerUserSettingsCopyPath(const std::string& logonName) {
            "\\AppData\\local\\virtual program files \\ brontel vask\\ConfigSettings.xml";
 }
 
-SettingsLoad ReadSettingsOfThisUser() {
-    SettingsRecord record = RecordOf(App);
-    SettingsLoad outcome = ReadSettingsOfThisUser(record);
-    if (outcome == SettingsLoad::Loaded) StoreRecord(App, record);
-    return outcome;
-}
-
 SettingsLoad ReadSettingsOfThisUser(SettingsRecord& record) {
     win::ComApartment com;
     win::ComPtr<IXMLDOMDocument> document = SettingsDocument();
@@ -26,18 +19,18 @@ SettingsLoad ReadSettingsOfThisUser(SettingsRecord& record) {
     std::wstring sectionName = UserSectionName(logonName);
     // A user's own section wins, also for an administrator.
     if (!sectionName.empty() && SelectNode(document.get(), UserSectionPattern(sectionName))) {
-        ReadUserSectionInto(document.get(), sectionName, record);
+        ReadUserSection(document.get(), sectionName, record);
     } else {
         // The user gets the installed file in their virtual store, unless a
         // copy is already there; the outcome of the copy does not matter.
         if (!logonName.empty())
             (void)::CopyFileA(InstalledSettingsFile, PerUserSettingsCopyPath(logonName).c_str(), TRUE);
-        ReadAdminSectionInto(document.get(), record);
+        ReadAdminSection(document.get(), record);
     }
     return SettingsLoad::Loaded;
 }
 
-int LocateAndReadSettings() {
-    SettingsLoad outcome = ReadSettingsOfThisUser();
+int LocateAndReadSettings(SettingsRecord& record) {
+    SettingsLoad outcome = ReadSettingsOfThisUser(record);
     return outcome == SettingsLoad::Loaded || outcome == SettingsLoad::ComponentMissing ? 1 : 0;
 }

@@ -123,12 +123,18 @@ void EnablePortBoxes(HWND page, bool on) {
     Enable(page, IDC_TO_PORT, on);
 }
 
+void SetMode(int mode) {
+    App.Settings.Update([mode](SettingsRecord& settings) { settings.mode = mode; });
+}
+
+int Mode() { return App.Settings.Get().mode; }
+
 void ShowTransport(HWND page) {
-    if (App.mode == BluetoothMode) {
+    if (Mode() == BluetoothMode) {
         ::CheckRadioButton(page, IDC_BLUETOOTH, IDC_SERIAL_PORTS, IDC_BLUETOOTH);
         EnablePortBoxes(page, false);
     } else {
-        App.mode = SerialMode;
+        SetMode(SerialMode);
         EnablePortBoxes(page, true);
         ::CheckRadioButton(page, IDC_BLUETOOTH, IDC_SERIAL_PORTS, IDC_SERIAL_PORTS);
     }
@@ -143,10 +149,13 @@ void FillPortBoxes(HWND page) {
     }
     ::SendDlgItemMessageA(page, IDC_FROM_PORT, CB_SETCURSEL, 0, 0);
     ::SendDlgItemMessageA(page, IDC_TO_PORT, CB_SETCURSEL, PortChoices - 1, 0);
-    if (App.FromPort == 0) App.FromPort = 1;
-    if (App.ToPort == 0) App.ToPort = 16;
-    ::SendDlgItemMessageA(page, IDC_FROM_PORT, CB_SETCURSEL, static_cast<WPARAM>(App.FromPort - 1), 0);
-    ::SendDlgItemMessageA(page, IDC_TO_PORT, CB_SETCURSEL, static_cast<WPARAM>(App.ToPort - 1), 0);
+    App.Settings.Update([](SettingsRecord& settings) {
+        if (settings.FromPort == 0) settings.FromPort = 1;
+        if (settings.ToPort == 0) settings.ToPort = 16;
+    });
+    const SettingsRecord settings = App.Settings.Get();
+    ::SendDlgItemMessageA(page, IDC_FROM_PORT, CB_SETCURSEL, static_cast<WPARAM>(settings.FromPort - 1), 0);
+    ::SendDlgItemMessageA(page, IDC_TO_PORT, CB_SETCURSEL, static_cast<WPARAM>(settings.ToPort - 1), 0);
 }
 
 void OnInit(HWND page) {
@@ -195,9 +204,10 @@ void FindScanners(HWND page) {
     Enable(page, IDC_ACTIVATE, false);
     SetActivateCaption(page, scannertext::ActivateCaption);
     ClearFoundDevices();
-    if (App.mode == SerialMode)
+    const int mode = Mode();
+    if (mode == SerialMode)
         SearchSerialPorts(page, static_cast<int>(from), static_cast<int>(to));
-    else if (App.mode == BluetoothMode)
+    else if (mode == BluetoothMode)
         SearchBluetooth(page);
     if (ListCount(page) == 1) {
         SelectListEntry(page, 0);
@@ -216,7 +226,7 @@ void Activate(HWND page) {
     PollingWorker.Run = 1;
     Scanner.StatusIsError = 0;
     ShowStatus(page, closed);
-    ConfigureConnection(page, App.mode);
+    ConfigureConnection(page, Mode());
     if (!ActivateScanner(page)) return;
     Enable(page, IDC_SCANNER_LIST, false);
     SetActivateCaption(page, scannertext::DeactivateCaption);
@@ -251,25 +261,29 @@ void OnCommand(HWND page, int id, int code) {
     switch (id) {
     case IDC_BLUETOOTH:
         if (code != BN_CLICKED) return;
-        App.mode = BluetoothMode;
+        SetMode(BluetoothMode);
         EnablePortBoxes(page, false);
         PageChanged(page);
         break;
     case IDC_SERIAL_PORTS:
         if (code != BN_CLICKED) return;
-        App.mode = SerialMode;
+        SetMode(SerialMode);
         EnablePortBoxes(page, true);
         PageChanged(page);
         break;
     case IDC_FROM_PORT:
-    case IDC_TO_PORT:
+    case IDC_TO_PORT: {
         if (code != CBN_SELCHANGE) return;
-        if (id == IDC_FROM_PORT)
-            App.FromPort = static_cast<int>(PortValue(page, id));
-        else
-            App.ToPort = static_cast<int>(PortValue(page, id));
+        const int port = static_cast<int>(PortValue(page, id));
+        App.Settings.Update([id, port](SettingsRecord& settings) {
+            if (id == IDC_FROM_PORT)
+                settings.FromPort = port;
+            else
+                settings.ToPort = port;
+        });
         PageChanged(page);
         break;
+    }
     case IDC_SCANNER_LIST:
         if (code == LBN_SELCHANGE) OnListSelection(page);
         else if (code == LBN_SELCANCEL) Enable(page, IDC_ACTIVATE, false);
@@ -290,7 +304,7 @@ void OnCommand(HWND page, int id, int code) {
 void ShowRetryReport(HWND page, RetryReport report) {
     switch (report) {
     case RetryReport::Started:
-        App.RememberSheetRect(::GetParent(page));
+        RememberSheetRect(::GetParent(page));
         ShowStatus(page, scannertext::ScannerNotConnected);
         SetActivateCaption(page, scannertext::ActivateCaption);
         break;
@@ -298,7 +312,7 @@ void ShowRetryReport(HWND page, RetryReport report) {
         ShowLastingStatus(page);
         break;
     case RetryReport::Succeeded:
-        App.RememberSheetRect(::GetParent(page));
+        RememberSheetRect(::GetParent(page));
         ShowStatus(page, scannertext::ScannerConnected);
         SelectListEntry(page, 0);
         ShowActivatedControls(page);

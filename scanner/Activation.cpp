@@ -29,12 +29,12 @@ void PauseRetry(DWORD ms) { (void)::WaitForSingleObject(RetryWakeEvent(), ms); }
 
 // Closes a handle that no thread uses (any polling thread on it has ended).
 // A handle that the SDK would not close is still open: it goes back into
-// App, and the next deactivation tries again.
+// Scanner, and the next deactivation tries again.
 vantu::Result CloseUnusedConnection(vantu::Handle handle) {
     const vantu::Result result = vantu::VantuClose(handle);
     if (result != 0) {
         vantu::Handle none = 0;
-        (void)App.Connection.compare_exchange_strong(none, handle);
+        (void)Scanner.Connection.compare_exchange_strong(none, handle);
     }
     return result;
 }
@@ -42,7 +42,7 @@ vantu::Result CloseUnusedConnection(vantu::Handle handle) {
 // The handle that this activation opened, which no polling thread uses yet.
 bool FailActivation(vantu::Result code, vantu::Handle opened) {
     vantu::Handle mine = opened;
-    (void)App.Connection.compare_exchange_strong(mine, 0);
+    (void)Scanner.Connection.compare_exchange_strong(mine, 0);
     if (opened) (void)CloseUnusedConnection(opened);
     const std::string message = scannertext::ActivationFailureMessage(code, RetryWorker.Run != 0);
     Scanner.StatusIsError = 1;
@@ -85,8 +85,8 @@ bool ActivateStoredConnection() {
     vantu::Result result = vantu::VantuConnectionOpen(&opened, vantu::ConnectionName, SdkRegistryRoot);
     // A handle that a failed open left behind is closed too, once.
     if (result != 0) return FailActivation(result, opened);
-    App.Connection = opened;
-    if (App.ActivatedScannerMode == SerialMode) {
+    Scanner.Connection = opened;
+    if (App.Settings.Get().ActivatedScannerMode == SerialMode) {
         result = vantu::VantuSetBarCodeIDMode(opened, 0);
         if (result != 0) return FailActivation(result, opened);
     }
@@ -106,7 +106,7 @@ bool ActivateStoredConnection() {
 
 std::string DeactivateScanner() {
     const bool pollingEnded = StopPollingThread(PollingThreadStopWaitMs);
-    const vantu::Handle handle = App.Connection.exchange(0);
+    const vantu::Handle handle = Scanner.Connection.exchange(0);
     if (!handle) return scannertext::DeactivationMessage(false, 0);
     // A thread still inside an SDK call closes the handle itself as it ends.
     if (!pollingEnded && HandCloseToPollingThread(handle)) return scannertext::DeactivationMessage(true, 0);
@@ -116,7 +116,7 @@ std::string DeactivateScanner() {
 void ClearStoredBarcodes() {
     // Never beside the polling thread's calls on the same handle.
     if (!StopPollingThread(PollingThreadStopWaitMs)) return;
-    (void)vantu::VantuSDKClearStoredBarcodes(App.Connection);
+    (void)vantu::VantuSDKClearStoredBarcodes(Scanner.Connection);
 }
 
 DWORD WINAPI ActivationRetryThread(LPVOID) {
@@ -155,7 +155,7 @@ bool StopScannerForShutdown() {
     const bool retryEnded = StopActivationRetry(ShutdownThreadWaitMs);
     const bool pollingEnded = StopPollingThread(ShutdownThreadWaitMs);
     // A retry attempt still running may be opening a handle of its own:
-    // closing App's beside it is left to the end of the process.
+    // closing Scanner's beside it is left to the end of the process.
     if (!retryEnded) return false;
     (void)DeactivateScanner();
     return pollingEnded;
