@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "config/SettingsBytes.h"
+#include "config/SettingsSection.h"
 #include "config/XmlNames.h"
 #include "win/WinText.h"
 
@@ -231,8 +232,13 @@ void CreateSettingsFile(const SettingsRecord& record) {
     win::ComApartment com;
     win::ComPtr<IXMLDOMDocument> document = SettingsDocument();
     if (!document) return;
-    std::wstring sectionName = IsAdministrator() ? std::wstring(AdminSectionName) : UserSectionName(LogonName());
-    if (sectionName.empty()) return;  // no logon name: no section can be named
+    const std::string logonName = LogonName();
+    std::wstring sectionName;
+    switch (ChooseSectionToWrite(IsAdministrator(), !logonName.empty())) {
+    case SettingsSection::Admin: sectionName = AdminSectionName; break;
+    case SettingsSection::UsersOwn: sectionName = UserSectionName(logonName); break;
+    case SettingsSection::None: return;  // no section can be named
+    }
     if (!AppendPrologue(document.get())) return;
     win::ComPtr<IXMLDOMElement> root = NewRoot(document.get());
     win::ComPtr<IXMLDOMElement> section = NewSection(document.get(), sectionName, record);
@@ -248,12 +254,12 @@ void WriteSettingsFile(const SettingsRecord& record) {
     win::ComApartment com;
     win::ComPtr<IXMLDOMDocument> document = SettingsDocument();
     if (!document || LoadSettingsDocument(document.get()) != SettingsLoad::Loaded) return;
-    if (IsAdministrator()) {
-        UpdateAdminSection(document.get(), record);
-        return;
+    const std::string logonName = LogonName();
+    switch (ChooseSectionToWrite(IsAdministrator(), !logonName.empty())) {
+    case SettingsSection::Admin: UpdateAdminSection(document.get(), record); break;
+    case SettingsSection::UsersOwn: UpdateUserSection(document.get(), UserSectionName(logonName), record); break;
+    case SettingsSection::None: break;
     }
-    std::wstring sectionName = UserSectionName(LogonName());
-    if (!sectionName.empty()) UpdateUserSection(document.get(), sectionName, record);
 }
 
 void UpdateAdminSection(IXMLDOMDocument* document, const SettingsRecord& record) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "config/SettingsSection.h"
 
 std::string PerUserSettingsCopyPath(const std::string& logonName) {
     return "C:\\users\\" + logonName +
@@ -15,18 +16,18 @@ SettingsLoad ReadSettingsOfThisUser(SettingsRecord& record) {
     SettingsLoad outcome = LoadSettingsDocument(document.get());
     if (outcome != SettingsLoad::Loaded) return outcome;
 
-    std::string logonName = LogonName();
-    std::wstring sectionName = UserSectionName(logonName);
-    // A user's own section wins, also for an administrator.
-    if (!sectionName.empty() && SelectNode(document.get(), UserSectionPattern(sectionName))) {
+    const std::string logonName = LogonName();
+    const std::wstring sectionName = UserSectionName(logonName);
+    const bool fileHasUsersSection =
+        !sectionName.empty() && SelectNode(document.get(), UserSectionPattern(sectionName));
+    const SectionToRead choice = ChooseSectionToRead(!logonName.empty(), fileHasUsersSection);
+    // The outcome of the copy does not matter.
+    if (choice.copyInstalledFile)
+        (void)::CopyFileA(InstalledSettingsFile, PerUserSettingsCopyPath(logonName).c_str(), TRUE);
+    if (choice.section == SettingsSection::UsersOwn)
         ReadUserSection(document.get(), sectionName, record);
-    } else {
-        // The user gets the installed file in their virtual store, unless a
-        // copy is already there; the outcome of the copy does not matter.
-        if (!logonName.empty())
-            (void)::CopyFileA(InstalledSettingsFile, PerUserSettingsCopyPath(logonName).c_str(), TRUE);
+    else
         ReadAdminSection(document.get(), record);
-    }
     return SettingsLoad::Loaded;
 }
 

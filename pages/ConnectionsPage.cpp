@@ -3,8 +3,10 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <optional>
 #include <string>
 
+#include "pages/ConnectionsPageView.h"
 #include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "res/resource.h"
@@ -65,57 +67,26 @@ void RestoreList(HWND page) { RestoreDeviceList(Item(page, IDC_SCANNER_LIST), It
 
 // ---- creation ----
 
-void ShowStartupSuccess(HWND page) {
-    Scanner.State = ConnectionState::OutcomeShown;
-    RestoreList(page);
-    Scanner.ConnectionStatusText.Set(scannertext::ScannerConnected);
-    Enable(page, IDC_FIND_SCANNERS, false);
-    Enable(page, IDC_ACTIVATE, true);
-    SetActivateCaption(page, scannertext::DeactivateCaption);
-    ShowLastingStatus(page);
-    SelectListEntry(page, 0);
-    Enable(page, IDC_SCANNER_LIST, false);
-}
-
-void ShowStartupFailure(HWND page) {
-    Scanner.State = ConnectionState::OutcomeShown;
-    ShowText(Scanner.FoundDeviceNames[0], Item(page, IDC_SCANNER_LIST), AppendEntry);
-    SelectListEntry(page, 0);
-    Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
-    Enable(page, IDC_FIND_SCANNERS, true);
-    Enable(page, IDC_ACTIVATE, false);
-    ShowLastingStatus(page);
-}
-
-void ShowNothingPending(HWND page) {
-    RestoreList(page);
-    const bool connected = Scanner.ScannerConnected != 0;
-    if (connected) {
-        Scanner.StatusIsError = 0;
-        ShowActivatedControls(page);
-    }
-    ShowLastingStatus(page);
-    // Nothing to activate before any search; an activated scanner can always
-    // be deactivated.
-    if (Scanner.ScannersFound == 0 && !connected) Enable(page, IDC_ACTIVATE, false);
-}
-
-void ShowOutcomeShownBefore(HWND page) {
-    ShowLastingStatus(page);
-    RestoreList(page);
-    if (Scanner.ScannerConnected) {
-        ShowActivatedControls(page);
-        ShowLastingStatus(page);
-    }
+void EnableIfSaid(HWND page, int id, std::optional<bool> on) {
+    if (on) Enable(page, id, *on);
 }
 
 void ShowConnectionState(HWND page) {
-    switch (Scanner.State.load()) {
-    case ConnectionState::ActivatedAtStartup: ShowStartupSuccess(page); break;
-    case ConnectionState::ActivationAtStartupFailed: ShowStartupFailure(page); break;
-    case ConnectionState::NothingPending: ShowNothingPending(page); break;
-    case ConnectionState::OutcomeShown: ShowOutcomeShownBefore(page); break;
-    }
+    const ConnectionsPageView view =
+        ConnectionsPageViewFor(Scanner.State.load(), Scanner.ScannerConnected, Scanner.ScannersFound);
+    if (view.newState) Scanner.State = *view.newState;
+    if (view.lastingStatus) Scanner.ConnectionStatusText.Set(view.lastingStatus);
+    if (view.clearStatusError) Scanner.StatusIsError = 0;
+    if (view.listOnlyStoredScanner)
+        ShowText(Scanner.FoundDeviceNames[0], Item(page, IDC_SCANNER_LIST), AppendEntry);
+    else
+        RestoreList(page);
+    if (view.selectFirstEntry) SelectListEntry(page, 0);
+    if (view.activateCaption) SetActivateCaption(page, view.activateCaption);
+    EnableIfSaid(page, IDC_FIND_SCANNERS, view.findEnabled);
+    EnableIfSaid(page, IDC_ACTIVATE, view.activateEnabled);
+    EnableIfSaid(page, IDC_SCANNER_LIST, view.listEnabled);
+    ShowLastingStatus(page);
 }
 
 void EnablePortBoxes(HWND page, bool on) {
