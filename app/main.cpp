@@ -61,7 +61,7 @@ void ActivateStoredScanner() {
             Scanner.State = ConnectionState::ActivatedAtStartup;
         } else {
             Scanner.State = ConnectionState::ActivationAtStartupFailed;
-            (void)StartActivationRetry();
+            (void)StartActivationRetry(ConnectionsWindow);
         }
     }
     ShowCursorShape(IDC_ARROW);

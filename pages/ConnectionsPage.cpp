@@ -17,6 +17,8 @@
 #include "win/Scoped.h"
 #include "delivery/PollingThread.h"
 
+RetryReportTarget ConnectionsWindow{nullptr};
+
 namespace {
 
 constexpr int PortChoices = 64;

@@ -8,8 +8,7 @@
 #include "sdk/VantuSdk.h"
 
 win::WorkerThread RetryWorker;
-std::atomic<HWND> ConnectionsWindow{nullptr};
-static_assert(std::atomic<HWND>::is_always_lock_free);
+static_assert(RetryReportTarget::is_always_lock_free);
 
 namespace {
 
@@ -53,25 +52,25 @@ bool FailActivation(vantu::Result code, vantu::Handle opened) {
 
 // Only posted: the page may be busy, and a thread that waited for it could
 // hold up whoever waits for this thread.
-void Report(RetryReport report) {
-    if (HWND page = ConnectionsWindow.load())
+void Report(const RetryReportTarget& reportTo, RetryReport report) {
+    if (HWND page = reportTo.load())
         (void)::PostMessageA(page, RetryReportMessage, static_cast<WPARAM>(report), 0);
 }
 
-void RunRetries() {
+void RunRetries(const RetryReportTarget& reportTo) {
     Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
     Scanner.State = ConnectionState::NothingPending;
-    Report(RetryReport::Started);
+    Report(reportTo, RetryReport::Started);
     // The flag is read before every attempt: once it is cleared no attempt starts.
     while (RetryWorker.Run) {
         if (ActivateStoredConnection()) {
             Scanner.ConnectionStatusText.Set(scannertext::ScannerConnected);
             Scanner.State = ConnectionState::NothingPending;
-            Report(RetryReport::Succeeded);
+            Report(reportTo, RetryReport::Succeeded);
             RetryWorker.Run = 0;
             PauseRetry(AfterSuccessPauseMs);
         } else {
-            Report(RetryReport::AttemptFailed);
+            Report(reportTo, RetryReport::AttemptFailed);
             Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
         }
         PauseRetry(RetryPauseMs);
@@ -119,20 +118,20 @@ void ClearStoredBarcodes() {
     (void)vantu::VantuSDKClearStoredBarcodes(Scanner.Connection);
 }
 
-DWORD WINAPI ActivationRetryThread(LPVOID) {
+DWORD WINAPI ActivationRetryThread(LPVOID reportTo) {
     try {
-        RunRetries();
+        RunRetries(*static_cast<const RetryReportTarget*>(reportTo));
     } catch (...) {
         // Nothing may leave a thread routine; the retry simply ends.
     }
     return 0;
 }
 
-bool StartActivationRetry() {
+bool StartActivationRetry(const RetryReportTarget& reportTo) {
     if (!StopActivationRetry(INFINITE)) return false;
     (void)::ResetEvent(RetryWakeEvent());
     RetryWorker.Run = 1;
-    if (!RetryWorker.Start(ActivationRetryThread, nullptr)) {
+    if (!RetryWorker.Start(ActivationRetryThread, const_cast<RetryReportTarget*>(&reportTo))) {
         RetryWorker.Run = 0;
         return false;
     }

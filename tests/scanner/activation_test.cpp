@@ -7,6 +7,7 @@
 #include "res/resource.h"
 #include "scanner/Activation.h"
 #include "scanner/ScannerState.h"
+#include "pages/ConnectionsPage.h"
 #include "pages/ScannerView.h"
 #include "scanner/ScannerTexts.h"
 #include "tests/scanner/ScannerFixture.h"
@@ -187,7 +188,7 @@ TEST_F(Activation, RetryActivatesOncePluggedIn) {
     PollingWorker.Run = 1;
     ASSERT_EQ(ActivateScanner(dialog_), 0);
     Scanner.State = ConnectionState::ActivationAtStartupFailed;
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     EXPECT_NE(RetryWorker.Id(), 0u);
 
     Pump(1500);  // several failed attempts
@@ -217,7 +218,7 @@ TEST_F(Activation, RetryActivatesOncePluggedIn) {
 
 TEST_F(Activation, StoppingTheRetryWhileItSendsToTheDialogDoesNotDeadlock) {
     Sim({"unplug", "vx"});
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     const auto thread = Duplicate(RetryWorker.get());
     // No message handling here: the thread's first text waits on this thread,
     // which then waits for the thread.
@@ -235,7 +236,7 @@ TEST_F(Activation, StoppingTheRetryWhileItSendsToTheDialogDoesNotDeadlock) {
 TEST_F(Activation, RetryActivatesWhileTheDialogsThreadHandlesNoMessages) {
     // This thread owns the dialog and handles nothing while the retry runs: a
     // retry that waited for the dialog would never get to its attempt.
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     const DWORD start = ::GetTickCount();
     while (!Scanner.ScannerConnected && ::GetTickCount() - start < 10000) ::Sleep(50);
     EXPECT_TRUE(Scanner.ScannerConnected);
@@ -247,7 +248,7 @@ TEST_F(Activation, RetryActivatesWhileTheDialogsThreadHandlesNoMessages) {
 
 TEST_F(Activation, StoppedRetryStartsNoFurtherAttempt) {
     Sim({"unplug", "vx"});
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     Pump(400);
     ASSERT_TRUE(StopActivationRetry(INFINITE));
     Sim({"plug", "vx"});
@@ -261,7 +262,7 @@ TEST_F(Activation, StopWaitsOnlyForTheAttemptInProgress) {
     // The next attempt succeeds and then waits for a 2.5 s download.
     Sim({"unplug", "vx"});
     Sim({"transfer", "vx", "10"});
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     Pump(300);
     Sim({"plug", "vx"});
     ASSERT_TRUE(PumpUntil([] { return Scanner.ScannerConnected == 1; }, 5000));
@@ -292,7 +293,7 @@ TEST_F(Activation, ShutdownClosesOnlyAfterThePollingThreadEnded) {
 
 TEST_F(Activation, ShutdownEndsTheRetryFirst) {
     Sim({"unplug", "vx"});
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     Pump(300);
     const auto thread = Duplicate(RetryWorker.get());
     EXPECT_TRUE(StopScannerForShutdown());

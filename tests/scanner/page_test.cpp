@@ -512,7 +512,7 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
     ::SendMessageA(list, LB_SETCURSEL, 0, 0);
     ASSERT_EQ(ActivateScanner(hidden), 0);
     Scanner.State = ConnectionState::ActivationAtStartupFailed;
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
 
     Pump(1000);
     EXPECT_EQ(StatusText(hidden), "Scanner Not Connected");
@@ -543,7 +543,7 @@ TEST_F(ConnectionsPage, FindScannersEndsTheRetryAndSearches) {
     Sim({"unplug", "three"});
     Scanner.State = ConnectionState::ActivationAtStartupFailed;
     Open();
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     Pump(500);
     HANDLE copy = nullptr;
     ::DuplicateHandle(::GetCurrentProcess(), RetryWorker.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
@@ -570,7 +570,7 @@ TEST_F(ConnectionsPage, ActivateEndsTheRetryBeforeItActivates) {
     Sim({"unplug", "three"});
     Scanner.State = ConnectionState::ActivationAtStartupFailed;
     Open();
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     Pump(500);
     SelectEntry(page_, 0);  // a selection enables Activate beside the retry
     ASSERT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
