@@ -98,8 +98,10 @@ void ShutDown() {
     // The retry and polling threads are stopped and waited for before the
     // connection they may still use is closed.
     (void)StopScannerForShutdown();
-    if (App.RunAtStartup) (void)SetRunValue(HKEY_CURRENT_USER);
-    (void)SaveSettings();
+    (void)App.WithSettings([](SettingsRecord& settings, int& runAtStartup) {
+        if (runAtStartup) (void)SetRunValue(HKEY_CURRENT_USER, settings);
+        return SaveSettings(settings, runAtStartup);
+    });
     RemoveTrayIcon();
     if (InstanceMutex) ::ReleaseMutex(InstanceMutex.get());
     ::PostQuitMessage(0);

@@ -55,14 +55,14 @@ void ActivateStoredScanner() {
     ShowCursorShape(IDC_WAIT);
     HWND list = ::GetDlgItem(dialog, IDC_SCANNER_LIST);
     ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
-    if (shell::HasStoredScanner(App.DeviceInfo)) {
+    if (shell::HasStoredScanner(App.Settings.Get().DeviceInfo)) {
         ShowStoredDevice(list);
         ::SendMessageA(list, LB_SETCURSEL, 0, 0);
         if (ActivateScanner(dialog)) {
             Scanner.State = ConnectionState::ActivatedAtStartup;
         } else {
             Scanner.State = ConnectionState::ActivationAtStartupFailed;
-            (void)StartActivationRetry();
+            (void)StartActivationRetry(ConnectionsWindow);
         }
     }
     ShowCursorShape(IDC_ARROW);
@@ -105,16 +105,17 @@ int RunProgram(HINSTANCE instance) {
     const OwnWindowWatch ownWindows;
     HACCEL accelerators = ::LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_ACCELERATORS));
 
-    (void)LoadSettingsAtStartup();
+    (void)App.WithSettings(LoadSettingsAtStartup);
     (void)GrantFileAccess(SettingsFileName, "Users", ModifyAccess);
     Scanner.ConnectionStatusText.Set(" ");
 
-    if (App.Activate) {
+    if (App.Settings.Get().Activate) {
         ActivateStoredScanner();
-        if (!App.Minimize) ShowSettingsSheet();
+        if (!App.Settings.Get().Minimize) ShowSettingsSheet();
     }
     // A sheet shown above may have changed both settings.
-    if (!App.Activate && !App.Minimize) ShowSettingsSheet();
+    const SettingsRecord settings = App.Settings.Get();
+    if (!settings.Activate && !settings.Minimize) ShowSettingsSheet();
     const int exitCode = RunMessageLoop(accelerators);
     // A polling thread that outlived the shutdown's wait closes the scanner
     // as it ends: give it that chance before the process goes.

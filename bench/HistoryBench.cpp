@@ -128,7 +128,7 @@ void MeasureCopyOut() {
 
 bool MeasureDelivery(int count) {
     if (!PrepareSimulatedScanner()) return std::printf("the simulated scanner could not be prepared\n"), false;
-    App.Format.Set(FormatSettings{});
+    App.SetFormat(FormatSettings{});
     testsupport::KeyReceiver receiver;
     if (!receiver.Ready() || !receiver.Focus()) return std::printf("the keystroke receiver did not start\n"), false;
     ScannerConnection connection;

@@ -321,7 +321,7 @@ bool MeasureHeldCpu(ScannerConnection& connection, const Options& options) {
 int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
     if (!PrepareSimulatedScanner()) return std::printf("the simulated scanner could not be prepared\n"), 1;
-    App.Format.Set(FormatSettings{});
+    App.SetFormat(FormatSettings{});
     testsupport::KeyReceiver receiver;
     if (!receiver.Ready()) return std::printf("the keystroke receiver did not start\n"), 1;
     ScannerConnection connection;

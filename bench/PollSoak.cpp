@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     if (argc > 2) options.seed = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10));
     options.progress = true;
     if (!polltest::PrepareSimulatedScanner()) return std::printf("the simulated scanner could not be prepared\n"), 1;
-    App.Format.Set(FormatSettings{});
+    App.SetFormat(FormatSettings{});
     std::printf("soak: %zu random barcodes, seed %u, %zu per scan\n", options.count, options.seed, options.chunk);
     std::fflush(stdout);
     const polltest::SoakResult r = polltest::RunSoak(options);

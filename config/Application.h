@@ -1,27 +1,17 @@
-// The program's one state object: the persisted settings record and the
-// runtime state that the user-interface thread, the polling thread and the
-// activation retry thread share (the scanner's own is scanner/ScannerState.h).
+// The program's settings while it runs: the settings file's record, as one
+// value, and RunAtStartup, which the registry's Run value stands for. Runtime
+// state lives with its owners: the scanner's (and the SDK connection) in
+// scanner/ScannerState.h, the trace's in delivery/TraceState.h, the sheet's in
+// pages/PageProtocol.h and app/Shell.h.
 //
-// Threads: every member that a worker thread reads or writes is a lock-free
-// 32-bit std::atomic with the plain member's name and meaning (RawTrace,
-// Connection, TraceWindow, the sheet rectangle); the workers' run flags are
-// their owners' (PollingWorker, RetryWorker). The format
-// settings cross threads behind Guarded<>, so a reader always gets a whole,
-// consistent copy. Everything else belongs to the user-interface thread.
+// Plain C++: no windows.h.
 #pragma once
 
-#include <windows.h>
+#include <utility>
 
-#include <atomic>
-#include <cstdint>
-#include <string>
-
-#include "config/Guarded.h"
 #include "config/FormatSettings.h"
-#include "win/Scoped.h"
-
-constexpr int SerialMode = 4;
-constexpr int BluetoothMode = 9;
+#include "config/Guarded.h"
+#include "config/SettingsRecord.h"
 
 class Application {
 public:
@@ -29,46 +19,38 @@ public:
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    // ---- persisted settings (settings file; RunAtStartup in the registry) ----
-    std::atomic<int32_t> LeftPosition{250};   // sheet's left edge; also SheetRect.left
-    std::atomic<int32_t> TopPosition{200};    // sheet's top edge; also SheetRect.top
-    int ActivatedScannerMode = 0;
-    std::string DeviceInfo = " ";
-    Guarded<FormatSettings> Format;           // strip, PrefixChar, ... SuffixSecondCharCtrl
-    int mode = SerialMode;
-    int Activate = 0;
-    int Minimize = 0;
+    // The settings file's record. Threads: only the user-interface thread
+    // writes it (pages, load, save, discovery). The polling thread reads the
+    // format part for every barcode (Format) and the activation retry thread
+    // reads ActivatedScannerMode for every attempt; the lock gives each reader
+    // a whole, consistent copy while a page replaces a text beside it.
+    Guarded<SettingsRecord> Settings;
+
+    // Start with Windows. Kept in the registry's Run value, not in the file;
+    // user-interface thread only.
     int RunAtStartup = 0;
-    std::string Name = " ";
-    std::string Company = " ";
-    std::string PathInfo;
-    int FromPort = 1;
-    int ToPort = 16;
 
-    // ---- runtime state ----
-    int TraceSource = 0;
-    std::atomic<int32_t> SheetRight{0};       // SheetRect is LeftPosition, TopPosition,
-    std::atomic<int32_t> SheetBottom{0};      // SheetRight, SheetBottom
-    std::atomic<HWND> TraceWindow{nullptr};
-    std::atomic<uint32_t> Connection{0};      // SDK handle; 0 = none open
-    std::atomic<int32_t> RawTrace{0};
-
-    void StoreSheetRect(const RECT& r) {
-        LeftPosition = r.left;
-        TopPosition = r.top;
-        SheetRight = r.right;
-        SheetBottom = r.bottom;
+    // The format settings as one consistent copy.
+    FormatSettings Format() const {
+        return Settings.Read([](const SettingsRecord& record) { return static_cast<FormatSettings>(record); });
     }
-    // Stores where the sheet is now; nothing when there is no sheet.
-    void RememberSheetRect(HWND sheet) {
-        RECT r{};
-        if (sheet && ::GetWindowRect(sheet, &r)) StoreSheetRect(r);
+    void SetFormat(const FormatSettings& format) {
+        Settings.Update([&format](SettingsRecord& record) { static_cast<FormatSettings&>(record) = format; });
+    }
+
+    // Runs operation(SettingsRecord&, int& runAtStartup), the form of the load
+    // and save entries (Startup.h, Registry.h), on a copy of the settings and
+    // keeps what it leaves there. The copy is safe because the user-interface
+    // thread, which calls this, is the record's only writer; the lock is not
+    // held across the file and registry work, so readers never wait for it.
+    template <typename Operation>
+    auto WithSettings(Operation operation) {
+        SettingsRecord record = Settings.Get();
+        auto result = operation(record, RunAtStartup);
+        Settings.Set(std::move(record));
+        return result;
     }
 };
-
-static_assert(std::atomic<int32_t>::is_always_lock_free);
-static_assert(std::atomic<uint32_t>::is_always_lock_free);
-static_assert(std::atomic<HWND>::is_always_lock_free);
 
 // The single instance.
 extern Application App;

@@ -1,5 +1,7 @@
 // The user's format settings: how each barcode is shaped before it is typed.
-// Members carry the names of their elements in the settings file.
+// They are the first seven members of the settings record (SettingsRecord.h);
+// the polling thread takes them as one copy for each barcode. Members carry
+// the names of their elements in the settings file.
 #pragma once
 
 #include <string>
@@ -12,4 +14,6 @@ struct FormatSettings {
     int SuffixFirstCharCtrl = 0;
     std::string SuffixSecondChar = "None";      // second token typed after it
     int SuffixSecondCharCtrl = 0;
+
+    bool operator==(const FormatSettings&) const = default;
 };

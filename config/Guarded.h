@@ -22,6 +22,13 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         value_ = std::move(value);
     }
+    // What read(const T&) takes from the value under the lock, for a part of
+    // it without copying the whole.
+    template <typename Reader>
+    auto Read(Reader read) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return read(static_cast<const T&>(value_));
+    }
     // Changes the value in place under the lock: edit(T&).
     template <typename Edit>
     void Update(Edit edit) {

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "config/Application.h"
 #include "config/RunValueText.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsLocation.h"
@@ -63,7 +62,7 @@ HKEY EnsureSdkRegistryKey() {
     return HKEY_CURRENT_USER;
 }
 
-int SetRunValue(HKEY root) {
+int SetRunValue(HKEY root, SettingsRecord& record) {
     win::UniqueKey key;
     if (::RegCreateKeyExA(root, RunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.put(),
                           nullptr) != ERROR_SUCCESS)
@@ -72,8 +71,8 @@ int SetRunValue(HKEY root) {
     // or name the program without its folder.
     std::string program = win::ProgramFilePath<char>();
     if (program.empty()) return 0;
-    App.PathInfo = program;
-    return WriteRunValue(key.get(), RunValueData(App.PathInfo)) == ERROR_SUCCESS ? 1 : 0;
+    record.PathInfo = program;
+    return WriteRunValue(key.get(), RunValueData(record.PathInfo)) == ERROR_SUCCESS ? 1 : 0;
 }
 
 int DeleteRunValue(HKEY root) {
@@ -85,24 +84,24 @@ int DeleteRunValue(HKEY root) {
     return 1;
 }
 
-bool RunValueMatchesPathInfo() {
+bool RunValueMatchesPathInfo(const std::string& pathInfo) {
     win::UniqueKey key;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, CurrentUserRunKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
     std::string value;
     if (!ReadRunValue(key.get(), value)) return false;
-    return EqualIgnoringCase(value, App.PathInfo) || EqualIgnoringCase(WithoutSurroundingQuotes(value), App.PathInfo);
+    return EqualIgnoringCase(value, pathInfo) || EqualIgnoringCase(WithoutSurroundingQuotes(value), pathInfo);
 }
 
-int LoadSettings() {
-    if (!LocateAndReadSettings()) return 0;
+int LoadSettings(SettingsRecord& record, int& runAtStartup) {
+    if (!LocateAndReadSettings(record)) return 0;
     // The Run value only decides RunAtStartup: a Run key that cannot be read
     // leaves it at 0 and is no reason to rebuild the settings file.
-    App.RunAtStartup = RunValueMatchesPathInfo() ? 1 : 0;
+    runAtStartup = RunValueMatchesPathInfo(record.PathInfo) ? 1 : 0;
     return 1;
 }
 
-void SaveSettingsFile() {
-    if (!CatchUpUnreadSection()) return;  // silently, as every failed save
+void SaveSettingsFile(SettingsRecord& record, int& runAtStartup) {
+    if (!CatchUpUnreadSection(record, runAtStartup)) return;  // silently, as every failed save
     SettingsLoad outcome;
     {
         win::ComApartment com;
@@ -112,13 +111,13 @@ void SaveSettingsFile() {
     }
     switch (outcome) {
     case SettingsLoad::Loaded:
-        WriteSettingsFile();
+        WriteSettingsFile(record);
         break;
     case SettingsLoad::Missing:
-        CreateSettingsFile();
+        CreateSettingsFile(record);
         break;
     case SettingsLoad::Malformed:
-        if (KeepBadSettingsCopy()) CreateSettingsFile();
+        if (KeepBadSettingsCopy()) CreateSettingsFile(record);
         break;
     case SettingsLoad::Unreadable:
     case SettingsLoad::ComponentMissing:
@@ -126,15 +125,15 @@ void SaveSettingsFile() {
     }
 }
 
-LONG SaveSettings() {
-    SaveSettingsFile();
+LONG SaveSettings(SettingsRecord& record, int& runAtStartup) {
+    SaveSettingsFile(record, runAtStartup);
     // RunAtStartup is not known either while the section (with PathInfo) is unread.
     if (SectionUnread()) return 1;
     win::UniqueKey key;
     LONG opened = ::RegOpenKeyExA(HKEY_CURRENT_USER, CurrentUserRunKey, 0, KEY_READ | KEY_WRITE, key.put());
     if (opened != ERROR_SUCCESS) return opened;
-    if (App.RunAtStartup)
-        (void)WriteRunValue(key.get(), RunValueData(App.PathInfo));
+    if (runAtStartup)
+        (void)WriteRunValue(key.get(), RunValueData(record.PathInfo));
     else
         (void)::RegDeleteValueA(key.get(), RunValueName);
     return ERROR_SUCCESS;

@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "config/SettingsRecord.h"
+
 // The registry root handed to the scanner SDK: the current user's, whose SDK
 // key EnsureSdkRegistryKey settles at start-up.
 inline const HKEY SdkRegistryRoot = HKEY_CURRENT_USER;
@@ -17,21 +21,28 @@ inline constexpr char RunValueName[] = "Brontel Vask";
 // uses the SDK; nothing calls it behind a program's back.
 HKEY EnsureSdkRegistryKey();
 
-// Records the program's own file in PathInfo and writes it as the Run value
-// (in quotes when it holds a blank). 1 written, 0 failed.
-int SetRunValue(HKEY root);
+// Records the program's own file in the record's PathInfo and writes it as
+// the Run value (in quotes when it holds a blank). 1 written, 0 failed.
+int SetRunValue(HKEY root, SettingsRecord& record);
 int DeleteRunValue(HKEY root);   // 0 when the Run key cannot be opened, else 1
-int LoadSettings();              // 1 when the settings file was read
-LONG SaveSettings();             // ERROR_SUCCESS, or the error opening the Run key
 
-// True when the current user's Run value is a string that names PathInfo,
+// Reads the settings file into record and sets runAtStartup from the Run
+// value; 1 when the settings file was read.
+int LoadSettings(SettingsRecord& record, int& runAtStartup);
+
+// Writes record into the settings file (SaveSettingsFile), then writes or
+// deletes the Run value as runAtStartup says. ERROR_SUCCESS, or the error
+// opening the Run key.
+LONG SaveSettings(SettingsRecord& record, int& runAtStartup);
+
+// True when the current user's Run value is a string that names pathInfo,
 // with or without quotes around it, ignoring case. Any failure: false.
-bool RunValueMatchesPathInfo();
+bool RunValueMatchesPathInfo(const std::string& pathInfo);
 
 // The file part of SaveSettings: writes the record into the calling user's
 // section, or a new file when there is none. A file that does not load is
 // kept as "ConfigSettings.xml.bad" before it is replaced; a file that cannot
 // be read at the moment is left alone. A run that could not read its section
-// at start-up first catches up with it (CatchUpUnreadSection) and saves
-// nothing until it has.
-void SaveSettingsFile();
+// at start-up first catches up with it (CatchUpUnreadSection, which may
+// change both values) and saves nothing until it has.
+void SaveSettingsFile(SettingsRecord& record, int& runAtStartup);

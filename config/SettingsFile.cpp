@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "config/SettingsBytes.h"
+#include "config/SettingsSection.h"
 #include "config/XmlNames.h"
 #include "win/WinText.h"
 
@@ -136,8 +137,7 @@ void ReadSection(IXMLDOMDocument* document, const std::wstring& sectionPattern, 
 }
 
 // Writes into the elements that the section has; a missing one is not added.
-void WriteSection(IXMLDOMDocument* document, const std::wstring& sectionPattern) {
-    SettingsRecord record = RecordOf(App);
+void WriteSection(IXMLDOMDocument* document, const std::wstring& sectionPattern, const SettingsRecord& record) {
     for (const SettingsElement& setting : SettingsElements()) {
         win::ComPtr<IXMLDOMNode> node = SelectNode(document, sectionPattern + L"/" + ToDocumentText(setting.name));
         if (node) SetNodeText(node.get(), ElementText(record, setting));
@@ -228,15 +228,20 @@ void AddWhitespace(IXMLDOMDocument* document, const wchar_t* whitespace, IXMLDOM
     if (SUCCEEDED(document->createTextNode(b.get(), text.put()))) (void)Append(node, text.get());
 }
 
-void CreateSettingsFile() {
+void CreateSettingsFile(const SettingsRecord& record) {
     win::ComApartment com;
     win::ComPtr<IXMLDOMDocument> document = SettingsDocument();
     if (!document) return;
-    std::wstring sectionName = IsAdministrator() ? std::wstring(AdminSectionName) : UserSectionName(LogonName());
-    if (sectionName.empty()) return;  // no logon name: no section can be named
+    const std::string logonName = LogonName();
+    std::wstring sectionName;
+    switch (ChooseSectionToWrite(IsAdministrator(), !logonName.empty())) {
+    case SettingsSection::Admin: sectionName = AdminSectionName; break;
+    case SettingsSection::UsersOwn: sectionName = UserSectionName(logonName); break;
+    case SettingsSection::None: return;  // no section can be named
+    }
     if (!AppendPrologue(document.get())) return;
     win::ComPtr<IXMLDOMElement> root = NewRoot(document.get());
-    win::ComPtr<IXMLDOMElement> section = NewSection(document.get(), sectionName, RecordOf(App));
+    win::ComPtr<IXMLDOMElement> section = NewSection(document.get(), sectionName, record);
     if (!root || !section) return;
     AddWhitespace(document.get(), NewlineTab, root.get());
     (void)Append(root.get(), section.get());
@@ -245,30 +250,30 @@ void CreateSettingsFile() {
     SaveDocument(document.get());
 }
 
-void WriteSettingsFile() {
+void WriteSettingsFile(const SettingsRecord& record) {
     win::ComApartment com;
     win::ComPtr<IXMLDOMDocument> document = SettingsDocument();
     if (!document || LoadSettingsDocument(document.get()) != SettingsLoad::Loaded) return;
-    if (IsAdministrator()) {
-        UpdateAdminSection(document.get());
-        return;
+    const std::string logonName = LogonName();
+    switch (ChooseSectionToWrite(IsAdministrator(), !logonName.empty())) {
+    case SettingsSection::Admin: UpdateAdminSection(document.get(), record); break;
+    case SettingsSection::UsersOwn: UpdateUserSection(document.get(), UserSectionName(logonName), record); break;
+    case SettingsSection::None: break;
     }
-    std::wstring sectionName = UserSectionName(LogonName());
-    if (!sectionName.empty()) UpdateUserSection(document.get(), sectionName);
 }
 
-void UpdateAdminSection(IXMLDOMDocument* document) {
-    WriteSection(document, AdminPattern());
+void UpdateAdminSection(IXMLDOMDocument* document, const SettingsRecord& record) {
+    WriteSection(document, AdminPattern(), record);
     SaveDocument(document);
 }
 
-void UpdateUserSection(IXMLDOMDocument* document, const std::wstring& sectionName) {
+void UpdateUserSection(IXMLDOMDocument* document, const std::wstring& sectionName, const SettingsRecord& record) {
     std::wstring pattern = UserSectionPattern(sectionName);
     if (SelectNode(document, pattern)) {
-        WriteSection(document, pattern);
+        WriteSection(document, pattern, record);
     } else {
         win::ComPtr<IXMLDOMNode> root = SelectNode(document, std::wstring(L"//") + RootName);
-        win::ComPtr<IXMLDOMElement> section = NewSection(document, sectionName, RecordOf(App));
+        win::ComPtr<IXMLDOMElement> section = NewSection(document, sectionName, record);
         if (!root || !section) return;  // a document without the root is not one of ours: left alone
         AddWhitespace(document, NewlineTab, root.get());
         (void)Append(root.get(), section.get());
@@ -276,23 +281,11 @@ void UpdateUserSection(IXMLDOMDocument* document, const std::wstring& sectionNam
     SaveDocument(document);
 }
 
-void ReadAdminSection(IXMLDOMDocument* document) {
-    SettingsRecord record = RecordOf(App);
-    ReadAdminSectionInto(document, record);
-    StoreRecord(App, record);
-}
-
-void ReadUserSection(IXMLDOMDocument* document, const std::wstring& sectionName) {
-    SettingsRecord record = RecordOf(App);
-    ReadUserSectionInto(document, sectionName, record);
-    StoreRecord(App, record);
-}
-
-void ReadAdminSectionInto(IXMLDOMDocument* document, SettingsRecord& record) {
+void ReadAdminSection(IXMLDOMDocument* document, SettingsRecord& record) {
     ReadSection(document, AdminPattern(), true, record);
 }
 
-void ReadUserSectionInto(IXMLDOMDocument* document, const std::wstring& sectionName, SettingsRecord& record) {
+void ReadUserSection(IXMLDOMDocument* document, const std::wstring& sectionName, SettingsRecord& record) {
     ReadSection(document, UserSectionPattern(sectionName), false, record);
 }
 
@@ -330,53 +323,4 @@ win::ComPtr<IXMLDOMNode> SelectNode(IXMLDOMDocument* document, const std::wstrin
     // S_FALSE (nothing found) leaves the pointer empty.
     if (FAILED(document->selectSingleNode(b.get(), node.put()))) node.reset();
     return node;
-}
-
-SettingsRecord RecordOf(const Application& app) {
-    SettingsRecord r;
-    FormatSettings format = app.Format.Get();
-    r.strip = format.strip;
-    r.PrefixChar = format.PrefixChar;
-    r.PrefixCharCtrl = format.PrefixCharCtrl;
-    r.SuffixFirstChar = format.SuffixFirstChar;
-    r.SuffixFirstCharCtrl = format.SuffixFirstCharCtrl;
-    r.SuffixSecondChar = format.SuffixSecondChar;
-    r.SuffixSecondCharCtrl = format.SuffixSecondCharCtrl;
-    r.Activate = app.Activate;
-    r.Minimize = app.Minimize;
-    r.Name = app.Name;
-    r.Company = app.Company;
-    r.PathInfo = app.PathInfo;
-    r.DeviceInfo = app.DeviceInfo;
-    r.mode = app.mode;
-    r.ActivatedScannerMode = app.ActivatedScannerMode;
-    r.FromPort = app.FromPort;
-    r.ToPort = app.ToPort;
-    r.LeftPosition = app.LeftPosition.load();
-    r.TopPosition = app.TopPosition.load();
-    return r;
-}
-
-void StoreRecord(Application& app, const SettingsRecord& r) {
-    app.Format.Update([&r](FormatSettings& format) {
-        format.strip = r.strip;
-        format.PrefixChar = r.PrefixChar;
-        format.PrefixCharCtrl = r.PrefixCharCtrl;
-        format.SuffixFirstChar = r.SuffixFirstChar;
-        format.SuffixFirstCharCtrl = r.SuffixFirstCharCtrl;
-        format.SuffixSecondChar = r.SuffixSecondChar;
-        format.SuffixSecondCharCtrl = r.SuffixSecondCharCtrl;
-    });
-    app.Activate = r.Activate;
-    app.Minimize = r.Minimize;
-    app.Name = r.Name;
-    app.Company = r.Company;
-    app.PathInfo = r.PathInfo;
-    app.DeviceInfo = r.DeviceInfo;
-    app.mode = r.mode;
-    app.ActivatedScannerMode = r.ActivatedScannerMode;
-    app.FromPort = r.FromPort;
-    app.ToPort = r.ToPort;
-    app.LeftPosition = r.LeftPosition;
-    app.TopPosition = r.TopPosition;
 }

@@ -13,7 +13,6 @@
 
 #include <string>
 
-#include "config/Application.h"
 #include "config/Identity.h"
 #include "config/SettingsRecord.h"
 #include "win/Scoped.h"
@@ -30,28 +29,25 @@ win::ComPtr<IXMLDOMDocument> SettingsDocument();
 // Appends a text node holding whitespace as the last child of node.
 void AddWhitespace(IXMLDOMDocument* document, const wchar_t* whitespace, IXMLDOMNode* node);
 
-// Writes a complete new file from the record in App: declaration, comment,
-// root and the calling user's section. Replaces any file of that name.
-void CreateSettingsFile();
+// Writes a complete new file from record: declaration, comment, root and the
+// calling user's section. Replaces any file of that name.
+void CreateSettingsFile(const SettingsRecord& record);
 
-// Loads the file and writes the record into the calling user's section
-// (created for a user who has none yet), then saves it.
-void WriteSettingsFile();
+// Loads the file and writes record into the calling user's section (created
+// for a user who has none yet), then saves it.
+void WriteSettingsFile(const SettingsRecord& record);
 
-// Writes the record into the existing elements of the Admin section and saves.
-void UpdateAdminSection(IXMLDOMDocument* document);
+// Writes record into the existing elements of the Admin section and saves.
+void UpdateAdminSection(IXMLDOMDocument* document, const SettingsRecord& record);
 
-// Writes the record into the existing elements of the section named
-// sectionName (an encoded name, see XmlNames.h), appending the section after
-// the last one when it is missing, and saves.
-void UpdateUserSection(IXMLDOMDocument* document, const std::wstring& sectionName);
+// Writes record into the existing elements of the section named sectionName
+// (an encoded name, see XmlNames.h), appending the section after the last one
+// when it is missing, and saves.
+void UpdateUserSection(IXMLDOMDocument* document, const std::wstring& sectionName, const SettingsRecord& record);
 
-// Read the elements of one section into App; missing elements keep their values.
-void ReadAdminSection(IXMLDOMDocument* document);
-void ReadUserSection(IXMLDOMDocument* document, const std::wstring& sectionName);
-// The same into a record of the caller's instead of App.
-void ReadAdminSectionInto(IXMLDOMDocument* document, SettingsRecord& record);
-void ReadUserSectionInto(IXMLDOMDocument* document, const std::wstring& sectionName, SettingsRecord& record);
+// Read the elements of one section into record; missing elements keep their values.
+void ReadAdminSection(IXMLDOMDocument* document, SettingsRecord& record);
+void ReadUserSection(IXMLDOMDocument* document, const std::wstring& sectionName, SettingsRecord& record);
 
 // One diagnostic line (at most 1023 characters) to the debugger and stdout.
 void DebugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -84,7 +80,3 @@ std::wstring UserSectionPattern(const std::wstring& sectionName);
 
 // A found node of the document, or empty.
 win::ComPtr<IXMLDOMNode> SelectNode(IXMLDOMDocument* document, const std::wstring& pattern);
-
-// The settings record as App holds it, and back.
-SettingsRecord RecordOf(const Application& app);
-void StoreRecord(Application& app, const SettingsRecord& record);

@@ -2,17 +2,11 @@
 
 #include <windows.h>
 
+#include "config/SettingsSection.h"
 
 std::string PerUserSettingsCopyPath(const std::string& logonName) {
     return "C:\\users\\" + logonName +
            "\\AppData\\local\\virtual program files \\ brontel vask\\ConfigSettings.xml";
-}
-
-SettingsLoad ReadSettingsOfThisUser() {
-    SettingsRecord record = RecordOf(App);
-    SettingsLoad outcome = ReadSettingsOfThisUser(record);
-    if (outcome == SettingsLoad::Loaded) StoreRecord(App, record);
-    return outcome;
 }
 
 SettingsLoad ReadSettingsOfThisUser(SettingsRecord& record) {
@@ -22,22 +16,22 @@ SettingsLoad ReadSettingsOfThisUser(SettingsRecord& record) {
     SettingsLoad outcome = LoadSettingsDocument(document.get());
     if (outcome != SettingsLoad::Loaded) return outcome;
 
-    std::string logonName = LogonName();
-    std::wstring sectionName = UserSectionName(logonName);
-    // A user's own section wins, also for an administrator.
-    if (!sectionName.empty() && SelectNode(document.get(), UserSectionPattern(sectionName))) {
-        ReadUserSectionInto(document.get(), sectionName, record);
-    } else {
-        // The user gets the installed file in their virtual store, unless a
-        // copy is already there; the outcome of the copy does not matter.
-        if (!logonName.empty())
-            (void)::CopyFileA(InstalledSettingsFile, PerUserSettingsCopyPath(logonName).c_str(), TRUE);
-        ReadAdminSectionInto(document.get(), record);
-    }
+    const std::string logonName = LogonName();
+    const std::wstring sectionName = UserSectionName(logonName);
+    const bool fileHasUsersSection =
+        !sectionName.empty() && SelectNode(document.get(), UserSectionPattern(sectionName));
+    const SectionToRead choice = ChooseSectionToRead(!logonName.empty(), fileHasUsersSection);
+    // The outcome of the copy does not matter.
+    if (choice.copyInstalledFile)
+        (void)::CopyFileA(InstalledSettingsFile, PerUserSettingsCopyPath(logonName).c_str(), TRUE);
+    if (choice.section == SettingsSection::UsersOwn)
+        ReadUserSection(document.get(), sectionName, record);
+    else
+        ReadAdminSection(document.get(), record);
     return SettingsLoad::Loaded;
 }
 
-int LocateAndReadSettings() {
-    SettingsLoad outcome = ReadSettingsOfThisUser();
+int LocateAndReadSettings(SettingsRecord& record) {
+    SettingsLoad outcome = ReadSettingsOfThisUser(record);
     return outcome == SettingsLoad::Loaded || outcome == SettingsLoad::ComponentMissing ? 1 : 0;
 }

@@ -12,11 +12,11 @@ inline constexpr char InstalledSettingsFile[] = "C:\\Program Files\\Brontel Vask
 // "C:\users\<logon name>\AppData\local\virtual program files \ brontel vask\ConfigSettings.xml"
 std::string PerUserSettingsCopyPath(const std::string& logonName);
 
-// Reads "ConfigSettings.xml" into App and tells how the load went.
-SettingsLoad ReadSettingsOfThisUser();
-// The same into record, which keeps its values where the section has none.
+// Reads "ConfigSettings.xml" into record and tells how the load went. The
+// record keeps its values where the section has none, and all of them when
+// the file did not load.
 SettingsLoad ReadSettingsOfThisUser(SettingsRecord& record);
 
 // 1 when the record was read, and also when no document can be created (the
 // record then keeps its values); 0 when the settings file does not load.
-int LocateAndReadSettings();
+int LocateAndReadSettings(SettingsRecord& record);

@@ -12,22 +12,28 @@
 #include <string>
 #include <string_view>
 
-// The persisted settings of Application, all but RunAtStartup, as values.
-struct SettingsRecord {
-    int strip = 0;
-    std::string PrefixChar = "None";
-    int PrefixCharCtrl = 0;
-    std::string SuffixFirstChar = "<ENTER>";
-    int SuffixFirstCharCtrl = 0;
-    std::string SuffixSecondChar = "None";
-    int SuffixSecondCharCtrl = 0;
+#include "config/FormatSettings.h"
+
+// The transport values of `mode` and `ActivatedScannerMode`.
+constexpr int SerialMode = 4;
+constexpr int BluetoothMode = 9;
+
+// The settings that the settings file keeps, as one value: every persisted
+// setting but RunAtStartup, which the registry's Run value stands for. The
+// format settings are its first seven members (strip ... SuffixSecondCharCtrl),
+// so the polling thread can take them alone.
+struct SettingsRecord : FormatSettings {
+    // Declared so that SettingsRecord{} is the defaults, not an aggregate
+    // initialisation of the base (which GCC misreads as uninitialised).
+    SettingsRecord() = default;
+
     int Activate = 0;
     int Minimize = 0;
     std::string Name = " ";
     std::string Company = " ";
     std::string PathInfo;
     std::string DeviceInfo = " ";
-    int mode = 4;
+    int mode = SerialMode;
     int ActivatedScannerMode = 0;
     int FromPort = 1;
     int ToPort = 16;

@@ -26,21 +26,21 @@ std::optional<UnreadSection> Unread;
 
 }  // namespace
 
-int LoadSettingsAtStartup() {
-    SettingsLoad outcome = ReadSettingsOfThisUser();
+int LoadSettingsAtStartup(SettingsRecord& record, int& runAtStartup) {
+    SettingsLoad outcome = ReadSettingsOfThisUser(record);
     bool replace = outcome == SettingsLoad::Missing ||
                    (outcome == SettingsLoad::Malformed && KeepBadSettingsCopy());
     if (replace) {
-        CreateSettingsFile();
-        outcome = ReadSettingsOfThisUser();
+        CreateSettingsFile(record);
+        outcome = ReadSettingsOfThisUser(record);
     }
-    App.RunAtStartup = RunValueMatchesPathInfo() ? 1 : 0;
+    runAtStartup = RunValueMatchesPathInfo(record.PathInfo) ? 1 : 0;
     Unread.reset();
-    if (outcome != SettingsLoad::Loaded) Unread = UnreadSection{RecordOf(App), App.RunAtStartup};
+    if (outcome != SettingsLoad::Loaded) Unread = UnreadSection{record, runAtStartup};
     return outcome == SettingsLoad::Loaded ? 1 : 0;
 }
 
-bool CatchUpUnreadSection() {
+bool CatchUpUnreadSection(SettingsRecord& record, int& runAtStartup) {
     if (!Unread) return true;
     SettingsRecord stored = Unread->startedWith;
     switch (ReadSettingsOfThisUser(stored)) {
@@ -51,9 +51,9 @@ bool CatchUpUnreadSection() {
     case SettingsLoad::Malformed:
         break;  // no section to keep: the save writes or replaces the file as usual
     case SettingsLoad::Loaded:
-        StoreRecord(App, KeepUserChanges(Unread->startedWith, RecordOf(App), stored));
+        record = KeepUserChanges(Unread->startedWith, record, stored);
         // RunAtStartup was judged against a PathInfo that was not the stored one.
-        if (App.RunAtStartup == Unread->runAtStartup) App.RunAtStartup = RunValueMatchesPathInfo() ? 1 : 0;
+        if (runAtStartup == Unread->runAtStartup) runAtStartup = RunValueMatchesPathInfo(record.PathInfo) ? 1 : 0;
         break;
     }
     Unread.reset();

@@ -13,6 +13,7 @@
 #include "delivery/KeyPlan.h"
 #include "delivery/KeySender.h"
 #include "delivery/OwnWindows.h"
+#include "delivery/TraceState.h"
 #include "delivery/TraceText.h"
 #include "sdk/VantuSdk.h"
 #include "win/Scoped.h"
@@ -160,7 +161,7 @@ bool TypeFormattedBarcode(const Application& app, const uint8_t* bytes, size_t l
     TypingJob job;
     job.barcode.length = static_cast<uint16_t>(std::min<size_t>(length, sizeof job.barcode.bytes));
     std::copy_n(bytes, job.barcode.length, job.barcode.bytes);
-    job.format = app.Format.Get();
+    job.format = app.Format();
     // The polling thread may hold the turn while it waits for a window to
     // type into: the user-interface thread does not wait for it for long.
     std::unique_lock<std::mutex> turn(TypingTurn, std::defer_lock);
@@ -267,12 +268,12 @@ bool FetchBarcode(vantu::Handle connection, FetchedBarcode& barcode) {
 DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
                                    const std::function<bool()>& keepRunning,
                                    std::optional<TypingJob>& unfinished) {
-    const int32_t rawTrace = app.RawTrace.load();
-    const HWND trace = app.TraceWindow.load();
+    const int32_t rawTrace = Trace.RawTrace.load();
+    const HWND trace = Trace.TraceWindow.load();
     const HWND foreground = ::GetForegroundWindow();
     const ForegroundView view = ObserveWindow(foreground);
     const DeliveryDecision decision = DecideDelivery(view, rawTrace, trace && ::IsWindow(trace));
-    if (decision.rawTrace != rawTrace) app.RawTrace.store(decision.rawTrace);
+    if (decision.rawTrace != rawTrace) Trace.RawTrace.store(decision.rawTrace);
     if (decision.delivery == Delivery::Leave) return DeliveryOutcome::Held;
 
     TypingJob job;
@@ -280,7 +281,7 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
     if (!FetchBarcode(connection, job.barcode)) return DeliveryOutcome::NothingReady;
     switch (decision.delivery) {
     case Delivery::Type:
-        job.format = app.Format.Get();
+        job.format = app.Format();
         if (const std::lock_guard<std::mutex> turn(TypingTurn); !ContinueTyping(job, keepRunning, foreground))
             unfinished = std::move(job);
         break;
@@ -288,7 +289,7 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
         (void)AppendTrace(trace, RawDisplayText(barcode.bytes, barcode.length));
         break;
     case Delivery::TraceFormatted:
-        (void)AppendTrace(trace, FormattedTraceText(barcode.bytes, barcode.length, app.Format.Get()));
+        (void)AppendTrace(trace, FormattedTraceText(barcode.bytes, barcode.length, app.Format()));
         break;
     case Delivery::Leave:
         break;

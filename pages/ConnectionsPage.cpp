@@ -3,8 +3,10 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <optional>
 #include <string>
 
+#include "pages/ConnectionsPageView.h"
 #include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "res/resource.h"
@@ -14,6 +16,8 @@
 #include "scanner/ScannerTexts.h"
 #include "win/Scoped.h"
 #include "delivery/PollingThread.h"
+
+RetryReportTarget ConnectionsWindow{nullptr};
 
 namespace {
 
@@ -65,57 +69,26 @@ void RestoreList(HWND page) { RestoreDeviceList(Item(page, IDC_SCANNER_LIST), It
 
 // ---- creation ----
 
-void ShowStartupSuccess(HWND page) {
-    Scanner.State = ConnectionState::OutcomeShown;
-    RestoreList(page);
-    Scanner.ConnectionStatusText.Set(scannertext::ScannerConnected);
-    Enable(page, IDC_FIND_SCANNERS, false);
-    Enable(page, IDC_ACTIVATE, true);
-    SetActivateCaption(page, scannertext::DeactivateCaption);
-    ShowLastingStatus(page);
-    SelectListEntry(page, 0);
-    Enable(page, IDC_SCANNER_LIST, false);
-}
-
-void ShowStartupFailure(HWND page) {
-    Scanner.State = ConnectionState::OutcomeShown;
-    ShowText(Scanner.FoundDeviceNames[0], Item(page, IDC_SCANNER_LIST), AppendEntry);
-    SelectListEntry(page, 0);
-    Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
-    Enable(page, IDC_FIND_SCANNERS, true);
-    Enable(page, IDC_ACTIVATE, false);
-    ShowLastingStatus(page);
-}
-
-void ShowNothingPending(HWND page) {
-    RestoreList(page);
-    const bool connected = Scanner.ScannerConnected != 0;
-    if (connected) {
-        Scanner.StatusIsError = 0;
-        ShowActivatedControls(page);
-    }
-    ShowLastingStatus(page);
-    // Nothing to activate before any search; an activated scanner can always
-    // be deactivated.
-    if (Scanner.ScannersFound == 0 && !connected) Enable(page, IDC_ACTIVATE, false);
-}
-
-void ShowOutcomeShownBefore(HWND page) {
-    ShowLastingStatus(page);
-    RestoreList(page);
-    if (Scanner.ScannerConnected) {
-        ShowActivatedControls(page);
-        ShowLastingStatus(page);
-    }
+void EnableIfSaid(HWND page, int id, std::optional<bool> on) {
+    if (on) Enable(page, id, *on);
 }
 
 void ShowConnectionState(HWND page) {
-    switch (Scanner.State.load()) {
-    case ConnectionState::ActivatedAtStartup: ShowStartupSuccess(page); break;
-    case ConnectionState::ActivationAtStartupFailed: ShowStartupFailure(page); break;
-    case ConnectionState::NothingPending: ShowNothingPending(page); break;
-    case ConnectionState::OutcomeShown: ShowOutcomeShownBefore(page); break;
-    }
+    const ConnectionsPageView view =
+        ConnectionsPageViewFor(Scanner.State.load(), Scanner.ScannerConnected, Scanner.ScannersFound);
+    if (view.newState) Scanner.State = *view.newState;
+    if (view.lastingStatus) Scanner.ConnectionStatusText.Set(view.lastingStatus);
+    if (view.clearStatusError) Scanner.StatusIsError = 0;
+    if (view.listOnlyStoredScanner)
+        ShowText(Scanner.FoundDeviceNames[0], Item(page, IDC_SCANNER_LIST), AppendEntry);
+    else
+        RestoreList(page);
+    if (view.selectFirstEntry) SelectListEntry(page, 0);
+    if (view.activateCaption) SetActivateCaption(page, view.activateCaption);
+    EnableIfSaid(page, IDC_FIND_SCANNERS, view.findEnabled);
+    EnableIfSaid(page, IDC_ACTIVATE, view.activateEnabled);
+    EnableIfSaid(page, IDC_SCANNER_LIST, view.listEnabled);
+    ShowLastingStatus(page);
 }
 
 void EnablePortBoxes(HWND page, bool on) {
@@ -123,12 +96,18 @@ void EnablePortBoxes(HWND page, bool on) {
     Enable(page, IDC_TO_PORT, on);
 }
 
+void SetMode(int mode) {
+    App.Settings.Update([mode](SettingsRecord& settings) { settings.mode = mode; });
+}
+
+int Mode() { return App.Settings.Get().mode; }
+
 void ShowTransport(HWND page) {
-    if (App.mode == BluetoothMode) {
+    if (Mode() == BluetoothMode) {
         ::CheckRadioButton(page, IDC_BLUETOOTH, IDC_SERIAL_PORTS, IDC_BLUETOOTH);
         EnablePortBoxes(page, false);
     } else {
-        App.mode = SerialMode;
+        SetMode(SerialMode);
         EnablePortBoxes(page, true);
         ::CheckRadioButton(page, IDC_BLUETOOTH, IDC_SERIAL_PORTS, IDC_SERIAL_PORTS);
     }
@@ -143,10 +122,13 @@ void FillPortBoxes(HWND page) {
     }
     ::SendDlgItemMessageA(page, IDC_FROM_PORT, CB_SETCURSEL, 0, 0);
     ::SendDlgItemMessageA(page, IDC_TO_PORT, CB_SETCURSEL, PortChoices - 1, 0);
-    if (App.FromPort == 0) App.FromPort = 1;
-    if (App.ToPort == 0) App.ToPort = 16;
-    ::SendDlgItemMessageA(page, IDC_FROM_PORT, CB_SETCURSEL, static_cast<WPARAM>(App.FromPort - 1), 0);
-    ::SendDlgItemMessageA(page, IDC_TO_PORT, CB_SETCURSEL, static_cast<WPARAM>(App.ToPort - 1), 0);
+    App.Settings.Update([](SettingsRecord& settings) {
+        if (settings.FromPort == 0) settings.FromPort = 1;
+        if (settings.ToPort == 0) settings.ToPort = 16;
+    });
+    const SettingsRecord settings = App.Settings.Get();
+    ::SendDlgItemMessageA(page, IDC_FROM_PORT, CB_SETCURSEL, static_cast<WPARAM>(settings.FromPort - 1), 0);
+    ::SendDlgItemMessageA(page, IDC_TO_PORT, CB_SETCURSEL, static_cast<WPARAM>(settings.ToPort - 1), 0);
 }
 
 void OnInit(HWND page) {
@@ -195,9 +177,10 @@ void FindScanners(HWND page) {
     Enable(page, IDC_ACTIVATE, false);
     SetActivateCaption(page, scannertext::ActivateCaption);
     ClearFoundDevices();
-    if (App.mode == SerialMode)
+    const int mode = Mode();
+    if (mode == SerialMode)
         SearchSerialPorts(page, static_cast<int>(from), static_cast<int>(to));
-    else if (App.mode == BluetoothMode)
+    else if (mode == BluetoothMode)
         SearchBluetooth(page);
     if (ListCount(page) == 1) {
         SelectListEntry(page, 0);
@@ -216,7 +199,7 @@ void Activate(HWND page) {
     PollingWorker.Run = 1;
     Scanner.StatusIsError = 0;
     ShowStatus(page, closed);
-    ConfigureConnection(page, App.mode);
+    ConfigureConnection(page, Mode());
     if (!ActivateScanner(page)) return;
     Enable(page, IDC_SCANNER_LIST, false);
     SetActivateCaption(page, scannertext::DeactivateCaption);
@@ -251,25 +234,29 @@ void OnCommand(HWND page, int id, int code) {
     switch (id) {
     case IDC_BLUETOOTH:
         if (code != BN_CLICKED) return;
-        App.mode = BluetoothMode;
+        SetMode(BluetoothMode);
         EnablePortBoxes(page, false);
         PageChanged(page);
         break;
     case IDC_SERIAL_PORTS:
         if (code != BN_CLICKED) return;
-        App.mode = SerialMode;
+        SetMode(SerialMode);
         EnablePortBoxes(page, true);
         PageChanged(page);
         break;
     case IDC_FROM_PORT:
-    case IDC_TO_PORT:
+    case IDC_TO_PORT: {
         if (code != CBN_SELCHANGE) return;
-        if (id == IDC_FROM_PORT)
-            App.FromPort = static_cast<int>(PortValue(page, id));
-        else
-            App.ToPort = static_cast<int>(PortValue(page, id));
+        const int port = static_cast<int>(PortValue(page, id));
+        App.Settings.Update([id, port](SettingsRecord& settings) {
+            if (id == IDC_FROM_PORT)
+                settings.FromPort = port;
+            else
+                settings.ToPort = port;
+        });
         PageChanged(page);
         break;
+    }
     case IDC_SCANNER_LIST:
         if (code == LBN_SELCHANGE) OnListSelection(page);
         else if (code == LBN_SELCANCEL) Enable(page, IDC_ACTIVATE, false);
@@ -290,7 +277,7 @@ void OnCommand(HWND page, int id, int code) {
 void ShowRetryReport(HWND page, RetryReport report) {
     switch (report) {
     case RetryReport::Started:
-        App.RememberSheetRect(::GetParent(page));
+        RememberSheetRect(::GetParent(page));
         ShowStatus(page, scannertext::ScannerNotConnected);
         SetActivateCaption(page, scannertext::ActivateCaption);
         break;
@@ -298,7 +285,7 @@ void ShowRetryReport(HWND page, RetryReport report) {
         ShowLastingStatus(page);
         break;
     case RetryReport::Succeeded:
-        App.RememberSheetRect(::GetParent(page));
+        RememberSheetRect(::GetParent(page));
         ShowStatus(page, scannertext::ScannerConnected);
         SelectListEntry(page, 0);
         ShowActivatedControls(page);

@@ -11,6 +11,12 @@
 
 #include "scanner/Activation.h"
 
+// The newest Connections dialog window (the hidden start-up instance, later
+// each new Connections page). Whoever starts the activation retry hands it
+// over as the retry's report target, so the reports follow the newest page.
+// Written by the user-interface thread, read by the retry thread.
+extern RetryReportTarget ConnectionsWindow;
+
 INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
 // What the page shows for one of the retry thread's reports.

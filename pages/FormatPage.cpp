@@ -1,6 +1,7 @@
 // The Format page: strip count, prefix and suffix tokens and their Ctrl
-// flags. Every change goes into App.Format at once, so the polling thread
-// types the next barcode with it; the file is written when the page is left.
+// flags. Every change goes into the settings (App.Settings) at once, so the
+// polling thread types the next barcode with it; the file is written when the
+// page is left.
 #include "pages/FormatPage.h"
 
 #include <string>
@@ -75,7 +76,7 @@ void ShowStoredToken(HWND combo, const std::string& stored) {
 
 void InitFormatPage(HWND page) {
     pages::InitialisingMark mark(page);
-    const FormatSettings format = App.Format.Get();
+    const FormatSettings format = App.Format();
     for (const CtrlBox& box : CtrlBoxes) pages::SetTicked(page, box.checkId, format.*box.flag != 0);
     for (const TokenBox& box : TokenBoxes)
         ::SendDlgItemMessageA(page, box.comboId, CB_LIMITTEXT, 1, 0);
@@ -110,13 +111,13 @@ std::string TypedToken(HWND combo) {
 }
 
 void StoreToken(const TokenBox& box, std::string token) {
-    App.Format.Update([&](FormatSettings& f) { f.*box.token = std::move(token); });
+    App.Settings.Update([&](SettingsRecord& settings) { settings.*box.token = std::move(token); });
 }
 
 void OnButtonClick(HWND page, int id) {
     if (const CtrlBox* box = FindCtrlBox(id)) {
         const int ticked = pages::IsTicked(page, id) ? 1 : 0;
-        App.Format.Update([&](FormatSettings& f) { f.*box->flag = ticked; });
+        App.Settings.Update([&](SettingsRecord& settings) { settings.*box->flag = ticked; });
     }
     PageChanged(page);
 }
@@ -126,7 +127,7 @@ void OnSelectionChange(HWND page, int id) {
     if (id == IDC_STRIP_COUNT) {
         LRESULT index = ::SendMessageA(combo, CB_GETCURSEL, 0, 0);
         if (index != CB_ERR)
-            App.Format.Update([&](FormatSettings& f) { f.strip = static_cast<int>(index); });
+            App.Settings.Update([&](SettingsRecord& settings) { settings.strip = static_cast<int>(index); });
     } else if (const TokenBox* box = FindTokenBox(id)) {
         std::string text;
         if (SelectedItemText(combo, text)) StoreToken(*box, std::move(text));

@@ -13,9 +13,10 @@ namespace {
 
 void InitOptionsPage(HWND page) {
     pages::InitialisingMark mark(page);
-    pages::SetTicked(page, IDC_ACTIVATE_ON_START, App.Activate != 0);
+    const SettingsRecord settings = App.Settings.Get();
+    pages::SetTicked(page, IDC_ACTIVATE_ON_START, settings.Activate != 0);
     pages::SetTicked(page, IDC_RUN_AT_STARTUP, App.RunAtStartup != 0);
-    pages::SetTicked(page, IDC_MINIMIZE_ON_START, App.Minimize != 0);
+    pages::SetTicked(page, IDC_MINIMIZE_ON_START, settings.Minimize != 0);
     PageOnInit(page, OptionsPageIndex);
 }
 
@@ -24,7 +25,7 @@ void InitOptionsPage(HWND page) {
 void ApplyRunAtStartup(bool ticked) {
     if (ticked) {
         App.RunAtStartup = 1;
-        (void)SetRunValue(HKEY_CURRENT_USER);
+        (void)App.WithSettings([](SettingsRecord& settings, int&) { return SetRunValue(HKEY_CURRENT_USER, settings); });
     } else {
         App.RunAtStartup = 0;
         (void)DeleteRunValue(HKEY_LOCAL_MACHINE);  // an installer may have put one there
@@ -35,9 +36,13 @@ void ApplyRunAtStartup(bool ticked) {
 void OnButtonClick(HWND page, int id) {
     const bool ticked = pages::IsTicked(page, id);
     switch (id) {
-    case IDC_ACTIVATE_ON_START: App.Activate = ticked ? 1 : 0; break;
+    case IDC_ACTIVATE_ON_START:
+        App.Settings.Update([ticked](SettingsRecord& settings) { settings.Activate = ticked ? 1 : 0; });
+        break;
     case IDC_RUN_AT_STARTUP: ApplyRunAtStartup(ticked); break;
-    case IDC_MINIMIZE_ON_START: App.Minimize = ticked ? 1 : 0; break;
+    case IDC_MINIMIZE_ON_START:
+        App.Settings.Update([ticked](SettingsRecord& settings) { settings.Minimize = ticked ? 1 : 0; });
+        break;
     default: return;
     }
     PageChanged(page);

@@ -35,7 +35,8 @@ std::vector<shell::ScreenRect> WorkAreas() {
 // Where the sheet opens: the stored place, unless no monitor shows enough of
 // its title bar to grab it (the monitor it was last on may be gone).
 shell::ScreenPoint SheetPlace(HWND sheet) {
-    const shell::ScreenPoint stored{App.LeftPosition, App.TopPosition};
+    const SettingsRecord settings = App.Settings.Get();
+    const shell::ScreenPoint stored{settings.LeftPosition, settings.TopPosition};
     RECT r{};
     if (!::GetWindowRect(sheet, &r)) return stored;
     const int titleBar = ::GetSystemMetrics(SM_CYCAPTION) + ::GetSystemMetrics(SM_CYFRAME) +
@@ -49,12 +50,25 @@ shell::ScreenPoint SheetPlace(HWND sheet) {
 // place over it at the next notification.
 void FollowStoredPlace(HWND sheet) {
     RECT r{};
-    if (!sheet || !::GetWindowRect(sheet, &r) || (r.left == App.LeftPosition && r.top == App.TopPosition)) return;
+    if (!sheet || !::GetWindowRect(sheet, &r)) return;
+    const SettingsRecord settings = App.Settings.Get();
+    if (r.left == settings.LeftPosition && r.top == settings.TopPosition) return;
     const shell::ScreenPoint place = SheetPlace(sheet);
     ::SetWindowPos(sheet, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
+
+void RememberSheetRect(HWND sheet) {
+    RECT r{};
+    if (!sheet || !::GetWindowRect(sheet, &r)) return;
+    App.Settings.Update([&r](SettingsRecord& settings) {
+        settings.LeftPosition = r.left;
+        settings.TopPosition = r.top;
+    });
+    SheetPages.SheetRight = r.right;
+    SheetPages.SheetBottom = r.bottom;
+}
 
 void PageOnInit(HWND page, PageIndex index) {
     SheetPages.StartPage = index;
@@ -65,7 +79,7 @@ void PageOnInit(HWND page, PageIndex index) {
 }
 
 UINT PageOnNotify(HWND page, PageIndex index, LPARAM lParam) {
-    App.RememberSheetRect(SheetOf(page));
+    RememberSheetRect(SheetOf(page));
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     if (!header) return 0;
     const UINT code = header->code;
@@ -74,7 +88,7 @@ UINT PageOnNotify(HWND page, PageIndex index, LPARAM lParam) {
         SheetPages.StartPage = index;
         break;
     case PSN_KILLACTIVE:
-        (void)SaveSettings();  // reports nothing; a failed save keeps the record in memory
+        (void)App.WithSettings(SaveSettings);  // reports nothing; a failed save keeps the record in memory
         FollowStoredPlace(SheetOf(page));
         break;
     case PSN_QUERYCANCEL:

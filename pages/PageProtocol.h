@@ -12,13 +12,22 @@ enum PageIndex : int {
     FormatPageIndex = 4,
 };
 
-// What the pages keep of the sheet: the page shown last, where the next sheet
-// opens, and whether the user cancelled it. User-interface thread only.
+// What the pages keep of the sheet: the page shown last, whether the user
+// cancelled it, and the right and bottom of its rectangle (its left and top
+// are the settings' LeftPosition and TopPosition, where the next sheet opens).
+// User-interface thread only: the retry thread reaches the page by a posted
+// message, never the sheet.
 struct SheetPageState {
     int StartPage = 0;
     bool Cancelled = false;
+    int SheetRight = 0;
+    int SheetBottom = 0;
 };
 extern SheetPageState SheetPages;
+
+// Stores where the sheet is now: left and top into the settings, right and
+// bottom into SheetPages. Nothing when there is no sheet.
+void RememberSheetRect(HWND sheet);
 
 // WM_INITDIALOG: StartPage becomes index; the sheet (the page's parent) moves
 // to LeftPosition, TopPosition with its size kept (or fully onto the nearest

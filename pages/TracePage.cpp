@@ -7,7 +7,7 @@
 #include <richedit.h>
 
 #include "pages/PageProtocol.h"
-#include "config/Application.h"
+#include "delivery/TraceState.h"
 #include "delivery/TraceText.h"
 #include "pages/PageSupport.h"
 #include "res/resource.h"
@@ -20,7 +20,7 @@ namespace {
 void PublishTraceMode(HWND page) {
     HWND vask = ::GetDlgItem(page, IDC_TRACE_VASK);
     if (!vask) return;
-    App.RawTrace = (::SendMessageA(vask, BM_GETCHECK, 0, 0) == BST_CHECKED) ? 0 : 1;
+    Trace.RawTrace = (::SendMessageA(vask, BM_GETCHECK, 0, 0) == BST_CHECKED) ? 0 : 1;
 }
 
 void FocusTraceText(HWND page) { ::SetFocus(::GetDlgItem(page, IDC_TRACE_TEXT)); }
@@ -29,8 +29,8 @@ void InitTracePage(HWND page) {
     pages::InitialisingMark mark(page);
     HWND text = ::GetDlgItem(page, IDC_TRACE_TEXT);
     ::SendMessageA(text, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(TraceTextLimit));
-    App.TraceWindow = text;
-    const bool raw = App.TraceSource != 0;
+    Trace.TraceWindow = text;
+    const bool raw = Trace.TraceSource != 0;
     pages::SetTicked(page, IDC_TRACE_VASK, !raw);
     pages::SetTicked(page, IDC_TRACE_SCANNER, raw);
     FocusTraceText(page);
@@ -45,8 +45,8 @@ void ClearTrace(HWND page) {
 
 void OnButtonClick(HWND page, int id) {
     switch (id) {
-    case IDC_TRACE_VASK: App.TraceSource = pages::IsTicked(page, IDC_TRACE_VASK) ? 0 : 1; break;
-    case IDC_TRACE_SCANNER: App.TraceSource = pages::IsTicked(page, IDC_TRACE_SCANNER) ? 1 : 0; break;
+    case IDC_TRACE_VASK: Trace.TraceSource = pages::IsTicked(page, IDC_TRACE_VASK) ? 0 : 1; break;
+    case IDC_TRACE_SCANNER: Trace.TraceSource = pages::IsTicked(page, IDC_TRACE_SCANNER) ? 1 : 0; break;
     case IDC_TRACE_CLEAR: ClearTrace(page); return;  // clearing changes no setting
     default: return;
     }

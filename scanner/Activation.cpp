@@ -8,8 +8,7 @@
 #include "sdk/VantuSdk.h"
 
 win::WorkerThread RetryWorker;
-std::atomic<HWND> ConnectionsWindow{nullptr};
-static_assert(std::atomic<HWND>::is_always_lock_free);
+static_assert(RetryReportTarget::is_always_lock_free);
 
 namespace {
 
@@ -29,12 +28,12 @@ void PauseRetry(DWORD ms) { (void)::WaitForSingleObject(RetryWakeEvent(), ms); }
 
 // Closes a handle that no thread uses (any polling thread on it has ended).
 // A handle that the SDK would not close is still open: it goes back into
-// App, and the next deactivation tries again.
+// Scanner, and the next deactivation tries again.
 vantu::Result CloseUnusedConnection(vantu::Handle handle) {
     const vantu::Result result = vantu::VantuClose(handle);
     if (result != 0) {
         vantu::Handle none = 0;
-        (void)App.Connection.compare_exchange_strong(none, handle);
+        (void)Scanner.Connection.compare_exchange_strong(none, handle);
     }
     return result;
 }
@@ -42,7 +41,7 @@ vantu::Result CloseUnusedConnection(vantu::Handle handle) {
 // The handle that this activation opened, which no polling thread uses yet.
 bool FailActivation(vantu::Result code, vantu::Handle opened) {
     vantu::Handle mine = opened;
-    (void)App.Connection.compare_exchange_strong(mine, 0);
+    (void)Scanner.Connection.compare_exchange_strong(mine, 0);
     if (opened) (void)CloseUnusedConnection(opened);
     const std::string message = scannertext::ActivationFailureMessage(code, RetryWorker.Run != 0);
     Scanner.StatusIsError = 1;
@@ -53,25 +52,25 @@ bool FailActivation(vantu::Result code, vantu::Handle opened) {
 
 // Only posted: the page may be busy, and a thread that waited for it could
 // hold up whoever waits for this thread.
-void Report(RetryReport report) {
-    if (HWND page = ConnectionsWindow.load())
+void Report(const RetryReportTarget& reportTo, RetryReport report) {
+    if (HWND page = reportTo.load())
         (void)::PostMessageA(page, RetryReportMessage, static_cast<WPARAM>(report), 0);
 }
 
-void RunRetries() {
+void RunRetries(const RetryReportTarget& reportTo) {
     Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
     Scanner.State = ConnectionState::NothingPending;
-    Report(RetryReport::Started);
+    Report(reportTo, RetryReport::Started);
     // The flag is read before every attempt: once it is cleared no attempt starts.
     while (RetryWorker.Run) {
         if (ActivateStoredConnection()) {
             Scanner.ConnectionStatusText.Set(scannertext::ScannerConnected);
             Scanner.State = ConnectionState::NothingPending;
-            Report(RetryReport::Succeeded);
+            Report(reportTo, RetryReport::Succeeded);
             RetryWorker.Run = 0;
             PauseRetry(AfterSuccessPauseMs);
         } else {
-            Report(RetryReport::AttemptFailed);
+            Report(reportTo, RetryReport::AttemptFailed);
             Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
         }
         PauseRetry(RetryPauseMs);
@@ -85,8 +84,8 @@ bool ActivateStoredConnection() {
     vantu::Result result = vantu::VantuConnectionOpen(&opened, vantu::ConnectionName, SdkRegistryRoot);
     // A handle that a failed open left behind is closed too, once.
     if (result != 0) return FailActivation(result, opened);
-    App.Connection = opened;
-    if (App.ActivatedScannerMode == SerialMode) {
+    Scanner.Connection = opened;
+    if (App.Settings.Get().ActivatedScannerMode == SerialMode) {
         result = vantu::VantuSetBarCodeIDMode(opened, 0);
         if (result != 0) return FailActivation(result, opened);
     }
@@ -106,7 +105,7 @@ bool ActivateStoredConnection() {
 
 std::string DeactivateScanner() {
     const bool pollingEnded = StopPollingThread(PollingThreadStopWaitMs);
-    const vantu::Handle handle = App.Connection.exchange(0);
+    const vantu::Handle handle = Scanner.Connection.exchange(0);
     if (!handle) return scannertext::DeactivationMessage(false, 0);
     // A thread still inside an SDK call closes the handle itself as it ends.
     if (!pollingEnded && HandCloseToPollingThread(handle)) return scannertext::DeactivationMessage(true, 0);
@@ -116,23 +115,23 @@ std::string DeactivateScanner() {
 void ClearStoredBarcodes() {
     // Never beside the polling thread's calls on the same handle.
     if (!StopPollingThread(PollingThreadStopWaitMs)) return;
-    (void)vantu::VantuSDKClearStoredBarcodes(App.Connection);
+    (void)vantu::VantuSDKClearStoredBarcodes(Scanner.Connection);
 }
 
-DWORD WINAPI ActivationRetryThread(LPVOID) {
+DWORD WINAPI ActivationRetryThread(LPVOID reportTo) {
     try {
-        RunRetries();
+        RunRetries(*static_cast<const RetryReportTarget*>(reportTo));
     } catch (...) {
         // Nothing may leave a thread routine; the retry simply ends.
     }
     return 0;
 }
 
-bool StartActivationRetry() {
+bool StartActivationRetry(const RetryReportTarget& reportTo) {
     if (!StopActivationRetry(INFINITE)) return false;
     (void)::ResetEvent(RetryWakeEvent());
     RetryWorker.Run = 1;
-    if (!RetryWorker.Start(ActivationRetryThread, nullptr)) {
+    if (!RetryWorker.Start(ActivationRetryThread, const_cast<RetryReportTarget*>(&reportTo))) {
         RetryWorker.Run = 0;
         return false;
     }
@@ -155,7 +154,7 @@ bool StopScannerForShutdown() {
     const bool retryEnded = StopActivationRetry(ShutdownThreadWaitMs);
     const bool pollingEnded = StopPollingThread(ShutdownThreadWaitMs);
     // A retry attempt still running may be opening a handle of its own:
-    // closing App's beside it is left to the end of the process.
+    // closing Scanner's beside it is left to the end of the process.
     if (!retryEnded) return false;
     (void)DeactivateScanner();
     return pollingEnded;

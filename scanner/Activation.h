@@ -6,8 +6,9 @@
 // StartActivationRetry and runs while RetryWorker.Run is set; it is
 // stopped only by StopActivationRetry (flag cleared, its pauses woken, then a
 // wait that keeps handling sent messages). It touches no window: it reports
-// by posting RetryReportMessage to ConnectionsWindow, and the Connections
-// page shows the report on its own thread. Nothing is ever terminated.
+// by posting RetryReportMessage to the window that its starter names, and the
+// Connections page shows the report on its own thread. Nothing is ever
+// terminated.
 #pragma once
 
 #include <windows.h>
@@ -19,11 +20,14 @@
 
 // The retry thread; started and stopped by the user-interface thread only.
 extern win::WorkerThread RetryWorker;
-// The newest Connections dialog window (the hidden start-up instance, later
-// each new Connections page); the retry thread posts its reports to it.
-extern std::atomic<HWND> ConnectionsWindow;
 
-// Posted by the retry thread to ConnectionsWindow; wParam is a RetryReport.
+// Where the retry thread posts its reports: a window handle that its owner
+// may replace while the retry runs (the Connections page keeps its newest
+// instance there). The thread reads it afresh for every report; none: the
+// report is dropped.
+using RetryReportTarget = std::atomic<HWND>;
+
+// Posted by the retry thread to its report target; wParam is a RetryReport.
 // Scanner's status text and state are already set when it arrives.
 inline constexpr UINT RetryReportMessage = WM_APP + 1;
 enum class RetryReport : WPARAM {
@@ -54,11 +58,13 @@ std::string DeactivateScanner();
 // thread has ended; nothing when it is still inside an SDK call.
 void ClearStoredBarcodes();
 
-// Thread routine; the parameter is not used.
-DWORD WINAPI ActivationRetryThread(LPVOID);
+// Thread routine; the parameter is the const RetryReportTarget* to report to.
+DWORD WINAPI ActivationRetryThread(LPVOID reportTo);
 
-// Sets RetryWorker.Run and starts the retry thread in RetryWorker. False if the thread could not be started.
-bool StartActivationRetry();
+// Sets RetryWorker.Run and starts the retry thread in RetryWorker, reporting
+// to reportTo, which must outlive the thread. False if the thread could not
+// be started.
+bool StartActivationRetry(const RetryReportTarget& reportTo);
 // Clears RetryWorker.Run and waits up to maxWaitMs (INFINITE allowed) for
 // the thread to end; true when no retry thread is left running. An attempt in
 // progress finishes; no new attempt starts.

@@ -96,8 +96,9 @@ DeviceList FoundDeviceList() {
 }
 
 std::string TakeStoredDevice() {
-    Scanner.FoundDeviceNames[0] = App.DeviceInfo;
-    return App.DeviceInfo;
+    const std::string stored = App.Settings.Get().DeviceInfo;
+    Scanner.FoundDeviceNames[0] = stored;
+    return stored;
 }
 
 ScannerStatus ConfigureSelectedScanner(int slot, const std::string& entry, int mode) {
@@ -107,9 +108,12 @@ ScannerStatus ConfigureSelectedScanner(int slot, const std::string& entry, int m
     const bool configured = slot >= 0 && (!Scanner.ScannersFound ||
         CreateConnections(Scanner.FoundDevices[static_cast<size_t>(slot)], mode) == 0);
     if (!configured) return SetScannerStatus(scannertext::ConfigurationFailed, true);
-    App.ActivatedScannerMode = mode;
-    const ScannerStatus activating = SetScannerStatus(scannertext::Activating, false);
-    if (Scanner.ScannersFound)
-        App.DeviceInfo = scannertext::CutOnCharacterBoundary(entry, scannertext::MaxDeviceInfoBytes, IsAnsiLeadByte);
-    return activating;
+    const bool chosenFromSearch = Scanner.ScannersFound;
+    App.Settings.Update([&](SettingsRecord& settings) {
+        settings.ActivatedScannerMode = mode;
+        if (chosenFromSearch)
+            settings.DeviceInfo = scannertext::CutOnCharacterBoundary(entry, scannertext::MaxDeviceInfoBytes,
+                                                                      IsAnsiLeadByte);
+    });
+    return SetScannerStatus(scannertext::Activating, false);
 }

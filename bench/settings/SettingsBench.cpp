@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "config/Application.h"
 #include "config/Identity.h"
 #include "config/Registry.h"
 #include "config/SettingsFile.h"
@@ -55,28 +54,30 @@ int main(int argc, char** argv) {
 
     // The file as the program itself builds it: the Admin section, then one
     // section per user, each appended by that user's first save.
+    SettingsRecord record;
+    int runAtStartup = 0;
     identity_test_seam::OverrideAdministrator(1);
-    CreateSettingsFile();
+    CreateSettingsFile(record);
     identity_test_seam::OverrideAdministrator(0);
     for (int i = 0; i < users; ++i) {
         identity_test_seam::OverrideLogonName(UserName(i));
-        App.DeviceInfo = "COM" + std::to_string(i % 16 + 1) + " Vantu scanner " + UserName(i);
-        SaveSettingsFile();
+        record.DeviceInfo = "COM" + std::to_string(i % 16 + 1) + " Vantu scanner " + UserName(i);
+        SaveSettingsFile(record, runAtStartup);
     }
     identity_test_seam::OverrideLogonName(UserName(users / 2));
 
     std::vector<double> loads, saves;
     for (int run = 0; run < runs; ++run) {
         double start = MillisecondsNow();
-        int loaded = LoadSettings();
+        int loaded = LoadSettings(record, runAtStartup);
         loads.push_back(MillisecondsNow() - start);
         if (loaded != 1) {
             std::printf("LoadSettings failed\n");
             return 1;
         }
-        App.LeftPosition = 100 + run;  // each save changes the file
+        record.LeftPosition = 100 + run;  // each save changes the file
         start = MillisecondsNow();
-        (void)SaveSettings();
+        (void)SaveSettings(record, runAtStartup);
         saves.push_back(MillisecondsNow() - start);
     }
     Report("LoadSettings", loads, users, FileBytes());

@@ -4,7 +4,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "config/Application.h"
 #include "config/Identity.h"
 #include "config/SettingsFile.h"
 #include "config/Startup.h"
@@ -24,14 +23,6 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-SettingsRecord AppRecord() { return RecordOf(App); }
-
-void ResetApp() {
-    StoreRecord(App, SettingsRecord{});
-    App.RunAtStartup = 0;
-    ForgetUnreadSection();
-}
 
 void ActAsAdministrator() {
     identity_test_seam::OverrideAdministrator(1);
@@ -89,7 +80,7 @@ void ScratchFolder::SetUp() {
     RemoveFolder(folder_);
     ASSERT_TRUE(::CreateDirectoryA(folder_.c_str(), nullptr)) << folder_;
     ASSERT_TRUE(::SetCurrentDirectoryA(folder_.c_str()));
-    ResetApp();
+    ResetSettings();
     ActAsAdministrator();
 }
 
@@ -98,7 +89,13 @@ void ScratchFolder::TearDown() {
     identity_test_seam::OverrideLogonName(std::nullopt);
     ::SetCurrentDirectoryA(previous_.c_str());
     RemoveFolder(folder_);
-    ResetApp();
+    ResetSettings();
+}
+
+void ScratchFolder::ResetSettings() {
+    record = SettingsRecord{};
+    runAtStartup = 0;
+    ForgetUnreadSection();
 }
 
 }  // namespace configtest

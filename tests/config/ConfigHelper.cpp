@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
         if (before) ::RegCloseKey(existing);
         std::printf("before=%s\n", before ? "present" : "absent");
         const HKEY root = EnsureSdkRegistryKey();
-        std::printf("%s mode=%d\n", root == HKEY_CURRENT_USER && SdkRegistryRoot == root ? "hkcu" : "other", App.mode);
+        std::printf("%s mode=%d\n", root == HKEY_CURRENT_USER && SdkRegistryRoot == root ? "hkcu" : "other",
+                    App.Settings.Get().mode);
         return 0;
     }
     return 1;

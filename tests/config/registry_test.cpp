@@ -56,13 +56,13 @@ TEST_F(Registry, SetRunValueRecordsTheProgramFileNotTheCommandLine) {
     ASSERT_GT(::GetModuleFileNameA(nullptr, program, MAX_PATH), 0u);
     // The test's command line carries arguments, which must not go into the value.
     ASSERT_NE(PathInfoFromCommandLine(::GetCommandLineA()), program);
-    ASSERT_EQ(SetRunValue(HKEY_CURRENT_USER), 1);
-    EXPECT_EQ(App.PathInfo, program);
+    ASSERT_EQ(SetRunValue(HKEY_CURRENT_USER, record), 1);
+    EXPECT_EQ(record.PathInfo, program);
     EXPECT_EQ(RunValue(), RunValueData(program));  // quoted when it holds a blank
 }
 
 TEST_F(Registry, TheRunValueCountsWithOrWithoutQuotesInAnyCase) {
-    App.PathInfo = "C:\\Program Files\\Brontel Vask\\VaskSW.exe";
+    record.PathInfo = "C:\\Program Files\\Brontel Vask\\VaskSW.exe";
     struct Case {
         std::string data;
         DWORD type;
@@ -77,44 +77,44 @@ TEST_F(Registry, TheRunValueCountsWithOrWithoutQuotesInAnyCase) {
         {"C:\\Program Files\\Brontel Vask\\VaskSW.exe", REG_BINARY, 0},
         {std::string(300, 'x'), REG_SZ, 0},
     };
-    CreateSettingsFile();
+    CreateSettingsFile(record);
     for (const Case& c : cases) {
         SetRunString(c.data, c.type);
-        App.RunAtStartup = 1 - c.runAtStartup;
-        ASSERT_EQ(LoadSettings(), 1);
-        EXPECT_EQ(App.RunAtStartup, c.runAtStartup) << c.data;
-        App.PathInfo = "C:\\Program Files\\Brontel Vask\\VaskSW.exe";  // the load read PathInfo from the file
-        App.RunAtStartup = 0;
-        SaveSettingsFile();
+        runAtStartup = 1 - c.runAtStartup;
+        ASSERT_EQ(LoadSettings(record, runAtStartup), 1);
+        EXPECT_EQ(runAtStartup, c.runAtStartup) << c.data;
+        record.PathInfo = "C:\\Program Files\\Brontel Vask\\VaskSW.exe";  // the load read PathInfo from the file
+        runAtStartup = 0;
+        SaveSettingsFile(record, runAtStartup);
     }
 }
 
 TEST_F(Registry, SaveSettingsWritesOrDeletesTheValue) {
-    App.PathInfo = "C:\\Program Files\\Brontel Vask\\VaskSW.exe";
-    App.RunAtStartup = 1;
-    EXPECT_EQ(SaveSettings(), ERROR_SUCCESS);
+    record.PathInfo = "C:\\Program Files\\Brontel Vask\\VaskSW.exe";
+    runAtStartup = 1;
+    EXPECT_EQ(SaveSettings(record, runAtStartup), ERROR_SUCCESS);
     EXPECT_EQ(RunValue(), "\"C:\\Program Files\\Brontel Vask\\VaskSW.exe\"");
-    ResetApp();
-    ASSERT_EQ(LoadSettings(), 1);
-    EXPECT_EQ(App.RunAtStartup, 1);
-    EXPECT_EQ(App.PathInfo, "C:\\Program Files\\Brontel Vask\\VaskSW.exe");
+    ResetSettings();
+    ASSERT_EQ(LoadSettings(record, runAtStartup), 1);
+    EXPECT_EQ(runAtStartup, 1);
+    EXPECT_EQ(record.PathInfo, "C:\\Program Files\\Brontel Vask\\VaskSW.exe");
 
-    App.RunAtStartup = 0;
-    EXPECT_EQ(SaveSettings(), ERROR_SUCCESS);
+    runAtStartup = 0;
+    EXPECT_EQ(SaveSettings(record, runAtStartup), ERROR_SUCCESS);
     EXPECT_EQ(RunValue(), "<none>");
 
-    App.PathInfo = "C:\\Vask\\VaskSW.exe";
-    App.RunAtStartup = 1;
-    EXPECT_EQ(SaveSettings(), ERROR_SUCCESS);
+    record.PathInfo = "C:\\Vask\\VaskSW.exe";
+    runAtStartup = 1;
+    EXPECT_EQ(SaveSettings(record, runAtStartup), ERROR_SUCCESS);
     EXPECT_EQ(RunValue(), "C:\\Vask\\VaskSW.exe");
 
     // A program path far beyond MAX_PATH still reads back as set and stays.
     const std::string longPath = "C:\\" + std::string(1500, 'v') + "\\Brontel Vask\\VaskSW.exe";
-    App.PathInfo = longPath;
-    EXPECT_EQ(SaveSettings(), ERROR_SUCCESS);
-    ASSERT_EQ(LoadSettings(), 1);
-    EXPECT_EQ(App.RunAtStartup, 1);
-    EXPECT_EQ(SaveSettings(), ERROR_SUCCESS);
+    record.PathInfo = longPath;
+    EXPECT_EQ(SaveSettings(record, runAtStartup), ERROR_SUCCESS);
+    ASSERT_EQ(LoadSettings(record, runAtStartup), 1);
+    EXPECT_EQ(runAtStartup, 1);
+    EXPECT_EQ(SaveSettings(record, runAtStartup), ERROR_SUCCESS);
     EXPECT_EQ(RunValue(), RunValueData(longPath)) << "not taken for unset and deleted";
 }
 
@@ -137,17 +137,17 @@ TEST_F(Registry, AMissingRunKeyOnlyLeavesRunAtStartupClear) {
     WriteBytes("ConfigSettings.xml", file);
     SetRunString("anything");
     ASSERT_EQ(::RegDeleteTreeA(HKEY_CURRENT_USER, RunKey), ERROR_SUCCESS);
-    App.RunAtStartup = 1;
-    EXPECT_EQ(LoadSettings(), 1);
-    EXPECT_EQ(App.RunAtStartup, 0);
-    EXPECT_EQ(LoadSettingsAtStartup(), 1);
-    EXPECT_EQ(App.RunAtStartup, 0);
-    EXPECT_EQ(AppRecord().strip, 1);
+    runAtStartup = 1;
+    EXPECT_EQ(LoadSettings(record, runAtStartup), 1);
+    EXPECT_EQ(runAtStartup, 0);
+    EXPECT_EQ(LoadSettingsAtStartup(record, runAtStartup), 1);
+    EXPECT_EQ(runAtStartup, 0);
+    EXPECT_EQ(record.strip, 1);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), file);
 
     // A save still writes the file and reports the key's error.
-    App.Format.Update([](FormatSettings& f) { f.strip = 2; });
-    EXPECT_EQ(SaveSettings(), ERROR_FILE_NOT_FOUND);
+    record.strip = 2;
+    EXPECT_EQ(SaveSettings(record, runAtStartup), ERROR_FILE_NOT_FOUND);
     EXPECT_NE(ReadBytes("ConfigSettings.xml").find("<Admin><strip>2</strip></Admin>"), std::string::npos);
     EXPECT_NE(ReadBytes("ConfigSettings.xml").find("<Bob><strip>4</strip></Bob>"), std::string::npos);
     win::UniqueKey recreated;

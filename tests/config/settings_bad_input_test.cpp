@@ -5,7 +5,6 @@
 
 #include <random>
 
-#include "config/Application.h"
 #include "config/Registry.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsLocation.h"
@@ -31,37 +30,37 @@ protected:
     void ExpectReplacedAndKept(const std::string& bytes) {
         WriteBytes("ConfigSettings.xml", bytes);
         DWORD started = ::GetTickCount();
-        EXPECT_EQ(LoadSettingsAtStartup(), 1);
+        EXPECT_EQ(LoadSettingsAtStartup(record, runAtStartup), 1);
         EXPECT_LT(::GetTickCount() - started, 10000u);
         EXPECT_TRUE(ReadBytes("ConfigSettings.xml.bad") == bytes) << "the old bytes are kept";
-        EXPECT_EQ(AppRecord(), SettingsRecord{});
+        EXPECT_EQ(record, SettingsRecord{});
         EXPECT_NE(ReadBytes("ConfigSettings.xml").find("<Admin>"), std::string::npos);
-        ResetApp();
-        EXPECT_EQ(LocateAndReadSettings(), 1) << "the new file loads";
+        ResetSettings();
+        EXPECT_EQ(LocateAndReadSettings(record), 1) << "the new file loads";
 
         // The same file met by a save instead: kept, then replaced by the record.
         ::DeleteFileA("ConfigSettings.xml.bad");
         WriteBytes("ConfigSettings.xml", bytes);
-        App.mode = 9;
-        SaveSettingsFile();
+        record.mode = 9;
+        SaveSettingsFile(record, runAtStartup);
         EXPECT_TRUE(ReadBytes("ConfigSettings.xml.bad") == bytes) << "the old bytes are kept by a save";
-        ResetApp();
-        EXPECT_EQ(LocateAndReadSettings(), 1);
-        EXPECT_EQ(AppRecord().mode, 9);
-        ResetApp();
+        ResetSettings();
+        EXPECT_EQ(LocateAndReadSettings(record), 1);
+        EXPECT_EQ(record.mode, 9);
+        ResetSettings();
     }
 };
 
 }  // namespace
 
 TEST_F(BadInput, MissingFileIsCreatedWithTheDefaults) {
-    App.mode = 9;  // the record's current values go into the new file
-    EXPECT_EQ(LoadSettingsAtStartup(), 1);
+    record.mode = 9;  // the record's current values go into the new file
+    EXPECT_EQ(LoadSettingsAtStartup(record, runAtStartup), 1);
     EXPECT_FALSE(FileExists("ConfigSettings.xml.bad"));
-    EXPECT_EQ(AppRecord().mode, 9);
-    ResetApp();
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord().mode, 9);
+    EXPECT_EQ(record.mode, 9);
+    ResetSettings();
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record.mode, 9);
 }
 
 TEST_F(BadInput, FilesThatDoNotLoadAreKeptAsBadAndReplaced) {
@@ -84,10 +83,10 @@ TEST_F(BadInput, AnOlderBadCopyIsReplaced) {
 TEST_F(BadInput, NoBadCopyNoReplacement) {
     ASSERT_TRUE(::CreateDirectoryA("ConfigSettings.xml.bad", nullptr));  // no file can be copied there
     WriteBytes("ConfigSettings.xml", "broken <Bob>");
-    EXPECT_EQ(LoadSettingsAtStartup(), 0);
+    EXPECT_EQ(LoadSettingsAtStartup(record, runAtStartup), 0);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), "broken <Bob>");
-    EXPECT_EQ(AppRecord(), SettingsRecord{});
-    SaveSettingsFile();
+    EXPECT_EQ(record, SettingsRecord{});
+    SaveSettingsFile(record, runAtStartup);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), "broken <Bob>");
 }
 
@@ -117,10 +116,10 @@ TEST_F(BadInput, SeveralMegabytesLoadAndKeepEverySection) {
                 "</Name>\n\t</User" + std::to_string(i) + ">";
     file += "</Zantrovix>\n";
     WriteBytes("ConfigSettings.xml", file);
-    EXPECT_EQ(LoadSettingsAtStartup(), 1);
-    EXPECT_EQ(AppRecord().strip, 1);
-    App.Format.Update([](FormatSettings& f) { f.strip = 3; });
-    SaveSettingsFile();
+    EXPECT_EQ(LoadSettingsAtStartup(record, runAtStartup), 1);
+    EXPECT_EQ(record.strip, 1);
+    record.strip = 3;
+    SaveSettingsFile(record, runAtStartup);
     std::string saved = ReadBytes("ConfigSettings.xml");
     EXPECT_EQ(saved.size(), file.size());
     EXPECT_EQ(CountOf(saved, "<strip>2</strip>"), CountOf(file, "<strip>2</strip>"));
@@ -138,26 +137,26 @@ TEST_F(BadInput, TextsOfTenThousandCharacters) {
     longText[0] = 'A';
     WriteBytes("ConfigSettings.xml", Declaration + "<Zantrovix>\n\t<Admin>\n\t<DeviceInfo>" + longText +
                                          "</DeviceInfo>\n\t<Name>" + longText + "</Name>\n\t</Admin></Zantrovix>\n");
-    EXPECT_EQ(LoadSettingsAtStartup(), 1);
-    EXPECT_EQ(AppRecord().DeviceInfo, longText);
-    App.Company = std::string(10000, 'c');
-    App.Name = "short";
-    SaveSettingsFile();
-    ResetApp();
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord().DeviceInfo, longText);
-    EXPECT_EQ(AppRecord().Name, "short");
-    EXPECT_EQ(AppRecord().Company, " ");  // no Company element in that section
+    EXPECT_EQ(LoadSettingsAtStartup(record, runAtStartup), 1);
+    EXPECT_EQ(record.DeviceInfo, longText);
+    record.Company = std::string(10000, 'c');
+    record.Name = "short";
+    SaveSettingsFile(record, runAtStartup);
+    ResetSettings();
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record.DeviceInfo, longText);
+    EXPECT_EQ(record.Name, "short");
+    EXPECT_EQ(record.Company, " ");  // no Company element in that section
 }
 
 TEST_F(BadInput, UnknownElementsAndSectionsAreKept) {
     std::string file = Declaration + "<Zantrovix created=\"using dom\">\n\t<Admin>\n\t<Colour>red</Colour>\n\t"
                        "<strip>2</strip>\n\t</Admin>\n\t<Zed><strip>5</strip><Extra a=\"1\"/></Zed></Zantrovix>\n";
     WriteBytes("ConfigSettings.xml", file);
-    EXPECT_EQ(LoadSettingsAtStartup(), 1);
-    EXPECT_EQ(AppRecord().strip, 2);
-    App.Format.Update([](FormatSettings& f) { f.strip = 1; });
-    SaveSettingsFile();
+    EXPECT_EQ(LoadSettingsAtStartup(record, runAtStartup), 1);
+    EXPECT_EQ(record.strip, 2);
+    record.strip = 1;
+    SaveSettingsFile(record, runAtStartup);
     std::string expected = file;
     expected.replace(expected.find("<strip>2<"), 9, "<strip>1<");
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), expected);
@@ -168,22 +167,22 @@ TEST_F(BadInput, ASectionWithoutElementsReadsNothingAndIsLeftAsItIs) {
     file.replace(file.find("</Zantrovix>"), 0, "\n\t<Ann/>");
     WriteBytes("ConfigSettings.xml", file);
     ActAsUser("Ann");
-    EXPECT_EQ(LoadSettingsAtStartup(), 1);
-    EXPECT_EQ(AppRecord(), SettingsRecord{});
-    App.mode = 9;
-    SaveSettingsFile();
+    EXPECT_EQ(LoadSettingsAtStartup(record, runAtStartup), 1);
+    EXPECT_EQ(record, SettingsRecord{});
+    record.mode = 9;
+    SaveSettingsFile(record, runAtStartup);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), file);
 }
 
 TEST_F(BadInput, AReadOnlyFileIsReadAndLeftUnchanged) {
     WriteBytes("ConfigSettings.xml", TwoSectionFile());
     ::SetFileAttributesA("ConfigSettings.xml", FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(LoadSettingsAtStartup(), 1);
-    EXPECT_EQ(AppRecord().strip, 1);
-    App.mode = 9;
-    SaveSettingsFile();
+    EXPECT_EQ(LoadSettingsAtStartup(record, runAtStartup), 1);
+    EXPECT_EQ(record.strip, 1);
+    record.mode = 9;
+    SaveSettingsFile(record, runAtStartup);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), TwoSectionFile());
-    EXPECT_EQ(AppRecord().mode, 9);  // the record in memory stays
+    EXPECT_EQ(record.mode, 9);  // the record in memory stays
     EXPECT_FALSE(FileExists("ConfigSettings.xml.bad"));
 }
 
@@ -204,10 +203,10 @@ TEST_F(BadInput, AFileHeldOpenByAnotherProgramIsNeitherReplacedNorLost) {
     ASSERT_EQ(::RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                                 RunValueName, REG_SZ, "C:\\Vask\\VaskSW.exe", sizeof "C:\\Vask\\VaskSW.exe"),
               ERROR_SUCCESS);
-    EXPECT_EQ(LoadSettingsAtStartup(), 0);
-    EXPECT_EQ(AppRecord(), SettingsRecord{});
-    App.DeviceInfo = "New scanner";  // the user's own change
-    SaveSettings();  // a page change while the file is still held: nothing is saved
+    EXPECT_EQ(LoadSettingsAtStartup(record, runAtStartup), 0);
+    EXPECT_EQ(record, SettingsRecord{});
+    record.DeviceInfo = "New scanner";  // the user's own change
+    SaveSettings(record, runAtStartup);  // a page change while the file is still held: nothing is saved
     std::string runValue(64, '\0');
     DWORD size = static_cast<DWORD>(runValue.size());
     EXPECT_EQ(::RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
@@ -221,23 +220,23 @@ TEST_F(BadInput, AFileHeldOpenByAnotherProgramIsNeitherReplacedNorLost) {
 
     // Once it is free again, the next save reads the section first: the stored
     // values that the user never saw survive, and the user's change lands.
-    SaveSettings();
+    SaveSettings(record, runAtStartup);
     EXPECT_NE(ReadBytes("ConfigSettings.xml").find("<Bob>"), std::string::npos);
     for (int pass = 0; pass < 2; ++pass) {
-        EXPECT_EQ(AppRecord().strip, 1) << pass;
-        EXPECT_EQ(AppRecord().DeviceInfo, "New scanner") << pass;
-        ResetApp();
-        ASSERT_EQ(LocateAndReadSettings(), 1);  // the second pass: what the file now holds
+        EXPECT_EQ(record.strip, 1) << pass;
+        EXPECT_EQ(record.DeviceInfo, "New scanner") << pass;
+        ResetSettings();
+        ASSERT_EQ(LocateAndReadSettings(record), 1);  // the second pass: what the file now holds
     }
     (void)DeleteRunValue(HKEY_CURRENT_USER);
 }
 
 TEST_F(BadInput, AFileThatBreaksWhileRunningIsKeptBeforeASave) {
     WriteBytes("ConfigSettings.xml", "<Zantrovix><Admin><strip>1</strip></Admin><Bob>");
-    App.mode = 9;
-    SaveSettingsFile();
+    record.mode = 9;
+    SaveSettingsFile(record, runAtStartup);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml.bad"), "<Zantrovix><Admin><strip>1</strip></Admin><Bob>");
-    ResetApp();
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord().mode, 9);
+    ResetSettings();
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record.mode, 9);
 }

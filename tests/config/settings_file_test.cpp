@@ -5,7 +5,6 @@
 
 #include <vector>
 
-#include "config/Application.h"
 #include "config/Registry.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsLocation.h"
@@ -67,30 +66,30 @@ class SettingsFile : public ScratchFolder {};
 }  // namespace
 
 TEST_F(SettingsFile, FirstSaveByAnAdministratorWritesTheAdminSection) {
-    SaveSettingsFile();
+    SaveSettingsFile(record, runAtStartup);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), NewFile("Admin"));
 }
 
 TEST_F(SettingsFile, FirstSaveByAnnWritesHerSection) {
     ActAsUser("Ann");
-    SaveSettingsFile();
+    SaveSettingsFile(record, runAtStartup);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), NewFile("Ann"));
 }
 
 TEST_F(SettingsFile, AUsersSectionIsAppendedAfterAnUnchangedAdminSection) {
-    CreateSettingsFile();
+    CreateSettingsFile(record);
     std::string adminFile = ReadBytes("ConfigSettings.xml");
     ActAsUser("Ann");
-    App.mode = 9;
-    SaveSettingsFile();
+    record.mode = 9;
+    SaveSettingsFile(record, runAtStartup);
     std::string annBody = Replaced(DefaultSectionBody, "<mode>4<", "<mode>9<");
     std::string expected = Replaced(Replaced(adminFile, FirstLinesSingleQuoted, FirstLines), "</Zantrovix>",
                                     "\n\t" + Section("Ann", annBody) + "</Zantrovix>");
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), expected);
 
     // A second save changes her section in place.
-    App.mode = 4;
-    SaveSettingsFile();
+    record.mode = 4;
+    SaveSettingsFile(record, runAtStartup);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), Replaced(expected, "<mode>9<", "<mode>4<"));
 }
 
@@ -98,22 +97,22 @@ TEST_F(SettingsFile, EachReaderGetsTheRightSection) {
     WriteBytes("ConfigSettings.xml",
                FirstLines + "\n\t" + Section("Admin", Replaced(DefaultSectionBody, "<strip>0<", "<strip>1<")) +
                    "\n\t" + Section("Ann", Replaced(DefaultSectionBody, "<strip>0<", "<strip>2<")) + "</Zantrovix>\n");
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord().strip, 1);  // administrator: Admin
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record.strip, 1);  // administrator: Admin
 
     ActAsUser("Ann");
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord().strip, 2);
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record.strip, 2);
 
     ActAsUser("Bob");  // no section of his own: Admin
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord().strip, 1);
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record.strip, 1);
 
     // An administrator who has a section of their own reads it.
     identity_test_seam::OverrideAdministrator(1);
     identity_test_seam::OverrideLogonName("Ann");
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord().strip, 2);
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record.strip, 2);
 }
 
 TEST_F(SettingsFile, ASectionWithoutToPortKeepsItMissing) {
@@ -121,48 +120,48 @@ TEST_F(SettingsFile, ASectionWithoutToPortKeepsItMissing) {
     body = Replaced(body, "<FromPort>1<", "<FromPort>3<");
     std::string original = FirstLines + "\n\t" + Section("Admin", body) + "\n\t</Zantrovix>\n";
     WriteBytes("ConfigSettings.xml", original);
-    App.ToPort = 12;
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord().ToPort, 12);
-    EXPECT_EQ(AppRecord().FromPort, 3);
+    record.ToPort = 12;
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record.ToPort, 12);
+    EXPECT_EQ(record.FromPort, 3);
 
-    App.FromPort = 5;
-    SaveSettingsFile();
+    record.FromPort = 5;
+    SaveSettingsFile(record, runAtStartup);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), Replaced(original, "<FromPort>3<", "<FromPort>5<"));
 }
 
 TEST_F(SettingsFile, NegativePositionRoundTrips) {
-    App.LeftPosition = -12;
-    App.TopPosition = -2147483647 - 1;
-    SaveSettingsFile();
+    record.LeftPosition = -12;
+    record.TopPosition = -2147483647 - 1;
+    SaveSettingsFile(record, runAtStartup);
     std::string file = ReadBytes("ConfigSettings.xml");
     EXPECT_NE(file.find("\n\t<LeftPosition>-12</LeftPosition>\n\t"), std::string::npos) << file;
     EXPECT_NE(file.find("<TopPosition>-2147483648</TopPosition>"), std::string::npos);
-    ResetApp();
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord().LeftPosition, -12);
-    EXPECT_EQ(AppRecord().TopPosition, -2147483647 - 1);
+    ResetSettings();
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record.LeftPosition, -12);
+    EXPECT_EQ(record.TopPosition, -2147483647 - 1);
 }
 
 TEST_F(SettingsFile, MarkupCharactersInTextsComeBackUnchanged) {
-    App.DeviceInfo = "COM3 <Vantu & Co> \"x\" 'y' \xE9";  // ANSI e-acute
-    App.Name = "";
-    SaveSettingsFile();
+    record.DeviceInfo = "COM3 <Vantu & Co> \"x\" 'y' \xE9";  // ANSI e-acute
+    record.Name = "";
+    SaveSettingsFile(record, runAtStartup);
     std::string file = ReadBytes("ConfigSettings.xml");
     EXPECT_NE(file.find("<DeviceInfo>COM3 &lt;Vantu &amp; Co&gt; \"x\" 'y' \xC3\xA9</DeviceInfo>"), std::string::npos)
         << file;
-    ResetApp();
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord().DeviceInfo, "COM3 <Vantu & Co> \"x\" 'y' \xE9");
-    EXPECT_EQ(AppRecord().Name, "");
+    ResetSettings();
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record.DeviceInfo, "COM3 <Vantu & Co> \"x\" 'y' \xE9");
+    EXPECT_EQ(record.Name, "");
 }
 
 TEST_F(SettingsFile, ControlCharactersAreLeftOutSoTheFileStillLoads) {
-    App.DeviceInfo = std::string("A\x01" "B\x1b" "C");
-    SaveSettingsFile();
-    ResetApp();
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord().DeviceInfo, "ABC");
+    record.DeviceInfo = std::string("A\x01" "B\x1b" "C");
+    SaveSettingsFile(record, runAtStartup);
+    ResetSettings();
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record.DeviceInfo, "ABC");
 }
 
 TEST_F(SettingsFile, WhitespaceSurvivesALoadAndASave) {
@@ -170,9 +169,9 @@ TEST_F(SettingsFile, WhitespaceSurvivesALoadAndASave) {
                        "<DeviceInfo>  two  blanks  </DeviceInfo>\n        ";
     std::string original = FirstLines + "\n\n   " + Section("Admin", body) + "  \n</Zantrovix>\n";
     WriteBytes("ConfigSettings.xml", original);
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord().DeviceInfo, "  two  blanks  ");
-    SaveSettingsFile();
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record.DeviceInfo, "  two  blanks  ");
+    SaveSettingsFile(record, runAtStartup);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), original);
 }
 
@@ -182,19 +181,19 @@ TEST_F(SettingsFile, IntegersThatDoNotParseKeepTheCurrentValue) {
     body = Replaced(body, "<FromPort>1<", "<FromPort>99999999999<");
     body = Replaced(body, "<ToPort>16<", "<ToPort> 20 <");
     WriteBytes("ConfigSettings.xml", FirstLines + "\n\t" + Section("Admin", body) + "\n\t</Zantrovix>\n");
-    App.Format.Update([](FormatSettings& f) { f.strip = 3; });
-    App.mode = 9;
-    App.FromPort = 2;
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord().strip, 3);
-    EXPECT_EQ(AppRecord().mode, 9);
-    EXPECT_EQ(AppRecord().FromPort, 2);
-    EXPECT_EQ(AppRecord().ToPort, 20);
+    record.strip = 3;
+    record.mode = 9;
+    record.FromPort = 2;
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record.strip, 3);
+    EXPECT_EQ(record.mode, 9);
+    EXPECT_EQ(record.FromPort, 2);
+    EXPECT_EQ(record.ToPort, 20);
 }
 
 // Logon names that are not element names get a section all the same.
 TEST_F(SettingsFile, UsersWithAwkwardLogonNamesSaveAndLoad) {
-    CreateSettingsFile();
+    CreateSettingsFile(record);
     struct Case {
         const char* logon;
         const char* element;
@@ -205,24 +204,24 @@ TEST_F(SettingsFile, UsersWithAwkwardLogonNamesSaveAndLoad) {
                           {"Admin", "_x0041_dmin", 7}};
     for (const Case& c : cases) {
         ActAsUser(c.logon);
-        ResetApp();
-        App.Format.Update([&c](FormatSettings& f) { f.strip = c.strip; });
-        SaveSettingsFile();
-        SaveSettingsFile();  // the second save finds the section and does not add another
+        ResetSettings();
+        record.strip = c.strip;
+        SaveSettingsFile(record, runAtStartup);
+        SaveSettingsFile(record, runAtStartup);  // the second save finds the section and does not add another
     }
     std::string file = ReadBytes("ConfigSettings.xml");
     for (const Case& c : cases) {
         EXPECT_EQ(CountOf(file, std::string("<") + c.element + ">"), 1u) << c.logon << "\n" << file;
         ActAsUser(c.logon);
-        ResetApp();
-        ASSERT_EQ(LocateAndReadSettings(), 1) << c.logon;
-        EXPECT_EQ(AppRecord().strip, c.strip) << c.logon;
+        ResetSettings();
+        ASSERT_EQ(LocateAndReadSettings(record), 1) << c.logon;
+        EXPECT_EQ(record.strip, c.strip) << c.logon;
     }
     // Not even a standard user called Admin touched the administrators' section.
     ActAsAdministrator();
-    ResetApp();
-    ASSERT_EQ(LocateAndReadSettings(), 1);
-    EXPECT_EQ(AppRecord(), SettingsRecord{});
+    ResetSettings();
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
+    EXPECT_EQ(record, SettingsRecord{});
 }
 
 TEST_F(SettingsFile, UserWithoutSectionGetsTheInstalledFileCopiedOnce) {
@@ -241,13 +240,13 @@ TEST_F(SettingsFile, UserWithoutSectionGetsTheInstalledFileCopiedOnce) {
     ASSERT_TRUE(FileExists(targetFolder)) << targetFolder;
     ::DeleteFileA(target.c_str());
 
-    CreateSettingsFile();
+    CreateSettingsFile(record);
     ActAsUser(user);
-    ASSERT_EQ(LocateAndReadSettings(), 1);
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
     EXPECT_EQ(ReadBytes(target), ReadBytes(InstalledSettingsFile));
 
     WriteBytes(target, "the user's own");  // an existing copy is not overwritten
-    ASSERT_EQ(LocateAndReadSettings(), 1);
+    ASSERT_EQ(LocateAndReadSettings(record), 1);
     EXPECT_EQ(ReadBytes(target), "the user's own");
 
     ::DeleteFileA(target.c_str());
@@ -259,7 +258,7 @@ TEST_F(SettingsFile, UserWithoutSectionGetsTheInstalledFileCopiedOnce) {
 }
 
 TEST_F(SettingsFile, SelectNodeUsesPatternsOnTheDocument) {
-    CreateSettingsFile();
+    CreateSettingsFile(record);
     win::ComApartment com;
     win::ComPtr<IXMLDOMDocument> document = SettingsDocument();
     ASSERT_TRUE(document);

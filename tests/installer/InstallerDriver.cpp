@@ -146,9 +146,10 @@ int Deliver(const std::string& scanner, const std::string& barcode) {
 int UserSave(const std::string& name) {
     identity_test_seam::OverrideAdministrator(0);
     identity_test_seam::OverrideLogonName(name);
-    App.DeviceInfo = "scanner of " + name;
-    App.Format.Update([&](FormatSettings& format) { format.strip = static_cast<int>(name.size()); });
-    WriteSettingsFile();
+    SettingsRecord record;
+    record.DeviceInfo = "scanner of " + name;
+    record.strip = static_cast<int>(name.size());
+    WriteSettingsFile(record);
     return 0;
 }
 

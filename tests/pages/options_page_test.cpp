@@ -55,16 +55,20 @@ protected:
     void SetUp() override {
         DeleteValue(HKEY_CURRENT_USER);
         DeleteValue(HKEY_LOCAL_MACHINE);
-        App.Activate = 0;
+        App.Settings.Update([](SettingsRecord& s) {
+            s.Activate = 0;
+            s.Minimize = 0;
+        });
         App.RunAtStartup = 0;
-        App.Minimize = 0;
     }
     void TearDown() override { SetUp(); }
 };
 
 TEST_F(OptionsPageTest, BoxesShowTheSettings) {
-    App.Activate = 1;
-    App.Minimize = 1;
+    App.Settings.Update([](SettingsRecord& s) {
+        s.Activate = 1;
+        s.Minimize = 1;
+    });
     PageHost host(pagetest::OptionsTab);
     EXPECT_EQ(SheetPages.StartPage, OptionsPageIndex);
     EXPECT_TRUE(Ticked(host.item(IDC_ACTIVATE_ON_START)));
@@ -76,13 +80,13 @@ TEST_F(OptionsPageTest, BoxesShowTheSettings) {
 TEST_F(OptionsPageTest, ActivateAndMinimizeFollowTheirBoxes) {
     PageHost host(pagetest::OptionsTab);
     Click(host.item(IDC_ACTIVATE_ON_START));
-    EXPECT_EQ(App.Activate, 1);
+    EXPECT_EQ(App.Settings.Get().Activate, 1);
     EXPECT_TRUE(host.SaveEnabled());
     Click(host.item(IDC_MINIMIZE_ON_START));
-    EXPECT_EQ(App.Minimize, 1);
+    EXPECT_EQ(App.Settings.Get().Minimize, 1);
     Click(host.item(IDC_ACTIVATE_ON_START));
-    EXPECT_EQ(App.Activate, 0);
-    EXPECT_EQ(App.Minimize, 1);
+    EXPECT_EQ(App.Settings.Get().Activate, 0);
+    EXPECT_EQ(App.Settings.Get().Minimize, 1);
     EXPECT_FALSE(RunValue(HKEY_CURRENT_USER).has_value());  // neither touches the registry
 }
 
@@ -94,8 +98,8 @@ TEST_F(OptionsPageTest, StartWithWindowsIsWrittenAndDeletedAtTheClick) {
     const std::optional<std::string> written = RunValue(HKEY_CURRENT_USER);
     ASSERT_TRUE(written.has_value());
     // The value names this program (PathInfo: its command line without quotes).
-    EXPECT_NE(App.PathInfo.find("pages_tests"), std::string::npos) << App.PathInfo;
-    EXPECT_NE(written->find(App.PathInfo), std::string::npos) << *written;
+    EXPECT_NE(App.Settings.Get().PathInfo.find("pages_tests"), std::string::npos) << App.Settings.Get().PathInfo;
+    EXPECT_NE(written->find(App.Settings.Get().PathInfo), std::string::npos) << *written;
 
     PutRunValue(HKEY_LOCAL_MACHINE, "C:\\Program Files\\Brontel Vask\\VaskSW.exe");  // as an installer
     Click(host.item(IDC_RUN_AT_STARTUP));

@@ -10,6 +10,7 @@
 #include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "delivery/Poller.h"
+#include "delivery/TraceState.h"
 #include "delivery/TraceText.h"
 #include "pages/AboutText.h"
 #include "res/resource.h"
@@ -67,11 +68,13 @@ const std::vector<std::string> kTokenNames{"None", "<ENTER>", "<TAB>", "<SPACE>"
 class PagesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        App.Format.Set(FormatSettings{});
-        App.TraceSource = 0;
-        App.RawTrace = 0;
-        App.Activate = 0;
-        App.Minimize = 0;
+        App.SetFormat(FormatSettings{});
+        Trace.TraceSource = 0;
+        Trace.RawTrace = 0;
+        App.Settings.Update([](SettingsRecord& s) {
+            s.Activate = 0;
+            s.Minimize = 0;
+        });
         App.RunAtStartup = 0;
         SheetPages.StartPage = 0;
     }
@@ -97,7 +100,7 @@ TEST_F(PagesTest, FormatPageShowsTheDefaults) {
 }
 
 TEST_F(PagesTest, FormatPageShowsStoredValuesAndExtraItems) {
-    App.Format.Update([](FormatSettings& f) {
+    App.Settings.Update([](SettingsRecord& f) {
         f.strip = 3;
         f.PrefixChar = "x";
         f.PrefixCharCtrl = 1;
@@ -126,7 +129,7 @@ TEST_F(PagesTest, FormatPageInitialisationChangesNoSetting) {
     // A long custom token is longer than the typing limit, and a strip count
     // outside the list has no item: both stay as stored, and nothing counts
     // as an edit.
-    App.Format.Update([](FormatSettings& f) {
+    App.Settings.Update([](SettingsRecord& f) {
         f.strip = 7;
         f.PrefixChar = "abc";
         f.SuffixFirstChar = "";
@@ -135,7 +138,7 @@ TEST_F(PagesTest, FormatPageInitialisationChangesNoSetting) {
     EXPECT_EQ(Selection(host.item(IDC_STRIP_COUNT)), -1);
     EXPECT_EQ(win::WindowText(host.item(IDC_PREFIX_CHAR)), "abc");
     EXPECT_EQ(Selection(host.item(IDC_SUFFIX1_CHAR)), 8);
-    const FormatSettings after = App.Format.Get();
+    const FormatSettings after = App.Format();
     EXPECT_EQ(after.strip, 7);
     EXPECT_EQ(after.PrefixChar, "abc");
     EXPECT_EQ(after.SuffixFirstChar, "");
@@ -147,32 +150,32 @@ TEST_F(PagesTest, TypingIntoATokenFieldStoresOneCharacterAtOnce) {
     PageHost host(pagetest::FormatTab);
     HWND prefix = host.item(IDC_PREFIX_CHAR);
     TypeChar(prefix, 'x');
-    EXPECT_EQ(App.Format.Get().PrefixChar, "x");
+    EXPECT_EQ(App.Format().PrefixChar, "x");
     EXPECT_TRUE(host.SaveEnabled());
     // The field takes one character: a second key does not get in.
     ::SendMessageA(EditOf(prefix), EM_SETSEL, 1, 1);
     ::SendMessageA(EditOf(prefix), WM_CHAR, 'y', 1);
-    EXPECT_EQ(App.Format.Get().PrefixChar, "x");
+    EXPECT_EQ(App.Format().PrefixChar, "x");
 
     TypeChar(host.item(IDC_SUFFIX1_CHAR), '#');
     TypeChar(host.item(IDC_SUFFIX2_CHAR), 'n');
-    const FormatSettings typed = App.Format.Get();
+    const FormatSettings typed = App.Format();
     EXPECT_EQ(typed.SuffixFirstChar, "#");
     EXPECT_EQ(typed.SuffixSecondChar, "n");
 
     Backspace(host.item(IDC_SUFFIX1_CHAR));
-    EXPECT_EQ(App.Format.Get().SuffixFirstChar, "");
+    EXPECT_EQ(App.Format().SuffixFirstChar, "");
 }
 
 TEST_F(PagesTest, PickingAnItemAfterTypingStoresTheWholeName) {
     PageHost host(pagetest::FormatTab);
     HWND suffix = host.item(IDC_SUFFIX2_CHAR);
     TypeChar(suffix, 'q');
-    ASSERT_EQ(App.Format.Get().SuffixSecondChar, "q");
+    ASSERT_EQ(App.Format().SuffixSecondChar, "q");
     PickItem(suffix, 2);
-    EXPECT_EQ(App.Format.Get().SuffixSecondChar, "<TAB>");
+    EXPECT_EQ(App.Format().SuffixSecondChar, "<TAB>");
     PickItem(host.item(IDC_STRIP_COUNT), 3);
-    EXPECT_EQ(App.Format.Get().strip, 3);
+    EXPECT_EQ(App.Format().strip, 3);
     EXPECT_TRUE(host.SaveEnabled());
 }
 
@@ -186,18 +189,18 @@ TEST_F(PagesTest, ATypedTokenComesBackAsAnExtraItemInTheNextSheet) {
     ASSERT_EQ(ComboItems(prefix).size(), 9u);
     EXPECT_EQ(ComboItems(prefix)[8], "n");
     EXPECT_EQ(Selection(prefix), 8);
-    EXPECT_EQ(App.Format.Get().PrefixChar, "n");
+    EXPECT_EQ(App.Format().PrefixChar, "n");
 }
 
 TEST_F(PagesTest, CtrlBoxesSetTheirFlagsAndEnableSaving) {
     PageHost host(pagetest::FormatTab);
     Click(host.item(IDC_SUFFIX1_CTRL));
-    EXPECT_EQ(App.Format.Get().SuffixFirstCharCtrl, 1);
+    EXPECT_EQ(App.Format().SuffixFirstCharCtrl, 1);
     EXPECT_TRUE(host.SaveEnabled());
     Click(host.item(IDC_PREFIX_CTRL));
     Click(host.item(IDC_SUFFIX2_CTRL));
     Click(host.item(IDC_SUFFIX1_CTRL));
-    const FormatSettings f = App.Format.Get();
+    const FormatSettings f = App.Format();
     EXPECT_EQ(f.PrefixCharCtrl, 1);
     EXPECT_EQ(f.SuffixFirstCharCtrl, 0);
     EXPECT_EQ(f.SuffixSecondCharCtrl, 1);
@@ -206,15 +209,15 @@ TEST_F(PagesTest, CtrlBoxesSetTheirFlagsAndEnableSaving) {
 // ---------------------------------------------------------------- Trace page
 
 TEST_F(PagesTest, TracePageStartsInVaskModeAndPublishesItsTextBox) {
-    App.TraceWindow = nullptr;
-    App.RawTrace = 1;
+    Trace.TraceWindow = nullptr;
+    Trace.RawTrace = 1;
     PageHost host(pagetest::TraceTab);
     HWND text = host.item(IDC_TRACE_TEXT);
-    EXPECT_EQ(App.TraceWindow.load(), text);
+    EXPECT_EQ(Trace.TraceWindow.load(), text);
     EXPECT_EQ(SheetPages.StartPage, TracePageIndex);
     EXPECT_TRUE(Ticked(host.item(IDC_TRACE_VASK)));
     EXPECT_FALSE(Ticked(host.item(IDC_TRACE_SCANNER)));
-    EXPECT_EQ(App.RawTrace, 0);
+    EXPECT_EQ(Trace.RawTrace, 0);
     char className[64] = {};
     ::GetClassNameA(text, className, sizeof className);
     EXPECT_STREQ(className, "RichEdit20A");
@@ -227,27 +230,27 @@ TEST_F(PagesTest, ScannerModeIsRememberedAndRepublishedWithEveryMessage) {
     {
         PageHost host(pagetest::TraceTab);
         Click(host.item(IDC_TRACE_SCANNER));
-        EXPECT_EQ(App.TraceSource, 1);
+        EXPECT_EQ(Trace.TraceSource, 1);
         EXPECT_TRUE(host.SaveEnabled());
         ::SendMessageA(host.page(), WM_NULL, 0, 0);
-        EXPECT_EQ(App.RawTrace, 1);
-        App.RawTrace = 0;  // as the polling thread does while the sheet is behind
+        EXPECT_EQ(Trace.RawTrace, 1);
+        Trace.RawTrace = 0;  // as the polling thread does while the sheet is behind
         ::SendMessageA(host.page(), WM_NULL, 0, 0);
-        EXPECT_EQ(App.RawTrace, 1);
+        EXPECT_EQ(Trace.RawTrace, 1);
     }
     PageHost again(pagetest::TraceTab);
     EXPECT_TRUE(Ticked(again.item(IDC_TRACE_SCANNER)));
     EXPECT_FALSE(Ticked(again.item(IDC_TRACE_VASK)));
-    EXPECT_EQ(App.RawTrace, 1);
+    EXPECT_EQ(Trace.RawTrace, 1);
     Click(again.item(IDC_TRACE_VASK));
-    EXPECT_EQ(App.TraceSource, 0);
+    EXPECT_EQ(Trace.TraceSource, 0);
     ::SendMessageA(again.page(), WM_NULL, 0, 0);
-    EXPECT_EQ(App.RawTrace, 0);
+    EXPECT_EQ(Trace.RawTrace, 0);
 }
 
 TEST_F(PagesTest, ClearAllEmptiesTheTraceWithoutEnablingSave) {
     PageHost host(pagetest::TraceTab);
-    HWND text = App.TraceWindow;
+    HWND text = Trace.TraceWindow;
     ::SendMessageA(text, EM_SETSEL, 0, 0);
     ::SendMessageA(text, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>("123<Enter>456<Enter>"));
     ASSERT_EQ(win::WindowText(text), "123<Enter>456<Enter>");
@@ -258,7 +261,7 @@ TEST_F(PagesTest, ClearAllEmptiesTheTraceWithoutEnablingSave) {
 
 TEST_F(PagesTest, TraceTakesALongDayAndDropsItsOldestTextAtTheLimit) {
     PageHost host(pagetest::TraceTab);
-    HWND text = App.TraceWindow;
+    HWND text = Trace.TraceWindow;
     EXPECT_EQ(static_cast<size_t>(::SendMessageA(text, EM_GETLIMITTEXT, 0, 0)), TraceTextLimit);
     // At the limit (a small one here, as the real one would take long to fill)
     // the newest barcode goes in and the oldest text makes room.

@@ -96,11 +96,9 @@ ScannerConnection::ScannerConnection() {
 ScannerConnection::~ScannerConnection() {
     (void)StopPolling();
     if (handle_) (void)vantu::VantuClose(handle_);
-    App.Connection = 0;
 }
 
 bool ScannerConnection::StartPolling() {
-    App.Connection = handle_;
     PollingWorker.Run = 1;
     return StartPollingThread(handle_);
 }

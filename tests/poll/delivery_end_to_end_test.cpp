@@ -11,6 +11,7 @@
 
 #include "config/Application.h"
 #include "delivery/Poller.h"
+#include "delivery/TraceState.h"
 #include "delivery/PollingThread.h"
 #include "tests/poll/PollHarness.h"
 #include "tests/support/KeyReceiver.h"
@@ -45,9 +46,9 @@ class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(PrepareSimulatedScanner());
-        App.Format.Set(FormatSettings{});
-        App.RawTrace = 0;
-        App.TraceWindow = nullptr;
+        App.SetFormat(FormatSettings{});
+        Trace.RawTrace = 0;
+        Trace.TraceWindow = nullptr;
         SetIntegrityProbe(nullptr);
     }
     void TearDown() override {
@@ -82,7 +83,7 @@ TEST_F(EndToEnd, ManyBarcodesReadyInOneCycleArriveInOrderWithTheFormatApplied) {
     format.PrefixChar = "[";
     format.SuffixFirstChar = "]";
     format.SuffixSecondChar = "<ENTER>";
-    App.Format.Set(format);
+    App.SetFormat(format);
     ScannerConnection connection;
     ASSERT_TRUE(connection.StartPolling());
 
@@ -154,7 +155,7 @@ TEST_F(EndToEnd, SettingsWindowOnAnotherPageLeavesBarcodesOnTheScannerUntilAnoth
     KeyReceiver receiver;
     StandInSettingsWindow settings("Format");
     ASSERT_TRUE(receiver.Ready() && settings.Ready());
-    App.TraceWindow = settings.Trace();
+    Trace.TraceWindow = settings.Trace();
     ASSERT_TRUE(settings.BringToFront());
     ScannerConnection connection;
     ASSERT_TRUE(connection.StartPolling());
@@ -174,14 +175,14 @@ TEST_F(EndToEnd, TracePageInFrontShowsBarcodesRawOrFormattedAndTypesNothing) {
     KeyReceiver receiver;
     StandInSettingsWindow settings("Trace");
     ASSERT_TRUE(receiver.Ready() && settings.Ready());
-    App.TraceWindow = settings.Trace();
+    Trace.TraceWindow = settings.Trace();
     ASSERT_TRUE(settings.BringToFront());
-    App.RawTrace = 1;
+    Trace.RawTrace = 1;
     FormatSettings format;
     format.PrefixChar = "#";
     format.PrefixCharCtrl = 1;
     format.SuffixSecondCharCtrl = 1;
-    App.Format.Set(format);
+    App.SetFormat(format);
     ScannerConnection connection;
     ASSERT_TRUE(connection.StartPolling());
 
@@ -194,7 +195,7 @@ TEST_F(EndToEnd, TracePageInFrontShowsBarcodesRawOrFormattedAndTypesNothing) {
     // and the append cannot be undone.
     ::SendMessageA(settings.Trace(), EM_SETSEL, 0, 3);
     EXPECT_EQ(::SendMessageA(settings.Trace(), EM_CANUNDO, 0, 0), 0);
-    App.RawTrace = 0;  // "&Vask": what would be typed, straight after
+    Trace.RawTrace = 0;  // "&Vask": what would be typed, straight after
     ASSERT_TRUE(Scan({"AB\n"}));
     const std::string both = raw + "<Ctrl #>AB<LF><Enter><Ctrl>";
     EXPECT_TRUE(testsupport::WaitUntil([&] { return settings.TraceText() == both; }, ArrivalMs))
@@ -203,12 +204,12 @@ TEST_F(EndToEnd, TracePageInFrontShowsBarcodesRawOrFormattedAndTypesNothing) {
     EXPECT_TRUE(receiver.Text().empty());
 
     // Another program in front: the flag is cleared and barcodes are typed again.
-    App.RawTrace = 1;
-    App.Format.Set(FormatSettings{});
+    Trace.RawTrace = 1;
+    App.SetFormat(FormatSettings{});
     ASSERT_TRUE(receiver.Focus());
     ASSERT_TRUE(Scan({"typed"}));
     ExpectArrived(receiver, L"typed\r");
-    EXPECT_EQ(App.RawTrace.load(), 0);
+    EXPECT_EQ(Trace.RawTrace.load(), 0);
     EXPECT_EQ(settings.TraceText(), both);
 }
 
@@ -233,9 +234,9 @@ TEST_F(EndToEnd, BarcodesLongerThanTheBufferArriveCutAt256Bytes) {
 TEST_F(EndToEnd, LongBarcodesAreTracedWholeAsFetched) {
     StandInSettingsWindow settings("Trace");
     ASSERT_TRUE(settings.Ready());
-    App.TraceWindow = settings.Trace();
+    Trace.TraceWindow = settings.Trace();
     ASSERT_TRUE(settings.BringToFront());
-    App.RawTrace = 1;
+    Trace.RawTrace = 1;
     ScannerConnection connection;
     ASSERT_TRUE(connection.StartPolling());
 
@@ -286,7 +287,7 @@ TEST_F(EndToEnd, AWindowThatWouldDropOurInputLeavesBarcodesOnTheScanner) {
 TEST_F(EndToEnd, TracePageWithoutALiveTextBoxLeavesBarcodesOnTheScanner) {
     StandInSettingsWindow settings("Trace");
     ASSERT_TRUE(settings.Ready());
-    App.TraceWindow = nullptr;  // as before any Trace page was created
+    Trace.TraceWindow = nullptr;  // as before any Trace page was created
     ASSERT_TRUE(settings.BringToFront());
     ScannerConnection connection;
     ASSERT_TRUE(connection.StartPolling());
@@ -294,7 +295,7 @@ TEST_F(EndToEnd, TracePageWithoutALiveTextBoxLeavesBarcodesOnTheScanner) {
     ASSERT_TRUE(Scan({"wait-for-the-page"}));
     ::Sleep(800);
     EXPECT_EQ(Delivered(), 0u);
-    App.TraceWindow = settings.Trace();
+    Trace.TraceWindow = settings.Trace();
     EXPECT_TRUE(testsupport::WaitUntil([&] { return settings.TraceText() == "wait-for-the-page<Enter>"; },
                                        ArrivalMs))
         << settings.TraceText();

@@ -72,7 +72,6 @@ bool Ended(HANDLE thread) { return ::WaitForSingleObject(thread, 0) == WAIT_OBJE
 class PollingThreadLife : public ::testing::Test {
 protected:
     void SetUp() override {
-        App.Connection = 0;
         PollingWorker.Run = 1;
     }
     void TearDown() override {
@@ -196,7 +195,7 @@ TEST(TypingTurns, TwoThreadsTypingAtOnceNeverMixTheirBarcodes) {
     testsupport::KeyReceiver receiver;
     ASSERT_TRUE(receiver.Ready());
     ASSERT_TRUE(receiver.Focus());
-    App.Format.Set(FormatSettings{});
+    App.SetFormat(FormatSettings{});
     const std::string first(150, 'a'), second(150, 'b');
     std::atomic<int> waiting{2};
     auto type = [&](const std::string& barcode) {

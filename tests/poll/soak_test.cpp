@@ -32,7 +32,7 @@ TEST(RandomBarcodes, CoverEveryLengthClassAndByteClass) {
 
 TEST(Soak, TwoHundredRandomBarcodesArriveExactlyOnceAndInOrder) {
     ASSERT_TRUE(PrepareSimulatedScanner());
-    App.Format.Set(FormatSettings{});
+    App.SetFormat(FormatSettings{});
     SoakOptions options;
     options.count = 200;
     options.chunk = 50;

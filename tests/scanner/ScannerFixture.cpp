@@ -63,13 +63,15 @@ void Pump(DWORD ms) {
 }
 
 void ResetApp() {
-    App.ActivatedScannerMode = 0;
-    App.DeviceInfo = " ";
-    App.mode = SerialMode;
-    App.Activate = 0;
-    App.Minimize = 0;
-    App.FromPort = 1;
-    App.ToPort = 16;
+    App.Settings.Update([](SettingsRecord& s) {
+        s.ActivatedScannerMode = 0;
+        s.DeviceInfo = " ";
+        s.mode = SerialMode;
+        s.Activate = 0;
+        s.Minimize = 0;
+        s.FromPort = 1;
+        s.ToPort = 16;
+    });
     SheetPages.StartPage = 0;
     Scanner.State = ConnectionState::NothingPending;
     Scanner.ConnectionStatusText.Set(" ");
@@ -79,7 +81,7 @@ void ResetApp() {
     SheetPages.Cancelled = false;
     RetryWorker.Run = 0;
     Scanner.ScannersFound = 0;
-    App.Connection = 0;
+    Scanner.Connection = 0;
     PollingWorker.Run = 0;
     Scanner.FoundDevices = {};
     Scanner.StatusIsError = 0;

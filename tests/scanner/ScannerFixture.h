@@ -1,7 +1,8 @@
-// Shared set-up of the scanner link's tests: the simulated SDK (the real
-// VantuPlusSDK_Win32_API.dll stand-in beside the test, driven by vask-sim.exe
-// in a folder of its own), App put back to its start-up values, and a
-// Connections dialog made from template 145 of the program's resource script.
+// Shared set-up of the scanner link's tests and the Connections page's
+// (tests/pages/): the simulated SDK (the real VantuPlusSDK_Win32_API.dll
+// stand-in beside the test, driven by vask-sim.exe in a folder of its own),
+// the settings and the scanner's state put back to their start-up values, and
+// a Connections dialog made from template 145 of the program's resource script.
 #pragma once
 
 #include <windows.h>
@@ -33,7 +34,8 @@ bool PumpUntil(Pred pred, DWORD timeoutMs) {
     return true;
 }
 
-// App's runtime and discovery fields as a fresh start leaves them.
+// The settings, the scanner's state and the sheet's page state as a fresh
+// start leaves them.
 void ResetApp();
 
 // Template 145 with a procedure that does nothing: the controls alone.

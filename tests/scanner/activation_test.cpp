@@ -6,6 +6,8 @@
 #include "config/Application.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
+#include "scanner/ScannerState.h"
+#include "pages/ConnectionsPage.h"
 #include "pages/ScannerView.h"
 #include "scanner/ScannerTexts.h"
 #include "tests/scanner/ScannerFixture.h"
@@ -63,7 +65,7 @@ TEST_F(Activation, FailureTextsByOpenResult) {
         EXPECT_EQ(LastingStatus(), row.text) << row.fault;
         EXPECT_EQ(Scanner.StatusIsError, 1) << row.fault;
         EXPECT_EQ(Scanner.ScannerConnected, 0) << row.fault;
-        EXPECT_EQ(App.Connection, 0u) << row.fault;
+        EXPECT_EQ(Scanner.Connection, 0u) << row.fault;
         EXPECT_EQ(PollingWorker.get(), pollingBefore) << "a failed activation started a thread";
     }
 }
@@ -96,7 +98,7 @@ TEST_F(Activation, SerialIdModeFailureIsReportedWithItsCode) {
     Sim({"fault", "vx", "idmode", "0x2001001A"});
     EXPECT_EQ(ActivateScanner(dialog_), 0);
     EXPECT_EQ(StatusText(dialog_), "Port access denied.");
-    EXPECT_EQ(App.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection, 0u);
     // The handle that was opened has been closed: the scanner opens again.
     Sim({"clear-faults", "vx"});
     EXPECT_EQ(ActivateScanner(dialog_), 1);
@@ -127,7 +129,7 @@ TEST_F(Activation, SuccessStartsPollingWhichWaitsForTheDownloadItself) {
     EXPECT_EQ(StatusText(dialog_), "before");  // the caller shows the text
     EXPECT_EQ(Scanner.StatusIsError, 0);
     EXPECT_EQ(Scanner.ScannerConnected, 1);
-    EXPECT_NE(App.Connection, 0u);
+    EXPECT_NE(Scanner.Connection, 0u);
     ASSERT_TRUE(PollingWorker);
     EXPECT_TRUE(PumpUntil([] { return SimCounter("vx", "ready") == 1; }, 10000)) << "the thread finished the download";
     EXPECT_TRUE(StopPollingThread(3000));
@@ -152,7 +154,7 @@ TEST_F(Activation, DeactivationClosesOnce) {
     EXPECT_EQ(DeactivateScanner(), "");  // nothing ever opened
     ASSERT_EQ(ActivateScanner(dialog_), 1);
     EXPECT_EQ(DeactivateScanner(), "Brontel Vask Deactivated");
-    EXPECT_EQ(App.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection, 0u);
     EXPECT_EQ(DeactivateScanner(), "");  // the closed handle is not closed again
     // The scanner is free again: it was really closed.
     EXPECT_EQ(ActivateScanner(dialog_), 1);
@@ -162,7 +164,7 @@ TEST_F(Activation, FailedCloseKeepsTheHandleForAnotherTry) {
     ASSERT_EQ(ActivateScanner(dialog_), 1);
     Sim({"fault", "vx", "close", "0x20010099"});
     EXPECT_EQ(DeactivateScanner(), "Failed to Deactive Scanner.");
-    EXPECT_NE(App.Connection, 0u);
+    EXPECT_NE(Scanner.Connection, 0u);
     Sim({"clear-faults", "vx"});
     EXPECT_EQ(DeactivateScanner(), "Brontel Vask Deactivated");
     EXPECT_EQ(DeactivateScanner(), "");
@@ -186,7 +188,7 @@ TEST_F(Activation, RetryActivatesOncePluggedIn) {
     PollingWorker.Run = 1;
     ASSERT_EQ(ActivateScanner(dialog_), 0);
     Scanner.State = ConnectionState::ActivationAtStartupFailed;
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     EXPECT_NE(RetryWorker.Id(), 0u);
 
     Pump(1500);  // several failed attempts
@@ -208,7 +210,7 @@ TEST_F(Activation, RetryActivatesOncePluggedIn) {
     EXPECT_FALSE(ItemEnabled(dialog_, IDC_FIND_SCANNERS));
     EXPECT_FALSE(ItemEnabled(dialog_, IDC_SCANNER_LIST));
     EXPECT_EQ(ListSelection(dialog_), 0);
-    EXPECT_NE(App.Connection, 0u);
+    EXPECT_NE(Scanner.Connection, 0u);
     EXPECT_TRUE(PollingWorker);
     const auto thread = Duplicate(RetryWorker.get());
     EXPECT_TRUE(PumpUntil([&] { return Ended(thread.get()); }, 3000));
@@ -216,7 +218,7 @@ TEST_F(Activation, RetryActivatesOncePluggedIn) {
 
 TEST_F(Activation, StoppingTheRetryWhileItSendsToTheDialogDoesNotDeadlock) {
     Sim({"unplug", "vx"});
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     const auto thread = Duplicate(RetryWorker.get());
     // No message handling here: the thread's first text waits on this thread,
     // which then waits for the thread.
@@ -234,7 +236,7 @@ TEST_F(Activation, StoppingTheRetryWhileItSendsToTheDialogDoesNotDeadlock) {
 TEST_F(Activation, RetryActivatesWhileTheDialogsThreadHandlesNoMessages) {
     // This thread owns the dialog and handles nothing while the retry runs: a
     // retry that waited for the dialog would never get to its attempt.
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     const DWORD start = ::GetTickCount();
     while (!Scanner.ScannerConnected && ::GetTickCount() - start < 10000) ::Sleep(50);
     EXPECT_TRUE(Scanner.ScannerConnected);
@@ -246,13 +248,13 @@ TEST_F(Activation, RetryActivatesWhileTheDialogsThreadHandlesNoMessages) {
 
 TEST_F(Activation, StoppedRetryStartsNoFurtherAttempt) {
     Sim({"unplug", "vx"});
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     Pump(400);
     ASSERT_TRUE(StopActivationRetry(INFINITE));
     Sim({"plug", "vx"});
     Pump(800);
     EXPECT_EQ(Scanner.ScannerConnected, 0);
-    EXPECT_EQ(App.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection, 0u);
     EXPECT_EQ(StatusText(dialog_), "Scanner Not Connected");
 }
 
@@ -260,7 +262,7 @@ TEST_F(Activation, StopWaitsOnlyForTheAttemptInProgress) {
     // The next attempt succeeds and then waits for a 2.5 s download.
     Sim({"unplug", "vx"});
     Sim({"transfer", "vx", "10"});
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     Pump(300);
     Sim({"plug", "vx"});
     ASSERT_TRUE(PumpUntil([] { return Scanner.ScannerConnected == 1; }, 5000));
@@ -283,7 +285,7 @@ TEST_F(Activation, ShutdownClosesOnlyAfterThePollingThreadEnded) {
     EXPECT_TRUE(StopScannerForShutdown());
     const DWORD took = ::GetTickCount() - start;
     EXPECT_TRUE(Ended(polling.get()));
-    EXPECT_EQ(App.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection, 0u);
     EXPECT_EQ(PollingWorker.Run, 0);
     EXPECT_EQ(DeactivateScanner(), "");
     std::cout << "[ measured ] shutdown stop took " << took << " ms\n";
@@ -291,11 +293,11 @@ TEST_F(Activation, ShutdownClosesOnlyAfterThePollingThreadEnded) {
 
 TEST_F(Activation, ShutdownEndsTheRetryFirst) {
     Sim({"unplug", "vx"});
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     Pump(300);
     const auto thread = Duplicate(RetryWorker.get());
     EXPECT_TRUE(StopScannerForShutdown());
     EXPECT_TRUE(Ended(thread.get()));
     EXPECT_EQ(RetryWorker.Run, 0);
-    EXPECT_EQ(App.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection, 0u);
 }

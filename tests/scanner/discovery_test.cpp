@@ -163,7 +163,7 @@ TEST_F(Discovery, FailedLaterRecordRepeatsThePreviousEntry) {
 TEST_F(Discovery, BluetoothEntriesByDeviceKind) {
     AddBluetooth("k1", "Vantu One", "00:1a:7d:da:71:13", 1);
     AddBluetooth("k2", "Vantu Two", "0A:0B:0C:0D:0E:0F", 2);
-    App.mode = BluetoothMode;
+    App.Settings.Update([](SettingsRecord& s) { s.mode = BluetoothMode; });
     SearchBluetooth(dialog_);
     EXPECT_EQ(StatusText(dialog_), "Found 2 Scanners.");
     EXPECT_EQ(ListEntries(dialog_),
@@ -224,21 +224,21 @@ TEST_F(Discovery, RestoreOfNothingSelectsNothing) {
 }
 
 TEST_F(Discovery, StoredDeviceBecomesSlotZero) {
-    App.DeviceInfo = "Device ID: VX-7 on Com  3.";
+    App.Settings.Update([](SettingsRecord& s) { s.DeviceInfo = "Device ID: VX-7 on Com  3."; });
     ShowStoredDevice(::GetDlgItem(dialog_, IDC_SCANNER_LIST));
     EXPECT_EQ(ListEntries(dialog_), (std::vector<std::string>{"Device ID: VX-7 on Com  3."}));
     EXPECT_EQ(Scanner.FoundDeviceNames[0], "Device ID: VX-7 on Com  3.");
 }
 
 TEST_F(Discovery, ConfigureBeforeAnySearchCreatesNoConnection) {
-    App.DeviceInfo = "Device ID: OLD on Com  1.";
+    App.Settings.Update([](SettingsRecord& s) { s.DeviceInfo = "Device ID: OLD on Com  1."; });
     ShowStoredDevice(::GetDlgItem(dialog_, IDC_SCANNER_LIST));
     ::SendDlgItemMessageA(dialog_, IDC_SCANNER_LIST, LB_SETCURSEL, 0, 0);
     ConfigureConnection(dialog_, BluetoothMode);
     EXPECT_EQ(StatusText(dialog_), "Activating, please wait...");
     EXPECT_EQ(Scanner.StatusIsError, 0);
-    EXPECT_EQ(App.ActivatedScannerMode, BluetoothMode);
-    EXPECT_EQ(App.DeviceInfo, "Device ID: OLD on Com  1.");
+    EXPECT_EQ(App.Settings.Get().ActivatedScannerMode, BluetoothMode);
+    EXPECT_EQ(App.Settings.Get().DeviceInfo, "Device ID: OLD on Com  1.");
     EXPECT_FALSE(ConnectionStored(HKEY_CURRENT_USER));
     EXPECT_FALSE(ConnectionStored(HKEY_LOCAL_MACHINE));
 }
@@ -251,8 +251,8 @@ TEST_F(Discovery, ConfigureSelectedScannerStoresConnectionAndDeviceInfo) {
     ConfigureConnection(dialog_, SerialMode);
     EXPECT_EQ(Scanner.SelectedDevice, 1);
     EXPECT_EQ(StatusText(dialog_), "Activating, please wait...");
-    EXPECT_EQ(App.ActivatedScannerMode, SerialMode);
-    EXPECT_EQ(App.DeviceInfo, "Device ID: B2 on Com COM2.");
+    EXPECT_EQ(App.Settings.Get().ActivatedScannerMode, SerialMode);
+    EXPECT_EQ(App.Settings.Get().DeviceInfo, "Device ID: B2 on Com COM2.");
     EXPECT_TRUE(ConnectionStored(HKEY_CURRENT_USER));
     EXPECT_TRUE(ConnectionStored(HKEY_LOCAL_MACHINE));  // the first call, result ignored
 }
@@ -261,15 +261,17 @@ TEST_F(Discovery, ConfigureWithoutSelectionFails) {
     AddSerial("a", "COM1", "A1");
     AddSerial("b", "COM2", "B2");
     SearchSerialPorts(dialog_, 1, 16);
-    App.DeviceInfo = "before";
-    App.ActivatedScannerMode = BluetoothMode;
+    App.Settings.Update([](SettingsRecord& s) {
+        s.DeviceInfo = "before";
+        s.ActivatedScannerMode = BluetoothMode;
+    });
     ASSERT_EQ(ListSelection(dialog_), LB_ERR);
     ConfigureConnection(dialog_, SerialMode);
     EXPECT_EQ(StatusText(dialog_), "Configuration failed.");
     EXPECT_EQ(LastingStatus(), "Configuration failed.");
     EXPECT_EQ(Scanner.StatusIsError, 1);
-    EXPECT_EQ(App.DeviceInfo, "before");
-    EXPECT_EQ(App.ActivatedScannerMode, BluetoothMode);
+    EXPECT_EQ(App.Settings.Get().DeviceInfo, "before");
+    EXPECT_EQ(App.Settings.Get().ActivatedScannerMode, BluetoothMode);
     EXPECT_FALSE(ConnectionStored(HKEY_CURRENT_USER));
 }
 
@@ -280,7 +282,7 @@ TEST_F(Discovery, LongEntryIsCutTo99Bytes) {
     ::SendDlgItemMessageA(dialog_, IDC_SCANNER_LIST, LB_SETCURSEL, 0, 0);
     ConfigureConnection(dialog_, BluetoothMode);
     EXPECT_EQ(ListEntries(dialog_)[0].size(), 150u + 18u);
-    EXPECT_EQ(App.DeviceInfo, std::string(99, 'N'));
+    EXPECT_EQ(App.Settings.Get().DeviceInfo, std::string(99, 'N'));
 }
 
 // A non-volatile key cannot be made under a volatile one: the connection
@@ -314,16 +316,16 @@ protected:
     // Configures as an administrator or not; true when it succeeded.
     bool Configure(int administrator) {
         identity_test_seam::OverrideAdministrator(administrator);
-        App.DeviceInfo = "unchanged";
+        App.Settings.Update([](SettingsRecord& s) { s.DeviceInfo = "unchanged"; });
         ConfigureConnection(dialog_, SerialMode);
         if (StatusText(dialog_) == "Configuration failed.") {
             EXPECT_EQ(Scanner.StatusIsError, 1);
-            EXPECT_EQ(App.DeviceInfo, "unchanged");
+            EXPECT_EQ(App.Settings.Get().DeviceInfo, "unchanged");
             return false;
         }
         EXPECT_EQ(StatusText(dialog_), "Activating, please wait...");
         EXPECT_EQ(Scanner.StatusIsError, 0);
-        EXPECT_EQ(App.DeviceInfo, "Device ID: A1 on Com COM1.");
+        EXPECT_EQ(App.Settings.Get().DeviceInfo, "Device ID: A1 on Com COM1.");
         return true;
     }
 };

@@ -40,7 +40,7 @@ bool WriteDefaultAdminSettings(const char* folder) {
     }
     if (!::SetCurrentDirectoryA(folder)) return false;
     ::DeleteFileA(SettingsFileName);
-    CreateSettingsFile();
+    CreateSettingsFile(SettingsRecord{});  // the defaults
     return ::GetFileAttributesA(SettingsFileName) != INVALID_FILE_ATTRIBUTES;
 }
 

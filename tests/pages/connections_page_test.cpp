@@ -12,6 +12,7 @@
 #include "config/Application.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
+#include "scanner/ScannerState.h"
 #include "pages/ConnectionsPage.h"
 #include "pages/PageProtocol.h"
 #include "pages/ScannerView.h"
@@ -175,16 +176,16 @@ TEST_F(ConnectionsPage, OutcomeShownBeforeRestoresTheList) {
 }
 
 TEST_F(ConnectionsPage, TransportFromMode) {
-    App.mode = BluetoothMode;
+    App.Settings.Update([](SettingsRecord& s) { s.mode = BluetoothMode; });
     Open();
     EXPECT_TRUE(Checked(page_, IDC_BLUETOOTH));
     EXPECT_FALSE(Checked(page_, IDC_SERIAL_PORTS));
     EXPECT_FALSE(ItemEnabled(page_, IDC_FROM_PORT));
     EXPECT_FALSE(ItemEnabled(page_, IDC_TO_PORT));
 
-    App.mode = 7;  // neither transport: serial ports
+    App.Settings.Update([](SettingsRecord& s) { s.mode = 7; });  // neither transport: serial ports
     Open();
-    EXPECT_EQ(App.mode, SerialMode);
+    EXPECT_EQ(App.Settings.Get().mode, SerialMode);
     EXPECT_TRUE(Checked(page_, IDC_SERIAL_PORTS));
     EXPECT_FALSE(Checked(page_, IDC_BLUETOOTH));
     EXPECT_TRUE(ItemEnabled(page_, IDC_FROM_PORT));
@@ -192,20 +193,24 @@ TEST_F(ConnectionsPage, TransportFromMode) {
 }
 
 TEST_F(ConnectionsPage, PortBoxesOfferOneToSixtyFour) {
-    App.FromPort = 0;
-    App.ToPort = 0;
+    App.Settings.Update([](SettingsRecord& s) {
+        s.FromPort = 0;
+        s.ToPort = 0;
+    });
     Open();
     std::vector<std::string> expected;
     for (int i = 1; i <= 64; ++i) expected.push_back(std::to_string(i));
     EXPECT_EQ(ComboEntries(page_, IDC_FROM_PORT), expected);
     EXPECT_EQ(ComboEntries(page_, IDC_TO_PORT), expected);
-    EXPECT_EQ(App.FromPort, 1);
-    EXPECT_EQ(App.ToPort, 16);
+    EXPECT_EQ(App.Settings.Get().FromPort, 1);
+    EXPECT_EQ(App.Settings.Get().ToPort, 16);
     EXPECT_EQ(ItemText(page_, IDC_FROM_PORT), "1");
     EXPECT_EQ(ItemText(page_, IDC_TO_PORT), "16");
 
-    App.FromPort = 5;
-    App.ToPort = 64;
+    App.Settings.Update([](SettingsRecord& s) {
+        s.FromPort = 5;
+        s.ToPort = 64;
+    });
     Open();
     EXPECT_EQ(ItemText(page_, IDC_FROM_PORT), "5");
     EXPECT_EQ(ItemText(page_, IDC_TO_PORT), "64");
@@ -216,15 +221,15 @@ TEST_F(ConnectionsPage, PortBoxesOfferOneToSixtyFour) {
 TEST_F(ConnectionsPage, TransportAndPortEditsGoIntoApp) {
     Open();
     Click(page_, IDC_BLUETOOTH);
-    EXPECT_EQ(App.mode, BluetoothMode);
+    EXPECT_EQ(App.Settings.Get().mode, BluetoothMode);
     EXPECT_FALSE(ItemEnabled(page_, IDC_FROM_PORT));
     Click(page_, IDC_SERIAL_PORTS);
-    EXPECT_EQ(App.mode, SerialMode);
+    EXPECT_EQ(App.Settings.Get().mode, SerialMode);
     EXPECT_TRUE(ItemEnabled(page_, IDC_TO_PORT));
     SelectCombo(page_, IDC_FROM_PORT, 6);
     SelectCombo(page_, IDC_TO_PORT, 40);
-    EXPECT_EQ(App.FromPort, 7);
-    EXPECT_EQ(App.ToPort, 41);
+    EXPECT_EQ(App.Settings.Get().FromPort, 7);
+    EXPECT_EQ(App.Settings.Get().ToPort, 41);
 }
 
 // ---------------------------------------------------------------- Find Scanners
@@ -245,8 +250,10 @@ TEST_F(ConnectionsPage, FromAboveToIsRefused) {
 
 TEST_F(ConnectionsPage, BluetoothSearchStillChecksThePortBoxes) {
     AddBluetooth("bt", "Vantu", "00:11:22:33:44:55", 1);
-    App.FromPort = 9;
-    App.ToPort = 2;
+    App.Settings.Update([](SettingsRecord& s) {
+        s.FromPort = 9;
+        s.ToPort = 2;
+    });
     Open();
     Click(page_, IDC_BLUETOOTH);
     Click(page_, IDC_FIND_SCANNERS);
@@ -338,8 +345,8 @@ TEST_F(ConnectionsPage, ActivateThenDeactivate) {
     EXPECT_EQ(Scanner.StatusIsError, 0);
     EXPECT_EQ(Scanner.ScannerConnected, 1);
     EXPECT_EQ(PollingWorker.Run, 1);
-    EXPECT_EQ(App.DeviceInfo, "Device ID: T3 on Com COM3.");
-    EXPECT_EQ(App.ActivatedScannerMode, SerialMode);
+    EXPECT_EQ(App.Settings.Get().DeviceInfo, "Device ID: T3 on Com COM3.");
+    EXPECT_EQ(App.Settings.Get().ActivatedScannerMode, SerialMode);
     ExpectActivatedControls();
 
     // A sheet notification on the page keeps the activated picture.
@@ -384,7 +391,7 @@ TEST_F(ConnectionsPage, ConfigurationFailureStillTriesTheStoredConnection) {
     ::SendDlgItemMessageA(page_, IDC_SCANNER_LIST, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(Scanner.ScannerConnected, 1);
-    EXPECT_EQ(App.DeviceInfo, "Device ID: T3 on Com COM3.");
+    EXPECT_EQ(App.Settings.Get().DeviceInfo, "Device ID: T3 on Com COM3.");
     ExpectActivatedControls();
 }
 
@@ -430,7 +437,7 @@ TEST_F(BarcodesOnTheHost, DeactivateKeepsThem) {
 
 TEST_F(BarcodesOnTheHost, FindScannersClearsThemBeforeClosing) {
     Click(page_, IDC_FIND_SCANNERS);
-    EXPECT_EQ(App.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection, 0u);
     EXPECT_EQ(Waiting(), 0);
 }
 
@@ -438,7 +445,7 @@ TEST_F(BarcodesOnTheHost, ActivateClearsThemBeforeClosing) {
     Sim({"fault", "three", "open", "0x20010099"});  // no new polling thread afterwards
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Unable to activate Brontel Vask.");
-    EXPECT_EQ(App.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection, 0u);
     EXPECT_EQ(Waiting(), 0);
 }
 
@@ -489,8 +496,10 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
     AddSerial("three", "COM3", "T3");
     SearchAndConfigureSerial(1, 16, 0);
     ResetApp();  // a new run of the program: only the stored connection is left
-    App.DeviceInfo = "Device ID: T3 on Com COM3.";
-    App.ActivatedScannerMode = SerialMode;
+    App.Settings.Update([](SettingsRecord& s) {
+        s.DeviceInfo = "Device ID: T3 on Com COM3.";
+        s.ActivatedScannerMode = SerialMode;
+    });
     Sim({"unplug", "three"});
 
     // Start-up's steps with the hidden instance.
@@ -503,7 +512,7 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
     ::SendMessageA(list, LB_SETCURSEL, 0, 0);
     ASSERT_EQ(ActivateScanner(hidden), 0);
     Scanner.State = ConnectionState::ActivationAtStartupFailed;
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
 
     Pump(1000);
     EXPECT_EQ(StatusText(hidden), "Scanner Not Connected");
@@ -534,7 +543,7 @@ TEST_F(ConnectionsPage, FindScannersEndsTheRetryAndSearches) {
     Sim({"unplug", "three"});
     Scanner.State = ConnectionState::ActivationAtStartupFailed;
     Open();
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     Pump(500);
     HANDLE copy = nullptr;
     ::DuplicateHandle(::GetCurrentProcess(), RetryWorker.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
@@ -549,7 +558,7 @@ TEST_F(ConnectionsPage, FindScannersEndsTheRetryAndSearches) {
     EXPECT_EQ(StatusText(page_), "Found 1 Scanner.");
     // Whatever the retry managed before the click, the page now searches.
     EXPECT_EQ(Scanner.ScannerConnected, 0);
-    EXPECT_EQ(App.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection, 0u);
     ExpectSearchableControls();
     Pump(500);
     EXPECT_EQ(Scanner.ScannerConnected, 0) << "an activation attempt ran after the click";
@@ -561,7 +570,7 @@ TEST_F(ConnectionsPage, ActivateEndsTheRetryBeforeItActivates) {
     Sim({"unplug", "three"});
     Scanner.State = ConnectionState::ActivationAtStartupFailed;
     Open();
-    ASSERT_TRUE(StartActivationRetry());
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     Pump(500);
     SelectEntry(page_, 0);  // a selection enables Activate beside the retry
     ASSERT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
@@ -634,8 +643,10 @@ private:
 }  // namespace
 
 TEST_F(ConnectionsPage, InASheetEditsEnableSaveAndTheStatusLineIsDrawnInColour) {
-    App.LeftPosition = 120;
-    App.TopPosition = 90;
+    App.Settings.Update([](SettingsRecord& s) {
+        s.LeftPosition = 120;
+        s.TopPosition = 90;
+    });
     SheetWithConnectionsPage sheet;
     ASSERT_NE(sheet.sheet(), nullptr);
     HWND page = sheet.page();
@@ -651,7 +662,7 @@ TEST_F(ConnectionsPage, InASheetEditsEnableSaveAndTheStatusLineIsDrawnInColour) 
     ASSERT_NE(apply, nullptr);
     EXPECT_FALSE(::IsWindowEnabled(apply));
     ::SendMessageA(::GetDlgItem(page, IDC_BLUETOOTH), BM_CLICK, 0, 0);
-    EXPECT_EQ(App.mode, BluetoothMode);
+    EXPECT_EQ(App.Settings.Get().mode, BluetoothMode);
     EXPECT_TRUE(::IsWindowEnabled(apply));
 
     // The status line as drawn on the screen: red text for an error, black otherwise.

@@ -1,0 +1,3 @@
+#include "delivery/TraceState.h"
+
+TraceState Trace;
