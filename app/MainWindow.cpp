@@ -11,6 +11,7 @@
 #include "config/Application.h"
 #include "config/Registry.h"
 #include "delivery/OwnWindows.h"
+#include "delivery/PollingThread.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
 
@@ -30,6 +31,7 @@ static_assert(MainWindowStyle == 0x21CF0000);
 constexpr char TrayTip[] = "Brontel Vask";
 constexpr char ExitQuestion[] = "Do you really wish to exit the program?";
 constexpr char ExitCaption[] = "Confirm Exit";
+constexpr DWORD InterruptedBarcodePatienceMs = 3000;
 
 // Sent by the shell to every top-level window when the taskbar (and with it
 // the notification area) has been created again, e.g. after it crashed.
@@ -102,6 +104,9 @@ void ShutDown() {
         if (runAtStartup) (void)SetRunValue(HKEY_CURRENT_USER, settings);
         return SaveSettings(settings, runAtStartup);
     });
+    // A barcode that left the scanner is typed whole: one whose typing was
+    // paused for our window in front goes on once the user's window is back.
+    (void)FinishInterruptedTyping(InterruptedBarcodePatienceMs);
     RemoveTrayIcon();
     if (InstanceMutex) ::ReleaseMutex(InstanceMutex.get());
     ::PostQuitMessage(0);

@@ -99,3 +99,13 @@ bool HandCloseToPollingThread(vantu::Handle connection) {
     int expected = Polling;
     return NewestLease->state.compare_exchange_strong(expected, CloseOnEnd);
 }
+
+bool FinishInterruptedTyping(DWORD patienceMs) {
+    // The thread that ended handed the job over through its end: no lock needed.
+    if (!PollingWorker.Join(0)) return false;
+    if (!UnfinishedTyping) return true;
+    const DWORD start = ::GetTickCount();
+    if (!ContinueTyping(*UnfinishedTyping, [&] { return ::GetTickCount() - start < patienceMs; })) return false;
+    UnfinishedTyping.reset();
+    return true;
+}

@@ -27,3 +27,8 @@ bool StartPollingThread(vantu::Handle connection);
 // uses it: the caller closes it.
 bool HandCloseToPollingThread(vantu::Handle connection);
 
+// Once the last polling thread has ended, as the program goes: types the
+// rest of a barcode whose typing a stop interrupted (one of our windows was
+// in front), waiting up to patienceMs for another program's window to take
+// it. False when a thread still runs or no fit window came: the rest is lost.
+bool FinishInterruptedTyping(DWORD patienceMs);

@@ -315,6 +315,33 @@ TEST_F(Connections, ABarcodeInHandWaitsWhileOurWindowIsInFront) {
     EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 1u);
 }
 
+// Exit while a barcode in hand waits for our window to leave the front: the
+// rest of it is typed as the program goes, once the user's window is back.
+TEST_F(Connections, ExitTypesTheRestOfABarcodeInHandOnceTheUsersWindowIsBack) {
+    OpenActivated();
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "fetch", 1500));
+    Sim({"scan", "s1", "PAUSED-2"});
+    ::Sleep(600);  // decided for the receiver, the fetch under way
+    const HWND sheet = Sheet::Find().window();
+    ::SetForegroundWindow(sheet);
+    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == sheet; }, 5000));
+    ::Sleep(2000);  // the fetch has returned; the barcode waits
+    EXPECT_EQ(receiver.Text(), L"");
+
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('e'));
+    testsupport::MessageBoxWindow box = testsupport::MessageBoxWindow::WaitFor("Confirm Exit");
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box.Answer(IDYES));
+    EXPECT_TRUE(receiver.Focus());
+    EXPECT_EQ(app.WaitForExit(15000), 0u);
+    EXPECT_EQ(receiver.Text(), L"PAUSED-2\r");
+    EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 1u);
+}
+
 // Holds every key on its way for a while, as another program's low-level
 // keyboard hook may, and lets something happen meanwhile: the first Enter
 // calls `meanwhile`. The hook's thread pumps messages, as such hooks need.
