@@ -113,6 +113,22 @@ protected:
         out << xml;
     }
     static void SetActivateInSavedFile() { SetInSavedFile("Activate", 1); }
+
+    // A barcode fetched for the receiver (the fetch made slow) while the
+    // sheet comes forward: its typing waits, nothing typed yet.
+    static void PauseABarcodeForTheSheet(testsupport::KeyReceiver& receiver, const std::string& barcode) {
+        ASSERT_TRUE(receiver.Ready());
+        ASSERT_TRUE(receiver.Focus());
+        ASSERT_TRUE(testsupport::sim::Delay("s1", "fetch", 1500));
+        Sim({"scan", "s1", barcode});
+        ::Sleep(600);  // decided for the receiver, the fetch under way
+        const HWND sheet = Sheet::Find().window();
+        ::SetForegroundWindow(sheet);
+        ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == sheet; }, 5000));
+        ::Sleep(2000);  // the fetch has returned
+        EXPECT_TRUE(::IsWindow(sheet));
+        EXPECT_EQ(receiver.Text(), L"");
+    }
 };
 
 // ---------------------------------------------------------------- searching
@@ -291,17 +307,7 @@ TEST_F(Connections, OurOwnWindowsInFrontHoldBarcodesOnTheScanner) {
 TEST_F(Connections, ABarcodeInHandWaitsWhileOurWindowIsInFront) {
     ConnectionsView view = OpenActivated();
     testsupport::KeyReceiver receiver;
-    ASSERT_TRUE(receiver.Ready());
-    ASSERT_TRUE(receiver.Focus());
-    ASSERT_TRUE(testsupport::sim::Delay("s1", "fetch", 1500));
-    Sim({"scan", "s1", "PAUSED-1"});
-    ::Sleep(600);  // decided for the receiver, the fetch under way
-    const HWND sheet = Sheet::Find().window();
-    ::SetForegroundWindow(sheet);
-    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == sheet; }, 5000));
-    ::Sleep(2000);  // the fetch has returned
-    EXPECT_TRUE(::IsWindow(sheet));
-    EXPECT_EQ(receiver.Text(), L"");
+    ASSERT_NO_FATAL_FAILURE(PauseABarcodeForTheSheet(receiver, "PAUSED-1"));
     ASSERT_TRUE(testsupport::sim::Delay("s1", "fetch", 0));
 
     ASSERT_TRUE(view.Click(ActivateButton));
@@ -320,16 +326,7 @@ TEST_F(Connections, ABarcodeInHandWaitsWhileOurWindowIsInFront) {
 TEST_F(Connections, ExitTypesTheRestOfABarcodeInHandOnceTheUsersWindowIsBack) {
     OpenActivated();
     testsupport::KeyReceiver receiver;
-    ASSERT_TRUE(receiver.Ready());
-    ASSERT_TRUE(receiver.Focus());
-    ASSERT_TRUE(testsupport::sim::Delay("s1", "fetch", 1500));
-    Sim({"scan", "s1", "PAUSED-2"});
-    ::Sleep(600);  // decided for the receiver, the fetch under way
-    const HWND sheet = Sheet::Find().window();
-    ::SetForegroundWindow(sheet);
-    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == sheet; }, 5000));
-    ::Sleep(2000);  // the fetch has returned; the barcode waits
-    EXPECT_EQ(receiver.Text(), L"");
+    ASSERT_NO_FATAL_FAILURE(PauseABarcodeForTheSheet(receiver, "PAUSED-2"));
 
     ASSERT_TRUE(app.OpenTrayMenu());
     ASSERT_TRUE(app.PickTrayMenuItem('e'));
