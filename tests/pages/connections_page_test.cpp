@@ -89,6 +89,17 @@ protected:
         EXPECT_TRUE(ItemEnabled(page_, IDC_FIND_SCANNERS));
         EXPECT_TRUE(ItemEnabled(page_, IDC_SCANNER_LIST));
     }
+    // The stored scanner unplugged at start-up: the page opens while the
+    // activation retry runs.
+    void OpenWhileTheStartUpRetryRuns() {
+        AddSerial("three", "COM3", "T3");
+        SearchAndConfigureSerial(1, 16, 0);
+        Sim({"unplug", "three"});
+        Scanner.State = ConnectionState::ActivationAtStartupFailed;
+        Open();
+        ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
+        Pump(500);
+    }
     HWND page_ = nullptr;
 };
 
@@ -538,13 +549,7 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
 }
 
 TEST_F(ConnectionsPage, FindScannersEndsTheRetryAndSearches) {
-    AddSerial("three", "COM3", "T3");
-    SearchAndConfigureSerial(1, 16, 0);
-    Sim({"unplug", "three"});
-    Scanner.State = ConnectionState::ActivationAtStartupFailed;
-    Open();
-    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
-    Pump(500);
+    ASSERT_NO_FATAL_FAILURE(OpenWhileTheStartUpRetryRuns());
     HANDLE copy = nullptr;
     ::DuplicateHandle(::GetCurrentProcess(), RetryWorker.get(), ::GetCurrentProcess(), &copy, 0, FALSE,
                       DUPLICATE_SAME_ACCESS);
@@ -565,13 +570,7 @@ TEST_F(ConnectionsPage, FindScannersEndsTheRetryAndSearches) {
 }
 
 TEST_F(ConnectionsPage, ActivateEndsTheRetryBeforeItActivates) {
-    AddSerial("three", "COM3", "T3");
-    SearchAndConfigureSerial(1, 16, 0);
-    Sim({"unplug", "three"});
-    Scanner.State = ConnectionState::ActivationAtStartupFailed;
-    Open();
-    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
-    Pump(500);
+    ASSERT_NO_FATAL_FAILURE(OpenWhileTheStartUpRetryRuns());
     SelectEntry(page_, 0);  // a selection enables Activate beside the retry
     ASSERT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
     Sim({"plug", "three"});
