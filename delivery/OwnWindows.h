@@ -27,8 +27,8 @@ constexpr DWORD OwnWindowPatienceMs = 2000;
 // Announces, then brings our window to the front.
 void BringOwnWindowForward(HWND window);
 
-// Under the key turn: whether keys must still wait for a window of ours that
-// was announced. `oursInFront`: a window of ours is in front now, which ends
+// Under the key turn: whether keys typed by this thread must still wait for
+// a window of ours that another thread announced. `oursInFront`: a window of ours is in front now, which ends
 // the wait (from then on the window in front decides).
 bool OwnWindowComing(bool oursInFront);
 
