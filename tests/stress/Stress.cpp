@@ -37,7 +37,6 @@ constexpr char ConfirmExitCaption[] = "Confirm Exit";
 constexpr DWORD SettleMs = 60000;   // a click not handled within this: the program hangs
 constexpr DWORD ArrivalStallMs = 30000;
 constexpr size_t MaxFailures = 20;
-constexpr DWORD QuietMs = 300;  // no keystroke for this long: no barcode is being typed
 struct SlowCall {
     const char* call;
     int longestMs;
@@ -145,7 +144,6 @@ private:
     void Do(Action action);
 
     void ScanSome(int most);
-    void BetweenBarcodes();
     std::string NextBarcode();
     bool ProgramRunning();
     // Waits until the user-interface thread has handled what was posted.
@@ -209,12 +207,6 @@ void Driver::ScanSome(int most) {
     if (auto r = sim::Scan(ScannerName, batch); !r) Fail(r.message());
 }
 
-// The user turns to one of our windows between two barcodes, not in the
-// middle of one being typed: a keystroke already on its way goes wherever
-// the focus is when it arrives, which no program can prevent. Barcodes
-// scanned once our window is in front, or fetched while it came forward,
-// are the program's to hold.
-void Driver::BetweenBarcodes() { (void)receiver_.WaitForQuiet(QuietMs, 5000); }
 
 bool Driver::ProgramRunning() {
     if (app_.Running()) return true;
@@ -268,7 +260,6 @@ void Driver::ClickOnConnections(int id, const char* caption) {
 }
 
 void Driver::TrayPick(char accessKey, bool scanWhileOpen) {
-    BetweenBarcodes();
     if (!app_.OpenTrayMenu()) {
         if (ProgramRunning()) Fail("the tray menu did not open");
         return;
@@ -287,11 +278,9 @@ void Driver::ConfirmExitThenCancel(bool fromSheet) {
     if (fromSheet) {
         Sheet sheet = EnsureSheet();
         if (!sheet) return;
-        BetweenBarcodes();
-        testsupport::PostClick(sheet.ExitButton());
+            testsupport::PostClick(sheet.ExitButton());
     } else {
-        BetweenBarcodes();
-        if (!app_.OpenTrayMenu() || !app_.PickTrayMenuItem('e')) {
+            if (!app_.OpenTrayMenu() || !app_.PickTrayMenuItem('e')) {
             if (ProgramRunning()) Fail("the tray menu did not offer Exit");
             return;
         }

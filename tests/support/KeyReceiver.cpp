@@ -1,5 +1,6 @@
 #include "tests/support/KeyReceiver.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <ostream>
@@ -73,9 +74,15 @@ bool KeyReceiver::HasFocus() const {
 
 bool KeyReceiver::Focus(DWORD timeoutMs) {
     if (!window_) return false;
-    ::PostMessageA(window_, KeyReceiverTakeFocusMessage, 0, 0);
-    ::SetForegroundWindow(window_);
-    return WaitUntil([&] { return HasFocus(); }, timeoutMs);
+    constexpr DWORD AskAgainMs = 1000;
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        ::PostMessageA(window_, KeyReceiverTakeFocusMessage, 0, 0);
+        ::SetForegroundWindow(window_);
+        const DWORD spent = ::GetTickCount() - start;
+        if (spent >= timeoutMs) return HasFocus();
+        if (WaitUntil([&] { return HasFocus(); }, std::min(AskAgainMs, timeoutMs - spent))) return true;
+    }
 }
 
 void KeyReceiver::ReadNewLines() {

@@ -41,7 +41,8 @@ public:
     DWORD ProcessId() const { return process_.id(); }
 
     // Brings the window to the foreground and waits until the foreground
-    // thread's focus window is the receiver.
+    // thread's focus window is the receiver; asks again each second, as a
+    // user clicks again when another window came forward meanwhile.
     bool Focus(DWORD timeoutMs = 5000);
     bool HasFocus() const;
 
