@@ -105,6 +105,7 @@ public:
         : keepRunning_(keepRunning), accepted_(accepted) {}
 
     bool WaitUntilReady() {
+        if (keyTurn_.owns_lock()) keyTurn_.unlock();  // the previous key has been sent
         for (;;) {
             keyTurn_ = TakeKeyTurn();
             if (MayType()) return true;
