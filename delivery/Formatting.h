@@ -8,15 +8,12 @@
 #include <string>
 #include <string_view>
 
-// Key codes 0xE000..0xF8FF name a virtual key in their low byte.
-constexpr uint16_t VirtualKeyCode(uint8_t vk) { return static_cast<uint16_t>(0xE000 | vk); }
-constexpr bool IsVirtualKeyCode(uint32_t code) { return code >= 0xE000 && code <= 0xF8FF; }
-constexpr uint16_t CapsLockKeyCode = VirtualKeyCode(0x14);
+constexpr uint8_t VkCapsLock = 0x14;
 constexpr uint16_t CtrlModifier = 2;
 
 struct NamedToken {
     std::string_view name;      // as stored in the settings, e.g. "<ENTER>"
-    uint16_t keyCode;           // 0 for "None"
+    uint8_t virtualKey;         // the key it presses; 0 for "None"
     std::string_view trace;     // e.g. "<Enter>"
     std::string_view ctrlTrace; // e.g. "<Ctrl Enter>"
 };
@@ -25,13 +22,13 @@ struct NamedToken {
 // in the order the Format page lists them.
 inline constexpr NamedToken TokenTable[] = {
     {"None", 0, "", "<Ctrl>"},
-    {"<ENTER>", VirtualKeyCode(0x0D), "<Enter>", "<Ctrl Enter>"},
-    {"<TAB>", VirtualKeyCode(0x09), "<Tab>", "<Ctrl Tab>"},
-    {"<SPACE>", VirtualKeyCode(0x20), "<Space>", "<Ctrl Space>"},
-    {"<LEFT>", VirtualKeyCode(0x25), "<Left>", "<Ctrl Left>"},
-    {"<RIGHT>", VirtualKeyCode(0x27), "<Right>", "<Ctrl Right>"},
-    {"<UP>", VirtualKeyCode(0x26), "<Up>", "<Ctrl Up>"},
-    {"<DOWN>", VirtualKeyCode(0x28), "<Down>", "<Ctrl Down>"},
+    {"<ENTER>", 0x0D, "<Enter>", "<Ctrl Enter>"},
+    {"<TAB>", 0x09, "<Tab>", "<Ctrl Tab>"},
+    {"<SPACE>", 0x20, "<Space>", "<Ctrl Space>"},
+    {"<LEFT>", 0x25, "<Left>", "<Ctrl Left>"},
+    {"<RIGHT>", 0x27, "<Right>", "<Ctrl Right>"},
+    {"<UP>", 0x26, "<Up>", "<Ctrl Up>"},
+    {"<DOWN>", 0x28, "<Down>", "<Ctrl Down>"},
 };
 
 // The table entry whose name equals token exactly (case counts), if any.

@@ -44,20 +44,29 @@ void PressKey(KeyboardPort& port, uint8_t virtualKey, uint16_t modifiers, Layout
     PressModifiers(port, modifiers, layout, true);
 }
 
-uint32_t SendUnicode(KeyboardPort& port, uint16_t code) {
-    if (code == RejectedKeyCode) return InvalidParameterError;
-    return port.SendCharacter(code) < 2 ? port.LastError() : 0;
+uint32_t SendUnicode(KeyboardPort& port, uint16_t character) {
+    return port.SendCharacter(character) < 2 ? port.LastError() : 0;
 }
 
 // A layout lookup names a key unless it reports none (all bits set) or 0.
 bool NamesKey(uint8_t virtualKey) { return virtualKey != 0 && virtualKey != 0xFF; }
 
+// Caps Lock is a key like any other: it waits for the window in front. Once
+// it has been turned off, it is turned on again even when the typing was
+// stopped in between, so the user's Caps Lock ends as it began.
 template <typename Typing>
-void WithCapsLockOff(KeyboardPort& port, Typing typing) {
+bool WithCapsLockOff(KeyboardPort& port, Typing typing) {
     const bool wasOn = port.CapsLockOn();
-    if (wasOn) (void)SendKeyCode(port, CapsLockKeyCode, 0);
-    typing();
-    if (wasOn) (void)SendKeyCode(port, CapsLockKeyCode, 0);
+    if (wasOn) {
+        if (!port.WaitForTarget()) return false;
+        (void)SendVirtualKey(port, VkCapsLock, 0);
+    }
+    const bool typed = typing();
+    if (wasOn) {
+        (void)port.WaitForTarget();
+        (void)SendVirtualKey(port, VkCapsLock, 0);
+    }
+    return typed;
 }
 
 }  // namespace
@@ -72,16 +81,16 @@ bool IsExtendedKey(uint8_t vk) {
            || (vk >= 0xA6 && vk <= 0xB7); // browser, volume, media and launch keys
 }
 
-uint32_t SendKeyCode(KeyboardPort& port, uint16_t code, uint16_t modifiers) {
-    if (IsVirtualKeyCode(code)) {
-        const auto virtualKey = static_cast<uint8_t>(code & 0xFF);
-        if (virtualKey != 0) {
-            PressKey(port, virtualKey, modifiers, ChooseLayout(port, modifiers));
-            return 0;
-        }
-    } else if (WantsKeyPath(code, modifiers)) {
+uint32_t SendVirtualKey(KeyboardPort& port, uint8_t virtualKey, uint16_t modifiers) {
+    if (virtualKey == 0) return InvalidParameterError;
+    PressKey(port, virtualKey, modifiers, ChooseLayout(port, modifiers));
+    return 0;
+}
+
+uint32_t SendCharacterKey(KeyboardPort& port, uint16_t character, uint16_t modifiers) {
+    if (WantsKeyPath(character, modifiers)) {
         const LayoutId layout = ChooseLayout(port, modifiers);
-        const auto found = static_cast<uint16_t>(port.LookUpCharacter(code, layout));
+        const auto found = static_cast<uint16_t>(port.LookUpCharacter(character, layout));
         const auto virtualKey = static_cast<uint8_t>(found & 0xFF);
         // A character without a key on this layout still arrives, as a
         // Unicode event (its modifiers cannot travel with it).
@@ -91,7 +100,7 @@ uint32_t SendKeyCode(KeyboardPort& port, uint16_t code, uint16_t modifiers) {
             return 0;
         }
     }
-    return SendUnicode(port, code);
+    return SendUnicode(port, character);
 }
 
 ByteRange TypedRange(size_t length, int leading, int trailing) {
@@ -105,28 +114,28 @@ size_t TypeBarcodeBytes(KeyboardPort& port, const uint8_t* bytes, size_t length,
                         int trailing) {
     const ByteRange range = TypedRange(length, leading, trailing);
     size_t typed = 0;
-    WithCapsLockOff(port, [&] {
+    (void)WithCapsLockOff(port, [&] {
         for (; typed < range.count && port.WaitForTarget(); ++typed)
-            (void)SendKeyCode(port, bytes[range.first + typed], 0);
+            (void)SendCharacterKey(port, bytes[range.first + typed], 0);
+        return typed == range.count;
     });
     return typed;
 }
 
 bool TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl) {
     const uint16_t modifiers = ctrl ? CtrlModifier : 0;
-    bool typed = true;
-    WithCapsLockOff(port, [&] {
-        if (const NamedToken* named = FindNamedToken(token)) {
-            if (named->keyCode == 0) return;
-            typed = port.WaitForTarget();
-            if (typed) (void)SendKeyCode(port, named->keyCode, modifiers);
-            return;
+    const NamedToken* named = FindNamedToken(token);
+    if (named && named->virtualKey == 0) return true;  // "None": no key, nothing to wait for
+    return WithCapsLockOff(port, [&] {
+        if (!port.WaitForTarget()) return false;
+        if (named) {
+            (void)SendVirtualKey(port, named->virtualKey, modifiers);
+        } else {
+            // Any other string stands for its first character, which the
+            // Format page stores as one or two bytes of the ANSI code page.
+            const std::string_view character = TokenCharacter(token, port.AnsiLeadBytes());
+            (void)SendCharacterKey(port, port.AnsiToUtf16(character), modifiers);
         }
-        // Any other string stands for its first character, which the Format
-        // page stores as one or two bytes of the ANSI code page.
-        const std::string_view character = TokenCharacter(token, port.AnsiLeadBytes());
-        typed = port.WaitForTarget();
-        if (typed) (void)SendKeyCode(port, port.AnsiToUtf16(character), modifiers);
+        return true;
     });
-    return typed;
 }

@@ -17,7 +17,6 @@ using LayoutId = std::uintptr_t;
 constexpr uint16_t ShiftModifier = 1;
 constexpr uint16_t AltModifier = 4;
 constexpr uint32_t InvalidParameterError = 87;
-constexpr uint16_t RejectedKeyCode = 0xE000;  // names no key: "virtual key 0"
 
 // Virtual keys the plan itself presses.
 constexpr uint8_t VkShift = 0x10;
@@ -73,13 +72,19 @@ public:
 // the extended flag, or programs that read scan codes see keypad keys.
 bool IsExtendedKey(uint8_t virtualKey);
 
-// Sends one key code with modifier flags (1 Shift, 2 Ctrl, 4 Alt).
-// Tab, carriage return, space, virtual-key codes and anything with a
-// modifier go as key presses with scan codes from a layout; everything else
-// (and a character the layout has no key for) as a Unicode character event.
-// Returns 0, the system's last error when it accepted fewer events than
-// sent, or 87 for the code 0xE000, which sends nothing.
-uint32_t SendKeyCode(KeyboardPort& port, uint16_t code, uint16_t modifiers);
+// Named keys and characters are told apart by their kind, never by a range
+// of codes: every UTF-16 unit, the private-use ones included, is a character.
+//
+// SendVirtualKey presses one named key (scan codes from the focus window's
+// layout, or the calling thread's with modifiers); modifier flags 1 Shift,
+// 2 Ctrl, 4 Alt. Virtual key 0 names no key: 87, nothing sent.
+uint32_t SendVirtualKey(KeyboardPort& port, uint8_t virtualKey, uint16_t modifiers);
+// SendCharacterKey sends one character. Tab, carriage return, space and
+// anything with a modifier go as key presses with scan codes from a layout;
+// everything else (and a character the layout has no key for) as a Unicode
+// character event. Returns 0, or the system's last error when it accepted
+// fewer events than sent.
+uint32_t SendCharacterKey(KeyboardPort& port, uint16_t character, uint16_t modifiers);
 
 // The bytes typed of a barcode: without `leading` bytes in front (read as a
 // signed 16-bit count, as the strip setting is) and `trailing` at the end.
@@ -87,13 +92,16 @@ uint32_t SendKeyCode(KeyboardPort& port, uint16_t code, uint16_t modifiers);
 ByteRange TypedRange(size_t length, int leading, int trailing);
 
 // Types bytes[TypedRange] as characters U+0000..U+00FF (no code-page
-// conversion), with Caps Lock switched off around them when it is on.
+// conversion), with Caps Lock switched off around them when it is on. Every
+// key, the Caps Lock presses included, waits for WaitForTarget first; the
+// press that turns Caps Lock back on still goes when the wait stops the
+// typing (it types nothing), so Caps Lock ends as it began.
 // Returns how many were typed: fewer than the range when WaitForTarget
 // stopped it.
 size_t TypeBarcodeBytes(KeyboardPort& port, const uint8_t* bytes, size_t length, int leading,
                         int trailing);
 
 // Types one prefix or suffix token, with Ctrl when ctrl is nonzero and Caps
-// Lock switched off around it when it is on (also around "None").
+// Lock switched off around it when it is on.
 // False, with nothing typed, when WaitForTarget stopped it.
 bool TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl);

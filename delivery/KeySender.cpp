@@ -77,9 +77,14 @@ private:
 
 }  // namespace
 
-uint32_t KeySender::SendKey(uint16_t code, uint16_t modifiers) const {
+uint32_t KeySender::PressVirtualKey(uint8_t virtualKey, uint16_t modifiers) const {
     SystemKeyboard keyboard(gate_);
-    return SendKeyCode(keyboard, code, modifiers);
+    return SendVirtualKey(keyboard, virtualKey, modifiers);
+}
+
+uint32_t KeySender::SendCharacter(uint16_t character, uint16_t modifiers) const {
+    SystemKeyboard keyboard(gate_);
+    return SendCharacterKey(keyboard, character, modifiers);
 }
 
 size_t KeySender::TypeBarcode(const uint8_t* bytes, size_t length, int leading, int trailing) const {

@@ -15,10 +15,11 @@ public:
     KeySender() = default;
     explicit KeySender(TargetGate gate) : gate_(std::move(gate)) {}
 
-    // Sends one key code (a UTF-16 unit, or 0xE000..0xF8FF naming a virtual
-    // key in its low byte) with modifier flags 1 Shift, 2 Ctrl, 4 Alt.
-    // Returns 0, the system's last error, or 87 for the code 0xE000.
-    uint32_t SendKey(uint16_t code, uint16_t modifiers) const;
+    // Presses one named key, or sends one character (a UTF-16 unit), with
+    // modifier flags 1 Shift, 2 Ctrl, 4 Alt (KeyPlan.h). Returns 0, the
+    // system's last error, or 87 for virtual key 0.
+    uint32_t PressVirtualKey(uint8_t virtualKey, uint16_t modifiers) const;
+    uint32_t SendCharacter(uint16_t character, uint16_t modifiers) const;
     // Types bytes[leading .. length - trailing) as characters U+0000..U+00FF;
     // returns how many were typed before the gate stopped it.
     size_t TypeBarcode(const uint8_t* bytes, size_t length, int leading, int trailing) const;

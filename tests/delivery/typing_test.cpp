@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/FormatSettings.h"
+#include "delivery/Formatting.h"
 #include "delivery/KeySender.h"
 #include "tests/support/KeyReceiver.h"
 
@@ -96,14 +97,14 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(receiver_->Ready()) << "keyrecv.exe did not start";
         ASSERT_TRUE(receiver_->Focus()) << "keyrecv.exe did not get the focus";
-        if (CapsLockOn()) (void)keys_.SendKey(0xE014, 0);
+        if (CapsLockOn()) (void)keys_.PressVirtualKey(VkCapsLock, 0);
         ASSERT_FALSE(CapsLockOn());
         ASSERT_TRUE(receiver_->WaitForQuiet(50));
         receiver_->Clear();
     }
 
     void TearDown() override {
-        if (CapsLockOn()) (void)keys_.SendKey(0xE014, 0);
+        if (CapsLockOn()) (void)keys_.PressVirtualKey(VkCapsLock, 0);
     }
 
     // Everything that arrived from the typing done so far in this test: the
@@ -143,7 +144,7 @@ TEST_F(FormattedTyping, DefaultSettingsTypeTheBarcodeThenEnter) {
 }
 
 TEST_F(FormattedTyping, CapsLockOnIsSwitchedOffAroundEveryPieceAndEndsOn) {
-    (void)keys_.SendKey(0xE014, 0);
+    (void)keys_.PressVirtualKey(VkCapsLock, 0);
     ASSERT_TRUE(CapsLockOn());
     (void)Arrived();
 
@@ -180,11 +181,11 @@ TEST_F(FormattedTyping, StripCountsAtOrAboveTheLengthTypeOnlyPrefixAndSuffixes) 
 }
 
 TEST_F(KeyTyping, CtrlWithALetterPressesCtrlAndAnUpperCaseLetterAddsShift) {
-    EXPECT_EQ(keys_.SendKey('a', 2), 0u);
+    EXPECT_EQ(keys_.SendCharacter('a', 2), 0u);
     const State ctrl{.ctrl = true}, both{.shift = true, .ctrl = true};
     EXPECT_EQ(Arrived(), Join({{Down(0x11, 0x1D, ctrl)}, Press(0x41, 0x1E, 0x01, ctrl), {Up(0x11, 0x1D, {})}}));
 
-    EXPECT_EQ(keys_.SendKey('A', 2), 0u);
+    EXPECT_EQ(keys_.SendCharacter('A', 2), 0u);
     const State shift{.shift = true};
     EXPECT_EQ(Arrived(), Join({{Down(0x10, 0x2A, shift), Down(0x11, 0x1D, both)}, Press(0x41, 0x1E, 0x01, both),
                                {Up(0x10, 0x2A, ctrl), Up(0x11, 0x1D, {})}}));
@@ -194,7 +195,7 @@ TEST_F(KeyTyping, CtrlWithALetterPressesCtrlAndAnUpperCaseLetterAddsShift) {
 }
 
 TEST_F(KeyTyping, AltWithALetterArrivesAsSystemKeys) {
-    EXPECT_EQ(keys_.SendKey('a', 4), 0u);
+    EXPECT_EQ(keys_.SendCharacter('a', 4), 0u);
     const State alt{.alt = true};
     // The Alt release comes as a plain key-up, as Wine reports it.
     EXPECT_EQ(Arrived(), (std::vector<KeyRecord>{Message(KeyMessage::SysKeyDown, 0x12, 0x38, 0, alt),
@@ -222,15 +223,15 @@ TEST_F(KeyTyping, BytesFrom80ToFFArriveAsTheSameCodeUnits) {
     EXPECT_EQ(Arrived(), Text(expected));
 }
 
-TEST_F(KeyTyping, KeyCodeE000IsRefusedAndSendsNothing) {
-    EXPECT_EQ(keys_.SendKey(0xE000, 0), 87u);
-    EXPECT_EQ(keys_.SendKey(0xE000, 2), 87u);
+TEST_F(KeyTyping, VirtualKeyZeroIsRefusedAndSendsNothing) {
+    EXPECT_EQ(keys_.PressVirtualKey(0, 0), 87u);
+    EXPECT_EQ(keys_.PressVirtualKey(0, 2), 87u);
     EXPECT_EQ(Arrived(), std::vector<KeyRecord>{});
 }
 
 TEST_F(KeyTyping, CharacterWithoutKeyOnTheLayoutStillArrives) {
     // U+4E2D has no key on the US layout; with Ctrl it would need one.
-    EXPECT_EQ(keys_.SendKey(0x4E2D, 2), 0u);
+    EXPECT_EQ(keys_.SendCharacter(0x4E2D, 2), 0u);
     EXPECT_EQ(Arrived(), Packet(0x4E2D));
 }
 
@@ -239,7 +240,7 @@ TEST_F(KeyTyping, ArrowsAndOtherKeysOutsideTheKeypadCarryTheExtendedFlag) {
     keys_.TypeToken("<RIGHT>", 0);
     keys_.TypeToken("<UP>", 0);
     keys_.TypeToken("<DOWN>", 0);
-    for (uint16_t code : {0xE02D, 0xE02E, 0xE024, 0xE023, 0xE021, 0xE022}) (void)keys_.SendKey(code, 0);
+    for (uint16_t code : {0xE02D, 0xE02E, 0xE024, 0xE023, 0xE021, 0xE022}) (void)keys_.SendCharacter(code, 0);
     keys_.TypeToken("<ENTER>", 0);
     keys_.TypeToken("<LEFT>", 1);
     const State ctrl{.ctrl = true};

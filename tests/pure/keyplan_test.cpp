@@ -80,11 +80,13 @@ public:
         return true;
     }
     LeadByteTest leadBytes = [](unsigned char) { return false; };
+    uint16_t pua = 0xE000;
     std::vector<std::string> converted;
     LeadByteTest AnsiLeadBytes() override { return leadBytes; }
     uint16_t AnsiToUtf16(std::string_view character) override {
         converted.emplace_back(character);
         if (character == "\x82\xA0") return 0x3042;  // as code page 932 does for HIRAGANA A
+        if (character == "\xF0\x40") return pua;     // a user-defined character
         const auto byte = static_cast<uint8_t>(character.front());
         return byte == 0x80 ? 0x20AC : byte;  // as code page 1252 does for the euro sign
     }
@@ -110,29 +112,28 @@ const std::vector<Sent> CapsPress = Press(0x14, 1);
 
 }  // namespace
 
-TEST(SendKeyCode, VirtualKeyCodesPressTheirKeyOnTheFocusWindowsLayout) {
+TEST(SendVirtualKey, NamedKeysPressTheirKeyOnTheFocusWindowsLayout) {
     FakeKeyboard kb;
-    EXPECT_EQ(SendKeyCode(kb, 0xE00D, 0), 0u);
-    EXPECT_EQ(SendKeyCode(kb, 0xF109, 0), 0u);  // the high byte is ignored
+    EXPECT_EQ(SendVirtualKey(kb, 0x0D, 0), 0u);
+    EXPECT_EQ(SendVirtualKey(kb, 0x09, 0), 0u);
     EXPECT_EQ(kb.sent, Join({Press(0x0D, 1), Press(0x09, 1)}));
     EXPECT_TRUE(kb.lookups.empty());
 
     kb.sent.clear();
     kb.focusLayout.reset();  // no focus window: the calling thread's layout
-    EXPECT_EQ(SendKeyCode(kb, 0xE020, 0), 0u);
+    EXPECT_EQ(SendVirtualKey(kb, 0x20, 0), 0u);
     EXPECT_EQ(kb.sent, Press(0x20, 2));
 }
 
-TEST(SendKeyCode, ArrowsAndOtherKeysOutsideTheKeypadCarryTheExtendedFlag) {
+TEST(SendVirtualKey, ArrowsAndOtherKeysOutsideTheKeypadCarryTheExtendedFlag) {
     FakeKeyboard kb;
-    for (uint16_t code : {0xE025, 0xE026, 0xE027, 0xE028, 0xE02D, 0xE02E, 0xE024, 0xE023, 0xE021,
-                          0xE022, 0xE0A3, 0xE0A5, 0xE090, 0xE06F})
-        (void)SendKeyCode(kb, code, 0);
+    for (uint8_t vk : {0x25, 0x26, 0x27, 0x28, 0x2D, 0x2E, 0x24, 0x23, 0x21, 0x22, 0xA3, 0xA5, 0x90, 0x6F})
+        (void)SendVirtualKey(kb, vk, 0);
     ASSERT_EQ(kb.sent.size(), 28u);
     for (const Sent& s : kb.sent) EXPECT_TRUE(s.stroke.extended) << testing::PrintToString(s);
 
     kb.sent.clear();
-    (void)SendKeyCode(kb, 0xE025, CtrlModifier);  // Ctrl itself (left) is not extended
+    (void)SendVirtualKey(kb, 0x25, CtrlModifier);  // Ctrl itself (left) is not extended
     EXPECT_EQ(kb.sent, Join({{Down(0x11, 0x13)}, Press(0x25, 2, true), {Up(0x11, 0x13)}}));
 }
 
@@ -144,66 +145,79 @@ TEST(IsExtendedKey, KeypadAndMainBlockKeysAreNot) {
         EXPECT_TRUE(IsExtendedKey(vk)) << int(vk);
 }
 
-TEST(SendKeyCode, TabReturnAndSpaceCharactersGoAsKeysOfTheFocusLayout) {
+TEST(SendCharacterKey, TabReturnAndSpaceCharactersGoAsKeysOfTheFocusLayout) {
     FakeKeyboard kb;
-    for (uint16_t c : {u'\t', u'\r', u' '}) EXPECT_EQ(SendKeyCode(kb, c, 0), 0u);
+    for (uint16_t c : {u'\t', u'\r', u' '}) EXPECT_EQ(SendCharacterKey(kb, c, 0), 0u);
     EXPECT_EQ(kb.sent, Join({Press(0x09, 1), Press(0x0D, 1), Press(0x20, 1)}));
     EXPECT_EQ(kb.lookups, (std::vector<LayoutId>{FocusLayout, FocusLayout, FocusLayout}));
 }
 
-TEST(SendKeyCode, OtherCharactersGoAsUnicodeEventsWithoutLayoutLookups) {
+TEST(SendCharacterKey, OtherCharactersGoAsUnicodeEventsWithoutLayoutLookups) {
     FakeKeyboard kb;
     for (uint16_t c : {u'a', u'A', u'\n', u'\x01', u'\0', u'\x7f', u'\xe9', u'\u20ac', u'\uf900'})
-        EXPECT_EQ(SendKeyCode(kb, c, 0), 0u);
+        EXPECT_EQ(SendCharacterKey(kb, c, 0), 0u);
     EXPECT_EQ(kb.sent, (std::vector<Sent>{Char('a'), Char('A'), Char('\n'), Char(1), Char(0),
                                           Char(0x7F), Char(0xE9), Char(0x20AC), Char(0xF900)}));
     EXPECT_TRUE(kb.lookups.empty());
 }
 
-TEST(SendKeyCode, ModifiersUseTheOwnLayoutAndAddTheLayoutsShiftState) {
+TEST(SendCharacterKey, ModifiersUseTheOwnLayoutAndAddTheLayoutsShiftState) {
     FakeKeyboard kb;
-    EXPECT_EQ(SendKeyCode(kb, 'a', CtrlModifier), 0u);
+    EXPECT_EQ(SendCharacterKey(kb, 'a', CtrlModifier), 0u);
     EXPECT_EQ(kb.sent, Join({{Down(0x11, 0x13)}, Press(0x41, 2), {Up(0x11, 0x13)}}));
     EXPECT_EQ(kb.lookups, std::vector<LayoutId>{OwnLayoutId});
 
     kb.sent.clear();
-    EXPECT_EQ(SendKeyCode(kb, 'A', CtrlModifier), 0u);
+    EXPECT_EQ(SendCharacterKey(kb, 'A', CtrlModifier), 0u);
     EXPECT_EQ(kb.sent, Join({{Down(0x10, 0x12), Down(0x11, 0x13)}, Press(0x41, 2),
                              {Up(0x10, 0x12), Up(0x11, 0x13)}}));
 
     kb.sent.clear();  // shift state from the layout: Ctrl+Alt, plus Shift asked for
-    EXPECT_EQ(SendKeyCode(kb, '@', ShiftModifier), 0u);
+    EXPECT_EQ(SendCharacterKey(kb, '@', ShiftModifier), 0u);
     EXPECT_EQ(kb.sent, Join({{Down(0x10, 0x12), Down(0x11, 0x13), Down(0x12, 0x14)}, Press(0x32, 2),
                              {Up(0x10, 0x12), Up(0x11, 0x13), Up(0x12, 0x14)}}));
 }
 
-TEST(SendKeyCode, CharacterWithoutKeyOnTheLayoutStillArrivesAsUnicode) {
+TEST(SendCharacterKey, CharacterWithoutKeyOnTheLayoutStillArrivesAsUnicode) {
     FakeKeyboard kb;
-    EXPECT_EQ(SendKeyCode(kb, 0x4E2D, CtrlModifier), 0u);  // lookup gives -1
+    EXPECT_EQ(SendCharacterKey(kb, 0x4E2D, CtrlModifier), 0u);  // lookup gives -1
     kb.characters[{'~', OwnLayoutId}] = 0x0100;            // lookup gives virtual key 0
-    EXPECT_EQ(SendKeyCode(kb, '~', CtrlModifier), 0u);
+    EXPECT_EQ(SendCharacterKey(kb, '~', CtrlModifier), 0u);
     kb.characters[{'\t', FocusLayout}] = 0x00FF;           // low byte "no key"
-    EXPECT_EQ(SendKeyCode(kb, '\t', 0), 0u);
+    EXPECT_EQ(SendCharacterKey(kb, '\t', 0), 0u);
     EXPECT_EQ(kb.sent, (std::vector<Sent>{Char(0x4E2D), Char('~'), Char('\t')}));
 }
 
-TEST(SendKeyCode, RejectsE000AndReportsRefusedEvents) {
+TEST(SendVirtualKey, RefusesKeyZero) {
     FakeKeyboard kb;
-    EXPECT_EQ(SendKeyCode(kb, 0xE000, 0), 87u);
-    EXPECT_EQ(SendKeyCode(kb, 0xE000, CtrlModifier), 87u);
+    EXPECT_EQ(SendVirtualKey(kb, 0, 0), 87u);
+    EXPECT_EQ(SendVirtualKey(kb, 0, CtrlModifier), 87u);
     EXPECT_TRUE(kb.sent.empty());
+}
 
-    // Other codes naming virtual key 0 are sent as the character itself.
-    EXPECT_EQ(SendKeyCode(kb, 0xE100, 0), 0u);
-    EXPECT_EQ(kb.sent, std::vector<Sent>{Char(0xE100)});
+// A user-defined character (private use area) of a prefix is a character,
+// whatever its code: U+E05B once pressed the left Windows key.
+TEST(SendCharacterKey, PrivateUseCharactersAreCharactersNotKeys) {
+    FakeKeyboard kb;
+    for (uint16_t c : {0xE000, 0xE05B, 0xE10D, 0xF8FF}) EXPECT_EQ(SendCharacterKey(kb, c, 0), 0u);
+    EXPECT_EQ(kb.sent, (std::vector<Sent>{Char(0xE000), Char(0xE05B), Char(0xE10D), Char(0xF8FF)}));
 
+    kb.sent.clear();
+    kb.leadBytes = [](unsigned char b) { return b >= 0xF0; };  // code page 932's user-defined rows
+    kb.pua = 0xE05B;
+    EXPECT_TRUE(TypeFormatToken(kb, "\xF0\x40", 0));
+    EXPECT_EQ(kb.sent, std::vector<Sent>{Char(0xE05B)});
+}
+
+TEST(SendCharacterKey, ReportsRefusedEvents) {
+    FakeKeyboard kb;
     kb.lastError = 5;
     kb.accepted = 1;
-    EXPECT_EQ(SendKeyCode(kb, 'x', 0), 5u);
+    EXPECT_EQ(SendCharacterKey(kb, 'x', 0), 5u);
     kb.accepted = 0;
-    EXPECT_EQ(SendKeyCode(kb, 'x', 0), 5u);
+    EXPECT_EQ(SendCharacterKey(kb, 'x', 0), 5u);
     kb.accepted = 2;
-    EXPECT_EQ(SendKeyCode(kb, 'x', 0), 0u);
+    EXPECT_EQ(SendCharacterKey(kb, 'x', 0), 0u);
 }
 
 TEST(TypedRange, CutsLeadingAndTrailingBytes) {
@@ -246,10 +260,18 @@ TEST(TypeBarcodeBytes, TypesBytesAsCodeUnitsWithCapsLockOffAroundThem) {
 
 // Our own window comes forward in the middle of a barcode: typing stops before
 // the next key, says how far it got, and Caps Lock still ends as it began.
+// Caps Lock waits for the window like every other key: when the window in
+// front refuses from the start, not even Caps Lock is pressed.
 TEST(TypeBarcodeBytes, StopsBeforeTheFirstKeyTheTargetRefuses) {
     FakeKeyboard kb;
     kb.capsLock = true;
-    kb.targetReadyFor = 2;
+    kb.targetReadyFor = 0;
+    const uint8_t none[] = {'z'};
+    EXPECT_EQ(TypeBarcodeBytes(kb, none, sizeof none, 0, 0), 0u);
+    EXPECT_FALSE(TypeFormatToken(kb, "<ENTER>", 0));
+    EXPECT_TRUE(kb.sent.empty());
+
+    kb.targetReadyFor = 3;  // Caps Lock off, 'a', 0x80
     const uint8_t bytes[] = {'a', 0x80, 'b', 'c'};
     EXPECT_EQ(TypeBarcodeBytes(kb, bytes, sizeof bytes, 0, 0), 2u);
     EXPECT_EQ(kb.sent, Join({CapsPress, {Char('a'), Char(0x80)}, CapsPress}));
@@ -284,7 +306,7 @@ TEST(TypeFormatToken, NamedTokensSendTheirKeysAndNoneSendsNothing) {
     kb.capsLock = true;
     TypeFormatToken(kb, "None", 1);
     TypeFormatToken(kb, "<LEFT>", 0);
-    EXPECT_EQ(kb.sent, Join({CapsPress, CapsPress, CapsPress, Press(0x25, 1, true), CapsPress}));
+    EXPECT_EQ(kb.sent, Join({CapsPress, Press(0x25, 1, true), CapsPress}));
     EXPECT_TRUE(kb.capsLock);
 }
 
