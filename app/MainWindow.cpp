@@ -12,8 +12,10 @@
 #include "config/Registry.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/PollingThread.h"
+#include "delivery/Typist.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
+#include "scanner/ScannerWorker.h"
 
 HINSTANCE ModuleInstance = nullptr;
 HWND MainWindow = nullptr;
@@ -31,7 +33,14 @@ static_assert(MainWindowStyle == 0x21CF0000);
 constexpr char TrayTip[] = "Brontel Vask";
 constexpr char ExitQuestion[] = "Do you really wish to exit the program?";
 constexpr char ExitCaption[] = "Confirm Exit";
-constexpr DWORD InterruptedBarcodePatienceMs = 3000;
+// How long the shutdown waits, after the save, for the threads to stop: a
+// logoff must be answered within Windows' 5 s, whatever an SDK call does.
+constexpr DWORD ShutdownBoundMs = 1500;
+
+// Set once the shutdown has begun: a second request, a second start's
+// hand-over and the tray's commands are ignored from then on. User-interface
+// thread only.
+bool ShutdownBegun = false;
 
 // Sent by the shell to every top-level window when the taskbar (and with it
 // the notification area) has been created again, e.g. after it crashed.
@@ -53,6 +62,7 @@ void ShowAboutPage() {
 }
 
 void OnTrayNotification(LPARAM mouseMessage) {
+    if (ShutdownBegun) return;
     switch (mouseMessage) {
     case WM_LBUTTONDOWN:
         BringSheetForward();
@@ -76,6 +86,7 @@ void OnTrayNotification(LPARAM mouseMessage) {
 
 // Returns false for commands left to default processing.
 bool OnMenuCommand(WORD command) {
+    if (ShutdownBegun) return true;
     switch (command) {
     case IDM_OPEN:
         OpenOrRaiseSheet();
@@ -94,28 +105,52 @@ bool OnMenuCommand(WORD command) {
     }
 }
 
-// The only way out of the program: stop the workers, close the scanner,
-// save, leave the tray, hand the single-instance mutex back, end the loop.
-void ShutDown() {
-    // The retry and polling threads are stopped and waited for before the
-    // connection they may still use is closed.
-    (void)StopScannerForShutdown();
+void SaveSettingsNow() {
     (void)App.WithSettings([](SettingsRecord& settings, int& runAtStartup) {
         if (runAtStartup) (void)SetRunValue(HKEY_CURRENT_USER, settings);
         return SaveSettings(settings, runAtStartup);
     });
-    // A barcode that left the scanner is typed whole: one whose typing was
-    // paused for our window in front goes on once the user's window is back.
-    (void)FinishInterruptedTyping(InterruptedBarcodePatienceMs);
-    RemoveTrayIcon();
-    if (InstanceMutex) ::ReleaseMutex(InstanceMutex.get());
-    ::PostQuitMessage(0);
 }
 
-// The session ends (logoff, restart, shutdown of Windows): the same ordered
-// shutdown as "&Exit", without the question. It must be complete when this
-// returns, since the system may end the process any time after that.
-void EndWithTheSession() {
+// Our windows go first: nothing of ours is in front to hold a barcode whose
+// typing paused, so its own window can come back and take the rest.
+void CloseOwnWindows() {
+    if (Sheet.Open && Sheet.Window && ::DestroyWindow(Sheet.Window)) Sheet.Open = false;
+    CloseRecentBarcodes();
+}
+
+// Every thread is told at once; the waits together last at most
+// ShutdownBoundMs. The scanner worker's last command stops the retry and
+// polling threads and closes the scanner once nobody uses it; a polling
+// thread still inside an SDK call closes it as it ends, and the process waits
+// for that after the message loop (main.cpp).
+void StopThreads() {
+    const DWORD start = ::GetTickCount();
+    PollingWorker.Run = 0;
+    RetryWorker.Run = 0;
+    ScannerCommands.End([] { (void)StopScannerForShutdown(); });
+    (void)SoleTypist.FinishAndEnd(ShutdownBoundMs);
+    const DWORD spent = ::GetTickCount() - start;
+    (void)ScannerCommands.Join(spent < ShutdownBoundMs ? ShutdownBoundMs - spent : 0);
+}
+
+// The only way out of the program, once: save the settings, close our
+// windows, stop the threads within one bound, leave the tray, hand the
+// single-instance mutex back. The waits handle messages sent to us, which
+// the guard above turns away.
+void ShutDown() {
+    if (ShutdownBegun) return;
+    ShutdownBegun = true;
+    SaveSettingsNow();
+    CloseOwnWindows();
+    StopThreads();
+    RemoveTrayIcon();
+    if (InstanceMutex) ::ReleaseMutex(InstanceMutex.get());
+}
+
+// Exit, logoff, an installer's WM_CLOSE: the shutdown, then the end of the loop.
+void EndProgram() {
+    ShutDown();
     if (MainWindow && ::IsWindow(MainWindow)) ::DestroyWindow(MainWindow);
 }
 
@@ -124,7 +159,11 @@ LRESULT HandleMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_QUERYENDSESSION:
         return TRUE;  // nothing to ask: the shutdown needs no answer from the user
     case WM_ENDSESSION:
-        if (wParam) EndWithTheSession();
+        // Complete when this returns: the system may end the process any time after.
+        if (wParam) EndProgram();
+        return 0;
+    case WM_CLOSE:
+        EndProgram();
         return 0;
     case TrayCallbackMessage:
         OnTrayNotification(lParam);
@@ -134,6 +173,7 @@ LRESULT HandleMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_DESTROY:
         ShutDown();
+        ::PostQuitMessage(0);
         return 0;
     default:
         if (message == TaskbarCreatedMessage() && message != 0) {
@@ -216,7 +256,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 void AskAndExit() {
-    if (::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO) == IDYES) ::DestroyWindow(MainWindow);
+    if (ShutdownBegun) return;
+    if (::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO) == IDYES) EndProgram();
 }
 
 void OpenOrRaiseSheet() {

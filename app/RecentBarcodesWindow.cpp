@@ -1,5 +1,6 @@
 #include "app/RecentBarcodesWindow.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <optional>
@@ -10,7 +11,8 @@
 #include "config/Application.h"
 #include "delivery/BarcodeHistory.h"
 #include "delivery/OwnWindows.h"
-#include "delivery/Poller.h"
+#include "delivery/Typist.h"
+#include "delivery/WindowInFront.h"
 #include "res/resource.h"
 
 namespace {
@@ -23,7 +25,6 @@ constexpr UINT NewBarcodesMessage = WM_APP + 1;
 constexpr int ColumnStarts[] = {1, 43, 137};
 constexpr int ColumnGap = 3;
 constexpr int RowHeight = 8;  // dialog units: one line of the dialog's font
-constexpr DWORD ForegroundWaitMs = 2000;
 
 // Everything here belongs to the user-interface thread.
 struct RecentWindow {
@@ -32,7 +33,8 @@ struct RecentWindow {
     std::optional<POINT> position;        // kept for the run
     std::deque<RecentBarcode> shown;      // the list's entries, newest first
     std::vector<RecentBarcode> arrived;   // reused for each copy out of the history
-    uint64_t newestSeen = 0;
+    uint64_t newestSeen = 0;              // the newest sequence listed
+    uint64_t revisionSeen = 0;            // the history's revision last copied
     HHOOK keyboardHook = nullptr;
 };
 RecentWindow Window;
@@ -45,22 +47,44 @@ std::string Plural(size_t n, const char* one) {
     return std::to_string(n) + " " + one + (n == 1 ? "" : "s");
 }
 
-// New barcodes go on top; the oldest fall off the end beyond the history's size.
+void ReplaceLine(HWND list, size_t index, const RecentBarcode& entry) {
+    const bool selected = ::SendMessageA(list, LB_GETSEL, index, 0) > 0;
+    ::SendMessageA(list, LB_DELETESTRING, index, 0);
+    ::SendMessageA(list, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(RecentBarcodeLine(entry).c_str()));
+    if (selected) ::SendMessageA(list, LB_SETSEL, TRUE, static_cast<LPARAM>(index));
+}
+
+// A listed barcode whose fate changed (typed, or typed only in part) gets its new line.
+void UpdateListed(HWND list, const RecentBarcode& entry) {
+    for (size_t i = 0; i < Window.shown.size(); ++i) {
+        if (Window.shown[i].sequence != entry.sequence) continue;
+        Window.shown[i] = entry;
+        ReplaceLine(list, i, entry);
+        return;
+    }
+}
+
+// New barcodes go on top; the oldest fall off the end beyond the history's
+// size; listed ones whose fate changed are shown anew.
 void TakeNewBarcodes() {
     BarcodeHistoryNoticed();
-    BarcodeHistory().CopyNewerThan(Window.newestSeen, Window.arrived);
+    Window.revisionSeen = BarcodeHistory().CopyChangedSince(Window.revisionSeen, Window.arrived);
     if (Window.arrived.empty()) return;
     const HWND list = List();
     ::SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     for (auto entry = Window.arrived.rbegin(); entry != Window.arrived.rend(); ++entry) {
+        if (entry->sequence <= Window.newestSeen) {
+            UpdateListed(list, *entry);
+            continue;
+        }
         ::SendMessageA(list, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(RecentBarcodeLine(*entry).c_str()));
         Window.shown.push_front(*entry);
+        Window.newestSeen = entry->sequence;
     }
     while (Window.shown.size() > RecentBarcodes::Capacity) {
         ::SendMessageA(list, LB_DELETESTRING, Window.shown.size() - 1, 0);
         Window.shown.pop_back();
     }
-    Window.newestSeen = Window.arrived.front().sequence;
     ::SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(list, nullptr, TRUE);
 }
@@ -122,44 +146,54 @@ std::optional<std::string> RefusalFor(HWND target) {
     return std::nullopt;
 }
 
-bool WaitForForeground(HWND window) {
-    const DWORD start = ::GetTickCount();
-    while (::GetForegroundWindow() != window) {
-        if (::GetTickCount() - start > ForegroundWaitMs) return false;
-        ::Sleep(10);
-    }
-    return true;
-}
-
 void ShowAgainWith(const std::string& status) {
     ::ShowWindow(Window.dialog, SW_SHOW);
     BringOwnWindowForward(Window.dialog);
     SetStatus(status);
 }
 
-// Hides the window, brings the remembered window forward and types the
-// selected barcodes into it, oldest first, each shaped by the current format
-// settings. Before each barcode the window must still be in front and may
-// take our input, as the polling thread requires.
+// Hides the window, brings the remembered window forward and hands the
+// selected barcodes to the typist, oldest first, each shaped by the current
+// format settings; the typist says how far it got (OnTypeAgainDone).
 void TypeAgain() {
     const std::vector<const RecentBarcode*> selected = SelectedOldestFirst();
     if (selected.empty()) return SetStatus("Select the barcodes to type first.");
     const HWND target = Window.target;
     if (const auto refusal = RefusalFor(target)) return SetStatus(*refusal);
 
-    ::ShowWindow(Window.dialog, SW_HIDE);
+    std::vector<TypingJob> jobs(selected.size());
+    const FormatSettings format = App.Format();
+    for (size_t i = 0; i < selected.size(); ++i) {
+        jobs[i].barcode.length = std::min<uint16_t>(selected[i]->length, sizeof jobs[i].barcode.bytes);
+        std::memcpy(jobs[i].barcode.bytes, selected[i]->bytes, jobs[i].barcode.length);
+        jobs[i].format = format;
+    }
+    SetStatus("Typing " + Plural(jobs.size(), "barcode") + "...");
+    {
+        // Hiding may bring the sheet forward for a moment; the target follows.
+        const QuietActivations quiet;
+        ::ShowWindow(Window.dialog, SW_HIDE);
+    }
     ::SetForegroundWindow(target);
-    size_t typed = 0;
-    for (const RecentBarcode* barcode : selected) {
-        if (!WaitForForeground(target) || CheckTypingTarget(target) != TypingTarget::Fine) break;
-        TypeFormattedBarcode(App, barcode->bytes, barcode->length);
-        ++typed;
+    SoleTypist.TypeAgain(std::move(jobs), target, Window.dialog);
+}
+
+const char* StopText(TypeAgainStop stop) {
+    switch (stop) {
+    case TypeAgainStop::WindowClosed: return "the window has closed";
+    case TypeAgainStop::NotInFront: return "the window did not stay in front";
+    case TypeAgainStop::NoFocus: return "the window lost the keyboard focus";
+    case TypeAgainStop::ProgramEnding: return "the program is ending";
+    case TypeAgainStop::None: break;
     }
-    if (typed < selected.size()) {
-        return ShowAgainWith("The window that was in front did not stay there: typed " + std::to_string(typed) +
-                             " of " + Plural(selected.size(), "barcode") + ".");
-    }
-    SetStatus("Typed " + Plural(typed, "barcode") + " again.");
+    return "";
+}
+
+// What the typist actually typed: all, or how far it got and why it stopped.
+void OnTypeAgainDone(size_t typed, size_t total, TypeAgainStop stop) {
+    if (stop == TypeAgainStop::None && typed == total) return SetStatus("Typed " + Plural(typed, "barcode") + " again.");
+    ShowAgainWith("Typed " + std::to_string(typed) + " of " + Plural(total, "barcode") + " again: " + StopText(stop) +
+                  ".");
 }
 
 void ClearAll() {
@@ -240,6 +274,7 @@ void OnInit(HWND dialog) {
     ::SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     Window.shown.clear();
     Window.newestSeen = 0;
+    Window.revisionSeen = 0;
     if (Window.position)
         ::SetWindowPos(dialog, nullptr, Window.position->x, Window.position->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     SetBarcodeHistoryListener(dialog, NewBarcodesMessage);
@@ -276,6 +311,9 @@ INT_PTR HandleRecentMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case NewBarcodesMessage:
         TakeNewBarcodes();
         return TRUE;
+    case TypeAgainDoneMessage:
+        OnTypeAgainDone(LOWORD(wParam), HIWORD(wParam), static_cast<TypeAgainStop>(lParam));
+        return TRUE;
     case WM_COMMAND:
         return OnCommand(dialog, LOWORD(wParam));
     case WM_MOVE:
@@ -307,6 +345,10 @@ INT_PTR CALLBACK RecentBarcodesProc(HWND dialog, UINT message, WPARAM wParam, LP
 }  // namespace
 
 void RememberWindowInFront(HWND window) { Window.target = window; }
+
+void CloseRecentBarcodes() {
+    if (Window.dialog) ::DestroyWindow(Window.dialog);
+}
 
 void ShowRecentBarcodes() {
     if (!Window.dialog) {

@@ -12,3 +12,6 @@ void RememberWindowInFront(HWND window);
 
 // Opens the window, or brings it forward when it is open already.
 void ShowRecentBarcodes();
+
+// Closes the window, if open (the shutdown).
+void CloseRecentBarcodes();

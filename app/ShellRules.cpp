@@ -9,7 +9,8 @@ constexpr int ConnectionsPage = 1;
 
 int ChooseStartPage(int activate, ConnectionState connectionState, bool& openAtAbout, int startPage) {
     if (activate && (connectionState == ConnectionState::ActivatedAtStartup ||
-                     connectionState == ConnectionState::ActivationAtStartupFailed))
+                     connectionState == ConnectionState::ActivationAtStartupFailed ||
+                     connectionState == ConnectionState::ActivatingAtStartup))
         return ConnectionsPage;
     if (openAtAbout) {
         openAtAbout = false;

@@ -22,6 +22,7 @@
 #include "scanner/Activation.h"
 #include "pages/ScannerView.h"
 #include "scanner/ScannerState.h"
+#include "scanner/ScannerWorker.h"
 #include "win/ProgramFile.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/PollingThread.h"
@@ -43,29 +44,19 @@ void HandOverToRunningInstance() {
         ::SendMessageA(running, TrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
 }
 
-void ShowCursorShape(LPCSTR shape) { ::SetCursor(::LoadCursorA(nullptr, shape)); }
-
-// Activates the stored scanner through a hidden Connections dialog, whose
-// status line the activation writes; a failure leaves the retry thread
-// trying in the background.
+// Activates the stored scanner on the scanner worker, with a hidden
+// Connections dialog as the first page to report to; a failure leaves the
+// retry thread trying in the background.
 void ActivateStoredScanner() {
-    PollingWorker.Run = 1;
     HWND dialog = ::CreateDialogParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_CONNECTIONS), nullptr,
                                        ConnectionsPageProc, 0);
-    ShowCursorShape(IDC_WAIT);
     HWND list = ::GetDlgItem(dialog, IDC_SCANNER_LIST);
     ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
     if (shell::HasStoredScanner(App.Settings.Get().DeviceInfo)) {
         ShowStoredDevice(list);
         ::SendMessageA(list, LB_SETCURSEL, 0, 0);
-        if (ActivateScanner(dialog)) {
-            Scanner.State = ConnectionState::ActivatedAtStartup;
-        } else {
-            Scanner.State = ConnectionState::ActivationAtStartupFailed;
-            (void)StartActivationRetry(ConnectionsWindow);
-        }
+        ActivateStoredScannerAtStartup();
     }
-    ShowCursorShape(IDC_ARROW);
 }
 
 int RunMessageLoop(HACCEL accelerators) {
@@ -117,8 +108,9 @@ int RunProgram(HINSTANCE instance) {
     const SettingsRecord settings = App.Settings.Get();
     if (!settings.Activate && !settings.Minimize) ShowSettingsSheet();
     const int exitCode = RunMessageLoop(accelerators);
-    // A polling thread that outlived the shutdown's wait closes the scanner
-    // as it ends: give it that chance before the process goes.
+    // The scanner worker's close, or a polling thread's that outlived the
+    // shutdown's wait, still comes: give them that chance before the process goes.
+    (void)ScannerCommands.Join(ShutdownThreadWaitMs);
     (void)WaitForPollingThreadEnd(ShutdownThreadWaitMs);
     return exitCode;
 }

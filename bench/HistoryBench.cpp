@@ -91,7 +91,6 @@ void MeasureHandOver(int count) {
 
     const std::string text = "4006381333931-ABCDEFG";
     std::vector<double> on, off;
-    std::optional<TypingJob> unfinished;
     const std::function<bool()> keepRunning = [] { return true; };
     for (int i = 0; i < count; ++i) {
         const bool enabled = i % 2 == 0;
@@ -138,13 +137,12 @@ bool MeasureDelivery(int count) {
     if (!Scan(barcodes)) return std::printf("the barcodes could not be stored\n"), false;
 
     std::vector<double> on, off;
-    std::optional<TypingJob> unfinished;
     const std::function<bool()> keepRunning = [] { return true; };
     for (int i = 0; i < count; ++i) {
         const bool enabled = i % 2 == 0;
         history_bench_seam::SetEnabled(enabled);
         const double start = SecondsNow();
-        if (DeliverNextBarcode(App, connection.Handle(), keepRunning, unfinished) != DeliveryOutcome::Delivered)
+        if (DeliverNextBarcode(App, connection.Handle(), keepRunning) != DeliveryOutcome::Delivered)
             return std::printf("delivery: barcode %d was not delivered\n", i), false;
         (enabled ? on : off).push_back(SecondsNow() - start);
     }
@@ -162,7 +160,7 @@ bool StartActivatedProgram(testsupport::VaskApp& app) {
     if (!app.Start()) return false;
     testsupport::Sheet sheet = testsupport::Sheet::WaitFor();
     if (!sheet || !sheet.SelectPage(1)) return false;
-    if (!testsupport::Click(sheet.Item(IDC_FIND_SCANNERS)) || !testsupport::Click(sheet.Item(IDC_ACTIVATE))) return false;
+    if (!testsupport::ClickCommand(sheet.Item(IDC_FIND_SCANNERS)) || !testsupport::ClickCommand(sheet.Item(IDC_ACTIVATE))) return false;
     if (sheet.ItemText(IDC_ACTIVATE) != "Deac&tivate") return false;
     testsupport::PostClick(sheet.CloseButton());
     return testsupport::Sheet::WaitGone();

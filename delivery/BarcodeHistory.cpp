@@ -22,17 +22,31 @@ void SetBarcodeHistoryListener(HWND window, UINT message) {
 
 void BarcodeHistoryNoticed() { NoticePending = false; }
 
-void RememberBarcode(std::string_view destination, const uint8_t* bytes, size_t length) {
-    if (!Enabled.load(std::memory_order_relaxed)) return;
-    SYSTEMTIME now{};
-    ::GetLocalTime(&now);
-    const ClockTime time{static_cast<uint8_t>(now.wHour), static_cast<uint8_t>(now.wMinute),
-                         static_cast<uint8_t>(now.wSecond)};
-    (void)History.Add(time, destination, bytes, length);
+namespace {
+
+void TellListener() {
     const HWND listener = Listener.load();
     if (listener && !NoticePending.exchange(true)) {
         if (!::PostMessageA(listener, ListenerMessage.load(), 0, 0)) NoticePending = false;
     }
+}
+
+}  // namespace
+
+uint64_t RememberBarcode(std::string_view destination, const uint8_t* bytes, size_t length, BarcodeFate fate) {
+    if (!Enabled.load(std::memory_order_relaxed)) return 0;
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    const ClockTime time{static_cast<uint8_t>(now.wHour), static_cast<uint8_t>(now.wMinute),
+                         static_cast<uint8_t>(now.wSecond)};
+    const uint64_t sequence = History.Add(time, destination, bytes, length, fate);
+    TellListener();
+    return sequence;
+}
+
+void SettleBarcode(uint64_t sequence, BarcodeFate fate, std::string_view destination, uint16_t keysTyped,
+                   uint16_t keysTotal) {
+    if (History.Settle(sequence, fate, destination, keysTyped, keysTotal)) TellListener();
 }
 
 namespace history_bench_seam {

@@ -2,7 +2,7 @@
 // polling thread hands each one over.
 //
 // Threads: the polling thread calls RememberBarcode for each barcode it
-// fetched; it takes the ring's lock for one entry's copy and posts (never
+// fetched, the typist SettleBarcode once it is typed or given up; it takes the ring's lock for one entry's copy and posts (never
 // sends) a message to the listening window, so it never waits for the
 // user-interface thread. The user-interface thread sets the listener and
 // copies out on that message.
@@ -25,8 +25,13 @@ void SetBarcodeHistoryListener(HWND window, UINT message);
 // barcode added from then on posts the message again.
 void BarcodeHistoryNoticed();
 
-// Remembers a fetched barcode with the local time and tells the listener.
-void RememberBarcode(std::string_view destination, const uint8_t* bytes, size_t length);
+// Remembers a fetched barcode with the local time and tells the listener;
+// returns its sequence number (0 while the history is turned off).
+uint64_t RememberBarcode(std::string_view destination, const uint8_t* bytes, size_t length,
+                         BarcodeFate fate = BarcodeFate::Typed);
+// Records what became of a remembered barcode and tells the listener.
+void SettleBarcode(uint64_t sequence, BarcodeFate fate, std::string_view destination, uint16_t keysTyped = 0,
+                   uint16_t keysTotal = 0);
 
 // For the polling benchmark only: its figures with the history turned off.
 namespace history_bench_seam {

@@ -5,35 +5,67 @@
 // comes forward only between two keys, and no key leaves while one of ours
 // is coming forward.
 //
+// The user-interface thread never waits for a key: when one is on its way as
+// our window is about to be activated, the activation is put off (refused
+// for now) and made again as soon as that key has been sent.
+//
 // Threads: AnnounceOwnWindow and OwnWindowWatch run on the thread that owns
-// our windows; KeyTurn is taken by whichever thread types (the polling
-// thread, or the user-interface thread for "Type Again").
+// our windows; the key turn is taken by the typist.
 #pragma once
 
 #include <windows.h>
 
 #include <mutex>
 
-// Held from the decision that a key may go until it has been sent, and by
-// an announcement while it is made.
-std::unique_lock<std::recursive_mutex> TakeKeyTurn();
+#include "win/Scoped.h"
 
-// A window of ours is about to come forward: waits for the key on its way,
-// if any, then holds the keys that follow until one of our windows has been
-// seen in front, or OwnWindowPatienceMs have passed (it did not come).
-void AnnounceOwnWindow();
+// Held by the typist from the decision that a key may go until it has been
+// sent. Release() lets go and makes an activation put off meanwhile.
+class KeyTurn {
+public:
+    KeyTurn() = default;
+    ~KeyTurn() { Release(); }
+    KeyTurn(const KeyTurn&) = delete;
+    KeyTurn& operator=(const KeyTurn&) = delete;
+
+    void Take();
+    void Release();
+
+private:
+    std::unique_lock<std::mutex> lock_;
+};
+
+// A window of ours is about to come forward: the keys that follow wait until
+// one of our windows has been seen in front, or OwnWindowPatienceMs have
+// passed (it did not come). Never waits: false when a key is on its way just
+// now (the window must not come forward before it has been sent).
+bool AnnounceOwnWindow();
 constexpr DWORD OwnWindowPatienceMs = 2000;
 
-// Announces, then brings our window to the front.
+// Brings our window to the front (put off while a key is on its way).
 void BringOwnWindowForward(HWND window);
 
-// Under the key turn: whether keys typed by this thread must still wait for
-// a window of ours that another thread announced. `oursInFront`: a window of ours is in front now, which ends
+// Under the key turn: whether keys must still wait for a window of ours that
+// was announced. `oursInFront`: a window of ours is in front now, which ends
 // the wait (from then on the window in front decides).
 bool OwnWindowComing(bool oursInFront);
 
+// While one lives, activations of the calling thread's windows are not
+// announced: for hiding our window that was in front, when no key can be on
+// its way (none goes while ours is in front) and the keys that follow go
+// to the window brought forward next.
+class QuietActivations {
+public:
+    QuietActivations();
+    ~QuietActivations();
+    QuietActivations(const QuietActivations&) = delete;
+    QuietActivations& operator=(const QuietActivations&) = delete;
+};
+
 // Announces every window of the calling thread just before it is activated,
-// whatever activates it (a box, the sheet, a click): a thread-local hook.
+// whatever activates it (a box, the sheet, a click), and puts the activation
+// off while a key is on its way: a thread-local hook, and a message-only
+// window that makes a put-off activation once the key has gone.
 class OwnWindowWatch {
 public:
     OwnWindowWatch();
@@ -42,5 +74,6 @@ public:
     OwnWindowWatch& operator=(const OwnWindowWatch&) = delete;
 
 private:
-    HHOOK hook_ = nullptr;
+    win::UniqueWindow messenger_;
+    win::UniqueHook hook_;
 };

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
-#include <optional>
 
 #include "config/Application.h"
 #include "delivery/Poller.h"
@@ -38,11 +37,6 @@ struct PollingLease {
 // The newest thread's lease; guarded by StartMutex.
 std::shared_ptr<PollingLease> NewestLease;
 
-// A barcode whose typing a stop interrupted, for the next thread to finish.
-// Only one polling thread runs at a time (a start waits for the previous
-// one's end), and that thread alone touches it.
-std::optional<TypingJob> UnfinishedTyping;
-
 void EndLease(PollingLease& lease) {
     int expected = Polling;
     if (!lease.state.compare_exchange_strong(expected, Ended)) (void)vantu::VantuClose(lease.connection);
@@ -54,9 +48,12 @@ DWORD WINAPI PollingThreadMain(void* parameter) {
     Application& app = *lease.app;
     const uint32_t generation = lease.generation;
     try {
-        PollBarcodes(app, lease.connection, [generation] {
-            return PollingWorker.Run.load() != 0 && NewestGeneration.load() == generation;
-        }, UnfinishedTyping);
+        // A thread whose stopper gave up waiting (it closes as it ends) stops
+        // whatever the run flag says.
+        PollBarcodes(app, lease.connection, [&lease, generation] {
+            return PollingWorker.Run.load() != 0 && NewestGeneration.load() == generation &&
+                   lease.state.load() == Polling;
+        });
     } catch (...) {
         // Nothing to report to: the thread ends and the barcodes stay on the scanner.
     }
@@ -87,7 +84,12 @@ bool StartPollingThread(vantu::Handle connection) {
     lease->generation = generation;
     lease->connection = connection;
     auto ticket = std::make_unique<std::shared_ptr<PollingLease>>(lease);
-    if (!PollingWorker.Start(PollingThreadMain, ticket.get())) return false;
+    // The run flag is set for a thread that starts, and for no other.
+    PollingWorker.Run = 1;
+    if (!PollingWorker.Start(PollingThreadMain, ticket.get())) {
+        PollingWorker.Run = 0;
+        return false;
+    }
     (void)ticket.release();  // the thread owns it now
     NewestLease = std::move(lease);
     return true;
@@ -98,14 +100,4 @@ bool HandCloseToPollingThread(vantu::Handle connection) {
     if (!NewestLease || NewestLease->connection != connection) return false;
     int expected = Polling;
     return NewestLease->state.compare_exchange_strong(expected, CloseOnEnd);
-}
-
-bool FinishInterruptedTyping(DWORD patienceMs) {
-    // The thread that ended handed the job over through its end: no lock needed.
-    if (!PollingWorker.Join(0)) return false;
-    if (!UnfinishedTyping) return true;
-    const DWORD start = ::GetTickCount();
-    if (!ContinueTyping(*UnfinishedTyping, [&] { return ::GetTickCount() - start < patienceMs; })) return false;
-    UnfinishedTyping.reset();
-    return true;
 }

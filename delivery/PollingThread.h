@@ -1,6 +1,7 @@
 // Threads: StartPollingThread (user-interface or activation retry thread) runs PollBarcodes on
 // a new thread kept in PollingWorker; it types and sends messages to the Trace control.
-// It stops within one cycle when PollingWorker.Run is 0 or a newer polling thread is started.
+// It stops within one cycle when PollingWorker.Run is 0, a newer polling thread is started,
+// or its stopper handed it the close.
 //
 // The thread alone makes SDK calls on its connection while it runs. The connection is closed
 // only after the thread has ended: by whoever stops it, or, when it is still inside an SDK call
@@ -12,13 +13,14 @@
 #include "sdk/VantuSdkAbi.h"
 #include "win/WorkerThread.h"
 
-// The polling thread; Run is set by whoever activates (before the start).
+// The polling thread; its Run flag is set by StartPollingThread for a thread
+// that starts, and cleared by whoever stops it.
 extern win::WorkerThread PollingWorker;
 
 // Makes sure the previous polling thread has ended (a newer start tells it to
-// stop even though PollingWorker.Run is 1 again), then starts PollBarcodes on
-// `connection` in PollingWorker. False, with no
-// thread started, when the previous one did not end in time or the start failed.
+// stop), then sets PollingWorker.Run and starts PollBarcodes on `connection`
+// in PollingWorker. False, with no thread started and Run cleared, when the
+// previous one did not end in time or the start failed.
 bool StartPollingThread(vantu::Handle connection);
 
 // For a stopper whose wait for the polling thread ran out: when the newest
@@ -26,9 +28,3 @@ bool StartPollingThread(vantu::Handle connection);
 // the caller must not touch it again (true). False when no running thread
 // uses it: the caller closes it.
 bool HandCloseToPollingThread(vantu::Handle connection);
-
-// Once the last polling thread has ended, as the program goes: types the
-// rest of a barcode whose typing a stop interrupted (one of our windows was
-// in front), waiting up to patienceMs for another program's window to take
-// it. False when a thread still runs or no fit window came: the rest is lost.
-bool FinishInterruptedTyping(DWORD patienceMs);

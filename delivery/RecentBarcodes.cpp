@@ -6,15 +6,27 @@
 
 #include "delivery/TraceText.h"
 
-uint64_t RecentBarcodes::Add(ClockTime time, std::string_view destination, const uint8_t* bytes, size_t length) {
-    const size_t destinationLength = std::min(destination.size(), RecentBarcode::DestinationCapacity);
+namespace {
+
+void SetDestination(RecentBarcode& entry, std::string_view destination) {
+    const size_t length = std::min(destination.size(), RecentBarcode::DestinationCapacity);
+    entry.destinationLength = static_cast<uint8_t>(length);
+    std::memcpy(entry.destination, destination.data(), length);
+}
+
+}  // namespace
+
+uint64_t RecentBarcodes::Add(ClockTime time, std::string_view destination, const uint8_t* bytes, size_t length,
+                             BarcodeFate fate) {
     const size_t barcodeLength = std::min(length, RecentBarcode::BarcodeCapacity);
     std::lock_guard<std::mutex> lock(mutex_);
     RecentBarcode& entry = ring_[next_];
     entry.sequence = ++lastSequence_;
+    entry.revision = ++revision_;
     entry.time = time;
-    entry.destinationLength = static_cast<uint8_t>(destinationLength);
-    std::memcpy(entry.destination, destination.data(), destinationLength);
+    entry.fate = fate;
+    entry.keysTyped = entry.keysTotal = 0;
+    SetDestination(entry, destination);
     entry.length = static_cast<uint16_t>(barcodeLength);
     if (barcodeLength > 0) std::memcpy(entry.bytes, bytes, barcodeLength);
     next_ = (next_ + 1) % Capacity;
@@ -31,6 +43,31 @@ void RecentBarcodes::CopyNewerThan(uint64_t after, std::vector<RecentBarcode>& o
         if (entry.sequence <= after) break;
         out.push_back(entry);
     }
+}
+
+bool RecentBarcodes::Settle(uint64_t sequence, BarcodeFate fate, std::string_view destination, uint16_t keysTyped,
+                            uint16_t keysTotal) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const uint64_t age = lastSequence_ - sequence;
+    if (sequence == 0 || sequence > lastSequence_ || age >= size_) return false;
+    RecentBarcode& entry = ring_[(next_ + Capacity - 1 - age) % Capacity];
+    entry.revision = ++revision_;
+    entry.fate = fate;
+    entry.keysTyped = keysTyped;
+    entry.keysTotal = keysTotal;
+    SetDestination(entry, destination);
+    return true;
+}
+
+uint64_t RecentBarcodes::CopyChangedSince(uint64_t revision, std::vector<RecentBarcode>& out) const {
+    out.clear();
+    out.reserve(Capacity);  // allocated before the lock, once for the reader's lifetime
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (size_t i = 0; i < size_; ++i) {
+        const RecentBarcode& entry = ring_[(next_ + Capacity - 1 - i) % Capacity];
+        if (entry.revision > revision) out.push_back(entry);
+    }
+    return revision_;
 }
 
 void RecentBarcodes::Clear() {
@@ -50,10 +87,17 @@ std::string ClockText(ClockTime time) {
     return text;
 }
 
+std::string DestinationText(const RecentBarcode& barcode) {
+    if (barcode.fate != BarcodeFate::PartlyTyped) return std::string(barcode.Destination());
+    if (barcode.keysTyped == 0) return "not typed";
+    return std::to_string(barcode.keysTyped) + " of " + std::to_string(barcode.keysTotal) + " characters into " +
+           std::string(barcode.Destination());
+}
+
 std::string RecentBarcodeLine(const RecentBarcode& barcode) {
     std::string line = ClockText(barcode.time);
     line += '\t';
-    line += barcode.Destination();
+    line += DestinationText(barcode);
     line += '\t';
     line += RawDisplayText(barcode.bytes, barcode.length);
     return line;

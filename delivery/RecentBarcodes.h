@@ -21,13 +21,22 @@ struct ClockTime {
     uint8_t hour = 0, minute = 0, second = 0;
 };
 
+// What became of a barcode: on its way (typing, or waiting for its window),
+// typed whole, written into the Trace page, or typed only in part (its window
+// closed, or a new activation or the exit came first): the rest went nowhere.
+enum class BarcodeFate : uint8_t { Typing, Typed, Traced, PartlyTyped };
+
 // One remembered barcode. Fixed size, so the ring's memory is fixed.
 struct RecentBarcode {
     static constexpr size_t DestinationCapacity = 100;  // a window title as the polling thread reads it
     static constexpr size_t BarcodeCapacity = 256;      // the SDK's barcode buffer
 
     uint64_t sequence = 0;  // 1 for the first barcode of the run, then counting up
+    uint64_t revision = 0;  // the history's revision when this entry last changed
     ClockTime time;
+    BarcodeFate fate = BarcodeFate::Typed;
+    uint16_t keysTyped = 0;  // of a partly typed barcode: keys typed, of keysTotal
+    uint16_t keysTotal = 0;
     uint8_t destinationLength = 0;
     char destination[DestinationCapacity] = {};  // the window typed into, or "Trace"
     uint16_t length = 0;
@@ -46,7 +55,17 @@ public:
 
     // Remembers one barcode, dropping the oldest when full. A destination or
     // barcode longer than an entry holds is cut. Returns its sequence number.
-    uint64_t Add(ClockTime time, std::string_view destination, const uint8_t* bytes, size_t length);
+    uint64_t Add(ClockTime time, std::string_view destination, const uint8_t* bytes, size_t length,
+                 BarcodeFate fate = BarcodeFate::Typed);
+
+    // Records what became of barcode `sequence` and where it went. False when
+    // it is no longer kept.
+    bool Settle(uint64_t sequence, BarcodeFate fate, std::string_view destination, uint16_t keysTyped,
+                uint16_t keysTotal);
+
+    // Replaces out by the entries added or changed after `revision`, newest
+    // first (reuses out's storage); returns the history's revision now.
+    uint64_t CopyChangedSince(uint64_t revision, std::vector<RecentBarcode>& out) const;
 
     // Replaces out by the remembered barcodes whose sequence is above `after`,
     // newest first (reuses out's storage).
@@ -63,10 +82,16 @@ private:
     size_t next_ = 0;   // where the next barcode goes
     size_t size_ = 0;
     uint64_t lastSequence_ = 0;
+    uint64_t revision_ = 0;
 };
 
 // "hh:mm:ss"
 std::string ClockText(ClockTime time);
+
+// Where the barcode went, as the list shows it: the window's title (or
+// "Trace"), and for a barcode typed in part "4 of 13 characters into TITLE"
+// ("not typed" when no key went).
+std::string DestinationText(const RecentBarcode& barcode);
 
 // The list's line for one barcode: time, destination and the barcode as the
 // Trace page shows raw data, separated by tabs (the list's columns).

@@ -9,6 +9,7 @@
 #include "pages/AboutText.h"
 #include "pages/PageSupport.h"
 #include "res/resource.h"
+#include "scanner/ScannerWorker.h"
 #include "sdk/VantuSdk.h"
 
 namespace {
@@ -31,19 +32,28 @@ std::string OwnVersionLine() {
     return ProgramVersionLine(HIWORD(fixed.dwProductVersionMS), LOWORD(fixed.dwProductVersionMS));
 }
 
-// The SDK is asked again for every new sheet, so a replaced DLL shows.
+// Posted by the scanner worker with the SDK's version in wParam.
+constexpr UINT SdkVersionMessage = WM_APP + 22;
+
+// The SDK is asked again for every new sheet, so a replaced DLL shows; the
+// call (which may load the DLL) is made on the scanner worker.
 void InitAboutPage(HWND page) {
     ::SetDlgItemTextA(page, IDC_PROGRAM_VERSION, OwnVersionLine().c_str());
-    ::SetDlgItemTextA(page, IDC_SDK_VERSION, SdkVersionLine(vantu::VantuAPIGetVersion()).c_str());
+    (void)ScannerCommands.Post([page] {
+        (void)::PostMessageA(page, SdkVersionMessage, static_cast<WPARAM>(vantu::VantuAPIGetVersion()), 0);
+    });
     PageOnInit(page, AboutPageIndex);
 }
 
 }  // namespace
 
-INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM, LPARAM lParam) {
+INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     return pages::WithoutExceptions([&]() -> INT_PTR {
         switch (message) {
         case WM_INITDIALOG: InitAboutPage(page); break;
+        case SdkVersionMessage:
+            ::SetDlgItemTextA(page, IDC_SDK_VERSION, SdkVersionLine(static_cast<int>(wParam)).c_str());
+            break;
         case WM_NOTIFY: PageOnNotify(page, AboutPageIndex, lParam); break;
         default: break;
         }

@@ -3,19 +3,23 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "pages/ConnectionsPageView.h"
 #include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "res/resource.h"
+#include "config/Guarded.h"
 #include "scanner/Activation.h"
+#include "scanner/Discovery.h"
 #include "pages/ScannerView.h"
 #include "scanner/ScannerState.h"
 #include "scanner/ScannerTexts.h"
 #include "win/Scoped.h"
-#include "delivery/PollingThread.h"
+#include "scanner/ScannerWorker.h"
 
 RetryReportTarget ConnectionsWindow{nullptr};
 
@@ -43,15 +47,6 @@ std::string ActivateCaptionText(HWND page) {
     return caption;
 }
 
-// The wait cursor while the page is busy inside a click; the arrow after.
-class WaitCursor {
-public:
-    WaitCursor() { ::SetCursor(::LoadCursor(nullptr, IDC_WAIT)); }
-    ~WaitCursor() { ::SetCursor(::LoadCursor(nullptr, IDC_ARROW)); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 HBRUSH StatusLineBrush() {
     static const win::UniqueBrush brush(::CreateSolidBrush(StatusLineBackground));
     return brush.get();
@@ -66,6 +61,8 @@ void ShowActivatedControls(HWND page) {
 }
 
 void RestoreList(HWND page) { RestoreDeviceList(Item(page, IDC_SCANNER_LIST), Item(page, IDC_ACTIVATE)); }
+
+void BeginBusy(HWND page);  // the busy page, below
 
 // ---- creation ----
 
@@ -134,13 +131,145 @@ void FillPortBoxes(HWND page) {
 void OnInit(HWND page) {
     ConnectionsWindow = page;
     SheetPages.StartPage = ConnectionsPageIndex;
-    ShowConnectionState(page);
+    // While a command runs, the found scanners are the worker's: the page
+    // shows them when the command's end comes.
+    const bool busy = ScannerCommands.Busy();
+    if (!busy) ShowConnectionState(page);
     ShowTransport(page);
     FillPortBoxes(page);
+    if (busy) BeginBusy(page);
     PageOnInit(page, ConnectionsPageIndex);
 }
 
 // ---- commands ----
+//
+// A command's SDK calls run on the scanner worker. The page turns busy at
+// the click: the wait cursor, no command usable, input meant for the sheet
+// dropped. The worker hands back what the page shows, in order (each status
+// text as it comes, the list, and at the end what the controls become), by
+// queueing it here and posting CommandUpdateMessage to the newest page.
+
+enum class CommandEnd { None, Searched, Activated, NotActivated, Deactivated, StartupActivationEnded };
+
+struct PageUpdate {
+    std::optional<std::string> status;
+    std::optional<std::vector<std::string>> entries;  // the scanner list's new entries
+    CommandEnd end = CommandEnd::None;
+};
+
+Guarded<std::deque<PageUpdate>> PendingUpdates;
+
+// On the worker: queues an update and tells the newest page.
+void HandBack(PageUpdate update) {
+    PendingUpdates.Update([&](std::deque<PageUpdate>& updates) { updates.push_back(std::move(update)); });
+    if (HWND page = ConnectionsWindow.load()) (void)::PostMessageA(page, CommandUpdateMessage, 0, 0);
+}
+void HandBackStatus(const std::string& text) { HandBack({text, std::nullopt, CommandEnd::None}); }
+void HandBackEnd(CommandEnd end) { HandBack({std::nullopt, std::nullopt, end}); }
+
+// Ends the retry thread before the connection is touched (no new attempt
+// starts; one still in an SDK call discards its result). The polling thread
+// is stopped by ClearStoredBarcodes and DeactivateScanner, which close the
+// connection only once it has let go of it.
+void StopConnectionUsers() { (void)StopActivationRetry(PollingThreadStopWaitMs); }
+
+// What the previous activation leaves behind, closed: its text.
+std::string CloseWhatWasOpen(bool clearStored) {
+    StopConnectionUsers();
+    if (clearStored) ClearStoredBarcodes();
+    return DeactivateScanner();
+}
+
+void SearchOnWorker(int mode, int from, int to) {
+    const std::string closed = CloseWhatWasOpen(true);
+    Scanner.ScannerConnected = 0;
+    HandBackStatus(closed);
+    Scanner.StatusIsError = 0;
+    HandBackStatus(scannertext::Searching);
+    HandBack({std::nullopt, std::vector<std::string>{}, CommandEnd::None});
+    ClearFoundDevices();
+    if (mode == SerialMode || mode == BluetoothMode) {
+        const scannertext::SearchListing listing =
+            mode == SerialMode ? FindSerialScanners(from, to) : FindBluetoothScanners();
+        HandBack({listing.status, listing.entries, CommandEnd::None});
+    }
+    HandBackEnd(CommandEnd::Searched);
+}
+
+void ActivateOnWorker(int mode, int slot, const std::string& entry) {
+    const std::string closed = CloseWhatWasOpen(true);
+    Scanner.StatusIsError = 0;
+    HandBackStatus(closed);
+    HandBackStatus(ConfigureSelectedScanner(slot, entry, mode).text);
+    const bool activated = ActivateStoredConnection();
+    HandBackStatus(Scanner.ConnectionStatusText.Get());
+    HandBackEnd(activated ? CommandEnd::Activated : CommandEnd::NotActivated);
+}
+
+void DeactivateOnWorker() {
+    const std::string closed = CloseWhatWasOpen(false);
+    Scanner.StatusIsError = 0;
+    Scanner.ConnectionStatusText.Set(closed);
+    Scanner.ScannerConnected = 0;
+    HandBackStatus(closed);
+    HandBackEnd(CommandEnd::Deactivated);
+}
+
+// ---- the busy page ----
+
+// Input meant for the sheet (or a page without one) is dropped while a
+// command runs, whichever message loop takes it out of the queue.
+HHOOK BusyInputHook = nullptr;
+
+bool IsInput(UINT message) {
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+LRESULT CALLBACK DropInputForThePage(int code, WPARAM removed, LPARAM lParam) {
+    auto* msg = reinterpret_cast<MSG*>(lParam);
+    const HWND page = ConnectionsWindow.load();
+    if (code >= 0 && page && IsInput(msg->message) && msg->hwnd) {
+        const HWND top = ::GetAncestor(page, GA_ROOT);
+        if (msg->hwnd == top || ::IsChild(top, msg->hwnd)) msg->message = WM_NULL;
+    }
+    return ::CallNextHookEx(nullptr, code, removed, lParam);
+}
+
+void EnableCommands(HWND page, bool on) {
+    for (int id : {IDC_FIND_SCANNERS, IDC_ACTIVATE, IDC_SCANNER_LIST, IDC_BLUETOOTH, IDC_SERIAL_PORTS})
+        Enable(page, id, on);
+    EnablePortBoxes(page, on && Mode() == SerialMode);
+}
+
+void BeginBusy(HWND page) {
+    EnableCommands(page, false);
+    ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
+    if (!BusyInputHook)
+        BusyInputHook = ::SetWindowsHookExA(WH_GETMESSAGE, DropInputForThePage, nullptr, ::GetCurrentThreadId());
+}
+
+void EndBusy(HWND page) {
+    if (BusyInputHook) ::UnhookWindowsHookEx(BusyInputHook);
+    BusyInputHook = nullptr;
+    DiscardPendingInput();
+    EnableCommands(page, true);
+    ::SetCursor(::LoadCursor(nullptr, IDC_ARROW));
+}
+
+// The page that handed the running command over; a page opened while it
+// runs shows the outcome from the scanner's state instead.
+HWND CommandPage = nullptr;
+
+// Hands a command to the worker; the page is busy until its end comes back.
+void RunOnWorker(HWND page, ScannerWorker::Command command) {
+    PendingUpdates.Update([](std::deque<PageUpdate>& updates) { updates.clear(); });
+    CommandPage = page;
+    BeginBusy(page);
+    if (!ScannerCommands.Post(std::move(command))) EndBusy(page);  // the program is ending
+}
+
+// ---- the clicks ----
 
 void OnListSelection(HWND page) {
     Scanner.SelectedDevice = static_cast<int>(::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_GETCURSEL, 0, 0));
@@ -148,12 +277,6 @@ void OnListSelection(HWND page) {
     if (ListCount(page) > 1) Scanner.ConnectionStatusText.Set(" ");
     ShowLastingStatus(page);
 }
-
-// Ends the retry thread before the connection is touched (an attempt in
-// progress finishes, no new one starts). The polling thread is stopped by
-// ClearStoredBarcodes and DeactivateScanner, which close the connection only
-// once it has let go of it.
-void StopConnectionUsers() { (void)StopActivationRetry(INFINITE); }
 
 void FindScanners(HWND page) {
     const UINT from = PortValue(page, IDC_FROM_PORT);
@@ -163,74 +286,77 @@ void FindScanners(HWND page) {
         ShowStatus(page, scannertext::InvalidPortSelection);
         return;
     }
-    WaitCursor busy;
-    StopConnectionUsers();
-    ClearStoredBarcodes();
-    const std::string closed = DeactivateScanner();
-    Scanner.ScannerConnected = 0;
-    ShowStatus(page, closed);
-    Scanner.StatusIsError = 0;
-    ShowStatus(page, scannertext::Searching);
-
-    ::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_RESETCONTENT, 0, 0);
-    Enable(page, IDC_SCANNER_LIST, true);
-    Enable(page, IDC_ACTIVATE, false);
-    SetActivateCaption(page, scannertext::ActivateCaption);
-    ClearFoundDevices();
     const int mode = Mode();
-    if (mode == SerialMode)
-        SearchSerialPorts(page, static_cast<int>(from), static_cast<int>(to));
-    else if (mode == BluetoothMode)
-        SearchBluetooth(page);
-    if (ListCount(page) == 1) {
-        SelectListEntry(page, 0);
-        Enable(page, IDC_ACTIVATE, true);
-    }
-    DiscardPendingInput();
+    RunOnWorker(page, [mode, from, to] { SearchOnWorker(mode, static_cast<int>(from), static_cast<int>(to)); });
 }
 
 void Activate(HWND page) {
     ShowStatus(page, scannertext::Connecting);
-    // The retry thread must not activate beside this click, and the previous
-    // polling thread is stopped before its connection is cleared and closed.
-    StopConnectionUsers();
-    ClearStoredBarcodes();
-    const std::string closed = DeactivateScanner();
-    PollingWorker.Run = 1;
-    Scanner.StatusIsError = 0;
-    ShowStatus(page, closed);
-    ConfigureConnection(page, Mode());
-    if (!ActivateScanner(page)) return;
-    Enable(page, IDC_SCANNER_LIST, false);
-    SetActivateCaption(page, scannertext::DeactivateCaption);
-    Enable(page, IDC_FIND_SCANNERS, false);
-    ShowLastingStatus(page);
-}
-
-void Deactivate(HWND page) {
-    // DeactivateScanner closes the connection only once the polling thread has let go of it.
-    StopConnectionUsers();
-    const std::string closed = DeactivateScanner();
-    Scanner.StatusIsError = 0;
-    Scanner.ConnectionStatusText.Set(closed);
-    ShowStatus(page, closed);
-    Scanner.ScannerConnected = 0;
-    SetActivateCaption(page, scannertext::ActivateCaption);
-    Enable(page, IDC_FIND_SCANNERS, true);
-    Enable(page, IDC_SCANNER_LIST, true);
+    const int slot = static_cast<int>(::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_GETCURSEL, 0, 0));
+    const std::string entry = slot >= 0 ? ListEntryText(Item(page, IDC_SCANNER_LIST), slot) : std::string();
+    const int mode = Mode();
+    RunOnWorker(page, [mode, slot, entry] { ActivateOnWorker(mode, slot, entry); });
 }
 
 void ActivateOrDeactivate(HWND page) {
-    WaitCursor busy;
     const std::string caption = ActivateCaptionText(page);
     if (caption == scannertext::ActivateCaption)
         Activate(page);
     else if (caption == scannertext::DeactivateCaption)
-        Deactivate(page);
-    DiscardPendingInput();
+        RunOnWorker(page, [] { DeactivateOnWorker(); });
+}
+
+// ---- what comes back ----
+
+// The controls after a command, once the page takes input again.
+void ShowCommandEnd(HWND page, CommandEnd end) {
+    EndBusy(page);
+    const bool joinedLater = page != CommandPage;
+    CommandPage = nullptr;
+    // Only a page in a sheet shows the start-up outcome: the hidden start-up
+    // instance leaves it for the sheet.
+    if (joinedLater) {
+        if (::GetParent(page)) ShowConnectionState(page);
+        return;
+    }
+    switch (end) {
+    case CommandEnd::Searched:
+        SetActivateCaption(page, scannertext::ActivateCaption);
+        Enable(page, IDC_ACTIVATE, ListCount(page) == 1);
+        if (ListCount(page) == 1) SelectListEntry(page, 0);
+        break;
+    case CommandEnd::Activated:
+        ShowActivatedControls(page);
+        ShowLastingStatus(page);
+        break;
+    case CommandEnd::NotActivated:
+        break;
+    case CommandEnd::Deactivated:
+        SetActivateCaption(page, scannertext::ActivateCaption);
+        break;
+    case CommandEnd::StartupActivationEnded:
+    case CommandEnd::None:
+        break;
+    }
+}
+
+void ShowUpdate(HWND page, const PageUpdate& update) {
+    if (update.status) ShowStatus(page, *update.status);
+    if (update.entries) {
+        ::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_RESETCONTENT, 0, 0);
+        for (const std::string& entry : *update.entries) ShowText(entry, Item(page, IDC_SCANNER_LIST), AppendEntry);
+    }
+    if (update.end != CommandEnd::None) ShowCommandEnd(page, update.end);
+}
+
+void TakeUpdates(HWND page) {
+    std::deque<PageUpdate> updates;
+    PendingUpdates.Update([&](std::deque<PageUpdate>& pending) { updates.swap(pending); });
+    for (const PageUpdate& update : updates) ShowUpdate(page, update);
 }
 
 void OnCommand(HWND page, int id, int code) {
+    if (ScannerCommands.Busy()) return;  // a command runs: nothing else may start
     switch (id) {
     case IDC_BLUETOOTH:
         if (code != BN_CLICKED) return;
@@ -274,7 +400,25 @@ void OnCommand(HWND page, int id, int code) {
 
 }  // namespace
 
-void ShowRetryReport(HWND page, RetryReport report) {
+void ActivateStoredScannerAtStartup() {
+    PendingUpdates.Update([](std::deque<PageUpdate>& updates) { updates.clear(); });
+    CommandPage = nullptr;
+    Scanner.State = ConnectionState::ActivatingAtStartup;
+    const bool posted = ScannerCommands.Post([] {
+        if (ActivateStoredConnection()) {
+            Scanner.State = ConnectionState::ActivatedAtStartup;
+        } else {
+            Scanner.State = ConnectionState::ActivationAtStartupFailed;
+            (void)StartActivationRetry(ConnectionsWindow);
+        }
+        HandBackEnd(CommandEnd::StartupActivationEnded);
+    });
+    if (!posted) Scanner.State = ConnectionState::NothingPending;
+}
+
+void ShowRetryReport(HWND page, RetryReport report, LPARAM generation) {
+    // A stopped retry's report, or one that came during a command, is never shown.
+    if (!IsCurrentRetryReport(generation) || ScannerCommands.Busy()) return;
     switch (report) {
     case RetryReport::Started:
         RememberSheetRect(::GetParent(page));
@@ -297,7 +441,7 @@ namespace {
 
 void OnNotify(HWND page, LPARAM lParam) {
     const UINT code = PageOnNotify(page, ConnectionsPageIndex, lParam);
-    if (code == PSN_SETACTIVE && Scanner.ScannerConnected) {
+    if (code == PSN_SETACTIVE && Scanner.ScannerConnected && !ScannerCommands.Busy()) {
         ShowActivatedControls(page);
         ShowLastingStatus(page);
     }
@@ -338,7 +482,15 @@ INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPA
         case WM_CTLCOLORSTATIC:
             return OnStatusColour(page, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
         case RetryReportMessage:
-            ShowRetryReport(page, static_cast<RetryReport>(wParam));
+            ShowRetryReport(page, static_cast<RetryReport>(wParam), lParam);
+            return TRUE;
+        case CommandUpdateMessage:
+            TakeUpdates(page);
+            return TRUE;
+        case WM_SETCURSOR:
+            if (!BusyInputHook) return FALSE;
+            ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
+            ::SetWindowLongPtrA(page, DWLP_MSGRESULT, TRUE);
             return TRUE;
         default:
             return FALSE;

@@ -2,9 +2,11 @@
 // Scanners, the scanner list, Activate/Deactivate, and the status line drawn
 // black or red. Start-up also creates a hidden instance of it.
 //
-// Threads: the page runs on the user-interface thread; the activation retry
-// thread posts its reports (RetryReportMessage, Activation.h) to the newest
-// instance through ConnectionsWindow, which each new instance sets.
+// Threads: the page runs on the user-interface thread and makes no SDK call:
+// its commands run on the scanner worker (ScannerWorker.h), which hands back
+// what the page shows by posting CommandUpdateMessage; the activation retry
+// thread posts its reports (RetryReportMessage, Activation.h). Both go to the
+// newest instance through ConnectionsWindow, which each new instance sets.
 #pragma once
 
 #include <windows.h>
@@ -19,8 +21,18 @@ extern RetryReportTarget ConnectionsWindow;
 
 INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
-// What the page shows for one of the retry thread's reports.
-void ShowRetryReport(HWND page, RetryReport report);
+// What the page shows for one of the retry thread's reports (generation: the
+// report's lParam); a report of a stopped retry is dropped.
+void ShowRetryReport(HWND page, RetryReport report, LPARAM generation);
+
+// Posted to the newest page (ConnectionsWindow) when the scanner worker has
+// handed back something for it to show.
+inline constexpr UINT CommandUpdateMessage = WM_APP + 21;
+
+// Start-up: activates the stored scanner on the scanner worker, as the
+// page's Activate does without configuring; a failure leaves the retry
+// thread trying in the background. The newest page shows the outcome.
+void ActivateStoredScannerAtStartup();
 
 // Drops every queued mouse and keyboard message of the calling thread; other
 // messages stay queued.

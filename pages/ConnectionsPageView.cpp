@@ -41,6 +41,7 @@ ConnectionsPageView ConnectionsPageViewFor(ConnectionState state, bool scannerCo
         }
         break;
     case ConnectionState::OutcomeShown:
+    case ConnectionState::ActivatingAtStartup:  // the page shows the outcome when it comes
         if (scannerConnected) ShowActivated(view);
         break;
     }

@@ -10,6 +10,8 @@ namespace {
 HWND ScannerList(HWND page) { return ::GetDlgItem(page, IDC_SCANNER_LIST); }
 HWND StatusLine(HWND page) { return ::GetDlgItem(page, IDC_STATUS_LINE); }
 
+}  // namespace
+
 std::string ListEntryText(HWND list, int index) {
     const LRESULT length = ::SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
     if (length <= 0) return {};
@@ -18,8 +20,6 @@ std::string ListEntryText(HWND list, int index) {
                                           reinterpret_cast<LPARAM>(buffer.data()));
     return copied > 0 ? std::string(buffer.data(), static_cast<size_t>(copied)) : std::string();
 }
-
-}  // namespace
 
 void ShowText(const std::string& text, HWND control, int how) {
     if (how == AppendEntry)

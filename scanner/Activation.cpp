@@ -1,8 +1,12 @@
 #include "scanner/Activation.h"
 
+#include <memory>
+#include <mutex>
+
 #include "config/Application.h"
 #include "config/Registry.h"
 #include "delivery/PollingThread.h"
+#include "delivery/Typist.h"
 #include "scanner/ScannerState.h"
 #include "scanner/ScannerTexts.h"
 #include "sdk/VantuSdk.h"
@@ -25,6 +29,23 @@ HANDLE RetryWakeEvent() {
 }
 
 void PauseRetry(DWORD ms) { (void)::WaitForSingleObject(RetryWakeEvent(), ms); }
+
+// Held by an activation from its last look at whether it is still wanted
+// until it has stored its handle and started polling, and by a stop of the
+// retry while it clears the flag: an attempt that a stop overtook never
+// stores its handle, starts polling or writes the status.
+std::mutex ActivationCommit;
+
+// Each start and each stop of the retry takes a new generation; a report
+// carries the one it was made in, and the page shows only the current one's.
+std::atomic<uint32_t> RetryGeneration{0};
+
+// An activation that nobody wants any more (a stopped retry's late attempt).
+bool Unwanted(const std::atomic<int32_t>* wanted) { return wanted && wanted->load() == 0; }
+
+void CloseQuietly(vantu::Handle opened) {
+    if (opened) (void)vantu::VantuClose(opened);
+}
 
 // Closes a handle that no thread uses (any polling thread on it has ended).
 // A handle that the SDK would not close is still open: it goes back into
@@ -52,45 +73,60 @@ bool FailActivation(vantu::Result code, vantu::Handle opened) {
 
 // Only posted: the page may be busy, and a thread that waited for it could
 // hold up whoever waits for this thread.
-void Report(const RetryReportTarget& reportTo, RetryReport report) {
+void Report(const RetryReportTarget& reportTo, RetryReport report, uint32_t generation) {
     if (HWND page = reportTo.load())
-        (void)::PostMessageA(page, RetryReportMessage, static_cast<WPARAM>(report), 0);
+        (void)::PostMessageA(page, RetryReportMessage, static_cast<WPARAM>(report), static_cast<LPARAM>(generation));
 }
 
-void RunRetries(const RetryReportTarget& reportTo) {
+void RunRetries(const RetryReportTarget& reportTo, uint32_t generation) {
     Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
     Scanner.State = ConnectionState::NothingPending;
-    Report(reportTo, RetryReport::Started);
-    // The flag is read before every attempt: once it is cleared no attempt starts.
+    Report(reportTo, RetryReport::Started, generation);
+    // The flag is read before every attempt: once it is cleared no attempt
+    // starts, and one under way discards its result.
     while (RetryWorker.Run) {
-        if (ActivateStoredConnection()) {
+        if (ActivateStoredConnectionWhile(&RetryWorker.Run)) {
             Scanner.ConnectionStatusText.Set(scannertext::ScannerConnected);
             Scanner.State = ConnectionState::NothingPending;
-            Report(reportTo, RetryReport::Succeeded);
+            Report(reportTo, RetryReport::Succeeded, generation);
             RetryWorker.Run = 0;
             PauseRetry(AfterSuccessPauseMs);
-        } else {
-            Report(reportTo, RetryReport::AttemptFailed);
+        } else if (RetryWorker.Run) {
+            Report(reportTo, RetryReport::AttemptFailed, generation);
             Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
         }
         PauseRetry(RetryPauseMs);
     }
 }
 
+struct RetryStart {
+    const RetryReportTarget* reportTo;
+    uint32_t generation;
+};
+
 }  // namespace
 
-bool ActivateStoredConnection() {
+bool ActivateStoredConnection() { return ActivateStoredConnectionWhile(nullptr); }
+
+bool ActivateStoredConnectionWhile(const std::atomic<int32_t>* wanted) {
     vantu::Handle opened = 0;
     vantu::Result result = vantu::VantuConnectionOpen(&opened, vantu::ConnectionName, SdkRegistryRoot);
+    if (result == 0 && App.Settings.Get().ActivatedScannerMode == SerialMode)
+        result = vantu::VantuSetBarCodeIDMode(opened, 0);
+
+    const std::lock_guard<std::mutex> commit(ActivationCommit);
+    // A late attempt of a stopped retry: its handle is closed, nothing shows.
+    if (Unwanted(wanted)) {
+        CloseQuietly(opened);
+        return false;
+    }
     // A handle that a failed open left behind is closed too, once.
     if (result != 0) return FailActivation(result, opened);
     Scanner.Connection = opened;
-    if (App.Settings.Get().ActivatedScannerMode == SerialMode) {
-        result = vantu::VantuSetBarCodeIDMode(opened, 0);
-        if (result != 0) return FailActivation(result, opened);
-    }
-
     const std::string message = scannertext::ActivationSuccessMessage(RetryWorker.Run != 0);
+    // A new activation: the rest of a barcode that began in another window
+    // and paused is typed nowhere (it is listed as partly typed).
+    SoleTypist.GiveUpStartedBarcode();
     // An earlier polling thread that never ended would leave this scanner
     // open with nobody fetching its barcodes: that is no activation.
     if (!StartPollingThread(opened)) return FailActivation(PollingNotStarted, opened);
@@ -118,9 +154,10 @@ void ClearStoredBarcodes() {
     (void)vantu::VantuSDKClearStoredBarcodes(Scanner.Connection);
 }
 
-DWORD WINAPI ActivationRetryThread(LPVOID reportTo) {
+DWORD WINAPI ActivationRetryThread(LPVOID start) {
+    const std::unique_ptr<RetryStart> owned(static_cast<RetryStart*>(start));
     try {
-        RunRetries(*static_cast<const RetryReportTarget*>(reportTo));
+        RunRetries(*owned->reportTo, owned->generation);
     } catch (...) {
         // Nothing may leave a thread routine; the retry simply ends.
     }
@@ -128,22 +165,32 @@ DWORD WINAPI ActivationRetryThread(LPVOID reportTo) {
 }
 
 bool StartActivationRetry(const RetryReportTarget& reportTo) {
-    if (!StopActivationRetry(INFINITE)) return false;
+    if (!StopActivationRetry(PollingThreadStopWaitMs)) return false;
     (void)::ResetEvent(RetryWakeEvent());
+    auto start = std::make_unique<RetryStart>(RetryStart{&reportTo, ++RetryGeneration});
     RetryWorker.Run = 1;
-    if (!RetryWorker.Start(ActivationRetryThread, const_cast<RetryReportTarget*>(&reportTo))) {
+    if (!RetryWorker.Start(ActivationRetryThread, start.get())) {
         RetryWorker.Run = 0;
         return false;
     }
+    (void)start.release();  // the thread owns it now
     return true;
 }
 
 bool StopActivationRetry(DWORD maxWaitMs) {
-    RetryWorker.Run = 0;
+    {
+        const std::lock_guard<std::mutex> commit(ActivationCommit);
+        RetryWorker.Run = 0;
+        ++RetryGeneration;
+    }
     (void)::SetEvent(RetryWakeEvent());
     if (!RetryWorker.Join(maxWaitMs)) return false;
     RetryWorker.reset();
     return true;
+}
+
+bool IsCurrentRetryReport(LPARAM generation) {
+    return static_cast<uint32_t>(generation) == RetryGeneration.load();
 }
 
 bool StopPollingThread(DWORD maxWaitMs) {

@@ -1,11 +1,12 @@
 // Opening and closing the scanner connection, and the background retry after
 // a failed start-up activation.
 //
-// Threads: ActivateStoredConnection runs on the user-interface thread (page,
-// start-up) or on the ActivationRetryThread. The retry thread is started by
-// StartActivationRetry and runs while RetryWorker.Run is set; it is
-// stopped only by StopActivationRetry (flag cleared, its pauses woken, then a
-// wait that keeps handling sent messages). It touches no window: it reports
+// Threads: everything here makes SDK calls, so it runs on the scanner worker
+// (ScannerWorker.h: page commands, start-up, shutdown) or on the
+// ActivationRetryThread, never on the user-interface thread. The retry
+// thread is started by StartActivationRetry and runs while RetryWorker.Run
+// is set; it is stopped only by StopActivationRetry (flag cleared, its pauses
+// woken, then a bounded wait). It touches no window: it reports
 // by posting RetryReportMessage to the window that its starter names, and the
 // Connections page shows the report on its own thread. Nothing is ever
 // terminated.
@@ -27,8 +28,9 @@ extern win::WorkerThread RetryWorker;
 // report is dropped.
 using RetryReportTarget = std::atomic<HWND>;
 
-// Posted by the retry thread to its report target; wParam is a RetryReport.
-// Scanner's status text and state are already set when it arrives.
+// Posted by the retry thread to its report target; wParam is a RetryReport,
+// lParam the retry's generation (IsCurrentRetryReport). Scanner's status
+// text and state are already set when it arrives.
 inline constexpr UINT RetryReportMessage = WM_APP + 1;
 enum class RetryReport : WPARAM {
     Started = 0,        // the retry runs: "Scanner Not Connected", Activate offered
@@ -46,6 +48,14 @@ constexpr DWORD PollingThreadStopWaitMs = 300;
 // the scanner's download and waits for it on its own. False when it failed:
 // the failure text is then Scanner's status text, drawn as an error.
 bool ActivateStoredConnection();
+// The same, as long as *wanted is set: when it is cleared (the retry was
+// stopped) before the handle is stored, the handle is closed and false
+// comes back with nothing stored, started or written.
+bool ActivateStoredConnectionWhile(const std::atomic<int32_t>* wanted);
+
+// Whether a retry report (its lParam) comes from the retry running now: a
+// report made before a stop is never shown.
+bool IsCurrentRetryReport(LPARAM generation);
 
 // Stops the polling thread, then closes the connection and forgets its
 // handle: "" when none was open, "Brontel Vask Deactivated", or "Failed to
@@ -61,13 +71,13 @@ void ClearStoredBarcodes();
 // Thread routine; the parameter is the const RetryReportTarget* to report to.
 DWORD WINAPI ActivationRetryThread(LPVOID reportTo);
 
-// Sets RetryWorker.Run and starts the retry thread in RetryWorker, reporting
-// to reportTo, which must outlive the thread. False if the thread could not
-// be started.
+// Stops a retry still running, sets RetryWorker.Run and starts the retry
+// thread in RetryWorker, reporting to reportTo, which must outlive the
+// thread. False if the thread could not be started.
 bool StartActivationRetry(const RetryReportTarget& reportTo);
-// Clears RetryWorker.Run and waits up to maxWaitMs (INFINITE allowed) for
-// the thread to end; true when no retry thread is left running. An attempt in
-// progress finishes; no new attempt starts.
+// Clears RetryWorker.Run and waits up to maxWaitMs for the thread to end;
+// true when no retry thread is left running. No new attempt starts; one in
+// progress discards its result (its handle closed) when it returns.
 bool StopActivationRetry(DWORD maxWaitMs);
 
 // Clears PollingWorker.Run and waits up to maxWaitMs for the polling thread;

@@ -9,4 +9,5 @@ enum class ConnectionState : int32_t {
     OutcomeShown = 1,             // a page has shown the start-up outcome already
     ActivatedAtStartup = 2,       // start-up activated the stored scanner
     ActivationAtStartupFailed = 3,  // it failed; the retry thread keeps trying
+    ActivatingAtStartup = 4,      // start-up activation runs on the scanner worker
 };

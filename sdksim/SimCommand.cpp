@@ -163,7 +163,7 @@ Result ParseDelay(SimCommand c, const std::string& call, const std::string& ms) 
         if (known) c.slowCall = SlowCall(i);
     }
     if (!known)
-        return Fail("'delay:" + call + "': CALL is open, idmode, download, count, fetch or close");
+        return Fail("'delay:" + call + "': CALL is open, idmode, download, count, fetch, close, search or connection");
     auto n = ParseCount(ms, MaxDelayMs);
     if (!n) return Fail("MS: " + n.error);
     c.call = FaultCall::Delay;
@@ -238,6 +238,15 @@ Result ParseVersion(const Args& args) {
     return Result::Ok(std::move(c));
 }
 
+Result ParseWindowThreads(const Args& args) {
+    if (!Expect(args, 2) || (args[1] != "allow" && args[1] != "breach"))
+        return Fail("usage: vask-sim window-threads allow|breach");
+    SimCommand c;
+    c.kind = CommandKind::WindowThreads;
+    c.allowWindowThreads = args[1] == "allow";
+    return Result::Ok(std::move(c));
+}
+
 Result ParseNoArguments(CommandKind kind, const Args& args, const char* usage) {
     if (!Expect(args, 1)) return Fail(std::string("usage: vask-sim ") + usage);
     SimCommand c;
@@ -265,6 +274,7 @@ Parsed<SimCommand> ParseCommand(const std::vector<std::string>& args) {
     if (verb == "status") return ParseStatus(args);
     if (verb == "reset") return ParseNoArguments(CommandKind::Reset, args, "reset");
     if (verb == "version") return ParseVersion(args);
+    if (verb == "window-threads") return ParseWindowThreads(args);
     return Fail("unknown command '" + verb + "'\n" + Usage());
 }
 
@@ -295,12 +305,14 @@ const char* Usage() {
            "  vask-sim scan NAME --hex [--repeat N] HEX...\n"
            "  vask-sim scan-file NAME PATH                 (one escaped barcode per line)\n"
            "  vask-sim fault NAME open|idmode|count|close RESULT\n"
-           "  vask-sim fault NAME delay:CALL MS             (CALL open|idmode|download|count|fetch|close)\n"
+           "  vask-sim fault NAME delay:CALL MS             (CALL open|idmode|download|count|fetch|close|\n"
+           "                                                 search|connection)\n"
            "  vask-sim fault '*' find|info:I RESULT         (RESULT decimal or 0x hex; 0 clears)\n"
            "  vask-sim clear-faults NAME|'*'\n"
            "  vask-sim transfer NAME QUERIES\n"
            "  vask-sim status [NAME]\n"
            "  vask-sim version [N]\n"
+           "  vask-sim window-threads allow|breach          (an SDK call from a window's thread)\n"
            "  vask-sim reset\n";
 }
 

@@ -13,7 +13,7 @@ namespace sdksim {
 
 enum class CommandKind {
     Help, AddSerial, AddBluetooth, Remove, Unplug, Plug, Scan, ScanFile, Fault, ClearFaults,
-    Transfer, Status, Reset, Version
+    Transfer, Status, Reset, Version, WindowThreads
 };
 
 // Calls whose result a fault decides.
@@ -43,6 +43,8 @@ struct SimCommand {
     // version: set when a number was given
     bool setVersion = false;
     int32_t version = 0;
+    // window-threads allow|breach
+    bool allowWindowThreads = false;
 };
 
 // args excludes the program name.

@@ -40,7 +40,8 @@ const char* TransportName(Transport transport) {
 }
 
 const char* SlowCallName(SlowCall call) {
-    static const char* const names[SlowCallCount] = {"open", "idmode", "download", "count", "fetch", "close"};
+    static const char* const names[SlowCallCount] = {"open",  "idmode", "download", "count",
+                                                     "fetch", "close",  "search",   "connection"};
     return names[static_cast<size_t>(call)];
 }
 
@@ -161,6 +162,7 @@ std::string EncodeScanner(const SimScanner& s) {
         .Add("delay-open", s.delays[SlowCall::Open]).Add("delay-idmode", s.delays[SlowCall::IdMode])
         .Add("delay-download", s.delays[SlowCall::Download]).Add("delay-count", s.delays[SlowCall::Count])
         .Add("delay-fetch", s.delays[SlowCall::Fetch]).Add("delay-close", s.delays[SlowCall::Close])
+        .Add("delay-search", s.delays[SlowCall::Search]).Add("delay-connection", s.delays[SlowCall::Connection])
         .Add("next-transfer", s.nextTransferQueries).Add("transfer-left", s.transferLeft)
         .Add("stored", s.stored).Add("ready", s.ready).Add("delivered", s.delivered)
         .Add("stored-bytes", s.storedBytes).Add("ready-bytes", s.readyBytes)
@@ -209,7 +211,8 @@ std::string EncodeState(const SimState& state) {
     text += LineWriter("settings").AddSigned("version", state.version)
                 .Add("next-handle", state.nextHandle).Add("next-scanner", state.nextScannerId)
                 .Add("find-fault", state.search.find)
-                .Add("breaches-dropped", state.breaches.dropped).Line();
+                .Add("breaches-dropped", state.breaches.dropped)
+                .Add("window-threads-allowed", state.windowThreadsAllowed ? 1 : 0).Line();
     for (const auto& [pass, result] : state.search.info)
         text += LineWriter("info-fault").Add("pass", pass).Add("result", result).Line();
     for (const SimScanner& s : state.scanners) text += EncodeScanner(s);
@@ -238,6 +241,7 @@ Parsed<SimState> DecodeState(std::string_view text) {
             state.nextScannerId = static_cast<uint32_t>(r.Number("next-scanner", UINT32_MAX));
             state.search.find = static_cast<uint32_t>(r.Number("find-fault", UINT32_MAX));
             state.breaches.dropped = r.OptionalNumber("breaches-dropped");
+            state.windowThreadsAllowed = r.OptionalNumber("window-threads-allowed", 1) == 1;
         } else if (r.Kind() == "info-fault") {
             auto pass = static_cast<uint32_t>(r.Number("pass", UINT32_MAX));
             state.search.info[pass] = static_cast<uint32_t>(r.Number("result", UINT32_MAX));

@@ -51,8 +51,10 @@ struct ScannerFaults {
 };
 
 // The calls on a scanner that a delay fault can slow down.
-enum class SlowCall { Open, IdMode, Download, Count, Fetch, Close };
-constexpr size_t SlowCallCount = 6;
+// Search slows both searches (the largest of the scanners' delays), Connection
+// VantuCreateConnection for the scanner its record names.
+enum class SlowCall { Open, IdMode, Download, Count, Fetch, Close, Search, Connection };
+constexpr size_t SlowCallCount = 8;
 const char* SlowCallName(SlowCall call);  // "open", "idmode", ... as vask-sim spells them
 
 // Milliseconds each call of a scanner sleeps before it does its work; the
@@ -123,6 +125,10 @@ struct SimState {
     std::vector<SimScanner> scanners;  // in the order they were added
     std::vector<SimHandle> handles;
     Breaches breaches;
+    // An SDK call made by a thread that owns a window is a breach, unless
+    // allowed (vask-sim window-threads allow): tests that drive the scanner
+    // code from their own window's thread allow it.
+    bool windowThreadsAllowed = false;
 
     SimScanner* Find(std::string_view name);
     const SimScanner* Find(std::string_view name) const;

@@ -157,20 +157,55 @@ void SleepIfSlow(Handle handle, SlowCall call) {
     if (ms) ::Sleep(ms);
 }
 
+BOOL CALLBACK FoundWindow(HWND, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+}
+
+bool CallingThreadOwnsAWindow() {
+    bool found = false;
+    (void)::EnumThreadWindows(::GetCurrentThreadId(), FoundWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// A thread that owns a window keeps its windows answering only while it is
+// not inside a call that may take seconds: such a call is a breach.
+void CheckCallingThread(const char* call) {
+    if (!CallingThreadOwnsAWindow()) return;
+    (void)WithState([&](SimState& state, bool& changed) -> uint32_t {
+        if (state.windowThreadsAllowed) return 0;
+        state.breaches.Add(std::string(call) + " from a thread that owns a window" + OfThisProcess());
+        changed = true;
+        return 0;
+    });
+}
+
 // Runs body, answering ResultStateUnavailable for anything it throws.
 template <typename Body>
-Result Guarded(Body&& body) noexcept {
+Result Guarded(const char* call, Body&& body) noexcept {
     try {
+        CheckCallingThread(call);
         return body();
     } catch (...) {
         return ResultStateUnavailable;
     }
 }
 
+// The largest search delay of the scanners: a search sleeps that long first.
+void SleepIfSearchIsSlow() {
+    uint32_t ms = 0;
+    (void)WithState([&](SimState& state, bool&) -> uint32_t {
+        for (const SimScanner& s : state.scanners) ms = std::max(ms, s.delays[SlowCall::Search]);
+        return 0;
+    });
+    if (ms) ::Sleep(ms);
+}
+
 // Runs a search: picks the scanners, keeps their records for the passes and
 // answers the count; the search fault (if any) is the result.
 template <typename Pick>
 Result Search(int16_t* count, Pick&& pick) {
+    SleepIfSearchIsSlow();
     uint32_t found = 0;
     Result result = WithState([&](SimState& state, bool&) -> uint32_t {
         std::vector<FoundDeviceRecord> records;
@@ -238,10 +273,11 @@ Result OpenScanner(SimState& state, const FoundDeviceRecord& record, int32_t mod
     return 0;
 }
 
-uint32_t OpenDelay(const FoundDeviceRecord& record, int32_t mode) {
+// The delay of the scanner that a stored record names.
+uint32_t RecordDelay(const FoundDeviceRecord& record, int32_t mode, SlowCall call) {
     uint32_t ms = 0;
     (void)WithState([&](SimState& state, bool&) -> uint32_t {
-        if (const SimScanner* s = ScannerForConnection(state, record, mode)) ms = s->delays[SlowCall::Open];
+        if (const SimScanner* s = ScannerForConnection(state, record, mode)) ms = s->delays[call];
         return 0;
     });
     return ms;
@@ -252,14 +288,14 @@ uint32_t OpenDelay(const FoundDeviceRecord& record, int32_t mode) {
 extern "C" {
 
 Result WINAPI VantuFindAllOnCOMPorts(int32_t firstPort, int32_t lastPort, int16_t* count) {
-    return Guarded([&] {
+    return Guarded("VantuFindAllOnCOMPorts", [&] {
         if (!count) return ResultInvalidParameter;
         return Search(count, [&](const SimState& s) { return SerialScannersInRange(s, firstPort, lastPort); });
     });
 }
 
 Result WINAPI VantuFindAllInRange(int16_t* count, uint32_t* second) {
-    return Guarded([&] {
+    return Guarded("VantuFindAllInRange", [&] {
         if (!count) return ResultInvalidParameter;
         if (second) *second = 0;
         return Search(count, [](const SimState& s) { return BluetoothScanners(s); });
@@ -267,30 +303,31 @@ Result WINAPI VantuFindAllInRange(int16_t* count, uint32_t* second) {
 }
 
 Result WINAPI VantuGetFoundDeviceInfo(void* record316) {
-    return Guarded([&] {
+    return Guarded("VantuGetFoundDeviceInfo", [&] {
         if (!record316) return ResultInvalidParameter;
         return LastSearch().Next(record316);
     });
 }
 
 Result WINAPI VantuCreateConnection(const void* record316, const char* name, int32_t mode, HKEY root) {
-    return Guarded([&] {
+    return Guarded("VantuCreateConnection", [&] {
         if (!record316 || (mode != SerialConnectionMode && mode != BluetoothConnectionMode))
             return ResultInvalidParameter;
         FoundDeviceRecord record;
         std::memcpy(record.bytes.data(), record316, FoundDeviceRecord::Size);
+        if (uint32_t ms = RecordDelay(record, mode, SlowCall::Connection)) ::Sleep(ms);
         return SaveConnection(root, name, record, mode);
     });
 }
 
 Result WINAPI VantuConnectionOpen(Handle* handle, const char* name, HKEY root) {
-    return Guarded([&] {
+    return Guarded("VantuConnectionOpen", [&] {
         if (!handle) return ResultInvalidParameter;
         *handle = 0;
         FoundDeviceRecord record;
         int32_t mode = 0;
         if (Result stored = LoadConnection(root, name, record, mode); stored != 0) return stored;
-        if (uint32_t ms = OpenDelay(record, mode)) ::Sleep(ms);
+        if (uint32_t ms = RecordDelay(record, mode, SlowCall::Open)) ::Sleep(ms);
         return WithState([&](SimState& state, bool& changed) -> uint32_t {
             return OpenScanner(state, record, mode, handle, changed);
         });
@@ -298,14 +335,14 @@ Result WINAPI VantuConnectionOpen(Handle* handle, const char* name, HKEY root) {
 }
 
 Result WINAPI VantuSetBarCodeIDMode(Handle handle, int32_t) {
-    return Guarded([&] {
+    return Guarded("VantuSetBarCodeIDMode", [&] {
         return OnOpenScanner(handle, "VantuSetBarCodeIDMode", SlowCall::IdMode,
                              [](SimState&, SimScanner& s, bool&) { return s.faults.idmode; });
     });
 }
 
 Result WINAPI VantuRequestDownload(Handle handle) {
-    return Guarded([&] {
+    return Guarded("VantuRequestDownload", [&] {
         return OnOpenScanner(handle, "VantuRequestDownload", SlowCall::Download,
                              [](SimState&, SimScanner& s, bool& changed) -> uint32_t {
                                  StartDownload(s);
@@ -316,7 +353,7 @@ Result WINAPI VantuRequestDownload(Handle handle) {
 }
 
 Result WINAPI VantuGetBarCodeCount(Handle handle, int16_t* count) {
-    return Guarded([&] {
+    return Guarded("VantuGetBarCodeCount", [&] {
         if (!count) return ResultInvalidParameter;
         *count = 0;
         return OnOpenScanner(handle, "VantuGetBarCodeCount", SlowCall::Count,
@@ -331,7 +368,7 @@ Result WINAPI VantuGetBarCodeCount(Handle handle, int16_t* count) {
 }
 
 Result WINAPI VantuGetBarCode(Handle handle, uint8_t* buffer256, uint16_t* length, uint8_t* extra16) {
-    return Guarded([&] {
+    return Guarded("VantuGetBarCode", [&] {
         if (!buffer256 || !length) return ResultInvalidParameter;
         *length = 0;
         if (extra16) std::memset(extra16, 0, vantu::BarcodeExtraSize);
@@ -351,7 +388,7 @@ Result WINAPI VantuGetBarCode(Handle handle, uint8_t* buffer256, uint16_t* lengt
 }
 
 Result WINAPI VantuSDKClearStoredBarcodes(Handle handle) {
-    return Guarded([&] {
+    return Guarded("VantuSDKClearStoredBarcodes", [&] {
         // Not slowed by any delay fault: it has none of its own.
         HandleCall running(handle, "VantuSDKClearStoredBarcodes");
         return WithState([&](SimState& state, bool& changed) -> uint32_t {
@@ -373,7 +410,7 @@ Result WINAPI VantuSDKClearStoredBarcodes(Handle handle) {
 // Closing works also when the scanner is unplugged or removed meanwhile; a
 // close fault leaves the handle open.
 Result WINAPI VantuClose(Handle handle) {
-    return Guarded([&] {
+    return Guarded("VantuClose", [&] {
         HandleCall running(handle, "VantuClose");
         SleepIfSlow(handle, SlowCall::Close);
         return WithState([&](SimState& state, bool& changed) -> uint32_t {
@@ -393,6 +430,7 @@ Result WINAPI VantuClose(Handle handle) {
 
 int32_t WINAPI VantuAPIGetVersion() {
     try {
+        CheckCallingThread("VantuAPIGetVersion");
         int32_t version = DefaultVersion;
         (void)WithState([&](SimState& state, bool&) -> uint32_t {
             version = state.version;

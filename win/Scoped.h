@@ -44,6 +44,8 @@ struct IconCloser { void operator()(HICON i) const { ::DestroyIcon(i); } };
 struct GdiCloser { void operator()(HGDIOBJ o) const { ::DeleteObject(o); } };
 struct LocalCloser { void operator()(HLOCAL p) const { ::LocalFree(p); } };
 struct LibraryCloser { void operator()(HMODULE m) const { ::FreeLibrary(m); } };
+struct WindowCloser { void operator()(HWND w) const { ::DestroyWindow(w); } };
+struct HookCloser { void operator()(HHOOK h) const { ::UnhookWindowsHookEx(h); } };
 
 // Most handles are empty at NULL; file handles at INVALID_HANDLE_VALUE.
 using UniqueHandle = UniqueResource<HANDLE, nullptr, HandleCloser>;
@@ -53,6 +55,8 @@ using UniqueIcon = UniqueResource<HICON, nullptr, IconCloser>;
 using UniqueBrush = UniqueResource<HBRUSH, nullptr, GdiCloser>;
 using UniqueLocal = UniqueResource<HLOCAL, nullptr, LocalCloser>;
 using UniqueLibrary = UniqueResource<HMODULE, nullptr, LibraryCloser>;
+using UniqueWindow = UniqueResource<HWND, nullptr, WindowCloser>;  // destroy on the thread that owns it
+using UniqueHook = UniqueResource<HHOOK, nullptr, HookCloser>;
 
 class UniqueFile {
 public:

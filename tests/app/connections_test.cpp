@@ -7,12 +7,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "res/resource.h"
 #include "tests/support/KeyReceiver.h"
 #include "tests/support/SimControl.h"
 
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <utility>
 
@@ -44,8 +46,8 @@ public:
     bool Enabled(int id) const { return testsupport::IsEnabled(Item(id)); }
 
     // Clicks and waits until the program has handled the click (a search or
-    // an activation runs inside it).
-    bool Click(int id) const { return testsupport::Click(Item(id)); }
+    // an activation runs on its scanner worker meanwhile).
+    bool Click(int id) const { return testsupport::ClickCommand(Item(id)); }
     void SetPorts(int from, int to) const {
         testsupport::SelectComboEntry(Item(FromPort), from - 1);
         testsupport::SelectComboEntry(Item(ToPort), to - 1);
@@ -75,6 +77,12 @@ std::string SerialEntry(const std::string& deviceId, int port) {
 
 void AddSerial(const std::string& name, int port, const std::string& deviceId) {
     Sim({"add-serial", name, "--port", "com" + std::to_string(port), "--device-id", deviceId});
+}
+
+// A message the user-interface thread must answer within a quarter of a second.
+bool Answers(HWND window) {
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 250, &result) != 0;
 }
 
 class Connections : public AppTest {
@@ -321,8 +329,9 @@ TEST_F(Connections, ABarcodeInHandWaitsWhileOurWindowIsInFront) {
     EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 1u);
 }
 
-// Exit while a barcode in hand waits for our window to leave the front: the
-// rest of it is typed as the program goes, once the user's window is back.
+// Exit while a barcode in hand waits for our sheet to leave the front: the
+// shutdown closes our windows first, so the user's window comes back by
+// itself and takes the rest before the program goes.
 TEST_F(Connections, ExitTypesTheRestOfABarcodeInHandOnceTheUsersWindowIsBack) {
     OpenActivated();
     testsupport::KeyReceiver receiver;
@@ -333,18 +342,19 @@ TEST_F(Connections, ExitTypesTheRestOfABarcodeInHandOnceTheUsersWindowIsBack) {
     testsupport::MessageBoxWindow box = testsupport::MessageBoxWindow::WaitFor("Confirm Exit");
     ASSERT_TRUE(box);
     EXPECT_TRUE(box.Answer(IDYES));
-    EXPECT_TRUE(receiver.Focus());
     EXPECT_EQ(app.WaitForExit(15000), 0u);
     EXPECT_EQ(receiver.Text(), L"PAUSED-2\r");
     EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 1u);
 }
 
-// Holds every key on its way for a while, as another program's low-level
+// Holds a key on its way for a while, as another program's low-level
 // keyboard hook may, and lets something happen meanwhile: the first Enter
-// calls `meanwhile`. The hook's thread pumps messages, as such hooks need.
+// (or the first character `held`, as a Unicode event carries it) calls
+// `meanwhile`. The hook's thread pumps messages, as such hooks need.
 class SlowKeyHook {
 public:
-    explicit SlowKeyHook(std::function<void()> meanwhile) : meanwhile_(std::move(meanwhile)) {
+    explicit SlowKeyHook(std::function<void()> meanwhile, wchar_t held = 0)
+        : meanwhile_(std::move(meanwhile)), held_(held) {
         thread_ = std::thread([this] { Run(); });
         WaitUntil([this] { return threadId_.load() != 0; }, 5000);
     }
@@ -356,7 +366,9 @@ public:
 private:
     static LRESULT CALLBACK OnKey(int code, WPARAM message, LPARAM info) {
         const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(info);
-        if (code == HC_ACTION && message == WM_KEYDOWN && key->vkCode == VK_RETURN && current_) {
+        const bool isHeld = current_ && (current_->held_ ? key->vkCode == VK_PACKET && key->scanCode == current_->held_
+                                                          : key->vkCode == VK_RETURN);
+        if (code == HC_ACTION && message == WM_KEYDOWN && isHeld) {
             SlowKeyHook* self = std::exchange(current_, nullptr);
             self->meanwhile_();
             ::Sleep(1500);
@@ -375,6 +387,7 @@ private:
 
     static inline SlowKeyHook* current_ = nullptr;
     std::function<void()> meanwhile_;
+    wchar_t held_;
     std::atomic<DWORD> threadId_{0};
     std::thread thread_;
 };
@@ -392,6 +405,9 @@ TEST_F(Connections, AKeyOnItsWayWhenOurBoxComesForwardStillReachesTheReceiver) {
         SlowKeyHook hook([&] { testsupport::PostClick(sheet.ExitButton()); });
         Sim({"scan", "s1", "ONWAY-1"});
         ASSERT_TRUE(testsupport::MessageBoxWindow::WaitFor("Confirm Exit", 10000));
+        // The box's activation waits for the key; the program does not.
+        EXPECT_TRUE(receiver.Text().empty()) << "the Enter is still held";
+        EXPECT_TRUE(Answers(app.MainWindow()));
         EXPECT_TRUE(receiver.WaitForText(L"ONWAY-1\r", 10000));
     }
     EXPECT_TRUE(app.Running());
@@ -399,6 +415,124 @@ TEST_F(Connections, AKeyOnItsWayWhenOurBoxComesForwardStillReachesTheReceiver) {
     ASSERT_TRUE(box);
     EXPECT_TRUE(box.Answer(IDNO));
     EXPECT_EQ(receiver.Text(), L"ONWAY-1\r");
+}
+
+// A barcode whose typing paused after its first keys goes on only into the
+// window that took them: not into another program's window that comes
+// forward, and once its own window has closed, nowhere; Recent Barcodes
+// lists it as partly typed. The next barcode goes to the window in front.
+TEST_F(Connections, TheRestOfAPausedBarcodeGoesOnlyIntoTheWindowThatTookItsFirstKeys) {
+    OpenActivated();
+    const HWND sheet = Sheet::Find().window();
+    auto first = std::make_unique<testsupport::KeyReceiver>();
+    ASSERT_TRUE(first->Ready());
+    ASSERT_TRUE(first->Focus());
+    {
+        // The sheet comes forward while the "C" is on its way.
+        SlowKeyHook hook([&] { ::SetForegroundWindow(sheet); }, L'C');
+        Sim({"scan", "s1", "ABCDEF"});
+        ASSERT_TRUE(first->WaitForText(L"ABC", 10000));
+        ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == sheet; }, 5000));
+    }
+    testsupport::KeyReceiver second;
+    ASSERT_TRUE(second.Ready());
+    ASSERT_TRUE(second.Focus());
+    first.reset();  // the window that took "ABC" closes: the rest goes nowhere
+
+    Sim({"scan", "s1", "NEXT"});
+    ASSERT_TRUE(second.WaitForText(L"NEXT\r", 10000));
+    EXPECT_EQ(second.Text(), L"NEXT\r");
+    EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 2u);
+
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('r'));
+    HWND recent = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (recent = testsupport::FindTopWindow(testsupport::DialogClass,
+                                                                            "Recent Barcodes")) != nullptr; }, 10000));
+    const std::vector<std::string> lines = testsupport::ListEntries(::GetDlgItem(recent, IDC_RECENT_LIST));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[1].find("\t3 of 7 characters into Vask Key Receiver\tABCDEF"), std::string::npos) << lines[1];
+}
+
+// Deactivate during a slow call hands the close to the polling thread; an
+// Activate at once is refused (the scanner is still open). The old thread
+// still stops, closes as the call returns, and types nothing meanwhile: the
+// next Activate works and types the waiting barcode once.
+TEST_F(Connections, ARefusedActivateNeverRevivesTheOldPollingThread) {
+    ConnectionsView view = OpenActivated();
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 4000));
+    ::Sleep(400);  // a count query is under way
+    ASSERT_TRUE(view.Click(ActivateButton));
+    EXPECT_EQ(view.Caption(), "Ac&tivate");
+    ASSERT_TRUE(view.Click(ActivateButton));
+    EXPECT_EQ(view.Status(), "Port access denied.");
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 0));
+    Sim({"scan", "s1", "AFTER-1"});
+    ASSERT_TRUE(receiver.Focus());
+
+    ASSERT_TRUE(WaitUntil([&] { return view.Click(ActivateButton) && view.Caption() == "Deac&tivate"; }, 15000))
+        << view.Status();
+    ASSERT_TRUE(receiver.WaitForText(L"AFTER-1\r", 10000));
+    ASSERT_TRUE(receiver.WaitForQuiet(500, 5000));
+    EXPECT_EQ(receiver.Text(), L"AFTER-1\r");
+    EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 1u);
+}
+
+// A search as slow as a real Bluetooth one runs beside the sheet, which
+// keeps answering: the click returns at once and the result comes after.
+TEST_F(Connections, ASlowSearchLeavesTheSheetAnswering) {
+    AddSerial("s1", 3, "1001");
+    ConnectionsView view = Open();
+    Sim({"fault", "s1", "delay:search", "4000"});
+    const HWND sheet = Sheet::Find().window();
+    ASSERT_TRUE(testsupport::Click(view.Item(FindButton), 1000)) << "the click returns at once";
+    int late = 0;
+    for (int probe = 0; probe < 30; ++probe) {
+        if (!Answers(sheet) || !Answers(app.MainWindow())) ++late;
+        ::Sleep(50);
+    }
+    EXPECT_EQ(late, 0);
+    EXPECT_FALSE(view.Enabled(FindButton)) << "no command while the search runs";
+    ASSERT_TRUE(WaitUntil([&] { return view.Status() == "Found 1 Scanner."; }, 15000)) << view.Status();
+    EXPECT_TRUE(WaitUntil([&] { return view.Enabled(FindButton); }, 5000));
+}
+
+// Logoff while a polling call is stuck: the settings are written first and
+// WM_ENDSESSION is answered within 2 s (Windows ends a program that takes
+// 5 s); the scanner's close is left to the stuck thread.
+TEST_F(Connections, LogoffWithAStuckCallSavesFirstAndAnswersWithinTwoSeconds) {
+    OpenActivated();
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 8000));
+    ::Sleep(400);  // a count query is under way
+    VaskApp::RemoveSettingsFile();  // the shutdown must write it again
+    const DWORD start = ::GetTickCount();
+    DWORD_PTR answer = 0;
+    ASSERT_NE(::SendMessageTimeoutA(app.MainWindow(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 20000,
+                                    &answer), 0);
+    const DWORD took = ::GetTickCount() - start;
+    EXPECT_LT(took, 2000u);
+    EXPECT_EQ(SavedSettings()["DeviceInfo"], SerialEntry("1001", 3)) << "written before the threads were stopped";
+    EXPECT_EQ(app.WaitForExit(20000), 0u);
+}
+
+// A second start while the shutdown waits for a stuck call hands over to a
+// program that is going: nothing opens, both end.
+TEST_F(Connections, ASecondStartDuringTheShutdownOpensNothing) {
+    OpenActivated();
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 8000));
+    ::Sleep(400);  // a count query is under way
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('e'));
+    testsupport::MessageBoxWindow box = testsupport::MessageBoxWindow::WaitFor("Confirm Exit");
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box.Answer(IDYES));
+    testsupport::ChildProcess second(testsupport::BinPath("VaskSW.exe"), {}, testsupport::BinDir());
+    ASSERT_TRUE(second.started());
+    EXPECT_EQ(second.Wait(20000), 0u);
+    EXPECT_EQ(app.WaitForExit(20000), 0u);
+    EXPECT_FALSE(Sheet::Find()) << "no sheet opened for the second start";
 }
 
 // Every probe is a message the user-interface thread must answer within a
@@ -409,23 +543,19 @@ TEST_F(Connections, AnEndlessDownloadNeverHoldsUpTheUserInterface) {
     ASSERT_TRUE(view.Click(FindButton));
     Sim({"transfer", "s1", "1000000"});
     const HWND sheet = Sheet::Find().window();
-    auto answers = [](HWND window) {
-        DWORD_PTR result = 0;
-        return ::SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 250, &result) != 0;
-    };
     testsupport::PostClick(view.Item(ActivateButton));
     int late = 0;
     for (int probe = 0; probe < 40; ++probe) {
-        if (!answers(sheet) || !answers(app.MainWindow())) ++late;
+        if (!Answers(sheet) || !Answers(app.MainWindow())) ++late;
         ::Sleep(50);
     }
     EXPECT_EQ(late, 0);
     ASSERT_TRUE(WaitUntil([&] { return view.Caption() == "Deac&tivate"; }, 5000));
 
     // Deactivate ends the download; the scanner is free for a search again.
-    ASSERT_TRUE(testsupport::Click(view.Item(ActivateButton), 5000));
+    ASSERT_TRUE(testsupport::ClickCommand(view.Item(ActivateButton), 5000));
     EXPECT_EQ(view.Status(), "Brontel Vask Deactivated");
-    ASSERT_TRUE(testsupport::Click(view.Item(FindButton), 5000));
+    ASSERT_TRUE(testsupport::ClickCommand(view.Item(FindButton), 5000));
     EXPECT_EQ(view.Entries(), std::vector<std::string>{SerialEntry("1001", 3)});
     EXPECT_EQ(app.ExitThroughTray(), 0u);
 }
@@ -454,7 +584,8 @@ TEST_F(Connections, InputMadeWhileThePageIsBusyIsDropped) {
     HWND sheet = Sheet::Find().window();
     HWND activate = view.Item(ActivateButton), bluetooth = view.Item(BluetoothRadio);
     testsupport::PostClick(activate);
-    ASSERT_TRUE(WaitUntil([&] { return testsupport::IsBusy(sheet); }, 5000)) << "the activation runs";
+    ASSERT_TRUE(WaitUntil([&] { return !view.Enabled(SerialRadio); }, 5000)) << "the activation runs";
+    EXPECT_FALSE(testsupport::IsBusy(sheet)) << "the sheet answers meanwhile";
     ASSERT_TRUE(testsupport::RealClick(bluetooth));
     ::Sleep(200);
     ASSERT_EQ(testsupport::StoredText(activate), "Ac&tivate") << "the click was made before the activation ended";

@@ -271,8 +271,8 @@ TEST_F(Layout, RecentBarcodesWindowFitsAndWorksByKeyboard) {
     Sim({"add-serial", "s1", "--port", "com3", "--device-id", "1001"});
     Sheet sheet = StartWithSheet();
     ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));
-    ASSERT_TRUE(testsupport::Click(sheet.Item(IDC_FIND_SCANNERS)));
-    ASSERT_TRUE(testsupport::Click(sheet.Item(IDC_ACTIVATE)));
+    ASSERT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_FIND_SCANNERS)));
+    ASSERT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_ACTIVATE)));
     CloseSheet(sheet);
     testsupport::KeyReceiver receiver;
     ASSERT_TRUE(receiver.Ready());

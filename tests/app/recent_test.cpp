@@ -77,8 +77,8 @@ protected:
         Sim({"add-serial", "s1", "--port", "com3", "--device-id", "1001"});
         Sheet sheet = StartWithSheet();
         EXPECT_TRUE(sheet.SelectPage(ConnectionsPage));
-        EXPECT_TRUE(testsupport::Click(sheet.Item(IDC_FIND_SCANNERS)));
-        EXPECT_TRUE(testsupport::Click(sheet.Item(IDC_ACTIVATE)));
+        EXPECT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_FIND_SCANNERS)));
+        EXPECT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_ACTIVATE)));
         EXPECT_EQ(sheet.ItemText(IDC_ACTIVATE), "Deac&tivate");
         return sheet;
     }
@@ -125,11 +125,37 @@ TEST_F(Recent, TypedBarcodesAreListedCopiedAndTypedAgain) {
     ASSERT_TRUE(receiver.WaitForQuiet(500, 5000));
     EXPECT_EQ(receiver.Records(), firstTime) << "the same keystrokes as the first time";
     EXPECT_FALSE(::IsWindowVisible(view.window())) << "the window hides while it types";
+    EXPECT_TRUE(WaitUntil([&] { return view.Status() == "Typed 3 barcodes again."; }, 5000)) << view.Status();
 
     // Barcodes that arrive later join the list at the top.
     Sim({"scan", "s1", "LATER"});
     ASSERT_TRUE(view.WaitForLines(4));
     EXPECT_EQ(WithoutTime(view.Lines()[0]), std::string(ReceiverTitle) + "\tLATER");
+}
+
+// Type Again hands its barcodes to the typist and returns at once; its status
+// line says what was actually typed. Here the window is in front but never
+// takes the keyboard focus, so nothing is typed, and it says so.
+TEST_F(Recent, TypeAgainSaysWhatItTypedWhenTheWindowHasNoFocus) {
+    CloseSheet(StartActivated());
+    KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    Sim({"scan", "s1", "R1", "R2", "R3", "R4"});
+    ASSERT_TRUE(receiver.WaitForText(L"R1\rR2\rR3\rR4\r", 10000));
+    ASSERT_TRUE(receiver.WaitForQuiet(300, 5000));
+
+    RecentView view = OpenRecent();
+    ASSERT_TRUE(view.WaitForLines(4));
+    view.SelectAll();
+    receiver.Clear();
+    ASSERT_TRUE(receiver.RefuseFocus());
+    ASSERT_TRUE(testsupport::Click(view.Item(IDC_RECENT_TYPE_AGAIN), 1000)) << "the click returns at once";
+    EXPECT_TRUE(WaitUntil([&] {
+        return view.Status() == "Typed 0 of 4 barcodes again: the window lost the keyboard focus.";
+    }, 15000)) << view.Status();
+    EXPECT_EQ(receiver.Text(), L"");
+    EXPECT_TRUE(::IsWindowVisible(view.window())) << "the window comes back to say so";
 }
 
 // A barcode shown on the Trace page is listed as "Trace". Type Again refuses,

@@ -179,7 +179,8 @@ TEST_F(StartUp, TheSdkIsLoadedFromTheProgramFolderOnly) {
     Sheet sheet = Sheet::WaitFor();
     ASSERT_TRUE(sheet);
     EXPECT_EQ(sheet.PageIndex(), AboutPage);
-    EXPECT_EQ(sheet.ItemText(IDC_SDK_VERSION), "Scanner SDK v0") << "no SDK beside the program: none loaded";
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return sheet.ItemText(IDC_SDK_VERSION) == "Scanner SDK v0"; }, 5000))
+        << sheet.ItemText(IDC_SDK_VERSION) << ": no SDK beside the program, none loaded";
 
     VaskApp::EndRunningInstances();
     EXPECT_NE(copy.Wait(10000), 0xFFFFFFFFu);

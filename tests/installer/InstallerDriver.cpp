@@ -125,8 +125,8 @@ int Deliver(const std::string& scanner, const std::string& barcode) {
     if (!AboutMatches(sheet, shortcut.target)) return Fail("About page and version record disagree");
 
     sheet.SelectPage(1);
-    Click(sheet.Item(FindButton));
-    Click(sheet.Item(ActivateButton));
+    ClickCommand(sheet.Item(FindButton));
+    ClickCommand(sheet.Item(ActivateButton));
     Say("status: " + sheet.ItemText(StatusLine));
     PostClick(sheet.CloseButton());  // leaving the sheet saves the settings
     if (!Sheet::WaitGone()) return Fail("the sheet did not close");

@@ -6,7 +6,10 @@
 // question whether a window may be typed into.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <atomic>
+#include <string>
 #include <thread>
 
 #include "config/Application.h"
@@ -189,26 +192,47 @@ TEST(TypingTarget, OnlyAnExistingWindowOfAnotherProgramThatDoesNotOutrankUs) {
     EXPECT_EQ(CheckTypingTarget(closed), TypingTarget::Gone);
 }
 
-// The polling thread and "Type Again" may type at the same moment: each
-// barcode's keys arrive whole, one barcode after the other, never mixed.
-TEST(TypingTurns, TwoThreadsTypingAtOnceNeverMixTheirBarcodes) {
+// Every key leaves from the typist: a polled barcode and a "Type Again"
+// batch handed over at the same moment arrive whole, one after the other,
+// never mixed.
+TypingJob JobFor(const std::string& barcode) {
+    TypingJob typing;
+    typing.barcode.length = static_cast<uint16_t>(barcode.size());
+    std::memcpy(typing.barcode.bytes, barcode.data(), barcode.size());
+    return typing;
+}
+
+TEST(Typist, APolledBarcodeAndATypeAgainBatchNeverMix) {
     testsupport::KeyReceiver receiver;
     ASSERT_TRUE(receiver.Ready());
     ASSERT_TRUE(receiver.Focus());
-    App.SetFormat(FormatSettings{});
-    const std::string first(150, 'a'), second(150, 'b');
-    std::atomic<int> waiting{2};
-    auto type = [&](const std::string& barcode) {
-        --waiting;
-        while (waiting.load() > 0) {
-        }  // both start together
-        TypeFormattedBarcode(App, reinterpret_cast<const uint8_t*>(barcode.data()), barcode.size());
-    };
-    std::thread pollingThread(type, first), userInterface(type, second);
+    auto job = [](char c) { return JobFor(std::string(150, c)); };
+    std::thread pollingThread([&] { (void)SoleTypist.Type(job('a'), [] { return true; }); });
+    std::vector<TypingJob> again{job('b')};
+    SoleTypist.TypeAgain(std::move(again), receiver.Window(), nullptr);
     pollingThread.join();
-    userInterface.join();
-    const std::wstring a(first.begin(), first.end()), b(second.begin(), second.end());
+    const std::wstring a(150, L'a'), b(150, L'b');
     ASSERT_TRUE(receiver.WaitForEvents(2 * 3 * 151, 20000));
     const std::wstring text = receiver.Text();
     EXPECT_TRUE(text == a + L"\r" + b + L"\r" || text == b + L"\r" + a + L"\r") << text.size();
+}
+
+// A polled barcode paused (a window of this process in front) does not hold
+// up "Type Again": the batch goes first, every barcode of it whole, and the
+// paused barcode follows into the window in front.
+TEST(Typist, ATypeAgainBatchBesideAPausedBarcodeTypesEveryBarcode) {
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    const win::UniqueWindow ours(::CreateWindowA("STATIC", "ours", WS_POPUP | WS_VISIBLE, 0, 0, 80, 40, nullptr,
+                                                 nullptr, ::GetModuleHandleA(nullptr), nullptr));
+    ::SetForegroundWindow(ours.get());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return ::GetForegroundWindow() == ours.get(); }, 5000));
+    std::thread pollingThread([] { (void)SoleTypist.Type(JobFor("POLLED"), [] { return true; }); });
+    ASSERT_TRUE(testsupport::WaitUntil([] { return !SoleTypist.Idle(); }, 5000));
+    std::vector<TypingJob> again{JobFor("B1"), JobFor("B2"), JobFor("B3")};
+    SoleTypist.TypeAgain(std::move(again), receiver.Window(), nullptr);
+    ASSERT_TRUE(receiver.Focus());
+    pollingThread.join();
+    EXPECT_TRUE(receiver.WaitForText(L"B1\rB2\rB3\rPOLLED\r", 10000)) << receiver.Text().size();
+    EXPECT_EQ(receiver.Text(), L"B1\rB2\rB3\rPOLLED\r");
 }

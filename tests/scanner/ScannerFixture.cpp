@@ -19,8 +19,8 @@ namespace {
 constexpr char ConnectionKey[] = "Software\\Zantrovix\\VantuPlus SDK\\1.0\\Connections\\Brontel Vask";
 
 // The retry thread's reports are shown as the Connections page shows them.
-INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    if (message == RetryReportMessage) ShowRetryReport(dialog, static_cast<RetryReport>(wParam));
+INT_PTR CALLBACK PlainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == RetryReportMessage) ShowRetryReport(dialog, static_cast<RetryReport>(wParam), lParam);
     return message == WM_INITDIALOG || message == RetryReportMessage;
 }
 
@@ -132,6 +132,9 @@ void ScannerTest::SetUp() {
     UseOwnSimulatorFolder();
     identity_test_seam::OverrideAdministrator(std::nullopt);
     Sim({"reset"});
+    // These tests drive the scanner code straight from the thread that owns
+    // their dialog; the program itself never calls the SDK from such a thread.
+    Sim({"window-threads", "allow"});
     ResetApp();
     dialog_ = CreatePlainConnectionsDialog();
     ASSERT_NE(dialog_, nullptr) << "template 145 missing from the test's resources";

@@ -85,6 +85,12 @@ bool KeyReceiver::Focus(DWORD timeoutMs) {
     }
 }
 
+bool KeyReceiver::RefuseFocus(DWORD timeoutMs) {
+    if (!window_) return false;
+    ::PostMessageA(window_, KeyReceiverRefuseFocusMessage, 1, 0);
+    return WaitUntil([&] { return !HasFocus(); }, timeoutMs);
+}
+
 void KeyReceiver::ReadNewLines() {
     if (log_ == INVALID_HANDLE_VALUE) return;
     char buffer[16384];

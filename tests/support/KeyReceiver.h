@@ -45,6 +45,9 @@ public:
     // user clicks again when another window came forward meanwhile.
     bool Focus(DWORD timeoutMs = 5000);
     bool HasFocus() const;
+    // From now on the window stays without the keyboard focus, also when it
+    // is brought forward; waits until it has let go of it.
+    bool RefuseFocus(DWORD timeoutMs = 5000);
 
     std::vector<KeyRecord> Records();
     size_t EventCount();  // Records().size(), without the copy

@@ -218,6 +218,12 @@ bool Click(HWND button, DWORD timeoutMs) {
 
 void PostClick(HWND button) { ::PostMessageA(button, BM_CLICK, 0, 0); }
 
+bool ClickCommand(HWND button, DWORD timeoutMs) {
+    constexpr int SerialPortsRadio = 1049;  // disabled while a command runs
+    const HWND radio = ::GetDlgItem(::GetParent(button), SerialPortsRadio);
+    return Click(button, timeoutMs) && WaitUntil([radio] { return ::IsWindowEnabled(radio) != FALSE; }, timeoutMs);
+}
+
 bool RealClickAt(POINT p) {
     const int screenW = ::GetSystemMetrics(SM_CXSCREEN), screenH = ::GetSystemMetrics(SM_CYSCREEN);
     INPUT inputs[3] = {};

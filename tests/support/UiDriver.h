@@ -58,6 +58,10 @@ bool IsVisible(HWND window);
 // whose handling opens a modal box).
 bool Click(HWND button, DWORD timeoutMs = 60000);
 void PostClick(HWND button);
+// A Connections page command (Find Scanners, Activate or Deactivate): the
+// click, then the wait until the page takes input again, as its command runs
+// on the program's scanner worker (the transport buttons are enabled again).
+bool ClickCommand(HWND button, DWORD timeoutMs = 60000);
 // A real left click at the centre of the window, or at a screen point,
 // through SendInput.
 bool RealClick(HWND window);

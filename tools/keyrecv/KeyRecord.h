@@ -28,6 +28,9 @@ struct KeyRecord {
 // Posted to the receiver's window: bring yourself to the foreground and take
 // the keyboard focus (WM_APP + 1).
 constexpr unsigned KeyReceiverTakeFocusMessage = 0x8000 + 1;
+// Posted to the receiver's window: wParam 1, from now on stay in front
+// without the keyboard focus (as a window that lost it does); 0, take it again.
+constexpr unsigned KeyReceiverRefuseFocusMessage = 0x8000 + 2;
 constexpr const char* KeyReceiverClassName = "VaskKeyReceiver";
 
 inline const char* KeyMessageName(KeyMessage m) {

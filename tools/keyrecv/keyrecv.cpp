@@ -82,6 +82,8 @@ void Paint(HWND window) {
     ::EndPaint(window, &ps);
 }
 
+bool RefusingFocus = false;
+
 void TakeFocus(HWND window) {
     ::ShowWindow(window, SW_SHOWNORMAL);
     ::SetForegroundWindow(window);
@@ -99,6 +101,14 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     switch (message) {
     case KeyReceiverTakeFocusMessage: TakeFocus(window); return 0;
+    case KeyReceiverRefuseFocusMessage:
+        RefusingFocus = wParam != 0;
+        ::SetFocus(RefusingFocus ? nullptr : window);
+        return 0;
+    case WM_ACTIVATE:
+        if (!RefusingFocus) return ::DefWindowProcW(window, message, wParam, lParam);
+        ::SetFocus(nullptr);
+        return 0;
     case WM_PAINT: Paint(window); return 0;
     case WM_TIMER: RepaintIfChanged(window); return 0;
     case WM_DESTROY: ::PostQuitMessage(0); return 0;

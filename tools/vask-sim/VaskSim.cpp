@@ -181,6 +181,10 @@ Outcome Carry(SimState& state, const SimCommand& c, bool& changed) {
         state.version = c.version;
         changed = true;
         return {};
+    case CommandKind::WindowThreads:
+        state.windowThreadsAllowed = c.allowWindowThreads;
+        changed = true;
+        return {};
     default: return Error("unexpected command");
     }
 }

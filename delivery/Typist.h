@@ -1,0 +1,139 @@
+// The typist: the one thread that sends every key the program types, one
+// barcode at a time. Polled barcodes, "Type Again" and the rest of a barcode
+// at the exit all go through it, so the keys of two barcodes never mix.
+//
+// A barcode goes whole into one window. The window that takes its first key
+// is the only one that gets the rest: when typing pauses (one of our windows
+// came forward), the rest waits until that window is in front again with the
+// keyboard focus. When that window closes, or a new activation or the exit
+// comes first, the rest is typed nowhere; the history lists the barcode as
+// partly typed, and the user may type it again, whole.
+//
+// Threads: the polling thread hands over barcodes (Type) and waits for
+// them; the user-interface thread hands over "Type Again" batches and hears
+// of their end by a posted message, and starts and ends the typist. The
+// typist never sends a message to a window of ours.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/FormatSettings.h"
+#include "sdk/VantuSdkAbi.h"
+#include "win/WorkerThread.h"
+
+// One barcode as fetched from the scanner, not terminated.
+struct FetchedBarcode {
+    uint8_t bytes[vantu::BarcodeBufferSize] = {};
+    uint16_t length = 0;
+};
+
+// One barcode on its way into a window, typed piece by piece (prefix,
+// barcode, two suffixes) so that it can pause between two keys and go on
+// from there.
+struct TypingJob {
+    FetchedBarcode barcode;
+    FormatSettings format;
+    uint64_t sequence = 0;  // in the history; 0: not remembered
+    int piece = 0;          // 0 prefix, 1 barcode, 2 first suffix, 3 second suffix, 4 done
+    size_t bytesTyped = 0;  // of the barcode piece
+    HWND window = nullptr;  // the window that took the first key (or, for "Type Again", the only one allowed)
+    std::string windowTitle;
+};
+
+// Keys of the job in all, and those typed so far.
+uint16_t KeysInAll(const TypingJob& job);
+uint16_t KeysTyped(const TypingJob& job);
+
+// Types the rest of the job, each key only while a window that may take it
+// is in front with the keyboard focus and none of ours is coming forward:
+// before the first key any other program's window that takes our input,
+// from then on only job.window. Waits while none may; false, with the job
+// left where it stopped, when keepRunning() turns false during such a wait
+// or the wait lasts longer than patienceMs.
+bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, DWORD patienceMs = INFINITE);
+
+// Why a "Type Again" batch stopped before its end.
+enum class TypeAgainStop : int {
+    None = 0,         // all typed
+    WindowClosed,     // the window has closed
+    NotInFront,       // another window came to the front
+    NoFocus,          // the window in front has no keyboard focus
+    ProgramEnding,    // the program is ending
+};
+
+// Posted to a batch's report window when it ends: wParam MAKEWPARAM(typed,
+// total), lParam a TypeAgainStop.
+inline constexpr UINT TypeAgainDoneMessage = WM_APP + 20;
+
+class Typist {
+public:
+    Typist() = default;
+    Typist(const Typist&) = delete;
+    Typist& operator=(const Typist&) = delete;
+
+    // Polling thread: hands over one fetched barcode and waits until it has
+    // been typed (true) or keepRunning() turns false (false: it stays with
+    // the typist and goes on as described above).
+    bool Type(TypingJob job, const std::function<bool()>& keepRunning);
+    // Waits until no barcode is in hand; false when keepRunning() turns false first.
+    bool WaitUntilEmptyHanded(const std::function<bool()>& keepRunning);
+    // A new activation: the rest of a barcode whose typing began and paused
+    // is typed nowhere (listed as partly typed). One not yet begun stays.
+    void GiveUpStartedBarcode();
+
+    // "Type Again": types each barcode whole into `target`, oldest first,
+    // each key while target is in front with the focus (waiting up to
+    // TypeAgainPatienceMs for it), then posts TypeAgainDoneMessage to
+    // reportTo. A barcode in hand whose window is not in front lets the batch
+    // go first.
+    void TypeAgain(std::vector<TypingJob> jobs, HWND target, HWND reportTo);
+    static constexpr DWORD TypeAgainPatienceMs = 2000;
+
+    // The exit: the barcode in hand may still be finished (its own window
+    // back in front) within ms; then it is given up, waiting batches are
+    // dropped, and the thread ends. True once it has ended.
+    bool FinishAndEnd(DWORD ms);
+
+    // For tests: nothing in hand and no batch waiting.
+    bool Idle() const;
+
+private:
+    struct Batch {
+        std::vector<TypingJob> jobs;
+        HWND target = nullptr;
+        HWND reportTo = nullptr;
+    };
+
+    bool EnsureRunning();
+    static DWORD WINAPI Main(void* self);
+    void Run();
+    bool NextWork(std::unique_lock<std::mutex>& lock);
+    void TypeInHand(std::unique_lock<std::mutex>& lock);
+    void SettleInHand(bool typed);
+    void RunBatch(Batch& batch);
+    bool KeepWaitingInHand();
+    bool EndReached() const;
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<TypingJob> inHand_;
+    bool inHandWaits_ = false;      // paused in a wait that a batch may use
+    std::deque<Batch> batches_;
+    std::atomic<bool> giveUpStarted_{false};
+    std::atomic<bool> ending_{false};
+    std::atomic<DWORD> endBy_{0};
+    win::WorkerThread thread_;
+};
+
+// The program's one typist.
+extern Typist SoleTypist;

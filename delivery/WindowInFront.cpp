@@ -1,0 +1,102 @@
+#include "delivery/WindowInFront.h"
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "win/Scoped.h"
+#include "win/WinText.h"
+
+namespace {
+
+constexpr int TitleBufferSize = 50;  // titles are compared with short fixed names
+
+std::atomic<IntegrityProbe> CurrentIntegrityProbe{nullptr};
+
+// Read without sending the window a message: the settings window belongs to
+// the user-interface thread, which may be busy.
+std::string ShortTitle(HWND window) {
+    wchar_t wide[TitleBufferSize] = {};
+    const int length = window ? ::InternalGetWindowText(window, wide, TitleBufferSize) : 0;
+    if (length <= 0) return {};
+    return win::WideToAnsi(std::wstring(wide, static_cast<size_t>(length)));
+}
+
+std::optional<uint32_t> ProcessIntegrityLevel(HANDLE process) {
+    win::UniqueHandle token;
+    if (!::OpenProcessToken(process, TOKEN_QUERY, token.put())) return std::nullopt;
+    DWORD size = 0;
+    ::GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size);
+    if (size < sizeof(TOKEN_MANDATORY_LABEL)) return std::nullopt;
+    std::vector<BYTE> buffer(size);
+    if (!::GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.data(), size, &size))
+        return std::nullopt;
+    const PSID sid = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
+    if (!sid || !::IsValidSid(sid)) return std::nullopt;
+    const UCHAR parts = *::GetSidSubAuthorityCount(sid);
+    if (parts == 0) return std::nullopt;
+    return *::GetSidSubAuthority(sid, parts - 1);
+}
+
+std::optional<uint32_t> OwnIntegrityLevel() {
+    static const std::optional<uint32_t> level = ProcessIntegrityLevel(::GetCurrentProcess());
+    return level;
+}
+
+std::optional<uint32_t> WindowIntegrityLevel(HWND window) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    if (processId == 0) return std::nullopt;
+    if (processId == ::GetCurrentProcessId()) return OwnIntegrityLevel();
+    // Limited query is granted across integrity levels; a refusal means a
+    // process of another account or the system.
+    win::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process) return std::nullopt;
+    return ProcessIntegrityLevel(process.get());
+}
+
+bool IntegrityOutranksUs(HWND window) {
+    const IntegrityProbe probe = CurrentIntegrityProbe.load();
+    return probe ? probe(window) : WindowOutranksUs(window);
+}
+
+}  // namespace
+
+bool HasKeyboardFocus() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return ::GetGUIThreadInfo(0, &info) && info.hwndFocus;
+}
+
+bool WindowOutranksUs(HWND window) {
+    return OutranksUs(WindowIntegrityLevel(window), OwnIntegrityLevel());
+}
+
+TypingTarget CheckTypingTarget(HWND window) {
+    if (!window || !::IsWindow(window)) return TypingTarget::Gone;
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    if (processId == ::GetCurrentProcessId()) return TypingTarget::Ours;
+    return IntegrityOutranksUs(window) ? TypingTarget::HigherIntegrity : TypingTarget::Fine;
+}
+
+void SetIntegrityProbe(IntegrityProbe probe) { CurrentIntegrityProbe = probe; }
+
+ForegroundView ObserveWindow(HWND foreground) {
+    ForegroundView view;
+    if (!foreground) return view;
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(foreground, &processId);
+    // Gone meanwhile: whose it was is unknown, so it counts as none.
+    if (processId == 0) return view;
+    view.exists = true;
+    view.title = ShortTitle(foreground);
+    view.ours = processId == ::GetCurrentProcessId();
+    if (view.ours) {
+        if (view.title == SettingsWindowTitle) view.firstChildTitle = ShortTitle(::GetWindow(foreground, GW_CHILD));
+    } else {
+        view.higherIntegrity = IntegrityOutranksUs(foreground);
+    }
+    return view;
+}

@@ -1,0 +1,35 @@
+// What is in front, as the typing decisions need it: the window, its title,
+// whether it is ours, whether it may take our synthesised input, whether
+// anything in front has the keyboard focus. Read without sending any window
+// a message, so the polling thread and the typist never wait for the
+// user-interface thread.
+#pragma once
+
+#include <windows.h>
+
+#include "delivery/DeliveryRule.h"
+
+// A window, its title, whether it is ours, its first child's title (only when
+// it is ours with the settings title) and whether its process outranks ours
+// (only for another program's window).
+ForegroundView ObserveWindow(HWND window);
+
+// Whether a window's process runs at a higher integrity level than ours, which
+// makes the system drop our synthesised input. A process we may not query
+// counts as higher (see OutranksUs).
+bool WindowOutranksUs(HWND window);
+
+// Whether synthesised keystrokes may go to a window: it exists, belongs to
+// another program and its process does not outrank ours.
+enum class TypingTarget { Fine, Gone, Ours, HigherIntegrity };
+TypingTarget CheckTypingTarget(HWND window);
+
+// Whether the foreground thread has a window with the keyboard focus. A
+// window being brought forward may not have it yet: keys sent then arrive as
+// system keys, which programs ignore.
+bool HasKeyboardFocus();
+
+// Wine has no integrity levels: tests put their own answer in place of
+// WindowOutranksUs. nullptr restores the real one.
+using IntegrityProbe = bool (*)(HWND window);
+void SetIntegrityProbe(IntegrityProbe probe);
