@@ -159,11 +159,14 @@ TEST_F(GrantFile, RefusesEmptyArgumentsAndReportsLookupAndFileErrors) {
     EXPECT_EQ(GrantFileAccess("", "Users", Modify), DWORD(ERROR_INVALID_PARAMETER));
     EXPECT_EQ(GrantFileAccess("ConfigSettings.xml", "No Such Group Vask", Modify), DWORD(ERROR_NONE_MAPPED));
     EXPECT_EQ(GrantFileAccess("Missing.xml", "Users", Modify), DWORD(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(GrantFileAccess("ConfigSettings.xml", "S-1-5-32-", Modify), DWORD(ERROR_INVALID_SID));
 }
 
 TEST_F(GrantFile, TheSystemAcceptsTheNewListOfARealFile) {
     WriteBytes("ConfigSettings.xml", "content");
     EXPECT_EQ(GrantFileAccess("ConfigSettings.xml", "Users", Modify), 0u);
     EXPECT_EQ(GrantFileAccess("ConfigSettings.xml", "Users", Modify), 0u);
+    // By the group's SID, whatever the group is called in this Windows' language.
+    EXPECT_EQ(GrantFileAccess("ConfigSettings.xml", LocalUsersSid, Modify), 0u);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), "content");
 }
