@@ -106,8 +106,10 @@ msi "UPDATE \`Component\` SET \`Attributes\` = 144 WHERE \`Component\` = 'Settin
 msi "UPDATE \`Shortcut\` SET \`Target\` = '[#VaskSW.exe]' WHERE \`Shortcut\` = 'StartMenuShortcut'"
 # Versioned files: a repair or upgrade replaces a program file by version,
 # not as unversioned user data.
-mapfile -t versions < <(cd "$STAGE" && wine "$BIN/vask-package-files.exe" --file-versions "${PE_FILES[@]}" \
-                        </dev/null 2>/dev/null | tr -d '\r')
+# Full names: a bare name would be looked for beside vask-package-files.exe first.
+pe_paths=()
+for file in "${PE_FILES[@]}"; do pe_paths+=("$(winepath -w "$STAGE/$file")"); done
+mapfile -t versions < <(wine "$BIN/vask-package-files.exe" --file-versions "${pe_paths[@]}" </dev/null 2>/dev/null | tr -d '\r')
 for i in "${!PE_FILES[@]}"; do
     read -r file_version language <<<"${versions[$i]:-}"
     [ -n "${file_version:-}" ] || fail "${PE_FILES[$i]} has no version record"

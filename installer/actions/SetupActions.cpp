@@ -34,6 +34,10 @@ constexpr char RestartProperty[] = "VaskRestart";
 // settings; the rest of the wait is room for a busy machine.
 constexpr DWORD OrderlyEndMs = 20000;
 constexpr DWORD ForcedEndMs = 5000;
+// A program that has ended may hold its file a moment longer (a virus
+// scanner, or Wine while it tears the process down): RemoveFiles, which
+// follows at once, would then leave it for a restart.
+constexpr DWORD FileReleaseMs = 5000;
 
 struct MsiRecord {
     MSIHANDLE handle;
@@ -107,6 +111,18 @@ DWORD RemainingMs(DWORD start, DWORD total) {
     return spent >= total ? 0 : total - spent;
 }
 
+// Waits until the file could be deleted: no process maps it any longer.
+bool WaitUntilFileFree(const std::string& path, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        win::UniqueFile file(::CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file || ::GetLastError() != ERROR_SHARING_VIOLATION) return true;
+        if (RemainingMs(start, timeoutMs) == 0) return false;
+        ::Sleep(50);
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -143,6 +159,11 @@ UINT __stdcall CloseRunningPrograms(MSIHANDLE install) {
     }
     // A copy started later must not find the request still standing.
     if (request) (void)::ResetEvent(request.get());
+    copies.clear();
+    std::string program = folder;
+    if (!program.empty() && program.back() != '\\') program += '\\';
+    program += ProgramName;
+    if (!WaitUntilFileFree(program, FileReleaseMs)) Log(install, program + " is still in use");
     return ERROR_SUCCESS;
 }
 
