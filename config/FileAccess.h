@@ -17,7 +17,7 @@ inline constexpr char LocalUsersSid[] = "S-1-5-32-545";
 // account, given as a SID string ("S-1-...") or a name, to the file's access
 // list. Returns 0 on success, also when the list already holds that entry or
 // grants everyone everything (no list), else a system error code (87 for an
-// empty path or account or a zero mask, 1337 for a malformed SID string).
+// empty path or account or a zero mask).
 DWORD GrantFileAccess(const char* path, const char* account, DWORD mask);
 
 // The "modify" right the local users get on the settings file: read, write,
