@@ -29,8 +29,6 @@ public:
     CloseRequestWatch(const CloseRequestWatch&) = delete;
     CloseRequestWatch& operator=(const CloseRequestWatch&) = delete;
 
-    bool Watching() const { return static_cast<bool>(thread_); }
-
 private:
     static DWORD WINAPI Run(void* self);
 
