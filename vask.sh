@@ -4,7 +4,7 @@
 #   ./vask.sh test    build everything and run every test (native and under Wine)
 #   ./vask.sh bench   print the performance figures
 #   ./vask.sh soak    deliver 10,000 random barcodes end to end
-#   ./vask.sh package [--sdk PATH]  build the installer build/BrontelVask-<version>.msi
+#   ./vask.sh package [--sdk PATH] [--settings FILE]  build the installer build/BrontelVask-<version>.msi
 #   ./vask.sh screenshots  refresh the README's pictures in docs/screenshots/
 #   ./vask.sh stress [ROUNDS [SEED]]  drive the program through 1,000 random rounds
 #                     (or ROUNDS; SEED replays a run whose seed it printed)

@@ -5,9 +5,11 @@
 // Threads: everything here runs on the main thread, which owns every window.
 // A failed start-up activation starts the activation retry thread; a
 // successful one starts the polling thread. Both are stopped by the main
-// window's shutdown (MainWindow.cpp).
+// window's shutdown (MainWindow.cpp). The close-request watch waits on a
+// thread of its own and is joined when the message loop has ended.
 #include <windows.h>
 
+#include "app/CloseRequestWatch.h"
 #include "app/MainWindow.h"
 #include "app/SettingsSheet.h"
 #include "app/Shell.h"
@@ -92,12 +94,14 @@ int RunProgram(HINSTANCE instance) {
     (void)win::LoadSystemLibrary(L"Riched20.dll");
     (void)RegisterMainWindowClass(instance);
     if (!CreateMainWindow(instance)) return 0;
+    // The installer's removal asks every running copy to close, in any session.
+    const CloseRequestWatch closeRequests(MainWindow);
     // Our windows come forward only between two keys typed into another program.
     const OwnWindowWatch ownWindows;
     HACCEL accelerators = ::LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_ACCELERATORS));
 
     (void)App.WithSettings(LoadSettingsAtStartup);
-    (void)GrantFileAccess(SettingsFileName, "Users", ModifyAccess);
+    (void)GrantFileAccess(SettingsFileName, LocalUsersSid, ModifyAccess);
     Scanner.ConnectionStatusText.Set(" ");
 
     if (App.Settings.Get().Activate) {

@@ -1,6 +1,7 @@
 #include "config/FileAccess.h"
 
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <cstring>
 
@@ -26,6 +27,21 @@ bool IsEntryWeAdd(const ACE_HEADER* header, PSID sid, DWORD mask) {
 
 BYTE CopiedEntryFlags(BYTE original) {
     return static_cast<BYTE>(GrantedEntryFlags | (original & INHERIT_ONLY_ACE));
+}
+
+// A SID string is taken as it is; a name is looked up on this machine.
+DWORD AccountSid(const char* account, BYTE (&sid)[SidBufferBytes]) {
+    if (std::strncmp(account, "S-1-", 4) == 0) {
+        win::UniqueLocal converted;
+        if (!::ConvertStringSidToSidA(account, reinterpret_cast<PSID*>(converted.put()))) return ::GetLastError();
+        return ::CopySid(SidBufferBytes, sid, converted.get()) ? ERROR_SUCCESS : ::GetLastError();
+    }
+    DWORD sidBytes = SidBufferBytes;
+    char domain[DomainBufferChars];
+    DWORD domainChars = DomainBufferChars;
+    SID_NAME_USE use;
+    return ::LookupAccountNameA(nullptr, account, sid, &sidBytes, domain, &domainChars, &use) ? ERROR_SUCCESS
+                                                                                              : ::GetLastError();
 }
 
 GrantedAcl Failed(DWORD error) {
@@ -82,11 +98,7 @@ DWORD GrantFileAccess(const char* path, const char* account, DWORD mask) {
     if (mask == 0 || !path || !*path || !account || !*account) return ERROR_INVALID_PARAMETER;
 
     BYTE sid[SidBufferBytes];
-    DWORD sidBytes = sizeof sid;
-    char domain[DomainBufferChars];
-    DWORD domainChars = DomainBufferChars;
-    SID_NAME_USE use;
-    if (!::LookupAccountNameA(nullptr, account, sid, &sidBytes, domain, &domainChars, &use)) return ::GetLastError();
+    if (DWORD error = AccountSid(account, sid); error != ERROR_SUCCESS) return error;
 
     ACL* currentList = nullptr;
     win::UniqueLocal descriptor;

@@ -1,16 +1,23 @@
 // Opening the settings file to the local users: at every start the program
-// grants "Users" the modify right on "ConfigSettings.xml", so that users who
-// are not administrators can save their section into the one shared file.
+// grants the local Users group the modify right on "ConfigSettings.xml", so
+// that users who are not administrators can save their section into the one
+// shared file. The installer package grants the same entry when it installs
+// the file (its MsiLockPermissionsEx row).
 #pragma once
 
 #include <windows.h>
 
 #include <vector>
 
+// The local Users group by its well-known SID: its name differs with the
+// language of Windows ("Benutzer", "Utilisateurs").
+inline constexpr char LocalUsersSid[] = "S-1-5-32-545";
+
 // Adds an access-allowed entry (object and container inherit, mask) for the
-// account to the file's access list. Returns 0 on success, also when the list
-// already holds that entry or grants everyone everything (no list), else a
-// system error code (87 for an empty path or account or a zero mask).
+// account, given as a SID string ("S-1-...") or a name, to the file's access
+// list. Returns 0 on success, also when the list already holds that entry or
+// grants everyone everything (no list), else a system error code (87 for an
+// empty path or account or a zero mask).
 DWORD GrantFileAccess(const char* path, const char* account, DWORD mask);
 
 // The "modify" right the local users get on the settings file: read, write,

@@ -218,6 +218,21 @@ win::ComPtr<IXMLDOMDocument> SettingsDocument() {
         win::Bstr property(L"SelectionLanguage");
         (void)document2->setProperty(property.get(), language);
         ::VariantClear(&language);
+        // MSXML 3.0 accepts a document type declaration unless told not to,
+        // and nests without bound; the byte check before each parse refuses
+        // both as well, but it reads only encodings that look like ASCII.
+        VARIANT prohibit;
+        ::VariantInit(&prohibit);
+        prohibit.vt = VT_BOOL;
+        prohibit.boolVal = VARIANT_TRUE;
+        win::Bstr prohibitDtd(L"ProhibitDTD");
+        (void)document2->setProperty(prohibitDtd.get(), prohibit);
+        VARIANT depth;
+        ::VariantInit(&depth);
+        depth.vt = VT_I4;
+        depth.lVal = MaxSettingsElementDepth;
+        win::Bstr maxDepth(L"MaxElementDepth");
+        (void)document2->setProperty(maxDepth.get(), depth);
     }
     return document;
 }

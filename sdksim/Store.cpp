@@ -1,5 +1,6 @@
 #include "sdksim/Store.h"
 
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <cstdlib>
@@ -9,13 +10,41 @@
 namespace sdksim {
 namespace {
 
-constexpr char MutexName[] = "VantuPlusSDKSimulatorState";
+// One state for the whole machine, so one lock for every session: the
+// program and vask-sim may run in different sessions (a service, fast user
+// switching), and every user may take the lock.
+constexpr char MutexName[] = "Global\\VantuPlusSDKSimulatorState";
+constexpr char MutexAccess[] = "D:(A;;0x1F0001;;;SY)(A;;0x1F0001;;;BA)(A;;0x100001;;;WD)";
+// The state folder: every user of the machine reads and writes the state
+// (modify right, inherited by the files), whoever created the folder.
+constexpr char FolderAccess[] = "D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301BF;;;BU)";
 constexpr size_t AppendPieceBytes = 1 << 20;
+
+HANDLE CreateSharedMutex() {
+    win::UniqueLocal descriptor;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
+    if (::ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            MutexAccess, SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr))
+        attributes.lpSecurityDescriptor = descriptor.get();
+    HANDLE mutex = ::CreateMutexA(&attributes, FALSE, MutexName);
+    if (!mutex && ::GetLastError() == ERROR_ACCESS_DENIED)
+        mutex = ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, MutexName);
+    return mutex;
+}
 
 HANDLE SharedMutex() {
     // One handle per process, kept for its whole life.
-    static HANDLE mutex = ::CreateMutexA(nullptr, FALSE, MutexName);
+    static HANDLE mutex = CreateSharedMutex();
     return mutex;
+}
+
+void CreateSharedFolder(const std::string& folder) {
+    win::UniqueLocal descriptor;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
+    if (::ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            FolderAccess, SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr))
+        attributes.lpSecurityDescriptor = descriptor.get();
+    ::CreateDirectoryA(folder.c_str(), &attributes);
 }
 
 std::string DefaultFolder() {
@@ -25,7 +54,7 @@ std::string DefaultFolder() {
     std::string folder = std::string(base) + "\\Zantrovix";
     ::CreateDirectoryA(folder.c_str(), nullptr);
     folder += "\\VantuPlus SDK Simulator";
-    ::CreateDirectoryA(folder.c_str(), nullptr);
+    CreateSharedFolder(folder);
     return folder;
 }
 

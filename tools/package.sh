@@ -1,27 +1,36 @@
 #!/usr/bin/env bash
 # Builds the installer package BrontelVask-<version>.msi with wixl from
-# installer/BrontelVask.wxs. Called by `./vask.sh package` with WINEPREFIX set
-# (a helper program runs under Wine):
-#   tools/package.sh <build dir> [--sdk PATH] [--program DIR] [--output FILE]
-#     --sdk PATH     the scanner maker's VantuPlusSDK_Win32_API.dll; without it
-#                    the package is a demonstration package with the simulator
-#                    and vask-sim.exe, and its product name says so
-#     --program DIR  the folder that holds VaskSW.exe (default: <build dir>/bin);
-#                    the package's version is that program's
-#     --output FILE  default: <build dir>/BrontelVask-<version>.msi
+# installer/BrontelVask.wxs, then adds with msibuild what wixl cannot write.
+# Called by `./vask.sh package` with WINEPREFIX set (a helper program runs
+# under Wine):
+#   tools/package.sh <build dir> [--sdk PATH] [--program DIR] [--settings FILE] [--output FILE]
+#     --sdk PATH       the scanner maker's VantuPlusSDK_Win32_API.dll; without it
+#                      the package is a demonstration package with the simulator
+#                      and vask-sim.exe, and its product name says so
+#     --program DIR    the folder that holds VaskSW.exe (default: <build dir>/bin);
+#                      the package's version is that program's
+#     --settings FILE  an administrator's prepared ConfigSettings.xml, shipped
+#                      byte for byte once the program's own load has read it
+#                      (well-formed, no DTD, an Admin section with the 19
+#                      setting elements in order); default: the file that an
+#                      administrator's first start writes
+#     --output FILE    default: <build dir>/BrontelVask-<version>.msi
 # Prints the package's path.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=${1:?usage: tools/package.sh <build dir> [--sdk PATH] [--program DIR] [--output FILE]}
+BUILD=${1:?usage: tools/package.sh <build dir> [--sdk PATH] [--program DIR] [--settings FILE] [--output FILE]}
 shift
+BUILD=$(cd "$BUILD" && pwd)
 BIN=$BUILD/bin
 PROGRAM_DIR=$BIN
 SDK=""
+SETTINGS=""
 OUTPUT=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --sdk) SDK=${2:?--sdk needs the DLL\'s path}; shift 2 ;;
         --program) PROGRAM_DIR=${2:?--program needs a folder}; shift 2 ;;
+        --settings) SETTINGS=${2:?--settings needs a file}; shift 2 ;;
         --output) OUTPUT=${2:?--output needs a file name}; shift 2 ;;
         *) echo "package: unknown option $1" >&2; exit 2 ;;
     esac
@@ -40,19 +49,34 @@ else
     DEMO=1
     NAME="Brontel Vask (demonstration with simulated scanner)"
 fi
+[ -z "$SETTINGS" ] || [ -f "$SETTINGS" ] || fail "no settings file $SETTINGS"
 
 # The settings file and the version come from the program's own code.
 STAGE=$(mktemp -d "$BUILD/package-stage.XXXXXX")
 trap 'rm -rf "$STAGE"' EXIT
-VERSION=$(wine "$BIN/vask-package-files.exe" "$(winepath -w "$PROGRAM_DIR/VaskSW.exe")" "$(winepath -w "$STAGE")" \
-          </dev/null 2>/dev/null | tr -d '\r') || fail "vask-package-files.exe failed"
-[[ "$VERSION" =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "no version from $PROGRAM_DIR/VaskSW.exe ($VERSION)"
+package_files() { wine "$BIN/vask-package-files.exe" "$@" </dev/null 2>"$STAGE/package-files.err" | tr -d '\r'; }
+VERSION=$(package_files "$(winepath -w "$PROGRAM_DIR/VaskSW.exe")" "$(winepath -w "$STAGE")" \
+          ${SETTINGS:+"$(winepath -w "$SETTINGS")"}) \
+    || fail "$(tr -d '\r' <"$STAGE/package-files.err" | grep -m1 'vask-package-files' || echo 'vask-package-files.exe failed')"
+[[ "$VERSION" =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)\.([0-9]+)$ ]] || fail "no version from $PROGRAM_DIR/VaskSW.exe ($VERSION)"
 [ -s "$STAGE/ConfigSettings.xml" ] || fail "no settings file was written"
 
-# One product code per version: installing the same version again repairs it.
-# Windows Installer compares only the first three numbers of a version, so a
-# newer release must raise one of them to count as an upgrade.
-hash=$(printf 'Brontel Vask %s' "$VERSION" | md5sum | tr 'a-f' 'A-F')
+# Windows Installer compares only the first three numbers of a version: a
+# package that differs from an installed one only in the fourth is neither
+# an upgrade nor the same product to it. So one product code per three
+# numbers (installing the same release again repairs it), and a fourth
+# number other than 0 only for the first release of its three numbers.
+THREE="${BASH_REMATCH[1]}.${BASH_REMATCH[2]}.${BASH_REMATCH[3]}"
+FOURTH=${BASH_REMATCH[4]}
+if [ "$FOURTH" != 0 ] && ! grep -qx "$VERSION" "$ROOT/installer/first-releases"; then
+    first=$(grep -m1 "^${THREE//./\\.}\.[0-9]*$" "$ROOT/installer/first-releases" || true)
+    next="${BASH_REMATCH[1]}.${BASH_REMATCH[2]}.$((BASH_REMATCH[3] + 1)).0"
+    if [ -n "$first" ]; then
+        fail "version $VERSION: $THREE was released as $first, and Windows Installer compares only the first three numbers, so $VERSION would not replace it; raise the third number ($next)"
+    fi
+    fail "version $VERSION: a release's fourth number is 0 ($THREE.0), since Windows Installer compares only the first three numbers"
+fi
+hash=$(printf 'Brontel Vask %s' "$THREE" | md5sum | tr 'a-f' 'A-F')
 PRODUCT_CODE="${hash:0:8}-${hash:8:4}-${hash:12:4}-${hash:16:4}-${hash:20:12}"
 
 OUTPUT=${OUTPUT:-$BUILD/BrontelVask-$VERSION.msi}
@@ -61,12 +85,51 @@ rm -f "$OUTPUT"
 # wixl takes the files by names relative to the folder it runs in.
 cp "$PROGRAM_DIR/VaskSW.exe" "$BIN/vask-setup-actions.dll" "$ROOT/res/VaskSW.ico" "$STAGE/"
 cp "$SDK" "$STAGE/VantuPlusSDK_Win32_API.dll"
-if [ "$DEMO" = 1 ]; then cp "$BIN/vask-sim.exe" "$STAGE/"; fi
+PE_FILES=(VaskSW.exe VantuPlusSDK_Win32_API.dll)
+if [ "$DEMO" = 1 ]; then cp "$BIN/vask-sim.exe" "$STAGE/"; PE_FILES+=(vask-sim.exe); fi
 (cd "$STAGE" && wixl -a x86 -o "$OUTPUT" \
      -D "Version=$VERSION" -D "ProductCode=$PRODUCT_CODE" -D "ProductName=$NAME" -D "Demo=$DEMO" \
-     "$ROOT/installer/BrontelVask.wxs" 2> >(grep -v 'unimplemented' >&2)) \
-    || fail "wixl failed"
+     "$ROOT/installer/BrontelVask.wxs") 2>"$STAGE/wixl.err" \
+    || fail "wixl failed: $(cat "$STAGE/wixl.err")"
+# wixl's messages, each known and explained, or the build fails:
+# (none is known yet: every message is one to read)
+if [ -s "$STAGE/wixl.err" ]; then
+    fail "wixl said what this script does not know: $(cat "$STAGE/wixl.err")"
+fi
+
+msi() { msibuild "$OUTPUT" -q "$1" || fail "msibuild failed: $1"; }
 # Permanent (16) and never overwritten (128): see installer/BrontelVask.wxs.
-msibuild "$OUTPUT" -q "UPDATE \`Component\` SET \`Attributes\` = 144 WHERE \`Component\` = 'Settings'" \
-    || fail "msibuild failed"
+msi "UPDATE \`Component\` SET \`Attributes\` = 144 WHERE \`Component\` = 'Settings'"
+# wixl writes every shortcut advertised (Target: the feature). A plain
+# shortcut to the installed program: starting it never checks the feature,
+# so a deleted settings file never starts a repair that needs the package.
+msi "UPDATE \`Shortcut\` SET \`Target\` = '[#VaskSW.exe]' WHERE \`Shortcut\` = 'StartMenuShortcut'"
+# Versioned files: a repair or upgrade replaces a program file by version,
+# not as unversioned user data.
+# Full names: a bare name would be looked for beside vask-package-files.exe first.
+pe_paths=()
+for file in "${PE_FILES[@]}"; do pe_paths+=("$(winepath -w "$STAGE/$file")"); done
+mapfile -t versions < <(wine "$BIN/vask-package-files.exe" --file-versions "${pe_paths[@]}" </dev/null 2>/dev/null | tr -d '\r')
+for i in "${!PE_FILES[@]}"; do
+    read -r file_version language <<<"${versions[$i]:-}"
+    [ -n "${file_version:-}" ] || fail "${PE_FILES[$i]} has no version record"
+    msi "UPDATE \`File\` SET \`Version\` = '$file_version', \`Language\` = '$language' WHERE \`FileName\` = '${PE_FILES[$i]}'"
+done
+# wixl has no attribute for these custom action types (the numbers are
+# Windows Installer's: 1 a DLL in the Binary table, 64 the result ignored,
+# 1024 deferred, 512 commit, 2048 no impersonation).
+msi "UPDATE \`CustomAction\` SET \`Type\` = 3137 WHERE \`Action\` = 'CloseRunningPrograms'"
+msi "UPDATE \`CustomAction\` SET \`Type\` = 1601 WHERE \`Action\` = 'RemoveRunValue'"
+# The local Users group (by SID, whatever its name in this Windows'
+# language) gets the modify right on the settings file as it is installed:
+# the entry that the program adds at an elevated start (mask 0x1301BF,
+# object and container inherit), so that users save from the first start.
+# Not protected: the folder's inherited entries apply as before.
+{
+    printf 'MsiLockPermissionsEx\tLockObject\tTable\tSDDLText\tCondition\n'
+    printf 's72\ts72\ts32\tl0\tS255\n'
+    printf 'MsiLockPermissionsEx\tMsiLockPermissionsEx\n'
+    printf 'SettingsUsersModify\tConfigSettings.xml\tFile\t%s\t\n' 'D:(A;OICI;0x1301bf;;;S-1-5-32-545)'
+} >"$STAGE/MsiLockPermissionsEx.idt"
+(cd "$STAGE" && msibuild "$OUTPUT" -i MsiLockPermissionsEx.idt) || fail "msibuild failed: MsiLockPermissionsEx"
 echo "$OUTPUT"

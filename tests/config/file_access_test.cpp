@@ -165,5 +165,7 @@ TEST_F(GrantFile, TheSystemAcceptsTheNewListOfARealFile) {
     WriteBytes("ConfigSettings.xml", "content");
     EXPECT_EQ(GrantFileAccess("ConfigSettings.xml", "Users", Modify), 0u);
     EXPECT_EQ(GrantFileAccess("ConfigSettings.xml", "Users", Modify), 0u);
+    // By the group's SID, whatever the group is called in this Windows' language.
+    EXPECT_EQ(GrantFileAccess("ConfigSettings.xml", LocalUsersSid, Modify), 0u);
     EXPECT_EQ(ReadBytes("ConfigSettings.xml"), "content");
 }

@@ -14,6 +14,9 @@
 //   about                    waits for a running VaskSW.exe's sheet and
 //                            checks its About page against the version
 //                            record of the shortcut's target
+//   wait-exit                finds the running VaskSW.exe, prints
+//                            "watching", waits up to 60 s for it to end and
+//                            prints its exit code; 0 when that code is 0
 // Prints what it saw; exit code 0 when everything held.
 #include <windows.h>
 #include <shlobj.h>
@@ -30,6 +33,7 @@
 #include "tests/support/KeyReceiver.h"
 #include "tests/support/Process.h"
 #include "tests/support/UiDriver.h"
+#include "win/Scoped.h"
 
 namespace {
 
@@ -160,6 +164,20 @@ int About() {
     return AboutMatches(sheet, shortcut.target) ? 0 : Fail("About page and version record disagree");
 }
 
+int WaitExit() {
+    HWND main = VaskApp::FindMainWindow();
+    DWORD processId = 0;
+    if (main) ::GetWindowThreadProcessId(main, &processId);
+    win::UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process) return Fail("no running VaskSW.exe");
+    Say("watching");
+    if (::WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) return Fail("VaskSW.exe still runs");
+    DWORD code = 1;
+    (void)::GetExitCodeProcess(process.get(), &code);
+    Say("exit code " + std::to_string(code));
+    return code == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -169,6 +187,7 @@ int main(int argc, char** argv) {
         if (args.size() == 3 && args[0] == "deliver") return Deliver(args[1], args[2]);
         if (args.size() == 2 && args[0] == "user-save") return UserSave(args[1]);
         if (args.size() == 1 && args[0] == "about") return About();
+        if (args.size() == 1 && args[0] == "wait-exit") return WaitExit();
     } catch (...) {
         return Fail("exception");
     }

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # The installer package under Wine's own msiexec, in a fresh Wine prefix of
-# its own (never the build's test prefix): silent install, the installed
-# files, shortcut, Add/Remove entry and settings file, a barcode delivered by
-# the installed program, an administrator's change saved into the shipped
-# Admin section, an upgrade that keeps two users' sections byte for byte, a
-# refused downgrade, and an uninstall while the program runs.
+# its own (never the build's test prefix): the package's tables
+# (package_tables.sh), the versions and prepared settings files that the
+# package command refuses, an administrator's prepared settings file
+# installed byte for byte, silent install, the installed files, shortcut,
+# Add/Remove entry and settings file, a barcode delivered by the installed
+# program, an administrator's change saved into the shipped Admin section, an
+# upgrade that closes the running program in order, keeps two users'
+# sections byte for byte and starts the program again, a refused downgrade,
+# a removal from another desktop (standing in for session 0) that closes the
+# running program through the global close request, and a failing removal
+# that keeps the user's Run value.
 #   tests/installer/installer_test.sh <build dir>
 # Needs DISPLAY (vask.sh test provides one).
 set -uo pipefail
@@ -19,6 +25,7 @@ RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 failures=0
 
 say() { printf '[installer] %s\n' "$*"; }
+says() { grep -q -- "$2" <<<"$1"; }  # says TEXT PATTERN
 check() {  # check "what" command...
     local what=$1; shift
     if "$@"; then say "ok: $what"; else say "FAILED: $what"; failures=$((failures + 1)); fi
@@ -43,6 +50,13 @@ product_key() { wine reg query "$UNINSTALL" </dev/null 2>>"$LOG" | tr -d '\r' | 
 sections() { sed -n 's/^\t<\([^/>]*\)>$/\1/p' "$PROGRAM/ConfigSettings.xml" | tr '\n' ' '; }
 our_files() { (cd "$PROGRAM" 2>/dev/null && ls -1 | sort | tr '\n' ' '); }
 file_version() { wine "$BUILD/bin/vask-package-files.exe" "$(win_path "$1")" 'C:\windows\temp' </dev/null 2>>"$LOG" | tr -d '\r'; }
+ours_running() {  # ours_running NAME: a process of that name runs in this test's prefix
+    local pid
+    for pid in $(pgrep -x "$1"); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+    done
+    return 1
+}
 cleanup() {
     [ -n "${RUNNING_PID:-}" ] && kill "$RUNNING_PID" 2>/dev/null
     wineserver -k >/dev/null 2>&1
@@ -52,7 +66,9 @@ trap cleanup EXIT
 for f in VaskSW.exe vask-installer-driver.exe vask-package-files.exe vask-setup-actions.dll keyrecv.exe vask-sim.exe; do
     [ -f "$BUILD/bin/$f" ] || { say "missing $BUILD/bin/$f"; exit 1; }
 done
-[ -f "$BUILD/next-version/VaskSW.exe" ] || { say "missing $BUILD/next-version/VaskSW.exe"; exit 1; }
+for f in next-version/VaskSW.exe fourth-version/VaskSW.exe; do
+    [ -f "$BUILD/$f" ] || { say "missing $BUILD/$f"; exit 1; }
+done
 
 # ---- a fresh prefix with a virtual desktop, as the program's other tests use
 rm -rf "$WORK"
@@ -71,6 +87,40 @@ N_VERSION=$(file_version "$BUILD/bin/VaskSW.exe")
 N1_VERSION=$(file_version "$BUILD/next-version/VaskSW.exe")
 say "packages: $N_VERSION ($(stat -c %s "$N_MSI") bytes), $N1_VERSION ($(stat -c %s "$N1_MSI") bytes)"
 DEMO_NAME="Brontel Vask (demonstration with simulated scanner)"
+
+# ---- the package's tables, as Windows Installer reads them
+check "the package's tables (access list, shortcut, file versions, removal actions, Add/Remove)" \
+    "$ROOT/tests/installer/package_tables.sh" "$N_MSI"
+
+# ---- a fourth number that Windows Installer would not tell apart is refused
+FOURTH=$("$ROOT/tools/package.sh" "$BUILD" --program "$BUILD/fourth-version" --output "$WORK/fourth.msi" 2>&1 >/dev/null)
+say "  $FOURTH"
+check "a package whose version differs from the release only in the fourth number is refused" [ ! -e "$WORK/fourth.msi" ]
+check "  ... saying why" says "$FOURTH" 'compares only the first three numbers'
+
+
+# ---- an administrator's prepared settings file: checked, then shipped byte for byte
+prepared() { sed "s|<strip>[0-9]*</strip>|<strip>3</strip>|; s|<Company>[^<]*</Company>|<Company>Prepared</Company>|; $1" "$WINEPREFIX/drive_c/stage-default.xml" >"$WORK/$2"; }
+mkdir -p "$WINEPREFIX/drive_c/stage"
+wine "$BUILD/bin/vask-package-files.exe" "$(win_path "$BUILD/bin/VaskSW.exe")" 'C:\stage' </dev/null >>"$LOG" 2>&1
+cp "$WINEPREFIX/drive_c/stage/ConfigSettings.xml" "$WINEPREFIX/drive_c/stage-default.xml"
+prepared '' prepared.xml
+prepared 's|<mode>|<Mode>|; s|</mode>|</Mode>|' misordered.xml
+prepared '1a <!DOCTYPE Zantrovix [<!ENTITY x "y">]>' dtd.xml
+refusal() { "$ROOT/tools/package.sh" "$BUILD" --settings "$WORK/$1" --output "$WORK/refused.msi" 2>&1 >/dev/null; }
+MISORDERED=$(refusal misordered.xml)
+DTD=$(refusal dtd.xml)
+PREPARED_MSI=$("$ROOT/tools/package.sh" "$BUILD" --settings "$WORK/prepared.xml" --output "$WORK/prepared.msi" 2>>"$LOG")
+say "  $MISORDERED"
+say "  $DTD"
+check "prepared files without the 19 Admin elements in order, or with a DTD, are refused" [ ! -e "$WORK/refused.msi" ]
+check "  ... saying why" says "$MISORDERED" '<Mode> where <mode> belongs'
+check "  ... saying why" says "$DTD" 'document type declaration'
+check "  ... and a prepared file that holds them is taken" [ -n "$PREPARED_MSI" ]
+msiexec_timed "install with a prepared settings file" /i "$(win_path "$PREPARED_MSI")" /qn
+check "the prepared settings file is installed byte for byte" cmp "$PROGRAM/ConfigSettings.xml" "$WORK/prepared.xml"
+msiexec_timed "remove it" /x "$(win_path "$PREPARED_MSI")" /qn
+rm -f "$PROGRAM/ConfigSettings.xml"
 
 # ---- install N silently
 msiexec_timed "install" /i "$(win_path "$N_MSI")" /qn /l*v 'C:\install.log'
@@ -103,12 +153,24 @@ check "the administrator's scanner is saved into the shipped Admin section" \
 check "  ... and it holds the activated scanner" grep -q '<DeviceInfo>[^<]' "$PROGRAM/ConfigSettings.xml"
 check "  ... still the one section" [ "$(sections)" = "Admin " ]
 
-# ---- two users save; N+1 keeps the file byte for byte
+# ---- two users save; N+1, installed while the program runs, keeps the file byte for byte
 (cd "$PROGRAM" && driver user-save ann >/dev/null && driver user-save bob >/dev/null)
 check "two users' sections saved" [ "$(sections)" = "Admin ann bob " ]
 cp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-before-upgrade.xml"
+(cd "$PROGRAM" && exec wine ./VaskSW.exe </dev/null >>"$LOG" 2>&1) &
+RUNNING_PID=$!
+driver about >/dev/null
 msiexec_timed "upgrade" /i "$(win_path "$N1_MSI")" /qn /l*v 'C:\upgrade.log'
 check "upgrade succeeds" [ $? -eq 0 ]
+running_code=none
+for _ in $(seq 1 100); do
+    kill -0 "$RUNNING_PID" 2>/dev/null || { wait "$RUNNING_PID"; running_code=$?; break; }
+    sleep 0.1
+done
+RUNNING_PID=""
+check "the older version's removal closed the running program in order (code 0)" [ "$running_code" = 0 ]
+driver about >/dev/null
+check "  ... and the newer program started again, its About page showing its version" [ $? -eq 0 ]
 check "upgrade keeps the settings file byte for byte" cmp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-before-upgrade.xml"
 check "upgrade installs the newer program" cmp -s "$PROGRAM/VaskSW.exe" "$BUILD/next-version/VaskSW.exe"
 KEY=$(product_key "$DEMO_NAME")
@@ -127,32 +189,57 @@ check "  ... the newer program stays" cmp -s "$PROGRAM/VaskSW.exe" "$BUILD/next-
 check "  ... with its Add/Remove entry" [ "$(reg_value "$(product_key "$DEMO_NAME")" DisplayVersion)" = "$N1_VERSION" ]
 check "  ... and the package says why" bash -c "msiinfo export '$N_MSI' LaunchCondition | grep -q 'A newer version of Brontel Vask is already installed'"
 
-# ---- uninstall while the program runs, its sheet open; its user's Run value goes
+# ---- uninstall while the program (started again by the upgrade) runs, its
+# sheet open, from msiexec on a desktop of its own: it finds no window of
+# the program, as a removal by SYSTEM in session 0 finds none. The user's Run
+# value goes.
 w reg add "$RUN_KEY" /v "Brontel Vask" /d 'C:\Program Files\Brontel Vask\VaskSW.exe' /f
-(cd "$PROGRAM" && exec wine ./VaskSW.exe </dev/null >>"$LOG" 2>&1) &
-RUNNING_PID=$!
 driver about >/dev/null
 check "the newer program runs, its About page showing its version" [ $? -eq 0 ]
-msiexec_timed "uninstall" /x "$(win_path "$N1_MSI")" /qn /l*v 'C:\uninstall.log'
-check "uninstall succeeds" [ $? -eq 0 ]
-running_code=none
-for _ in $(seq 1 100); do
-    kill -0 "$RUNNING_PID" 2>/dev/null || { wait "$RUNNING_PID"; running_code=$?; break; }
-    sleep 0.1
+: >"$WORK/wait-exit.out"
+(wine "$BUILD/bin/vask-installer-driver.exe" wait-exit </dev/null 2>>"$LOG" | tr -d '\r' >"$WORK/wait-exit.out") &
+WAITER_PID=$!
+for _ in $(seq 1 100); do grep -q watching "$WORK/wait-exit.out" && break; sleep 0.1; done
+wine explorer /desktop=Session0,640x480 msiexec /x "$(win_path "$N1_MSI")" /qn /l*v 'C:\uninstall.log' </dev/null >>"$LOG" 2>&1
+wait "$WAITER_PID"
+# The desktop's explorer may return before the msiexec it started has ended.
+for _ in $(seq 1 600); do ours_running msiexec.exe || break; sleep 0.1; done
+check "the running program ended by its own orderly exit (code 0)" grep -qx 'exit code 0' "$WORK/wait-exit.out"
+UNINSTALL_LOG=$(tr -d '\r' <"$WINEPREFIX/drive_c/uninstall.log" | grep -a 'Brontel Vask: ')
+sed 's/^/[installer]   log: /' <<<"$UNINSTALL_LOG"
+# (The Run value step comes below: this program, not started at logon,
+# deletes the value itself as it ends.)
+for step in 'found process [0-9]* in session' 'asked every copy to close' 'closed in order: process [0-9]*, exit code 0'; do
+    check "  ... the removal's log says: $step" says "$UNINSTALL_LOG" "Brontel Vask: $step"
 done
-RUNNING_PID=""
-check "the running program ended by its own orderly exit (code 0)" [ "$running_code" = 0 ]
-check "nothing of ours left but the settings file" [ "$(our_files)" = "ConfigSettings.xml " ]
+check "nothing of ours left but the settings file ($(our_files))" [ "$(our_files)" = "ConfigSettings.xml " ]
 check "  ... which still holds every section" [ "$(sections)" = "Admin ann bob " ]
 check "shortcut removed" bash -c "! find '$WINEPREFIX/drive_c' -iname 'Brontel Vask.lnk' | grep -q ."
 check "Add/Remove entry removed" [ -z "$(product_key "$DEMO_NAME")" ]
 check "the uninstalling user's Run value removed" [ -z "$(reg_value "$RUN_KEY" "Brontel Vask")" ]
 
-# ---- installing again keeps the settings file that the removal left
+# ---- installing again keeps the settings file that the removal left; this
+# time from a copy of the package whose removal fails after the program's
+# files are gone (a deferred action runs a program that fails: type 50, the
+# program named by a property, plus 1024, deferred)
+FAILING_MSI=$WORK/failing-removal.msi
+cp "$N1_MSI" "$FAILING_MSI"
+msibuild "$FAILING_MSI" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('FailingProgram', 'cmd.exe')" \
+    -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('FailRemoval', 1074, 'FailingProgram', '/c exit 1')" \
+    -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('FailRemoval', 'REMOVE', 6590)" >>"$LOG" 2>&1
 cp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-after-removal.xml"
-msiexec_timed "install again" /i "$(win_path "$N1_MSI")" /qn
+msiexec_timed "install again" /i "$(win_path "$FAILING_MSI")" /qn
 check "a new install keeps the left settings file byte for byte" \
     cmp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-after-removal.xml"
+
+# ---- a removal that fails keeps the installing user's Run value
+w reg add "$RUN_KEY" /v "Brontel Vask" /d 'C:\Program Files\Brontel Vask\VaskSW.exe' /f
+msiexec_timed "failing removal" /x "$(win_path "$FAILING_MSI")" /qn /l*v 'C:\failing-removal.log'
+check "the removal fails" [ $? -ne 0 ]
+check "  ... and the Run value stays" [ -n "$(reg_value "$RUN_KEY" "Brontel Vask")" ]
+msiexec_timed "removal that succeeds" /x "$(win_path "$N1_MSI")" /qn /l*v 'C:\removal.log'
+check "  ... until a removal succeeds" [ -z "$(reg_value "$RUN_KEY" "Brontel Vask")" ]
+check "  ... whose log says so" grep -aq 'Brontel Vask: Run value removed' "$WINEPREFIX/drive_c/removal.log"
 
 say "$failures failure(s)"
 [ "$failures" -eq 0 ]

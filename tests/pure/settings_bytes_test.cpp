@@ -40,3 +40,21 @@ TEST(SettingsBytes, FilesBeyondTheBoundAreRefused) {
     big += ' ';
     EXPECT_EQ(CheckSettingsBytes(big), SettingsBytesVerdict::TooLarge);
 }
+
+TEST(SettingsBytes, ElementsNestedBeyondTheBoundAreRefused) {
+    auto nested = [](int depth) {  // the empty <x/> at the bottom counts too
+        std::string open, close;
+        for (int i = 0; i < depth - 1; ++i) {
+            open += "<e a='/>'><x/>";
+            close = "</e>" + close;
+        }
+        return open + close;
+    };
+    EXPECT_EQ(CheckSettingsBytes(nested(MaxSettingsElementDepth)), SettingsBytesVerdict::Acceptable);
+    EXPECT_EQ(CheckSettingsBytes(nested(MaxSettingsElementDepth + 1)), SettingsBytesVerdict::TooDeep);
+    EXPECT_EQ(CheckSettingsBytes(Utf16Le(nested(MaxSettingsElementDepth + 1))), SettingsBytesVerdict::TooDeep);
+    // Thousands of sections side by side are not deep.
+    std::string wide = "<Zantrovix>";
+    for (int i = 0; i < 5000; ++i) wide += "<u" + std::to_string(i) + "><strip>1</strip></u" + std::to_string(i) + ">";
+    EXPECT_EQ(CheckSettingsBytes(wide + "</Zantrovix>"), SettingsBytesVerdict::Acceptable);
+}
