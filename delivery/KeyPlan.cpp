@@ -73,15 +73,17 @@ bool IsExtendedKey(uint8_t vk) {
 }
 
 uint32_t SendKeyCode(KeyboardPort& port, uint16_t code, uint16_t modifiers) {
-    if (IsVirtualKeyCode(code)) {
-        const auto virtualKey = static_cast<uint8_t>(code & 0xFF);
-        if (virtualKey != 0) {
-            PressKey(port, virtualKey, modifiers, ChooseLayout(port, modifiers));
-            return 0;
-        }
-    } else if (WantsKeyPath(code, modifiers)) {
+    if (!IsVirtualKeyCode(code)) return SendCharacterKey(port, code, modifiers);
+    const auto virtualKey = static_cast<uint8_t>(code & 0xFF);
+    if (virtualKey == 0) return SendUnicode(port, code);
+    PressKey(port, virtualKey, modifiers, ChooseLayout(port, modifiers));
+    return 0;
+}
+
+uint32_t SendCharacterKey(KeyboardPort& port, uint16_t character, uint16_t modifiers) {
+    if (WantsKeyPath(character, modifiers)) {
         const LayoutId layout = ChooseLayout(port, modifiers);
-        const auto found = static_cast<uint16_t>(port.LookUpCharacter(code, layout));
+        const auto found = static_cast<uint16_t>(port.LookUpCharacter(character, layout));
         const auto virtualKey = static_cast<uint8_t>(found & 0xFF);
         // A character without a key on this layout still arrives, as a
         // Unicode event (its modifiers cannot travel with it).
@@ -91,7 +93,7 @@ uint32_t SendKeyCode(KeyboardPort& port, uint16_t code, uint16_t modifiers) {
             return 0;
         }
     }
-    return SendUnicode(port, code);
+    return port.SendCharacter(character) < 2 ? port.LastError() : 0;
 }
 
 ByteRange TypedRange(size_t length, int leading, int trailing) {
@@ -125,8 +127,10 @@ bool TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl) {
         // Any other string stands for its first character, which the Format
         // page stores as one or two bytes of the ANSI code page.
         const std::string_view character = TokenCharacter(token, port.AnsiLeadBytes());
+        // A character of a double-byte code page's user-defined area converts
+        // into 0xE000..0xF8FF: it is still that character, not a virtual key.
         typed = port.WaitForTarget();
-        if (typed) (void)SendKeyCode(port, port.AnsiToUtf16(character), modifiers);
+        if (typed) (void)SendCharacterKey(port, port.AnsiToUtf16(character), modifiers);
     });
     return typed;
 }

@@ -81,6 +81,11 @@ bool IsExtendedKey(uint8_t virtualKey);
 // sent, or 87 for the code 0xE000, which sends nothing.
 uint32_t SendKeyCode(KeyboardPort& port, uint16_t code, uint16_t modifiers);
 
+// Sends one UTF-16 character as SendKeyCode sends a code outside the virtual
+// keys, also when it lies in 0xE000..0xF8FF (the private use area, where a
+// double-byte code page puts its user-defined characters).
+uint32_t SendCharacterKey(KeyboardPort& port, uint16_t character, uint16_t modifiers);
+
 // The bytes typed of a barcode: without `leading` bytes in front (read as a
 // signed 16-bit count, as the strip setting is) and `trailing` at the end.
 // Negative counts cut nothing.
