@@ -53,7 +53,12 @@ std::string ClockText(ClockTime time) {
 std::string RecentBarcodeLine(const RecentBarcode& barcode) {
     std::string line = ClockText(barcode.time);
     line += '\t';
-    line += barcode.Destination();
+    // A window title may hold a tab (which would start another column) or
+    // another control character: each shows as a blank.
+    for (char c : barcode.Destination()) {
+        const auto byte = static_cast<unsigned char>(c);
+        line += byte < 0x20 || byte == 0x7F ? ' ' : c;
+    }
     line += '\t';
     line += RawDisplayText(barcode.bytes, barcode.length);
     return line;
