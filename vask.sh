@@ -8,6 +8,7 @@
 #   ./vask.sh screenshots  refresh the README's pictures in docs/screenshots/
 #   ./vask.sh stress [ROUNDS [SEED]]  drive the program through 1,000 random rounds
 #                     (or ROUNDS; SEED replays a run whose seed it printed)
+#   ./vask.sh fuzz [SECONDS]  run every fuzz target for SECONDS each (default 60)
 #   ./vask.sh env CMD run CMD with the build's Wine prefix and a display
 #   ./vask.sh build   only build (VASK_TARGETS limits the cross build to some targets)
 # Each installs what is missing, builds, prepares the Wine prefix inside the
@@ -28,7 +29,7 @@ log() { printf '[vask] %s\n' "$*" >&2; }
 # ---------------------------------------------------------------- packages
 PACKAGES=(wine wine32:i386 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix xvfb xdotool
           x11-utils imagemagick cmake make g++ googletest fonts-wine wixl msitools
-          locales tigervnc-standalone-server x11-xkb-utils)
+          locales tigervnc-standalone-server x11-xkb-utils clang-14 libclang-rt-14-dev)
 
 missing_packages() {
     local p
@@ -81,6 +82,56 @@ build_native() {
     fi
     cmake --build "$NATIVE" -j "$JOBS" -- --no-print-directory 2>&1 | sed -E '/^\[ *[0-9]+%\]/d' \
         || { log "native build failed"; return 1; }
+}
+
+# The fuzz targets (tests/fuzz), built with clang and libFuzzer.
+FUZZ=$BUILD/native-fuzz
+FUZZ_TARGETS=(section_names key_plans trace_texts run_value settings_values sheet_place sim_state)
+
+build_fuzz() {
+    if [ ! -f "$FUZZ/CMakeCache.txt" ]; then
+        CC=clang-14 CXX=clang++-14 cmake -S "$ROOT" -B "$FUZZ" -DVASK_FUZZ=ON \
+              -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    fi
+    cmake --build "$FUZZ" -j "$JOBS" -- --no-print-directory 2>&1 | sed -E '/^\[ *[0-9]+%\]/d' \
+        || { log "fuzz build failed"; return 1; }
+}
+
+# run_fuzz SECONDS SEED: every target for SECONDS from its seed corpus, with
+# a fresh working corpus, so the same SEED replays the same run. A finding
+# (crash, sanitizer report, broken property) is saved in
+# build/fuzz-findings/ and fails the run; copy it into
+# tests/fuzz/corpus/<target>/ as found-<what> once the fault is fixed.
+run_fuzz() {
+    local seconds=$1 seed=$2 target status=0 work findings=$BUILD/fuzz-findings
+    log "fuzzing each target for $seconds s with seed $seed (replay: VASK_FUZZ_SEED=$seed ./vask.sh fuzz $seconds)"
+    mkdir -p "$findings"
+    for target in "${FUZZ_TARGETS[@]}"; do
+        work=$BUILD/fuzz-work/$target
+        rm -rf "$work"
+        mkdir -p "$work"
+        if "$FUZZ/tests/fuzz/fuzz_$target" -seed="$seed" -max_total_time="$seconds" -print_final_stats=1 \
+               -artifact_prefix="$findings/$target-" "$work" "$ROOT/tests/fuzz/corpus/$target" \
+               >"$BUILD/fuzz-work/$target.log" 2>&1; then
+            printf '[vask] fuzz %-16s %s\n' "$target" \
+                "$(grep -E '^#[0-9]+.*(DONE|pulse|NEW|REDUCE|INITED)' "$BUILD/fuzz-work/$target.log" | tail -1 | \
+                   sed -E 's/.*(cov: [0-9]+).*(exec\/s: [0-9]+).*/\1 \2/')" >&2
+        else
+            log "fuzz $target: FINDING (log $BUILD/fuzz-work/$target.log)"
+            grep -E -A3 'property broken|runtime error|ERROR: (Address|libFuzzer)|^artifact_prefix|Test unit written' \
+                "$BUILD/fuzz-work/$target.log" | head -20 >&2
+            status=1
+        fi
+    done
+    return $status
+}
+
+# The seed of the test command's fuzz run: taken from the commit, so a
+# failure replays from the seed it prints.
+commit_seed() {
+    local head
+    head=$(git -C "$ROOT" rev-parse --short=7 HEAD 2>/dev/null || echo 1)
+    echo $(( 16#$head % 2147483646 + 1 ))
 }
 
 # ---------------------------------------------------------------- Wine prefix
@@ -227,11 +278,13 @@ cmd_test() {
     ensure_packages
     ensure_locale
     build_native
+    build_fuzz
     build_all
     with_environment 1
     local status=0
     log "native tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
     ctest --test-dir "$NATIVE" --output-on-failure "$@" || status=1
+    run_fuzz 15 "${VASK_FUZZ_SEED:-$(commit_seed)}" || status=1
     log "Windows tests under Wine"
     # The tests that take pictures leave them in build/screenshots; the work
     # tree's docs/screenshots change only through `./vask.sh screenshots`.
@@ -302,6 +355,12 @@ cmd_stress() {
     return $status
 }
 
+cmd_fuzz() {
+    ensure_packages
+    build_fuzz
+    run_fuzz "${1:-60}" "${VASK_FUZZ_SEED:-$(commit_seed)}"
+}
+
 cmd_env() {
     ensure_packages
     ensure_locale
@@ -316,8 +375,9 @@ case "${1:-}" in
     soak)  shift; cmd_soak "$@" ;;
     stress) shift; cmd_stress "$@" ;;
     env)   shift; cmd_env "$@" ;;
+    fuzz)  shift; cmd_fuzz "$@" ;;
     package) shift; cmd_package "$@" ;;
     screenshots) shift; cmd_screenshots "$@" ;;
     build) shift; ensure_packages; build_native; build_all ;;
-    *) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
 esac

@@ -85,6 +85,13 @@ std::optional<char16_t> EscapeAt(std::u16string_view text, size_t i) {
     return unit;
 }
 
+// Whether some _xHHHH_ in the text could be read as an escape.
+bool HoldsEscape(std::u16string_view text) {
+    for (size_t i = 0; i < text.size(); ++i)
+        if (EscapeAt(text, i)) return true;
+    return false;
+}
+
 bool StartsEscapeMarker(std::u16string_view text, size_t i) {
     return text[i] == Underscore && i + 1 < text.size() && text[i + 1] == u'x';
 }
@@ -145,7 +152,8 @@ bool IsReservedName(std::u16string_view text) {
 }
 
 std::u16string EncodeSectionName(std::u16string_view logonName) {
-    if (IsValidElementName(logonName) && !IsReservedName(logonName)) return std::u16string(logonName);
+    if (IsValidElementName(logonName) && !IsReservedName(logonName) && !HoldsEscape(logonName))
+        return std::u16string(logonName);
     return Encode(logonName);
 }
 

@@ -8,7 +8,9 @@
 // (also "Admin", the administrators' section, for a standard user). Such
 // names are encoded: each offending UTF-16 unit becomes _xHHHH_ (its hex
 // code), and in an encoded name an underscore that starts "_x" is itself
-// written _x005F_, so the encoding can be undone. Every other name is kept
+// written _x005F_, so the encoding can be undone. A valid name that holds an
+// escape (a logon name "_x0020_") is encoded as well, or it would share the
+// section of the name the escape stands for (" "). Every other name is kept
 // exactly as it is, so the sections of existing files are still found.
 //
 // Plain C++: no windows.h. Names are UTF-16, as the document holds them.

@@ -97,7 +97,12 @@ std::string DestinationText(const RecentBarcode& barcode) {
 std::string RecentBarcodeLine(const RecentBarcode& barcode) {
     std::string line = ClockText(barcode.time);
     line += '\t';
-    line += DestinationText(barcode);
+    // A window title may hold a tab (which would start another column) or
+    // another control character: each shows as a blank.
+    for (char c : DestinationText(barcode)) {
+        const auto byte = static_cast<unsigned char>(c);
+        line += byte < 0x20 || byte == 0x7F ? ' ' : c;
+    }
     line += '\t';
     line += RawDisplayText(barcode.bytes, barcode.length);
     return line;

@@ -93,8 +93,9 @@ std::string ClockText(ClockTime time);
 // ("not typed" when no key went).
 std::string DestinationText(const RecentBarcode& barcode);
 
-// The list's line for one barcode: time, destination and the barcode as the
-// Trace page shows raw data, separated by tabs (the list's columns).
+// The list's line for one barcode: time, destination (its control
+// characters, tabs included, as blanks) and the barcode as the Trace page
+// shows raw data, separated by tabs (the list's columns).
 std::string RecentBarcodeLine(const RecentBarcode& barcode);
 
 // The barcodes' text for the clipboard, one per line (CR LF between them), in

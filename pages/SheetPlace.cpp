@@ -27,10 +27,11 @@ int64_t SharedArea(const Box& a, const Box& b) {
     return Width(r) * Height(r);
 }
 
-// Squared distance between two boxes that do not meet (0 when they do).
-int64_t SquaredGap(const Box& a, const Box& b) {
-    int64_t dx = std::max<int64_t>({0, b.left - a.right, a.left - b.right});
-    int64_t dy = std::max<int64_t>({0, b.top - a.bottom, a.top - b.bottom});
+// Squared distance between two boxes that do not meet (0 when they do). A
+// gap may reach 2^33 pixels, whose square overflows 64 bits: a double holds it.
+double SquaredGap(const Box& a, const Box& b) {
+    const auto dx = static_cast<double>(std::max<int64_t>({0, b.left - a.right, a.left - b.right}));
+    const auto dy = static_cast<double>(std::max<int64_t>({0, b.top - a.bottom, a.top - b.bottom}));
     return dx * dx + dy * dy;
 }
 

@@ -1,96 +1,17 @@
 #include "delivery/KeyPlan.h"
 
+#include "tests/pure/FakeKeyboards.h"
+
 #include <gtest/gtest.h>
 
-#include <map>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
+using namespace fakekeys;
+
 namespace {
-
-constexpr LayoutId FocusLayout = 0x100;
-constexpr LayoutId OwnLayoutId = 0x200;
-
-// One event the plan sent: a keybd_event stroke or a Unicode character pair.
-struct Sent {
-    bool isCharacter = false;
-    KeyStroke stroke;
-    uint16_t character = 0;
-    bool operator==(const Sent&) const = default;
-};
-
-void PrintTo(const Sent& s, std::ostream* os) {
-    if (s.isCharacter) {
-        *os << "char U+" << std::hex << s.character;
-        return;
-    }
-    *os << "vk 0x" << std::hex << int(s.stroke.virtualKey) << " scan 0x" << int(s.stroke.scanCode)
-        << (s.stroke.keyUp ? " up" : " down") << (s.stroke.extended ? " ext" : "");
-}
-
-// A keyboard whose layouts give every key a scan code that tells which
-// layout it came from (focus layout: vk + 0x01, own layout: vk + 0x02).
-class FakeKeyboard final : public KeyboardPort {
-public:
-    std::optional<LayoutId> focusLayout = FocusLayout;
-    std::map<std::pair<uint16_t, LayoutId>, int16_t> characters;
-    bool capsLock = false;
-    unsigned accepted = 2;
-    uint32_t lastError = 0;
-    std::vector<Sent> sent;
-    std::vector<LayoutId> lookups;  // layouts asked for characters
-
-    FakeKeyboard() {
-        for (LayoutId layout : {FocusLayout, OwnLayoutId}) {
-            characters[{'a', layout}] = 0x0041;
-            characters[{'A', layout}] = 0x0141;
-            characters[{'\t', layout}] = 0x0009;
-            characters[{'\r', layout}] = 0x000D;
-            characters[{' ', layout}] = 0x0020;
-            characters[{'@', layout}] = 0x0632;  // Ctrl+Alt+2 on some layouts
-        }
-    }
-
-    std::optional<LayoutId> FocusWindowLayout() override { return focusLayout; }
-    LayoutId OwnLayout() override { return OwnLayoutId; }
-    int16_t LookUpCharacter(uint16_t character, LayoutId layout) override {
-        lookups.push_back(layout);
-        auto found = characters.find({character, layout});
-        return found == characters.end() ? int16_t(-1) : found->second;
-    }
-    uint8_t ScanCodeOf(uint8_t vk, LayoutId layout) override {
-        return static_cast<uint8_t>(vk + (layout == FocusLayout ? 1 : 2));
-    }
-    void SendStroke(const KeyStroke& stroke) override {
-        if (stroke.virtualKey == 0x14 && !stroke.keyUp) capsLock = !capsLock;
-        sent.push_back({false, stroke, 0});
-    }
-    unsigned SendCharacter(uint16_t character) override {
-        sent.push_back({true, {}, character});
-        return accepted;
-    }
-    uint32_t LastError() override { return lastError; }
-    bool CapsLockOn() override { return capsLock; }
-    int targetReadyFor = -1;  // keys the window in front takes before it turns away; -1: all
-    bool WaitForTarget() override {
-        if (targetReadyFor == 0) return false;
-        if (targetReadyFor > 0) --targetReadyFor;
-        return true;
-    }
-    LeadByteTest leadBytes = [](unsigned char) { return false; };
-    uint16_t pua = 0xE000;
-    std::vector<std::string> converted;
-    LeadByteTest AnsiLeadBytes() override { return leadBytes; }
-    uint16_t AnsiToUtf16(std::string_view character) override {
-        converted.emplace_back(character);
-        if (character == "\x82\xA0") return 0x3042;  // as code page 932 does for HIRAGANA A
-        if (character == "\xF0\x40") return pua;     // a user-defined character
-        const auto byte = static_cast<uint8_t>(character.front());
-        return byte == 0x80 ? 0x20AC : byte;  // as code page 1252 does for the euro sign
-    }
-};
 
 Sent Down(uint8_t vk, uint8_t scan, bool ext = false) { return {false, {vk, scan, false, ext}, 0}; }
 Sent Up(uint8_t vk, uint8_t scan, bool ext = false) { return {false, {vk, scan, true, ext}, 0}; }
@@ -202,11 +123,9 @@ TEST(SendCharacterKey, PrivateUseCharactersAreCharactersNotKeys) {
     for (uint16_t c : {0xE000, 0xE05B, 0xE10D, 0xF8FF}) EXPECT_EQ(SendCharacterKey(kb, c, 0), 0u);
     EXPECT_EQ(kb.sent, (std::vector<Sent>{Char(0xE000), Char(0xE05B), Char(0xE10D), Char(0xF8FF)}));
 
-    kb.sent.clear();
-    kb.leadBytes = [](unsigned char b) { return b >= 0xF0; };  // code page 932's user-defined rows
-    kb.pua = 0xE05B;
-    EXPECT_TRUE(TypeFormatToken(kb, "\xF0\x40", 0));
-    EXPECT_EQ(kb.sent, std::vector<Sent>{Char(0xE05B)});
+    FakeKeyboard japanese(Layout::Minimal, CodePage::DoubleByte);  // the user-defined rows F0..F9
+    EXPECT_TRUE(TypeFormatToken(japanese, "\xF0\x9C", 0));
+    EXPECT_EQ(japanese.sent, std::vector<Sent>{Char(0xE05B)});
 }
 
 TEST(SendCharacterKey, ReportsRefusedEvents) {
