@@ -13,6 +13,7 @@
 #include "delivery/OwnWindows.h"
 #include "delivery/PollingThread.h"
 #include "delivery/Typist.h"
+#include "delivery/WindowInFront.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
 #include "scanner/ScannerWorker.h"
@@ -113,10 +114,16 @@ void SaveSettingsNow() {
 }
 
 // Our windows go first: nothing of ours is in front to hold a barcode whose
-// typing paused, so its own window can come back and take the rest.
+// typing paused, and the user's window it waits for comes back to take the rest.
 void CloseOwnWindows() {
-    if (Sheet.Open && Sheet.Window && ::DestroyWindow(Sheet.Window)) Sheet.Open = false;
-    CloseRecentBarcodes();
+    {
+        const QuietActivations quiet;  // what comes forward as they close is not ours to hold keys for
+        if (Sheet.Open && Sheet.Window && ::DestroyWindow(Sheet.Window)) Sheet.Open = false;
+        CloseRecentBarcodes();
+    }
+    ForgetOwnWindowAnnouncement();
+    const HWND awaited = SoleTypist.AwaitedWindow();
+    if (awaited && CheckTypingTarget(awaited) == TypingTarget::Fine) ::SetForegroundWindow(awaited);
 }
 
 // Every thread is told at once; the waits together last at most

@@ -5,9 +5,10 @@
 // comes forward only between two keys, and no key leaves while one of ours
 // is coming forward.
 //
-// The user-interface thread never waits for a key: when one is on its way as
-// our window is about to be activated, the activation is put off (refused
-// for now) and made again as soon as that key has been sent.
+// An activation of our window waits for a key already on its way (at most as
+// long as another program's keyboard hook holds that key): Wine hands the
+// keyboard to the new foreground thread as soon as an activation begins, so
+// one put off instead would still take the key.
 //
 // Threads: AnnounceOwnWindow and OwnWindowWatch run on the thread that owns
 // our windows; the key turn is taken by the typist.
@@ -20,7 +21,7 @@
 #include "win/Scoped.h"
 
 // Held by the typist from the decision that a key may go until it has been
-// sent. Release() lets go and makes an activation put off meanwhile.
+// sent.
 class KeyTurn {
 public:
     KeyTurn() = default;
@@ -35,15 +36,18 @@ private:
     std::unique_lock<std::mutex> lock_;
 };
 
-// A window of ours is about to come forward: the keys that follow wait until
-// one of our windows has been seen in front, or OwnWindowPatienceMs have
-// passed (it did not come). Never waits: false when a key is on its way just
-// now (the window must not come forward before it has been sent).
-bool AnnounceOwnWindow();
+// A window of ours is about to come forward: waits for the key on its way,
+// if any, then holds the keys that follow until one of our windows has been
+// seen in front, or OwnWindowPatienceMs have passed (it did not come).
+void AnnounceOwnWindow();
 constexpr DWORD OwnWindowPatienceMs = 2000;
 
-// Brings our window to the front (put off while a key is on its way).
+// Announces, then brings our window to the front.
 void BringOwnWindowForward(HWND window);
+
+// Our windows are gone (the shutdown closed them): no announcement holds keys
+// any longer.
+void ForgetOwnWindowAnnouncement();
 
 // Under the key turn: whether keys must still wait for a window of ours that
 // was announced. `oursInFront`: a window of ours is in front now, which ends
@@ -63,17 +67,13 @@ public:
 };
 
 // Announces every window of the calling thread just before it is activated,
-// whatever activates it (a box, the sheet, a click), and puts the activation
-// off while a key is on its way: a thread-local hook, and a message-only
-// window that makes a put-off activation once the key has gone.
+// whatever activates it (a box, the sheet, a click): a thread-local hook.
 class OwnWindowWatch {
 public:
     OwnWindowWatch();
-    ~OwnWindowWatch();
     OwnWindowWatch(const OwnWindowWatch&) = delete;
     OwnWindowWatch& operator=(const OwnWindowWatch&) = delete;
 
 private:
-    win::UniqueWindow messenger_;
     win::UniqueHook hook_;
 };

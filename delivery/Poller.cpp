@@ -81,7 +81,8 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
                                    const std::function<bool()>& keepRunning) {
     const int32_t rawTrace = Trace.RawTrace.load();
     const HWND trace = Trace.TraceWindow.load();
-    const ForegroundView view = ObserveWindow(::GetForegroundWindow());
+    const HWND foreground = ::GetForegroundWindow();
+    const ForegroundView view = ObserveWindow(foreground);
     const DeliveryDecision decision = DecideDelivery(view, rawTrace, trace && ::IsWindow(trace));
     if (decision.rawTrace != rawTrace) Trace.RawTrace.store(decision.rawTrace);
     if (decision.delivery == Delivery::Leave) return DeliveryOutcome::Held;
@@ -94,6 +95,7 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
         // Listed before its first key: should the program end in between, it is on record.
         job.sequence = RememberBarcode({}, barcode.bytes, barcode.length, BarcodeFate::Typing);
         job.format = app.Format();
+        job.intended = foreground;
         (void)SoleTypist.Type(std::move(job), keepRunning);
         break;
     case Delivery::TraceRaw:

@@ -184,11 +184,16 @@ bool Typist::NextWork(std::unique_lock<std::mutex>& lock) {
     }
 }
 
+// Asked while the barcode in hand waits for its window. A waiting batch goes
+// first unless it is for the window that has taken the first keys already:
+// its keys would land in the middle of the barcode.
 bool Typist::KeepWaitingInHand() {
     if (giveUpStarted_ || EndReached()) return false;
     std::lock_guard<std::mutex> lock(mutex_);
-    const bool window = !inHand_->window || ::IsWindow(inHand_->window);
-    return window && batches_.empty();
+    const HWND window = inHand_->window;
+    awaited_ = window ? window : inHand_->intended;
+    if (window && !::IsWindow(window)) return false;
+    return batches_.empty() || (window && window == batches_.front().target);
 }
 
 void Typist::TypeInHand(std::unique_lock<std::mutex>& lock) {
@@ -201,6 +206,7 @@ void Typist::TypeInHand(std::unique_lock<std::mutex>& lock) {
     if (typed || givenUp) {
         SettleInHand(typed);
         inHand_.reset();
+        awaited_ = nullptr;
         changed_.notify_all();
     } else {
         inHandWaits_ = true;  // a batch may go first; then this one looks again
@@ -244,6 +250,7 @@ bool Typist::Type(TypingJob job, const std::function<bool()>& keepRunning) {
         SettleBarcode(job.sequence, BarcodeFate::PartlyTyped, {}, 0, KeysInAll(job));
         return false;
     }
+    awaited_ = job.intended;
     inHand_ = std::move(job);
     inHandWaits_ = false;
     giveUpStarted_ = false;

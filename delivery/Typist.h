@@ -47,6 +47,7 @@ struct TypingJob {
     int piece = 0;          // 0 prefix, 1 barcode, 2 first suffix, 3 second suffix, 4 done
     size_t bytesTyped = 0;  // of the barcode piece
     HWND window = nullptr;  // the window that took the first key (or, for "Type Again", the only one allowed)
+    HWND intended = nullptr;  // the window in front when the barcode was fetched for it
     std::string windowTitle;
 };
 
@@ -104,6 +105,10 @@ public:
     // dropped, and the thread ends. True once it has ended.
     bool FinishAndEnd(DWORD ms);
 
+    // The window a barcode in hand waits for (the one that took its first
+    // keys, else the one it was fetched for); none when nothing waits.
+    HWND AwaitedWindow() const { return awaited_.load(); }
+
     // For tests: nothing in hand and no batch waiting.
     bool Idle() const;
 
@@ -132,6 +137,7 @@ private:
     std::atomic<bool> giveUpStarted_{false};
     std::atomic<bool> ending_{false};
     std::atomic<DWORD> endBy_{0};
+    std::atomic<HWND> awaited_{nullptr};
     win::WorkerThread thread_;
 };
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <atomic>
 #include <deque>
 #include <optional>
 #include <string>
@@ -62,7 +63,10 @@ void ShowActivatedControls(HWND page) {
 
 void RestoreList(HWND page) { RestoreDeviceList(Item(page, IDC_SCANNER_LIST), Item(page, IDC_ACTIVATE)); }
 
-void BeginBusy(HWND page);  // the busy page, below
+// The busy page, below.
+bool PageCommandRuns();
+void BeginBusy(HWND page);
+void StopDroppingInput();
 
 // ---- creation ----
 
@@ -133,11 +137,14 @@ void OnInit(HWND page) {
     SheetPages.StartPage = ConnectionsPageIndex;
     // While a command runs, the found scanners are the worker's: the page
     // shows them when the command's end comes.
-    const bool busy = ScannerCommands.Busy();
+    const bool busy = PageCommandRuns();
     if (!busy) ShowConnectionState(page);
     ShowTransport(page);
     FillPortBoxes(page);
-    if (busy) BeginBusy(page);
+    if (busy)
+        BeginBusy(page);
+    else
+        StopDroppingInput();  // left by a page that closed while its command ran
     PageOnInit(page, ConnectionsPageIndex);
 }
 
@@ -217,6 +224,22 @@ void DeactivateOnWorker() {
 
 // ---- the busy page ----
 
+// Page commands handed to the worker and not yet done (other commands, such
+// as the About page's, leave the page alone).
+std::atomic<int> PageCommandsPending{0};
+
+bool PageCommandRuns() { return PageCommandsPending.load() > 0; }
+
+bool PostPageCommand(ScannerWorker::Command command) {
+    ++PageCommandsPending;
+    const bool posted = ScannerCommands.Post([command = std::move(command)] {
+        command();
+        --PageCommandsPending;
+    });
+    if (!posted) --PageCommandsPending;
+    return posted;
+}
+
 // Input meant for the sheet (or a page without one) is dropped while a
 // command runs, whichever message loop takes it out of the queue.
 HHOOK BusyInputHook = nullptr;
@@ -249,9 +272,13 @@ void BeginBusy(HWND page) {
         BusyInputHook = ::SetWindowsHookExA(WH_GETMESSAGE, DropInputForThePage, nullptr, ::GetCurrentThreadId());
 }
 
-void EndBusy(HWND page) {
+void StopDroppingInput() {
     if (BusyInputHook) ::UnhookWindowsHookEx(BusyInputHook);
     BusyInputHook = nullptr;
+}
+
+void EndBusy(HWND page) {
+    StopDroppingInput();
     DiscardPendingInput();
     EnableCommands(page, true);
     ::SetCursor(::LoadCursor(nullptr, IDC_ARROW));
@@ -266,7 +293,7 @@ void RunOnWorker(HWND page, ScannerWorker::Command command) {
     PendingUpdates.Update([](std::deque<PageUpdate>& updates) { updates.clear(); });
     CommandPage = page;
     BeginBusy(page);
-    if (!ScannerCommands.Post(std::move(command))) EndBusy(page);  // the program is ending
+    if (!PostPageCommand(std::move(command))) EndBusy(page);  // the program is ending
 }
 
 // ---- the clicks ----
@@ -356,7 +383,7 @@ void TakeUpdates(HWND page) {
 }
 
 void OnCommand(HWND page, int id, int code) {
-    if (ScannerCommands.Busy()) return;  // a command runs: nothing else may start
+    if (PageCommandRuns()) return;  // a command runs: nothing else may start
     switch (id) {
     case IDC_BLUETOOTH:
         if (code != BN_CLICKED) return;
@@ -404,7 +431,7 @@ void ActivateStoredScannerAtStartup() {
     PendingUpdates.Update([](std::deque<PageUpdate>& updates) { updates.clear(); });
     CommandPage = nullptr;
     Scanner.State = ConnectionState::ActivatingAtStartup;
-    const bool posted = ScannerCommands.Post([] {
+    const bool posted = PostPageCommand([] {
         if (ActivateStoredConnection()) {
             Scanner.State = ConnectionState::ActivatedAtStartup;
         } else {
@@ -417,8 +444,8 @@ void ActivateStoredScannerAtStartup() {
 }
 
 void ShowRetryReport(HWND page, RetryReport report, LPARAM generation) {
-    // A stopped retry's report, or one that came during a command, is never shown.
-    if (!IsCurrentRetryReport(generation) || ScannerCommands.Busy()) return;
+    // A stopped retry's report is never shown (every command stops the retry first).
+    if (!IsCurrentRetryReport(generation)) return;
     switch (report) {
     case RetryReport::Started:
         RememberSheetRect(::GetParent(page));
@@ -441,7 +468,7 @@ namespace {
 
 void OnNotify(HWND page, LPARAM lParam) {
     const UINT code = PageOnNotify(page, ConnectionsPageIndex, lParam);
-    if (code == PSN_SETACTIVE && Scanner.ScannerConnected && !ScannerCommands.Busy()) {
+    if (code == PSN_SETACTIVE && Scanner.ScannerConnected && !PageCommandRuns()) {
         ShowActivatedControls(page);
         ShowLastingStatus(page);
     }
@@ -488,7 +515,7 @@ INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPA
             TakeUpdates(page);
             return TRUE;
         case WM_SETCURSOR:
-            if (!BusyInputHook) return FALSE;
+            if (!PageCommandRuns()) return FALSE;
             ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
             ::SetWindowLongPtrA(page, DWLP_MSGRESULT, TRUE);
             return TRUE;

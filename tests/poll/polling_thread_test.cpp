@@ -218,8 +218,8 @@ TEST(Typist, APolledBarcodeAndATypeAgainBatchNeverMix) {
 }
 
 // A polled barcode paused (a window of this process in front) does not hold
-// up "Type Again": the batch goes first, every barcode of it whole, and the
-// paused barcode follows into the window in front.
+// up "Type Again": every barcode of the batch is typed whole, and so is the
+// paused one, before or after the batch (whichever finds the window first).
 TEST(Typist, ATypeAgainBatchBesideAPausedBarcodeTypesEveryBarcode) {
     testsupport::KeyReceiver receiver;
     ASSERT_TRUE(receiver.Ready());
@@ -233,6 +233,8 @@ TEST(Typist, ATypeAgainBatchBesideAPausedBarcodeTypesEveryBarcode) {
     SoleTypist.TypeAgain(std::move(again), receiver.Window(), nullptr);
     ASSERT_TRUE(receiver.Focus());
     pollingThread.join();
-    EXPECT_TRUE(receiver.WaitForText(L"B1\rB2\rB3\rPOLLED\r", 10000)) << receiver.Text().size();
-    EXPECT_EQ(receiver.Text(), L"B1\rB2\rB3\rPOLLED\r");
+    ASSERT_TRUE(receiver.WaitForEvents(3 * (3 * 3 + 7), 10000)) << receiver.Text().size();
+    ASSERT_TRUE(receiver.WaitForQuiet(300, 5000));
+    const std::wstring text = receiver.Text();
+    EXPECT_TRUE(text == L"B1\rB2\rB3\rPOLLED\r" || text == L"POLLED\rB1\rB2\rB3\r") << text.size();
 }

@@ -76,6 +76,7 @@ TEST_F(Activation, NoStoredConnectionAndUnpluggedScanner) {
     EXPECT_EQ(StatusText(dialog_), "Device is not connected.");
 
     Sim({"reset"});  // forgets the stored connection as well
+    Sim({"window-threads", "allow"});
     EXPECT_EQ(ActivateScanner(dialog_), 0);
     EXPECT_EQ(StatusText(dialog_), "Please make sure that the Brontel Vask is connected.");
 }

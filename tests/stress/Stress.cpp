@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
+#include <map>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -12,6 +15,7 @@
 
 #include "res/resource.h"
 #include "tests/support/KeyReceiver.h"
+#include "tests/support/Process.h"
 #include "tests/support/SimControl.h"
 #include "tests/support/UiDriver.h"
 
@@ -41,11 +45,12 @@ struct SlowCall {
     const char* call;
     int longestMs;
 };
-// Open, ID mode and close are made on the user-interface thread while the
-// user waits for the click: slow ones stay short of the quarter second the
-// probes allow. The polling thread's calls may take as long as they like.
-constexpr SlowCall SlowCalls[] = {{"open", 150},     {"idmode", 150}, {"download", 1200},
-                                  {"count", 1200},   {"fetch", 1200}, {"close", 150}};
+// Every SDK call runs beside the user-interface thread: searches as slow as a
+// real Bluetooth one, opens and closes as slow as a scanner out of range.
+constexpr SlowCall SlowCalls[] = {{"open", 3000},  {"idmode", 3000},  {"download", 1200}, {"count", 1200},
+                                  {"fetch", 1200}, {"close", 3000},   {"search", 5000},   {"connection", 3000}};
+constexpr int SlowCallCount = static_cast<int>(std::size(SlowCalls));
+constexpr char RecentCaption[] = "Recent Barcodes";
 
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
     LARGE_INTEGER frequency;
@@ -96,15 +101,26 @@ private:
             const bool answered = ::SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer) != 0;
             ::QueryPerformanceCounter(&after);
             if (!answered && !::IsWindow(window_)) return;  // the program has ended
-            const auto ms = static_cast<unsigned>(Seconds(before, after) * 1000.0);
-            ++probes_;
-            if (ms > ProbeLimitMs) ++late_;
-            if (ms > worstMs_) {
-                worstMs_ = ms;
-                std::lock_guard lock(mutex_);
-                worstDuring_ = doing_;
+            Count(Seconds(before, after), "");
+            if (const HWND sheet = Sheet::Find().window()) {
+                ::QueryPerformanceCounter(&before);
+                const bool sheetAnswered =
+                    ::SendMessageTimeoutA(sheet, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer) != 0;
+                ::QueryPerformanceCounter(&after);
+                if (sheetAnswered || ::IsWindow(sheet)) Count(Seconds(before, after), " (the sheet)");
             }
             ::Sleep(50);
+        }
+    }
+
+    void Count(double seconds, const char* which) {
+        const auto ms = static_cast<unsigned>(seconds * 1000.0);
+        ++probes_;
+        if (ms > ProbeLimitMs) ++late_;
+        if (ms > worstMs_) {
+            worstMs_ = ms;
+            std::lock_guard lock(mutex_);
+            worstDuring_ = doing_ + which;
         }
     }
 
@@ -131,7 +147,7 @@ public:
 private:
     enum class Action {
         Find, Activate, Deactivate, PlugOrUnplug, TrayOpen, TrayAbout, ConfirmExit, SheetExit, CloseSheet,
-        UserApp, SlowCall
+        UserApp, SlowCall, TypeAgain, SecondStart, Logoff
     };
 
     void Fail(const std::string& why) {
@@ -155,8 +171,16 @@ private:
     void ConfirmExitThenCancel(bool fromSheet);
     void DismissStrayBoxes();
     void InjectOrClearSlowCall();
+    void TypeAgainTheNewest();
+    void StartASecondCopy();
+    void LogoffAndStartAgain();
+    HWND OpenRecent();
+    void NotePartlyTyped();
+    void StartProbe();
+    void StopProbe();
     bool ActivateForTheEnd();
     void CheckArrivals();
+    bool TakeArrival(const std::wstring& arrived, size_t& at, size_t& next);
     void ReportKeysAround(size_t characterIndex);
 
     const StressOptions& options_;
@@ -165,7 +189,13 @@ private:
     VaskApp app_;
     testsupport::KeyReceiver receiver_;
     std::unique_ptr<UiProbe> probe_;
+    // Of the probes of programs that have ended (a logoff), and the clicks.
+    unsigned worstProbeMs_ = 0, worstClickMs_ = 0;
+    size_t probes_ = 0, lateProbes_ = 0, clicks_ = 0, lateClicks_ = 0;
+    std::string worstProbeDuring_;
     std::vector<std::string> scanned_;
+    std::map<std::string, size_t> typedAgain_;     // copies Type Again typed, by barcode
+    std::map<std::string, size_t> partlyTyped_;    // keys typed of barcodes listed as partly typed
     bool plugged_ = true;
     int slowRoundsLeft_ = 0;
     std::string slowNote_;  // the slow call in force, for the report
@@ -185,9 +215,23 @@ bool Driver::Start() {
     if (!receiver_.Ready()) return Fail("the keystroke receiver did not start"), false;
     VaskApp::WriteSettings(testsupport::VaskSettings{});
     if (!app_.Start()) return Fail("the program did not start"), false;
-    probe_ = std::make_unique<UiProbe>(app_.MainWindow());
+    StartProbe();
     if (!Sheet::WaitFor(20000)) return Fail("the settings sheet did not open at start"), false;
     return true;
+}
+
+void Driver::StartProbe() { probe_ = std::make_unique<UiProbe>(app_.MainWindow()); }
+
+void Driver::StopProbe() {
+    if (!probe_) return;
+    probe_->Stop();
+    probes_ += probe_->Probes();
+    lateProbes_ += probe_->Late();
+    if (probe_->WorstMs() > worstProbeMs_) {
+        worstProbeMs_ = probe_->WorstMs();
+        worstProbeDuring_ = probe_->WorstDuring();
+    }
+    probe_.reset();
 }
 
 std::string Driver::NextBarcode() {
@@ -254,7 +298,19 @@ void Driver::ClickOnConnections(int id, const char* caption) {
     if (id == ActivateButton && caption == std::string(ActivateCaption) &&
         testsupport::ListSelection(sheet.Item(ScannerList)) < 0)
         return;
-    testsupport::PostClick(button);
+    // The click is taken at once: the command runs on the scanner worker.
+    LARGE_INTEGER before, after;
+    ::QueryPerformanceCounter(&before);
+    DWORD_PTR answer = 0;
+    const bool taken = ::SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, SettleMs, &answer) != 0;
+    ::QueryPerformanceCounter(&after);
+    const auto ms = static_cast<unsigned>(Seconds(before, after) * 1000.0);
+    ++clicks_;
+    worstClickMs_ = std::max(worstClickMs_, ms);
+    if (!taken || ms > ProbeLimitMs) {
+        ++lateClicks_;
+        Fail("the click took " + std::to_string(ms) + " ms");
+    }
     ++result_.actions[doing_];
     Settle();
 }
@@ -319,7 +375,7 @@ void Driver::DismissStrayBoxes() {
 
 void Driver::InjectOrClearSlowCall() {
     if (slowRoundsLeft_ > 0) return;
-    const SlowCall& slow = SlowCalls[Between(0, 5)];
+    const SlowCall& slow = SlowCalls[Between(0, SlowCallCount - 1)];
     const char* call = slow.call;
     const int ms = Between(50, slow.longestMs);
     if (auto r = sim::Delay(ScannerName, call, static_cast<uint32_t>(ms)); !r) Fail(r.message());
@@ -337,7 +393,8 @@ Driver::Action Driver::PickAction() {
         {Action::Find, 10},       {Action::Activate, 16},    {Action::Deactivate, 10},
         {Action::PlugOrUnplug, 7}, {Action::TrayOpen, 8},     {Action::TrayAbout, 6},
         {Action::ConfirmExit, 6}, {Action::SheetExit, 3},    {Action::CloseSheet, 4},
-        {Action::UserApp, 20},    {Action::SlowCall, 10},
+        {Action::UserApp, 20},    {Action::SlowCall, 10},    {Action::TypeAgain, 5},
+        {Action::SecondStart, 3}, {Action::Logoff, 1},
     };
     int total = 0;
     for (const Weighted& w : table) total += w.weight;
@@ -378,7 +435,107 @@ void Driver::Do(Action action) {
         ++result_.actions[doing_];
         break;
     case Action::SlowCall: doing_ = "slow call"; InjectOrClearSlowCall(); break;
+    case Action::TypeAgain: doing_ = "Type Again"; TypeAgainTheNewest(); break;
+    case Action::SecondStart: doing_ = "second start"; StartASecondCopy(); break;
+    case Action::Logoff: doing_ = "logoff"; LogoffAndStartAgain(); break;
     }
+}
+
+HWND Driver::OpenRecent() {
+    TrayPick('r', false);
+    HWND recent = nullptr;
+    WaitUntil([&] {
+        recent = testsupport::FindTopWindow(testsupport::DialogClass, RecentCaption);
+        return recent && ::IsWindowVisible(recent);
+    }, 15000);
+    if (!recent && ProgramRunning()) Fail("Recent Barcodes did not open");
+    return recent;
+}
+
+// "hh:mm:ss<tab>where<tab>barcode": the barcodes listed as "k of n
+// characters into ..." are noted with k.
+void Driver::NotePartlyTyped() {
+    const HWND recent = OpenRecent();
+    if (!recent) return;
+    for (const std::string& line : testsupport::ListEntries(::GetDlgItem(recent, IDC_RECENT_LIST))) {
+        const size_t tab = line.find('\t'), tab2 = line.find('\t', tab + 1);
+        if (tab == std::string::npos || tab2 == std::string::npos) continue;
+        const std::string where = line.substr(tab + 1, tab2 - tab - 1);
+        unsigned typed = 0, total = 0;
+        if (where == "not typed" || std::sscanf(where.c_str(), "%u of %u characters into", &typed, &total) == 2)
+            partlyTyped_[line.substr(tab2 + 1)] = typed;
+    }
+    testsupport::PostClick(::GetDlgItem(recent, IDCANCEL));
+    Settle();
+}
+
+// Type Again of the newest barcode listed, into the receiver: the status
+// line says whether it was typed, and that copy is then expected too.
+void Driver::TypeAgainTheNewest() {
+    if (!receiver_.Focus(5000)) return;
+    const HWND recent = OpenRecent();
+    if (!recent) return;
+    const HWND list = ::GetDlgItem(recent, IDC_RECENT_LIST);
+    const std::vector<std::string> lines = testsupport::ListEntries(list);
+    const size_t tab2 = lines.empty() ? std::string::npos : lines[0].find('\t', lines[0].find('\t') + 1);
+    if (tab2 == std::string::npos) {
+        testsupport::PostClick(::GetDlgItem(recent, IDCANCEL));
+        Settle();
+        return;
+    }
+    const std::string barcode = lines[0].substr(tab2 + 1);
+    ::SendMessageA(list, LB_SETSEL, FALSE, -1);
+    ::SendMessageA(list, LB_SETSEL, TRUE, 0);
+    testsupport::PostClick(::GetDlgItem(recent, IDC_RECENT_TYPE_AGAIN));
+    ++result_.actions[doing_];
+    Settle();
+    std::string status;
+    const bool said = WaitUntil([&] {
+        status = testsupport::WindowTextOf(::GetDlgItem(recent, IDC_RECENT_STATUS));
+        return status.rfind("Typed", 0) == 0 || status.find("nothing typed") != std::string::npos;
+    }, 30000);
+    if (!said && ProgramRunning()) Fail("Type Again said nothing: \"" + status + "\"");
+    if (status == "Typed 1 barcode again.") ++typedAgain_[barcode];
+    if (::IsWindowVisible(recent)) {
+        testsupport::PostClick(::GetDlgItem(recent, IDCANCEL));
+        Settle();
+    }
+}
+
+// A second start hands over to the running program and ends.
+void Driver::StartASecondCopy() {
+    testsupport::ChildProcess second(testsupport::BinPath("VaskSW.exe"), {}, testsupport::BinDir());
+    if (!second.started()) return Fail("a second copy did not start");
+    ++result_.actions[doing_];
+    if (second.Wait(30000) != 0) Fail("the second start did not end with 0");
+    Settle();
+}
+
+// The session ends: answered within 2 s, the program ends with 0, and a new
+// start (as at the next logon) takes over; barcodes left on the scanner wait
+// for its activation.
+void Driver::LogoffAndStartAgain() {
+    if (!receiver_.Focus(5000)) return;
+    NotePartlyTyped();  // the list goes with the program
+    (void)receiver_.Focus(5000);
+    ++result_.actions[doing_];
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutA(app_.MainWindow(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 2000,
+                               &answer))
+        Fail("WM_QUERYENDSESSION was not answered within 2 s");
+    const DWORD start = ::GetTickCount();
+    if (!::SendMessageTimeoutA(app_.MainWindow(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer) ||
+        ::GetTickCount() - start > 2000)
+        Fail("WM_ENDSESSION took " + std::to_string(::GetTickCount() - start) + " ms");
+    const DWORD code = app_.WaitForExit(30000);
+    if (code != 0) Fail("the program did not end with 0 at logoff: " + std::to_string(code));
+    StopProbe();
+    if (!app_.Start()) {
+        ended_ = true;
+        return Fail("the program did not start again after the logoff");
+    }
+    StartProbe();
+    if (!Sheet::WaitFor(20000)) Fail("the settings sheet did not open after the logoff");
 }
 
 void Driver::Round(size_t index) {
@@ -456,38 +613,73 @@ void Driver::ReportKeysAround(size_t characterIndex) {
     Fail(lines);
 }
 
+// One piece of the receiver's text at `at`: the next scanned barcode whole,
+// its first keys when it is listed as partly typed, or a copy that Type
+// Again typed.
+bool Driver::TakeArrival(const std::wstring& arrived, size_t& at, size_t& next) {
+    auto take = [&](const std::string& text) {
+        const std::wstring wide(text.begin(), text.end());
+        if (arrived.compare(at, wide.size(), wide) != 0) return false;
+        at += wide.size();
+        return true;
+    };
+    if (next < scanned_.size()) {
+        const std::string& barcode = scanned_[next];
+        if (take(barcode + "\r")) {
+            ++next;
+            ++result_.arrived;
+            return true;
+        }
+        const auto partly = partlyTyped_.find(barcode);
+        if (partly != partlyTyped_.end() && take(barcode.substr(0, partly->second))) {
+            ++next;
+            ++result_.partlyTyped;
+            return true;
+        }
+    }
+    for (auto& [barcode, copies] : typedAgain_) {
+        if (copies > 0 && take(barcode + "\r")) {
+            --copies;
+            ++result_.typedAgain;
+            return true;
+        }
+    }
+    return false;
+}
+
 void Driver::CheckArrivals() {
-    std::wstring expected;
-    for (const std::string& b : scanned_) expected += std::wstring(b.begin(), b.end()) + L"\r";
+    size_t expectedLength = 0;
+    for (const std::string& b : scanned_) {
+        const auto partly = partlyTyped_.find(b);
+        expectedLength += partly != partlyTyped_.end() ? partly->second : b.size() + 1;
+    }
+    for (const auto& [barcode, copies] : typedAgain_) expectedLength += copies * (barcode.size() + 1);
     if (!receiver_.Focus(5000)) Fail("the receiver could not be brought to the front");
     std::wstring arrived = receiver_.Text();
     DWORD lastGrowth = ::GetTickCount();
-    while (arrived.size() < expected.size() && ::GetTickCount() - lastGrowth < ArrivalStallMs) {
+    while (arrived.size() < expectedLength && ::GetTickCount() - lastGrowth < ArrivalStallMs) {
         ::Sleep(50);
         if (receiver_.Text().size() != arrived.size()) lastGrowth = ::GetTickCount();
         arrived = receiver_.Text();
     }
     (void)receiver_.WaitForQuiet(500, 5000);
     arrived = receiver_.Text();
-    // Count the barcodes that arrived whole and in order.
-    size_t at = 0;
-    for (const std::string& b : scanned_) {
-        const std::wstring typed = std::wstring(b.begin(), b.end()) + L"\r";
-        if (arrived.compare(at, typed.size(), typed) != 0) break;
-        at += typed.size();
-        ++result_.arrived;
+    size_t at = 0, next = 0;
+    while ((at < arrived.size() || next < scanned_.size()) && TakeArrival(arrived, at, next)) {
     }
-    if (arrived != expected) {
-        const size_t next = result_.arrived;
+    size_t copiesLeft = 0;
+    for (const auto& [barcode, copies] : typedAgain_) copiesLeft += copies;
+    if (at != arrived.size() || next != scanned_.size() || copiesLeft != 0) {
         Fail("barcode " + std::to_string(next + 1) + " of " + std::to_string(scanned_.size()) +
              (next < scanned_.size() ? " (" + scanned_[next] + ")" : std::string()) +
-             " did not arrive as scanned: " + std::to_string(expected.size()) + " characters expected, " +
-             std::to_string(arrived.size()) + " arrived; from there: \"" +
+             " did not arrive as scanned: " + std::to_string(expectedLength) + " characters expected, " +
+             std::to_string(arrived.size()) + " arrived, " + std::to_string(copiesLeft) +
+             " copies of Type Again missing; from there: \"" +
              std::string(arrived.begin() + static_cast<std::ptrdiff_t>(std::min(at, arrived.size())),
                          arrived.begin() + static_cast<std::ptrdiff_t>(std::min(at + 40, arrived.size()))) +
              "\"");
+        ReportKeysAround(at);
     }
-    if (arrived != expected) ReportKeysAround(at);
     auto status = sim::StatusOf(ScannerName);
     if (!status || status->delivered != scanned_.size() || status->stored != scanned_.size())
         Fail("the scanner did not hand over every barcode exactly once: " +
@@ -506,7 +698,12 @@ void Driver::Finish() {
     if (auto r = sim::Plug(ScannerName); !r) Fail(r.message());
     if (ProgramRunning()) {
         DismissStrayBoxes();
-        if (ActivateForTheEnd()) CheckArrivals();
+        if (ActivateForTheEnd()) {
+            (void)receiver_.Focus(5000);
+            (void)receiver_.WaitForQuiet(1000, ArrivalStallMs);
+            NotePartlyTyped();
+            CheckArrivals();
+        }
         // Nothing typed into our own windows: the port boxes are as they started.
         if (Sheet sheet = Sheet::Find()) {
             if (sheet.SelectPage(ConnectionsPage) &&
@@ -518,15 +715,15 @@ void Driver::Finish() {
         const DWORD code = app_.ExitThroughTray(30000);
         if (code != 0) Fail("the program did not exit cleanly through the tray: code " + std::to_string(code));
     }
-    if (probe_) {
-        probe_->Stop();
-        result_.worstProbeMs = probe_->WorstMs();
-        result_.probes = probe_->Probes();
-        if (probe_->Late() > 0)
-            Fail(std::to_string(probe_->Late()) + " of " + std::to_string(probe_->Probes()) +
-                 " WM_NULL probes took over " + std::to_string(ProbeLimitMs) + " ms; the slowest, " +
-                 std::to_string(probe_->WorstMs()) + " ms, during " + probe_->WorstDuring());
-    }
+    StopProbe();
+    result_.worstProbeMs = worstProbeMs_;
+    result_.probes = probes_;
+    result_.worstClickMs = worstClickMs_;
+    result_.clicks = clicks_;
+    if (lateProbes_ > 0)
+        Fail(std::to_string(lateProbes_) + " of " + std::to_string(probes_) + " WM_NULL probes took over " +
+             std::to_string(ProbeLimitMs) + " ms; the slowest, " + std::to_string(worstProbeMs_) + " ms, during " +
+             worstProbeDuring_);
     for (const std::string& breach : sim::Breaches()) Fail("SDK misuse: " + breach);
     VaskApp::EndRunningInstances();
     (void)sim::Reset();
@@ -560,12 +757,14 @@ StressResult RunStress(const StressOptions& options) {
 }
 
 std::string Summary(const StressOptions& options, const StressResult& result) {
-    char text[400];
+    char text[600];
     std::snprintf(text, sizeof text,
-                  "stress seed %u: %zu rounds, %zu barcodes scanned, %zu arrived in order, %.0f s, "
-                  "worst WM_NULL answer %u ms over %zu probes, %zu failures",
-                  options.seed, result.rounds, result.barcodes, result.arrived, result.seconds,
-                  result.worstProbeMs, result.probes, result.failures.size());
+                  "stress seed %u: %zu rounds, %zu barcodes scanned, %zu arrived whole in order, %zu partly typed "
+                  "and listed, %zu typed again, %.0f s, worst WM_NULL answer %u ms over %zu probes, worst page "
+                  "click %u ms over %zu clicks, %zu failures",
+                  options.seed, result.rounds, result.barcodes, result.arrived, result.partlyTyped,
+                  result.typedAgain, result.seconds, result.worstProbeMs, result.probes, result.worstClickMs,
+                  result.clicks, result.failures.size());
     std::string summary = text;
     summary += "\n  actions:";
     for (const auto& [name, count] : result.actions) summary += " " + name + " " + std::to_string(count) + ",";

@@ -105,9 +105,9 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         RefusingFocus = wParam != 0;
         ::SetFocus(RefusingFocus ? nullptr : window);
         return 0;
-    case WM_ACTIVATE:
-        if (!RefusingFocus) return ::DefWindowProcW(window, message, wParam, lParam);
-        ::SetFocus(nullptr);
+    case WM_SETFOCUS:
+        // Activation gives the window the focus (Wine does so itself): let go of it at once.
+        if (RefusingFocus) ::SetFocus(nullptr);
         return 0;
     case WM_PAINT: Paint(window); return 0;
     case WM_TIMER: RepaintIfChanged(window); return 0;
