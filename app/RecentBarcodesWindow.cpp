@@ -140,6 +140,8 @@ std::optional<std::string> RefusalFor(HWND target) {
         return "The window that was in front has closed: nothing typed.";
     case TypingTarget::Ours:
         return "The window that was in front belongs to Brontel Vask: nothing typed.";
+    case TypingTarget::Shell:
+        return "No other program's window was in front as the menu opened: nothing typed.";
     case TypingTarget::HigherIntegrity:
         return "The window that was in front runs with higher rights: nothing typed.";
     }

@@ -32,6 +32,7 @@ struct ForegroundView {
     std::string firstChildTitle;      // read only for our own window with the settings title
     bool higherIntegrity = false;     // its process outranks ours: input would be dropped
     bool ours = false;                // it belongs to this process
+    bool shell = false;               // the desktop, the taskbar or another untitled window of the shell
 };
 
 struct DeliveryDecision {
@@ -41,6 +42,8 @@ struct DeliveryDecision {
 
 // Whether keys may be typed into the window: another program's, one that
 // does not drop our input.
+// Another program's window that accepts our input; never the shell's own
+// windows (the desktop, the taskbar), where keys are lost.
 bool TakesTypedKeys(const ForegroundView& foreground);
 
 // rawTrace is the current raw-trace flag (1 = the Trace page shows raw data);

@@ -61,6 +61,24 @@ bool IntegrityOutranksUs(HWND window) {
     return probe ? probe(window) : WindowOutranksUs(window);
 }
 
+// The shell's own windows: the desktop, the taskbar and the notification
+// area, and any other window of the shell's process without a title (Wine's
+// virtual desktop is such a window). A titled window of that process (a
+// folder window) is an ordinary program's.
+bool IsShellWindow(HWND window, DWORD processId, const std::string& title) {
+    if (window == ::GetDesktopWindow() || window == ::GetShellWindow()) return true;
+    char className[32] = {};
+    ::GetClassNameA(window, className, sizeof className);
+    const std::string name = className;
+    if (name == "Shell_TrayWnd" || name == "Shell_SecondaryTrayWnd" || name == "Progman" || name == "WorkerW")
+        return true;
+    DWORD shellProcess = 0;
+    if (HWND shell = ::GetShellWindow()) ::GetWindowThreadProcessId(shell, &shellProcess);
+    if (!shellProcess)
+        if (HWND tray = ::FindWindowA("Shell_TrayWnd", nullptr)) ::GetWindowThreadProcessId(tray, &shellProcess);
+    return shellProcess != 0 && processId == shellProcess && title.empty();
+}
+
 }  // namespace
 
 bool HasKeyboardFocus() {
@@ -78,6 +96,7 @@ TypingTarget CheckTypingTarget(HWND window) {
     DWORD processId = 0;
     ::GetWindowThreadProcessId(window, &processId);
     if (processId == ::GetCurrentProcessId()) return TypingTarget::Ours;
+    if (IsShellWindow(window, processId, ShortTitle(window))) return TypingTarget::Shell;
     return IntegrityOutranksUs(window) ? TypingTarget::HigherIntegrity : TypingTarget::Fine;
 }
 
@@ -93,6 +112,7 @@ ForegroundView ObserveWindow(HWND foreground) {
     view.exists = true;
     view.title = ShortTitle(foreground);
     view.ours = processId == ::GetCurrentProcessId();
+    view.shell = !view.ours && IsShellWindow(foreground, processId, view.title);
     if (view.ours) {
         if (view.title == SettingsWindowTitle) view.firstChildTitle = ShortTitle(::GetWindow(foreground, GW_CHILD));
     } else {

@@ -20,8 +20,9 @@ ForegroundView ObserveWindow(HWND window);
 bool WindowOutranksUs(HWND window);
 
 // Whether synthesised keystrokes may go to a window: it exists, belongs to
-// another program and its process does not outrank ours.
-enum class TypingTarget { Fine, Gone, Ours, HigherIntegrity };
+// another program that is not the shell's desktop or taskbar, and its
+// process does not outrank ours.
+enum class TypingTarget { Fine, Gone, Ours, Shell, HigherIntegrity };
 TypingTarget CheckTypingTarget(HWND window);
 
 // Whether the foreground thread has a window with the keyboard focus. A

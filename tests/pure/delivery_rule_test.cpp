@@ -69,7 +69,7 @@ TEST(DecideDelivery, SettingsOnAnotherPageLeavesTheBarcodeAndTheFlag) {
     }
 }
 
-TEST(DecideDelivery, NoForegroundOrAHigherIntegrityWindowLeavesTheBarcode) {
+TEST(DecideDelivery, NoForegroundAHigherIntegrityWindowOrTheShellLeavesTheBarcode) {
     DeliveryDecision d = DecideDelivery({false, "", "", false}, 1, true);
     EXPECT_EQ(d.delivery, Delivery::Leave);
     EXPECT_EQ(d.rawTrace, 0);
@@ -79,6 +79,11 @@ TEST(DecideDelivery, NoForegroundOrAHigherIntegrityWindowLeavesTheBarcode) {
     d = DecideDelivery(elevated, 0, true);
     EXPECT_EQ(d.delivery, Delivery::Leave);
     EXPECT_EQ(d.rawTrace, 0);
+
+    // The desktop or the taskbar in front (our sheet just closed): keys there are lost.
+    ForegroundView desktop{true, "", "", false};
+    desktop.shell = true;
+    EXPECT_EQ(DecideDelivery(desktop, 0, true).delivery, Delivery::Leave);
 }
 
 TEST(OutranksUs, ComparesLevelsAndTreatsAnUnreadableForegroundAsHigher) {
