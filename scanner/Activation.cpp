@@ -198,13 +198,12 @@ bool StopPollingThread(DWORD maxWaitMs) {
 }
 
 bool StopScannerForShutdown() {
-    const bool retryEnded = StopActivationRetry(ShutdownThreadWaitMs);
+    // A retry attempt still inside an SDK call never stores its handle once
+    // stopped (it closes it itself), so Scanner's is closed beside it.
+    const bool retryEnded = StopActivationRetry(PollingThreadStopWaitMs);
     const bool pollingEnded = StopPollingThread(ShutdownThreadWaitMs);
-    // A retry attempt still running may be opening a handle of its own:
-    // closing Scanner's beside it is left to the end of the process.
-    if (!retryEnded) return false;
     (void)DeactivateScanner();
-    return pollingEnded;
+    return retryEnded && pollingEnded;
 }
 
 bool WaitForPollingThreadEnd(DWORD maxWaitMs) {

@@ -86,7 +86,8 @@ bool StopPollingThread(DWORD maxWaitMs);
 
 // Shutdown's part: stop the retry thread, then deactivate (the polling thread
 // stopped first). True when both threads ended within their waits; a polling
-// thread that did not closes the connection itself (WaitForPollingThreadEnd).
+// thread that did not closes the connection itself (WaitForPollingThreadEnd),
+// and a retry attempt that did not closes its own handle as it returns.
 bool StopScannerForShutdown();
 
 // Waits at most maxWaitMs for the polling thread; true once it has ended.

@@ -779,5 +779,32 @@ TEST_F(Connections, FindScannersStopsTheStartUpRetry) {
     EXPECT_EQ(view.Status(), "No Scanners found.");
 }
 
+// The start-up retry's attempt stuck in a slow open: Find Scanners stops the
+// retry within its bound and searches at once; the attempt's late success is
+// closed, never shown, and the scanner is free for the user's Activate.
+TEST_F(Connections, FindScannersBesideAStuckRetryAttemptSearchesAtOnce) {
+    OpenActivated();
+    ASSERT_EQ(app.ExitThroughTray(), 0u);
+    SetActivateInSavedFile();
+    Sim({"unplug", "s1"});
+    VaskApp second;
+    ASSERT_TRUE(second.Start());
+    ConnectionsView view(Sheet::WaitFor());
+    ASSERT_TRUE(WaitUntil([&] { return view.Status() == "Scanner Not Connected"; }, 10000)) << view.Status();
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "open", 8000));
+    Sim({"plug", "s1"});
+    ::Sleep(500);  // the retry's next attempt is inside its open
+
+    const DWORD start = ::GetTickCount();
+    ASSERT_TRUE(view.Click(FindButton));
+    EXPECT_LT(::GetTickCount() - start, 3000u) << "the search does not wait for the stuck attempt";
+    EXPECT_EQ(view.Status(), "Found 1 Scanner.");
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "open", 0));
+    ASSERT_TRUE(WaitUntil([&] { return view.Click(ActivateButton) && view.Caption() == "Deac&tivate"; }, 20000))
+        << view.Status();
+    EXPECT_EQ(view.Status(), "Brontel Vask Activated, Scanner Connected");
+    EXPECT_EQ(second.ExitThroughTray(), 0u);
+}
+
 }  // namespace
 }  // namespace apptest
