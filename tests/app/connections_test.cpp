@@ -122,6 +122,17 @@ protected:
     }
     static void SetActivateInSavedFile() { SetInSavedFile("Activate", 1); }
 
+    // The scanner activated and saved for start-up activation, then unplugged
+    // and the program started again as `second`: its start-up retry runs.
+    ConnectionsView StartAgainWithTheScannerUnplugged(VaskApp& second) {
+        OpenActivated();
+        EXPECT_EQ(app.ExitThroughTray(), 0u);
+        SetActivateInSavedFile();
+        Sim({"unplug", "s1"});
+        EXPECT_TRUE(second.Start());
+        return ConnectionsView(Sheet::WaitFor());
+    }
+
     // A barcode fetched for the receiver (the fetch made slow) while the
     // sheet comes forward: its typing waits, nothing typed yet.
     static void PauseABarcodeForTheSheet(testsupport::KeyReceiver& receiver, const std::string& barcode) {
@@ -626,14 +637,8 @@ TEST_F(Connections, StartUpActivationSucceeds) {
 }
 
 TEST_F(Connections, FailedStartUpActivationRetriesUntilTheScannerIsPluggedIn) {
-    OpenActivated();
-    ASSERT_EQ(app.ExitThroughTray(), 0u);
-    SetActivateInSavedFile();
-    Sim({"unplug", "s1"});
-
     VaskApp second;
-    ASSERT_TRUE(second.Start());
-    ConnectionsView view(Sheet::WaitFor());
+    ConnectionsView view = StartAgainWithTheScannerUnplugged(second);
     EXPECT_EQ(view.Status(), "Scanner Not Connected");
     EXPECT_EQ(view.Caption(), "Ac&tivate");
     EXPECT_FALSE(view.Enabled(ActivateButton));
@@ -762,14 +767,8 @@ TEST_F(Connections, LogoffShutsDownInOrderWithoutAskingAndLosesNoBarcode) {
 }
 
 TEST_F(Connections, FindScannersStopsTheStartUpRetry) {
-    OpenActivated();
-    ASSERT_EQ(app.ExitThroughTray(), 0u);
-    SetActivateInSavedFile();
-    Sim({"unplug", "s1"});
-
     VaskApp second;
-    ASSERT_TRUE(second.Start());
-    ConnectionsView view(Sheet::WaitFor());
+    ConnectionsView view = StartAgainWithTheScannerUnplugged(second);
     ASSERT_EQ(view.Status(), "Scanner Not Connected");
     ASSERT_TRUE(view.Click(FindButton));
     EXPECT_EQ(view.Status(), "No Scanners found.");
@@ -783,13 +782,8 @@ TEST_F(Connections, FindScannersStopsTheStartUpRetry) {
 // retry within its bound and searches at once; the attempt's late success is
 // closed, never shown, and the scanner is free for the user's Activate.
 TEST_F(Connections, FindScannersBesideAStuckRetryAttemptSearchesAtOnce) {
-    OpenActivated();
-    ASSERT_EQ(app.ExitThroughTray(), 0u);
-    SetActivateInSavedFile();
-    Sim({"unplug", "s1"});
     VaskApp second;
-    ASSERT_TRUE(second.Start());
-    ConnectionsView view(Sheet::WaitFor());
+    ConnectionsView view = StartAgainWithTheScannerUnplugged(second);
     ASSERT_TRUE(WaitUntil([&] { return view.Status() == "Scanner Not Connected"; }, 10000)) << view.Status();
     ASSERT_TRUE(testsupport::sim::Delay("s1", "open", 8000));
     Sim({"plug", "s1"});

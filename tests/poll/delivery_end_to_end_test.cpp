@@ -22,7 +22,7 @@ using testsupport::KeyReceiver;
 
 namespace {
 
-constexpr DWORD ArrivalMs = 10000;
+constexpr DWORD ArrivalMs = 30000;  // generous: a loaded machine types a few hundred characters a second
 
 std::wstring TypedWithEnter(const std::vector<std::string>& barcodes) {
     std::wstring text;
