@@ -1,9 +1,11 @@
-// Time and the median for the benchmark programs.
+// Time, the median and command-line options for the benchmark programs.
 #pragma once
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 inline double SecondsNow() {
@@ -18,3 +20,10 @@ inline double SecondsNow() {
 }
 
 inline double MillisecondsNow() { return 1000.0 * SecondsNow(); }
+
+// The number after `name` on the command line, or fallback.
+inline int OptionValue(int argc, char** argv, const char* name, int fallback) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (!std::strcmp(argv[i], name)) return std::atoi(argv[i + 1]);
+    return fallback;
+}

@@ -198,12 +198,6 @@ bool MeasureMemory(int total) {
     return true;
 }
 
-int OptionValue(int argc, char** argv, const char* name, int fallback) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (!std::strcmp(argv[i], name)) return std::atoi(argv[i + 1]);
-    return fallback;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -7,6 +7,8 @@
 // Run by bench/parts/ui.sh.
 #include <windows.h>
 
+#include "bench/Clock.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -135,12 +137,6 @@ bool MeasureEndSession(int runs) {
     std::printf("endsession: WM_ENDSESSION with a count query stuck for 8 s answered in median %u ms, slowest %u ms "
                 "(%d runs)\n", times[times.size() / 2], times.back(), runs);
     return true;
-}
-
-int OptionValue(int argc, char** argv, const char* name, int fallback) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (!std::strcmp(argv[i], name)) return std::atoi(argv[i + 1]);
-    return fallback;
 }
 
 }  // namespace

@@ -86,6 +86,9 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
     const DeliveryDecision decision = DecideDelivery(view, rawTrace, trace && ::IsWindow(trace));
     if (decision.rawTrace != rawTrace) Trace.RawTrace.store(decision.rawTrace);
     if (decision.delivery == Delivery::Leave) return DeliveryOutcome::Held;
+    // The program is ending (a polling thread an activation started beside
+    // the shutdown): a barcode fetched now could not be typed.
+    if (decision.delivery == Delivery::Type && !SoleTypist.Accepting()) return DeliveryOutcome::Held;
 
     TypingJob job;
     const FetchedBarcode& barcode = job.barcode;

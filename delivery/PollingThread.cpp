@@ -6,6 +6,7 @@
 
 #include "config/Application.h"
 #include "delivery/Poller.h"
+#include "delivery/Typist.h"
 #include "sdk/VantuSdk.h"
 
 win::WorkerThread PollingWorker;
@@ -75,6 +76,8 @@ std::unique_lock<std::mutex> LockHandlingSentMessages(std::mutex& mutex) {
 }  // namespace
 
 bool StartPollingThread(vantu::Handle connection) {
+    // An activation that finishes after the exit began starts nothing.
+    if (!SoleTypist.Accepting()) return false;
     const auto lock = LockHandlingSentMessages(StartMutex);
     const uint32_t generation = NewestGeneration.fetch_add(1) + 1;
     if (!PollingWorker.Join(PreviousThreadWaitMs)) return false;

@@ -105,6 +105,9 @@ public:
     // dropped, and the thread ends. True once it has ended.
     bool FinishAndEnd(DWORD ms);
 
+    // False once the exit has begun: no barcode may be fetched for it then.
+    bool Accepting() const { return !ending_.load(); }
+
     // The window a barcode in hand waits for (the one that took its first
     // keys, else the one it was fetched for); none when nothing waits.
     HWND AwaitedWindow() const { return awaited_.load(); }

@@ -414,11 +414,14 @@ void OnCommand(HWND page, int id, int code) {
         if (code == LBN_SELCHANGE) OnListSelection(page);
         else if (code == LBN_SELCANCEL) Enable(page, IDC_ACTIVATE, false);
         break;
+    // A click that reaches a button only as it was being disabled (a command
+    // ending while the click was on its way) is no command: Find Scanners
+    // would drop the barcodes waiting on an activated scanner.
     case IDC_FIND_SCANNERS:
-        if (code == BN_CLICKED) FindScanners(page);
+        if (code == BN_CLICKED && ::IsWindowEnabled(Item(page, id))) FindScanners(page);
         break;
     case IDC_ACTIVATE:
-        if (code == BN_CLICKED) ActivateOrDeactivate(page);
+        if (code == BN_CLICKED && ::IsWindowEnabled(Item(page, id))) ActivateOrDeactivate(page);
         break;
     default:
         break;
