@@ -357,6 +357,8 @@ void ShowRecentBarcodes() {
         if (!::CreateDialogParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_RECENT_BARCODES), nullptr,
                                   RecentBarcodesProc, 0))
             return;
+    } else if (!::IsWindowVisible(Window.dialog)) {
+        SetStatus("");  // hidden by "Type Again": its outcome belongs to that time
     }
     ::ShowWindow(Window.dialog, SW_SHOW);
     BringOwnWindowForward(Window.dialog);

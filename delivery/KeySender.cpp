@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "delivery/KeyPlan.h"
 
 namespace {
@@ -14,9 +16,13 @@ LayoutId AsId(HKL layout) { return reinterpret_cast<LayoutId>(layout); }
 
 class SystemKeyboard final : public KeyboardPort {
 public:
-    explicit SystemKeyboard(const KeySender::TargetGate& gate) : gate_(gate) {}
+    SystemKeyboard(const KeySender::TargetGate& gate, unsigned& eventsSinceGate)
+        : gate_(gate), eventsSinceGate_(eventsSinceGate) {}
 
-    bool WaitForTarget() override { return !gate_ || gate_(); }
+    bool WaitForTarget() override {
+        const unsigned sent = std::exchange(eventsSinceGate_, 0);
+        return !gate_ || gate_(sent);
+    }
 
     std::optional<LayoutId> FocusWindowLayout() override {
         GUITHREADINFO info{};
@@ -41,6 +47,7 @@ public:
         if (stroke.keyUp) flags |= KEYEVENTF_KEYUP;
         if (stroke.extended) flags |= KEYEVENTF_EXTENDEDKEY;
         ::keybd_event(stroke.virtualKey, stroke.scanCode, flags, 0);
+        ++eventsSinceGate_;
     }
 
     unsigned SendCharacter(uint16_t character) override {
@@ -52,7 +59,9 @@ public:
             e.ki.dwFlags = KEYEVENTF_UNICODE;
         }
         events[1].ki.dwFlags |= KEYEVENTF_KEYUP;
-        return ::SendInput(2, events, sizeof(INPUT));
+        const unsigned accepted = ::SendInput(2, events, sizeof(INPUT));
+        eventsSinceGate_ += accepted;
+        return accepted;
     }
 
     uint32_t LastError() override { return ::GetLastError(); }
@@ -71,6 +80,7 @@ public:
 
 private:
     const KeySender::TargetGate& gate_;
+    unsigned& eventsSinceGate_;
 
     static bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 };
@@ -78,21 +88,21 @@ private:
 }  // namespace
 
 uint32_t KeySender::PressVirtualKey(uint8_t virtualKey, uint16_t modifiers) const {
-    SystemKeyboard keyboard(gate_);
+    SystemKeyboard keyboard(gate_, eventsSinceGate_);
     return SendVirtualKey(keyboard, virtualKey, modifiers);
 }
 
 uint32_t KeySender::SendCharacter(uint16_t character, uint16_t modifiers) const {
-    SystemKeyboard keyboard(gate_);
+    SystemKeyboard keyboard(gate_, eventsSinceGate_);
     return SendCharacterKey(keyboard, character, modifiers);
 }
 
 size_t KeySender::TypeBarcode(const uint8_t* bytes, size_t length, int leading, int trailing) const {
-    SystemKeyboard keyboard(gate_);
+    SystemKeyboard keyboard(gate_, eventsSinceGate_);
     return TypeBarcodeBytes(keyboard, bytes, length, leading, trailing);
 }
 
 bool KeySender::TypeToken(const std::string& token, int ctrl) const {
-    SystemKeyboard keyboard(gate_);
+    SystemKeyboard keyboard(gate_, eventsSinceGate_);
     return TypeFormatToken(keyboard, token, ctrl);
 }

@@ -8,9 +8,10 @@
 
 class KeySender {
 public:
-    // Asked before each character of a barcode and before a token's key:
-    // waits until the window in front may take it; false stops the typing.
-    using TargetGate = std::function<bool()>;
+    // Asked before each character of a barcode and before a token's key,
+    // with the number of input events sent since it was last asked: waits
+    // until the window in front may take the next; false stops the typing.
+    using TargetGate = std::function<bool(unsigned eventsSent)>;
 
     KeySender() = default;
     explicit KeySender(TargetGate gate) : gate_(std::move(gate)) {}
@@ -27,6 +28,10 @@ public:
     // when the gate stopped it before its key.
     bool TypeToken(const std::string& token, int ctrl) const;
 
+    // Input events sent since the gate was last asked (the last key's).
+    unsigned EventsSinceGate() const { return eventsSinceGate_; }
+
 private:
     TargetGate gate_;
+    mutable unsigned eventsSinceGate_ = 0;
 };

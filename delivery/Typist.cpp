@@ -8,10 +8,30 @@
 
 Typist SoleTypist;
 
+
 namespace {
 
 constexpr DWORD TargetRecheckMs = 20;
 constexpr int PieceCount = 4;  // prefix, barcode, first suffix, second suffix
+constexpr DWORD ReadPatienceMs = 150;  // a window slower to read is busy: typing goes on
+
+// Keys sent to another program wait in its input queue until it reads them,
+// and one of our windows coming forward meanwhile would take them (Wine
+// drops them). Each answer to a sent message means that the window's thread
+// has gone back to its message loop once more, having taken one more
+// message: two answers an event (the key, and the character it became)
+// cover what a key left queued. The key turn is held meanwhile, so the wait
+// is bounded: our windows wait for it.
+void LetTheWindowRead(HWND window, unsigned eventsSent) {
+    const DWORD start = ::GetTickCount();
+    for (unsigned n = 0; window && n < 2 * eventsSent; ++n) {
+        const DWORD spent = ::GetTickCount() - start;
+        DWORD_PTR answer = 0;
+        if (spent >= ReadPatienceMs ||
+            !::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ReadPatienceMs - spent, &answer))
+            return;
+    }
+}
 
 // Asked before every key. Before the job's first key, any other program's
 // window that takes our input will do (the one that took the previous look
@@ -26,8 +46,9 @@ public:
     KeyTarget(TypingJob& job, const std::function<bool()>& keepRunning, DWORD patienceMs)
         : job_(job), keepRunning_(keepRunning), patienceMs_(patienceMs) {}
 
-    bool WaitUntilReady() {
-        keyTurn_.Release();  // the previous key has been sent
+    bool WaitUntilReady(unsigned eventsSent) {
+        LetTheWindowRead(job_.window, eventsSent);
+        keyTurn_.Release();  // the previous key has been sent and read
         const DWORD start = ::GetTickCount();
         for (;;) {
             keyTurn_.Take();
@@ -40,6 +61,9 @@ public:
             ::Sleep(TargetRecheckMs);
         }
     }
+
+    // The last key has been sent: the key turn is kept until it has been read.
+    void Finish(unsigned eventsSent) { LetTheWindowRead(job_.window, eventsSent); }
 
 private:
     bool MayType() {
@@ -122,9 +146,10 @@ uint16_t KeysTyped(const TypingJob& job) {
 
 bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, DWORD patienceMs) {
     KeyTarget target(job, keepRunning, patienceMs);
-    const KeySender keys([&target] { return target.WaitUntilReady(); });
+    const KeySender keys([&target](unsigned eventsSent) { return target.WaitUntilReady(eventsSent); });
     for (; job.piece < PieceCount; ++job.piece)
         if (!TypePiece(keys, job)) return false;
+    target.Finish(keys.EventsSinceGate());
     return true;
 }
 

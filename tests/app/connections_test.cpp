@@ -425,6 +425,27 @@ TEST_F(Connections, AKeyOnItsWayWhenOurBoxComesForwardStillReachesTheReceiver) {
     EXPECT_EQ(receiver.Text(), L"ONWAY-1\r");
 }
 
+// Keys sent to a program that reads them slowly are read before a window of
+// ours comes forward (Wine drops those still queued then): the barcode
+// arrives whole, the rest once the user's window is back in front.
+TEST_F(Connections, KeysTypedIntoASlowProgramAreReadBeforeOurMenuComesForward) {
+    OpenActivated();
+    const Sheet sheet = Sheet::Find();
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    receiver.ReadSlowly(15);
+    ASSERT_TRUE(receiver.Focus());
+    Sim({"scan", "s1", "SLOWREADER-0123456789"});
+    ASSERT_TRUE(receiver.WaitForText(L"S", 10000));
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('o'));
+    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == sheet.window(); }, 10000));
+    ASSERT_TRUE(receiver.Focus());
+    const bool whole = receiver.WaitForText(L"SLOWREADER-0123456789\r", 20000);
+    const std::wstring got = receiver.Text();
+    EXPECT_TRUE(whole) << std::string(got.begin(), got.end());
+}
+
 // A barcode whose typing paused after its first keys goes on only into the
 // window that took them: not into another program's window that comes
 // forward, and once its own window has closed, nowhere; Recent Barcodes

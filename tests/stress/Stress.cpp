@@ -569,7 +569,7 @@ void Driver::Round(size_t index) {
     ProgramRunning();
     if (trace_) {
         Sheet sheet = Sheet::Find();
-        std::printf("round %zu: %s; %zu scanned, %zu characters arrived; sheet %s, %s\n", index, doing_.c_str(),
+        std::printf("%lu round %zu: %s; %zu scanned, %zu characters arrived; sheet %s, %s\n", ::GetTickCount(), index, doing_.c_str(),
                     scanned_.size(), receiver_.Text().size(),
                     sheet ? sheet.PageTitle().c_str() : "closed",
                     sheet ? testsupport::StoredText(sheet.Item(ActivateButton)).c_str() : "");

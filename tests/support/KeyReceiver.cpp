@@ -91,6 +91,11 @@ bool KeyReceiver::RefuseFocus(DWORD timeoutMs) {
     return WaitUntil([&] { return !HasFocus(); }, timeoutMs);
 }
 
+void KeyReceiver::ReadSlowly(DWORD ms) {
+    DWORD_PTR answer = 0;
+    if (window_) ::SendMessageTimeoutA(window_, KeyReceiverReadSlowlyMessage, ms, 0, SMTO_NORMAL, 5000, &answer);
+}
+
 void KeyReceiver::ReadNewLines() {
     if (log_ == INVALID_HANDLE_VALUE) return;
     char buffer[16384];

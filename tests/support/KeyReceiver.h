@@ -48,6 +48,8 @@ public:
     // From now on the window stays without the keyboard focus, also when it
     // is brought forward; waits until it has let go of it.
     bool RefuseFocus(DWORD timeoutMs = 5000);
+    // From now on the receiver takes ms over each key message it reads.
+    void ReadSlowly(DWORD ms);
 
     std::vector<KeyRecord> Records();
     size_t EventCount();  // Records().size(), without the copy

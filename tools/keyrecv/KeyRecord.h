@@ -31,6 +31,9 @@ constexpr unsigned KeyReceiverTakeFocusMessage = 0x8000 + 1;
 // Posted to the receiver's window: wParam 1, from now on stay in front
 // without the keyboard focus (as a window that lost it does); 0, take it again.
 constexpr unsigned KeyReceiverRefuseFocusMessage = 0x8000 + 2;
+// Sent with wParam milliseconds: from then on the receiver takes that long
+// over each key message, as a slow program does (0: at once again).
+constexpr unsigned KeyReceiverReadSlowlyMessage = 0x8000 + 3;
 constexpr const char* KeyReceiverClassName = "VaskKeyReceiver";
 
 inline const char* KeyMessageName(KeyMessage m) {

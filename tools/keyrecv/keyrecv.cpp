@@ -83,6 +83,7 @@ void Paint(HWND window) {
 }
 
 bool RefusingFocus = false;
+DWORD MsPerKeyMessage = 0;
 
 void TakeFocus(HWND window) {
     ::ShowWindow(window, SW_SHOWNORMAL);
@@ -95,6 +96,7 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (std::optional<KeyMessage> kind = RecordedMessage(message)) {
         WriteLine(FormatKeyRecord(Describe(*kind, wParam, lParam)));
         if (*kind == KeyMessage::Char) ShowCharacter(static_cast<wchar_t>(wParam));
+        if (MsPerKeyMessage) ::Sleep(MsPerKeyMessage);
         // System keys are not passed on: Alt alone would open the window menu
         // and swallow the keys that follow.
         return 0;
@@ -105,6 +107,7 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         RefusingFocus = wParam != 0;
         ::SetFocus(RefusingFocus ? nullptr : window);
         return 0;
+    case KeyReceiverReadSlowlyMessage: MsPerKeyMessage = static_cast<DWORD>(wParam); return 0;
     case WM_SETFOCUS:
         // Activation gives the window the focus (Wine does so itself): let go of it at once.
         if (RefusingFocus) ::SetFocus(nullptr);
