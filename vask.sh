@@ -151,6 +151,13 @@ prepare_prefix() {
         wineserver -w || true
         touch "$WINEPREFIX/.vask-ready"
     fi
+    # A crash prints its backtrace and ends the process, rather than opening
+    # Wine's crash dialog, which waits for a click (the test then hangs to
+    # its timeout) and stays in front for the tests that follow.
+    if [ ! -f "$WINEPREFIX/.vask-no-crash-dialog" ]; then
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 &&
+            touch "$WINEPREFIX/.vask-no-crash-dialog"
+    fi
 }
 
 # ---------------------------------------------------------------- display and Wine services
