@@ -43,6 +43,22 @@ constexpr DWORD ShutdownBoundMs = 1500;
 // thread only.
 bool ShutdownBegun = false;
 
+// Set while "Confirm Exit" waits for its answer. The tray and a second
+// start's hand-over then bring the question forward: a window opened inside
+// its message loop would hold up its answer until that window closed.
+// User-interface thread only.
+bool ExitQuestionOpen = false;
+
+BOOL CALLBACK RaiseIfExitQuestion(HWND window, LPARAM) {
+    char caption[32] = "";
+    ::GetWindowTextA(window, caption, sizeof caption);
+    if (std::strcmp(caption, ExitCaption) != 0) return TRUE;
+    BringOwnWindowForward(window);
+    return FALSE;
+}
+
+void BringExitQuestionForward() { ::EnumThreadWindows(::GetCurrentThreadId(), RaiseIfExitQuestion, 0); }
+
 // Sent by the shell to every top-level window when the taskbar (and with it
 // the notification area) has been created again, e.g. after it crashed.
 UINT TaskbarCreatedMessage() {
@@ -64,6 +80,11 @@ void ShowAboutPage() {
 
 void OnTrayNotification(LPARAM mouseMessage) {
     if (ShutdownBegun) return;
+    if (ExitQuestionOpen) {
+        if (mouseMessage == WM_LBUTTONDOWN || mouseMessage == WM_LBUTTONDBLCLK || mouseMessage == WM_RBUTTONDOWN)
+            BringExitQuestionForward();
+        return;
+    }
     switch (mouseMessage) {
     case WM_LBUTTONDOWN:
         BringSheetForward();
@@ -87,7 +108,7 @@ void OnTrayNotification(LPARAM mouseMessage) {
 
 // Returns false for commands left to default processing.
 bool OnMenuCommand(WORD command) {
-    if (ShutdownBegun) return true;
+    if (ShutdownBegun || ExitQuestionOpen) return true;
     switch (command) {
     case IDM_OPEN:
         OpenOrRaiseSheet();
@@ -263,8 +284,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 void AskAndExit() {
-    if (ShutdownBegun) return;
-    if (::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO) == IDYES) EndProgram();
+    if (ShutdownBegun || ExitQuestionOpen) return;
+    ExitQuestionOpen = true;
+    const int answer = ::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO);
+    ExitQuestionOpen = false;
+    if (answer == IDYES) EndProgram();
 }
 
 void OpenOrRaiseSheet() {

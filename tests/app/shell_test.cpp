@@ -530,5 +530,24 @@ TEST_F(SettingsSheet, ClosedSheetReopensFromTheTray) {
     }
 }
 
+// A second start while "Confirm Exit" waits for its answer opens nothing
+// inside the question's message loop: the question comes forward and takes
+// its No at once, and the second start ends.
+TEST_F(StartUp, SecondStartWhileConfirmExitWaitsOpensNothing) {
+    VaskSettings settings;
+    settings.Minimize = 1;
+    StartWith(settings);
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('e'));
+    MessageBoxWindow box = MessageBoxWindow::WaitFor("Confirm Exit");
+    ASSERT_TRUE(box);
+    testsupport::ChildProcess second = app.StartAnother();
+    EXPECT_EQ(second.Wait(10000), 0u);
+    EXPECT_FALSE(Sheet::Find());
+    EXPECT_TRUE(box.Answer(IDNO));
+    EXPECT_TRUE(WaitUntil([] { return !MessageBoxWindow::Exists("Confirm Exit"); }, 5000));
+    EXPECT_TRUE(app.Running());
+}
+
 }  // namespace
 }  // namespace apptest
