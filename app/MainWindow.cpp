@@ -43,11 +43,13 @@ constexpr DWORD ShutdownBoundMs = 1500;
 // thread only.
 bool ShutdownBegun = false;
 
-// Set while "Confirm Exit" waits for its answer. The tray and a second
-// start's hand-over then bring the question forward: a window opened inside
-// its message loop would hold up its answer until that window closed.
-// User-interface thread only.
+// Set while "Confirm Exit" waits for its answer, and while the tray menu is
+// open. The tray and a second start's hand-over then open nothing (they bring
+// the question forward): a window opened inside the question's or the menu's
+// message loop would hold up the answer or the menu's command until that
+// window closed. User-interface thread only.
 bool ExitQuestionOpen = false;
+bool TrayMenuOpen = false;
 
 BOOL CALLBACK RaiseIfExitQuestion(HWND window, LPARAM) {
     char caption[32] = "";
@@ -79,7 +81,7 @@ void ShowAboutPage() {
 }
 
 void OnTrayNotification(LPARAM mouseMessage) {
-    if (ShutdownBegun) return;
+    if (ShutdownBegun || TrayMenuOpen) return;
     if (ExitQuestionOpen) {
         if (mouseMessage == WM_LBUTTONDOWN || mouseMessage == WM_LBUTTONDBLCLK || mouseMessage == WM_RBUTTONDOWN)
             BringExitQuestionForward();
@@ -268,7 +270,9 @@ BOOL ShowTrayMenu(HWND window, POINT point) {
     // the foreground window; a tray program has no window in front, so it
     // must bring its (hidden) window forward first.
     BringOwnWindowForward(window);
+    TrayMenuOpen = true;
     ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, point.x, point.y, 0, window, nullptr);
+    TrayMenuOpen = false;
     // Lets the menu close properly when it is opened again right away.
     ::PostMessageA(window, WM_NULL, 0, 0);
     return TRUE;

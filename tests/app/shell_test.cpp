@@ -530,14 +530,18 @@ TEST_F(SettingsSheet, ClosedSheetReopensFromTheTray) {
     }
 }
 
-// A second start while "Confirm Exit" waits for its answer opens nothing
-// inside the question's message loop: the question comes forward and takes
-// its No at once, and the second start ends.
-TEST_F(StartUp, SecondStartWhileConfirmExitWaitsOpensNothing) {
+// A second start while the tray menu is open, or while "Confirm Exit"
+// waits for its answer, opens nothing inside their message loops: the menu
+// still takes its command, the question its No at once, and the second
+// start ends.
+TEST_F(StartUp, SecondStartWhileTheTrayMenuOrConfirmExitIsUpOpensNothing) {
     VaskSettings settings;
     settings.Minimize = 1;
     StartWith(settings);
     ASSERT_TRUE(app.OpenTrayMenu());
+    testsupport::ChildProcess duringMenu = app.StartAnother();
+    EXPECT_EQ(duringMenu.Wait(10000), 0u);
+    EXPECT_FALSE(Sheet::Find());
     ASSERT_TRUE(app.PickTrayMenuItem('e'));
     MessageBoxWindow box = MessageBoxWindow::WaitFor("Confirm Exit");
     ASSERT_TRUE(box);
