@@ -397,13 +397,13 @@ Driver::Action Driver::PickAction() {
         {Action::UserApp, 20},    {Action::SlowCall, 10},    {Action::TypeAgain, 5},
         {Action::SecondStart, 3}, {Action::Logoff, 1},
     };
-    // Second starts are driven on request only, until what they showed is
-    // found out: the sheet opens inside the hand-over's sent message, where a
-    // Confirm Exit box was seen not to take its No and later rounds slowed to
-    // seconds each. Logoffs are driven unless VASK_STRESS_LOGOFFS=0.
-    static const bool secondStarts = std::getenv("VASK_STRESS_SECOND_STARTS") != nullptr;
-    static const bool logoffs = std::getenv("VASK_STRESS_LOGOFFS") == nullptr ||
-                                std::string(std::getenv("VASK_STRESS_LOGOFFS")) != "0";
+    // VASK_STRESS_SECOND_STARTS=0 or VASK_STRESS_LOGOFFS=0 leaves those out.
+    auto driven = [](const char* variable) {
+        const char* value = std::getenv(variable);
+        return !value || std::string(value) != "0";
+    };
+    static const bool secondStarts = driven("VASK_STRESS_SECOND_STARTS");
+    static const bool logoffs = driven("VASK_STRESS_LOGOFFS");
     auto weight = [](const Weighted& w) {
         if (w.action == Action::SecondStart && !secondStarts) return 0;
         if (w.action == Action::Logoff && !logoffs) return 0;
