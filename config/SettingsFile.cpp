@@ -62,7 +62,35 @@ win::ComPtr<IXMLDOMElement> NewElement(IXMLDOMDocument* document, const std::wst
     return element;
 }
 
+// The file is always written as UTF-8, but Wine's MSXML keeps a loaded
+// declaration's encoding as it is: a file declared UTF-16 would no longer
+// load after a save, and one declared ISO-8859-1 would read its letters
+// beyond ASCII wrongly. Such a declaration is replaced by one that names no
+// encoding (as the program writes it); any other is left alone.
+void DeclareWithoutEncoding(IXMLDOMDocument* document) {
+    win::ComPtr<IXMLDOMNode> first;
+    DOMNodeType type = NODE_INVALID;
+    if (FAILED(document->get_firstChild(first.put())) || !first || FAILED(first->get_nodeType(&type)) ||
+        type != NODE_PROCESSING_INSTRUCTION)
+        return;
+    win::Bstr name;
+    if (FAILED(first->get_nodeName(name.put())) || !name.get() || std::wstring(name.get()) != L"xml") return;
+    VARIANT data;
+    ::VariantInit(&data);
+    const bool namesEncoding = SUCCEEDED(first->get_nodeValue(&data)) && data.vt == VT_BSTR && data.bstrVal &&
+                               std::wstring(data.bstrVal, ::SysStringLen(data.bstrVal)).find(L"encoding") !=
+                                   std::wstring::npos;
+    ::VariantClear(&data);
+    if (!namesEncoding) return;
+    win::ComPtr<IXMLDOMProcessingInstruction> replacement;
+    win::Bstr target(L"xml"), version(L"version=\"1.0\"");
+    if (FAILED(document->createProcessingInstruction(target.get(), version.get(), replacement.put()))) return;
+    win::ComPtr<IXMLDOMNode> old;
+    (void)document->replaceChild(replacement.get(), first.get(), old.put());
+}
+
 void SaveDocument(IXMLDOMDocument* document) {
+    DeclareWithoutEncoding(document);
     VARIANT target;
     ::VariantInit(&target);
     target.vt = VT_BSTR;
