@@ -266,15 +266,26 @@ BOOL ShowTrayMenu(HWND window, POINT point) {
     if (!menu) return FALSE;
     HMENU popup = ::GetSubMenu(menu.get(), 0);
     if (!popup) return FALSE;
+    // Open, bold, is what a double click on the icon does.
+    (void)::SetMenuDefaultItem(popup, IDM_OPEN, FALSE);
+    const HWND before = ::GetForegroundWindow();
     // A popup menu closes when the user clicks elsewhere only if its owner is
     // the foreground window; a tray program has no window in front, so it
     // must bring its (hidden) window forward first.
     BringOwnWindowForward(window);
     TrayMenuOpen = true;
-    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, point.x, point.y, 0, window, nullptr);
+    const auto command = static_cast<WORD>(
+        ::TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_RETURNCMD, point.x, point.y, 0, window, nullptr));
     TrayMenuOpen = false;
     // Lets the menu close properly when it is opened again right away.
     ::PostMessageA(window, WM_NULL, 0, 0);
+    if (command != 0) {
+        (void)::PostMessageA(window, WM_COMMAND, command, 0);
+    } else if (before && before != window && ::IsWindow(before) && ::GetForegroundWindow() == window) {
+        // Closed without a choice: the window the user was working in comes
+        // back, rather than our hidden one holding the keys.
+        (void)::SetForegroundWindow(before);
+    }
     return TRUE;
 }
 
@@ -290,7 +301,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void AskAndExit() {
     if (ShutdownBegun || ExitQuestionOpen) return;
     ExitQuestionOpen = true;
-    const int answer = ::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO);
+    // No is the default: an Enter meant for something else (a page's field,
+    // a barcode's suffix) never ends the program.
+    const int answer = ::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO | MB_DEFBUTTON2);
     ExitQuestionOpen = false;
     if (answer == IDYES) EndProgram();
 }

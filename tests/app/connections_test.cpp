@@ -293,8 +293,7 @@ TEST_F(Connections, BarcodesAreTypedIntoTheFocusedProgramAfterActivate) {
     EXPECT_EQ(receiver.Text(), L"");
 }
 
-// The question's default button is Yes: a barcode typed into it with its
-// Enter would end the program.
+// A barcode typed into the question would answer it with its Enter.
 TEST_F(Connections, OurOwnWindowsInFrontHoldBarcodesOnTheScanner) {
     OpenActivated();
     CloseSheet(Sheet::Find());

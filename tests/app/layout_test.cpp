@@ -192,6 +192,9 @@ TEST_F(Layout, TrayMenuShowsItsThreeCommands) {
     VaskSettings settings;
     settings.Minimize = 1;
     StartWith(settings);
+    testsupport::KeyReceiver other;  // the window the user works in
+    ASSERT_TRUE(other.Ready());
+    ASSERT_TRUE(other.Focus());
     ASSERT_TRUE(app.OpenTrayMenu());
     HWND menu = VaskApp::OpenMenuWindow();
     ASSERT_TRUE(menu);
@@ -204,9 +207,10 @@ TEST_F(Layout, TrayMenuShowsItsThreeCommands) {
     Capture picture = testsupport::CaptureWindow(menu);
     EXPECT_GT(testsupport::CountDarkPixels(picture), 30) << "item texts are drawn";
     SaveIfWanted(picture, "tray-menu");
-    // Escape closes the menu without a command.
+    // Escape closes the menu without a command, and gives the user's window back.
     ::PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(WaitUntil([] { return VaskApp::OpenMenuWindow() == nullptr; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == other.Window(); }, 3000));
     EXPECT_FALSE(WaitUntil([] { return static_cast<bool>(Sheet::Find()); }, 800));
 }
 
