@@ -517,11 +517,20 @@ void Driver::TypeAgainTheNewest() {
 
 // A second start hands over to the running program: its sheet comes
 // forward, or one opens (and the second copy ends once that sheet has
-// closed). Every second copy must have ended with 0 by the end of the run.
+// closed). The run waits until the hand-over has taken effect, so that a
+// logoff right after it never finds the copy still starting (it would then
+// be the next logon's program). Every second copy must have ended with 0 by
+// the end of the run.
 void Driver::StartASecondCopy() {
+    const bool sheetWasOpen = static_cast<bool>(Sheet::Find());
     secondCopies_.emplace_back(testsupport::BinPath("VaskSW.exe"), std::vector<std::string>{}, testsupport::BinDir());
-    if (!secondCopies_.back().started()) return Fail("a second copy did not start");
+    testsupport::ChildProcess& copy = secondCopies_.back();
+    if (!copy.started()) return Fail("a second copy did not start");
     ++result_.actions[doing_];
+    const bool handedOver = WaitUntil([&] {
+        return copy.Wait(0) != 0xFFFFFFFF || (!sheetWasOpen && static_cast<bool>(Sheet::Find()));
+    }, 15000);
+    if (!handedOver && ProgramRunning()) Fail("a second start neither ended nor opened the sheet");
     Settle();
 }
 
