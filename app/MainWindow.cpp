@@ -301,9 +301,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void AskAndExit() {
     if (ShutdownBegun || ExitQuestionOpen) return;
     ExitQuestionOpen = true;
-    // No is the default: an Enter meant for something else (a page's field,
-    // a barcode's suffix) never ends the program.
-    const int answer = ::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO | MB_DEFBUTTON2);
+    const int answer = ::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO);
     ExitQuestionOpen = false;
     if (answer == IDYES) EndProgram();
 }

@@ -293,7 +293,8 @@ TEST_F(Connections, BarcodesAreTypedIntoTheFocusedProgramAfterActivate) {
     EXPECT_EQ(receiver.Text(), L"");
 }
 
-// A barcode typed into the question would answer it with its Enter.
+// The question's default button is Yes: a barcode typed into it with its
+// Enter would end the program.
 TEST_F(Connections, OurOwnWindowsInFrontHoldBarcodesOnTheScanner) {
     OpenActivated();
     CloseSheet(Sheet::Find());

@@ -518,34 +518,6 @@ TEST_F(SettingsSheet, EscapeClosesTheSheetLikeClose) {
     EXPECT_TRUE(app.Running());
 }
 
-// Enter in a Format field (the prefix box's edit) ends the sheet as its
-// Exit does; a second Enter
-// answers the question with its default, No.
-TEST_F(SettingsSheet, EnterTwiceOnAFormatFieldLeavesTheProgramRunning) {
-    Sheet sheet = StartWithSheet();
-    ASSERT_TRUE(sheet.SelectPage(FormatPage));
-    const HWND field = sheet.Item(IDC_PREFIX_CHAR);
-    ASSERT_TRUE(testsupport::RealClick(field));
-    ASSERT_TRUE(WaitUntil([&] {
-        GUITHREADINFO gui{};
-        gui.cbSize = sizeof gui;
-        return ::GetGUIThreadInfo(::GetWindowThreadProcessId(field, nullptr), &gui) &&
-               (gui.hwndFocus == field || ::IsChild(field, gui.hwndFocus)) &&
-               ::GetForegroundWindow() == sheet.window();
-    }, 5000));
-    auto pressEnter = [] {
-        ::keybd_event(VK_RETURN, 0x1C, 0, 0);
-        ::keybd_event(VK_RETURN, 0x1C, KEYEVENTF_KEYUP, 0);
-    };
-    pressEnter();
-    MessageBoxWindow box = MessageBoxWindow::WaitFor("Confirm Exit", 10000);
-    ASSERT_TRUE(box);
-    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == box.window(); }, 5000));
-    pressEnter();
-    ASSERT_TRUE(WaitUntil([] { return !MessageBoxWindow::Exists("Confirm Exit"); }, 5000));
-    EXPECT_EQ(app.WaitForExit(3000), 0xFFFFFFFFu) << "the program keeps running";
-}
-
 TEST_F(SettingsSheet, ClosedSheetReopensFromTheTray) {
     Sheet sheet = StartWithSheet();
     CloseSheet(sheet);
