@@ -157,6 +157,10 @@ prepare_prefix() {
     if [ ! -f "$WINEPREFIX/.vask-no-crash-dialog" ]; then
         wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 &&
             touch "$WINEPREFIX/.vask-no-crash-dialog"
+        # The server that command started must be gone before a persistent
+        # one is started (`wineserver -p` fails beside a running server).
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w || true
     fi
 }
 

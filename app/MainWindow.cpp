@@ -4,6 +4,8 @@
 #include <windowsx.h>
 
 #include <cstring>
+#include <deque>
+#include <utility>
 
 #include "app/RecentBarcodesWindow.h"
 #include "app/SettingsSheet.h"
@@ -51,6 +53,54 @@ bool ShutdownBegun = false;
 bool ExitQuestionOpen = false;
 bool TrayMenuOpen = false;
 
+// Commands that bring a window of ours forward, put off while a key is on
+// its way to another program and tried again on a timer, in the order they
+// came. User-interface thread only.
+struct PutOffCommand {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+std::deque<PutOffCommand> PutOffCommands;
+bool ReplayingPutOff = false;
+constexpr UINT_PTR RetryPutOffTimer = 1;
+constexpr UINT RetryPutOffEveryMs = 10;
+
+// Whether the command may bring our window forward now: no key is on its
+// way, and no command that came before it is still put off. Otherwise it is
+// put off: the interface never waits for a key, which another program's
+// keyboard hook may hold for seconds.
+bool OwnWindowMayComeNow(const PutOffCommand& command) {
+    const bool replaying = std::exchange(ReplayingPutOff, false);
+    if ((replaying || PutOffCommands.empty()) && TryAnnounceOwnWindow()) return true;
+    if (replaying)
+        PutOffCommands.push_front(command);
+    else
+        PutOffCommands.push_back(command);
+    ::SetTimer(MainWindow, RetryPutOffTimer, RetryPutOffEveryMs, nullptr);
+    return false;
+}
+
+LRESULT HandleMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+void RetryPutOffCommands() {
+    ::KillTimer(MainWindow, RetryPutOffTimer);
+    while (!PutOffCommands.empty()) {
+        const PutOffCommand command = PutOffCommands.front();
+        PutOffCommands.pop_front();
+        const size_t left = PutOffCommands.size();
+        ReplayingPutOff = true;
+        HandleMainWindowMessage(MainWindow, command.message, command.wParam, command.lParam);
+        ReplayingPutOff = false;
+        if (PutOffCommands.size() > left) return;  // put off again: the timer is set
+    }
+}
+
+void ForgetPutOffCommands() {
+    PutOffCommands.clear();
+    if (MainWindow) ::KillTimer(MainWindow, RetryPutOffTimer);
+}
+
 BOOL CALLBACK RaiseIfExitQuestion(HWND window, LPARAM) {
     char caption[32] = "";
     ::GetWindowTextA(window, caption, sizeof caption);
@@ -80,8 +130,14 @@ void ShowAboutPage() {
     OpenOrRaiseSheet();
 }
 
+bool BringsWindowForward(LPARAM mouseMessage) {
+    if (mouseMessage == WM_LBUTTONDOWN) return Sheet.Open || ExitQuestionOpen;
+    return mouseMessage == WM_LBUTTONDBLCLK || mouseMessage == WM_RBUTTONDOWN;
+}
+
 void OnTrayNotification(LPARAM mouseMessage) {
     if (ShutdownBegun || TrayMenuOpen) return;
+    if (BringsWindowForward(mouseMessage) && !OwnWindowMayComeNow({TrayCallbackMessage, 0, mouseMessage})) return;
     if (ExitQuestionOpen) {
         if (mouseMessage == WM_LBUTTONDOWN || mouseMessage == WM_LBUTTONDBLCLK || mouseMessage == WM_RBUTTONDOWN)
             BringExitQuestionForward();
@@ -111,6 +167,8 @@ void OnTrayNotification(LPARAM mouseMessage) {
 // Returns false for commands left to default processing.
 bool OnMenuCommand(WORD command) {
     if (ShutdownBegun || ExitQuestionOpen) return true;
+    const bool opensWindow = command == IDM_OPEN || command == IDM_ABOUT || command == IDM_RECENT_BARCODES;
+    if (opensWindow && !OwnWindowMayComeNow({WM_COMMAND, command, 0})) return true;
     switch (command) {
     case IDM_OPEN:
         OpenOrRaiseSheet();
@@ -171,6 +229,7 @@ void StopThreads() {
 void ShutDown() {
     if (ShutdownBegun) return;
     ShutdownBegun = true;
+    ForgetPutOffCommands();
     SaveSettingsNow();
     CloseOwnWindows();
     StopThreads();
@@ -197,6 +256,10 @@ LRESULT HandleMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case TrayCallbackMessage:
         OnTrayNotification(lParam);
+        return 0;
+    case WM_TIMER:
+        if (wParam != RetryPutOffTimer) break;
+        RetryPutOffCommands();
         return 0;
     case WM_COMMAND:
         if (OnMenuCommand(LOWORD(wParam))) return 0;
@@ -300,6 +363,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 void AskAndExit() {
     if (ShutdownBegun || ExitQuestionOpen) return;
+    if (!OwnWindowMayComeNow({WM_COMMAND, IDM_EXIT, 0})) return;
     ExitQuestionOpen = true;
     const int answer = ::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO);
     ExitQuestionOpen = false;

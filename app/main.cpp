@@ -33,17 +33,22 @@ namespace {
 
 constexpr char InstanceMutexName[] = "VaskSW";
 
-// A second start hands over to the running instance: its sheet comes
-// forward, or its main window is asked (as by a double click on the tray
-// icon) to open one. The message is sent, so this process ends only after
-// the running instance has handled it, that is, after that sheet has closed.
+// A second start hands over to the running instance: its main window is
+// asked, as by a double click on the tray icon, to bring its sheet forward
+// or to open one. The message is sent, so this process ends only after the
+// running instance has handled it: after a sheet it opened has closed, or at
+// once if a key on its way to another program made it put the sheet off.
 void HandOverToRunningInstance() {
-    if (HWND sheet = ::FindWindowA(nullptr, SheetCaption)) {
-        ::SetForegroundWindow(sheet);
-        return;
-    }
-    if (HWND running = ::FindWindowA(WindowClassName, WindowTitle))
+    if (HWND running = ::FindWindowA(WindowClassName, WindowTitle)) {
+        // The running instance brings its window forward itself, when no key
+        // is on its way to another program; it may, as the user started us.
+        DWORD runningProcess = 0;
+        ::GetWindowThreadProcessId(running, &runningProcess);
+        (void)::AllowSetForegroundWindow(runningProcess);
         ::SendMessageA(running, TrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
+    } else if (HWND sheet = ::FindWindowA(nullptr, SheetCaption)) {
+        ::SetForegroundWindow(sheet);
+    }
 }
 
 // Activates the stored scanner on the scanner worker, with a hidden

@@ -11,7 +11,15 @@ std::mutex KeyTurnMutex;
 std::atomic<int> AnnouncementsWaiting{0};
 // When the last announcement was made (GetTickCount, never 0); 0 when none waits.
 std::atomic<DWORD> OwnWindowAnnouncedAt{0};
+// When a window of ours last found a key on its way (GetTickCount, never 0);
+// the typist lets it go first while it asks again.
+std::atomic<DWORD> OwnWindowWantedAt{0};
 thread_local int QuietDepth = 0;
+
+bool OwnWindowWanted() {
+    const DWORD at = OwnWindowWantedAt.load();
+    return at != 0 && ::GetTickCount() - at < OwnWindowWantedMs;
+}
 
 LRESULT CALLBACK BeforeActivation(int code, WPARAM window, LPARAM details) {
     if (code == HCBT_ACTIVATE && QuietDepth == 0) AnnounceOwnWindow();
@@ -21,7 +29,7 @@ LRESULT CALLBACK BeforeActivation(int code, WPARAM window, LPARAM details) {
 }  // namespace
 
 void KeyTurn::Take() {
-    while (AnnouncementsWaiting.load() > 0) ::Sleep(1);
+    while (AnnouncementsWaiting.load() > 0 || OwnWindowWanted()) ::Sleep(1);
     lock_ = std::unique_lock(KeyTurnMutex);
 }
 
@@ -36,6 +44,17 @@ void AnnounceOwnWindow() {
         OwnWindowAnnouncedAt = ::GetTickCount() | 1;
     }
     --AnnouncementsWaiting;
+}
+
+bool TryAnnounceOwnWindow() {
+    const std::unique_lock<std::mutex> turn(KeyTurnMutex, std::try_to_lock);
+    if (!turn.owns_lock()) {
+        OwnWindowWantedAt = ::GetTickCount() | 1;
+        return false;
+    }
+    OwnWindowAnnouncedAt = ::GetTickCount() | 1;
+    OwnWindowWantedAt = 0;
+    return true;
 }
 
 void BringOwnWindowForward(HWND window) {

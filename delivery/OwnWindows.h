@@ -5,10 +5,14 @@
 // comes forward only between two keys, and no key leaves while one of ours
 // is coming forward.
 //
-// An activation of our window waits for a key already on its way (at most as
-// long as another program's keyboard hook holds that key): Wine hands the
-// keyboard to the new foreground thread as soon as an activation begins, so
-// one put off instead would still take the key.
+// A window the program itself brings forward (from the tray, its menu, a
+// second start, Exit) never waits for a key on its way: the command asks
+// first (TryAnnounceOwnWindow) and is put off and tried again if a key is
+// on its way, since another program's keyboard hook may hold that key for
+// seconds. Any other activation of our window (a click on it, another
+// program's SetForegroundWindow) waits in the hook for the key: Wine hands
+// the keyboard to the new foreground thread as soon as an activation
+// begins, so one put off then would still take the key.
 //
 // Threads: AnnounceOwnWindow and OwnWindowWatch run on the thread that owns
 // our windows; the key turn is taken by the typist.
@@ -41,6 +45,13 @@ private:
 // seen in front, or OwnWindowPatienceMs have passed (it did not come).
 void AnnounceOwnWindow();
 constexpr DWORD OwnWindowPatienceMs = 2000;
+
+// For a window of ours the program itself brings forward: when no key is on
+// its way, announces it and returns true. Otherwise returns false at once;
+// the typist then lets our window go before its next key, if the caller
+// asks again within OwnWindowWantedMs.
+bool TryAnnounceOwnWindow();
+constexpr DWORD OwnWindowWantedMs = 250;
 
 // Announces, then brings our window to the front.
 void BringOwnWindowForward(HWND window);

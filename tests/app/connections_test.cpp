@@ -374,6 +374,9 @@ public:
         thread_.join();
     }
 
+    // The key is held now, and `meanwhile` has returned.
+    bool Holding() const { return holding_; }
+
 private:
     static LRESULT CALLBACK OnKey(int code, WPARAM message, LPARAM info) {
         const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(info);
@@ -382,7 +385,9 @@ private:
         if (code == HC_ACTION && message == WM_KEYDOWN && isHeld) {
             SlowKeyHook* self = std::exchange(current_, nullptr);
             self->meanwhile_();
-            ::Sleep(1500);
+            self->holding_ = true;
+            ::Sleep(1500);  // under Wine's own 2 s limit for such a hook
+            self->holding_ = false;
         }
         return ::CallNextHookEx(nullptr, code, message, info);
     }
@@ -399,6 +404,7 @@ private:
     static inline SlowKeyHook* current_ = nullptr;
     std::function<void()> meanwhile_;
     wchar_t held_;
+    std::atomic<bool> holding_{false};
     std::atomic<DWORD> threadId_{0};
     std::thread thread_;
 };
@@ -423,6 +429,31 @@ TEST_F(Connections, AKeyOnItsWayWhenOurBoxComesForwardStillReachesTheReceiver) {
     ASSERT_TRUE(box);
     EXPECT_TRUE(box.Answer(IDNO));
     EXPECT_EQ(receiver.Text(), L"ONWAY-1\r");
+}
+
+// A second start while a key is on its way, held by another program's
+// keyboard hook: the interface keeps answering (the sheet's coming forward
+// is put off, not waited for), and the sheet comes forward once the key has
+// arrived where it was sent.
+TEST_F(Connections, ASecondStartWhileAKeyIsHeldLeavesTheInterfaceAnswering) {
+    OpenActivated();
+    const Sheet sheet = Sheet::Find();
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    testsupport::ChildProcess second;
+    {
+        SlowKeyHook hook([&] { second = app.StartAnother(); });
+        Sim({"scan", "s1", "HELD-1"});
+        ASSERT_TRUE(WaitUntil([&] { return hook.Holding(); }, 10000));
+        EXPECT_EQ(second.Wait(10000), 0u) << "the hand-over";
+        const bool answered = Answers(app.MainWindow());
+        ASSERT_TRUE(hook.Holding()) << "the key was let go before the probe: nothing shown";
+        EXPECT_TRUE(answered);
+    }
+    EXPECT_TRUE(receiver.WaitForText(L"HELD-1\r", 10000));
+    EXPECT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == sheet.window(); }, 10000));
+    EXPECT_EQ(receiver.Text(), L"HELD-1\r");
 }
 
 // Keys sent to a program that reads them slowly are read before a window of
