@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr UINT NewBarcodesMessage = WM_APP + 1;
+constexpr UINT NewBarcodesMessage = WM_APP + 23;
 // Where the list's columns start, in dialog units from its inner left edge;
 // the headings in the template stand at the same places. The list draws its
 // entries itself, so a long window title ends in "..." at its column's edge

@@ -124,8 +124,7 @@ bool MeasureEndSession(int runs) {
     for (int run = 0; run < runs; ++run) {
         testsupport::VaskApp app;
         if (!StartActivated(app)) return std::printf("endsession: the program did not activate\n"), false;
-        if (!sim::Delay(Scanner, "count", 8000)) return std::printf("endsession: no delay\n"), false;
-        ::Sleep(400);  // a count query is under way
+        if (!sim::DelayUnderWay(Scanner, "count", 8000)) return std::printf("endsession: no delay\n"), false;
         const DWORD start = ::GetTickCount();
         DWORD_PTR answer = 0;
         (void)::SendMessageTimeoutA(app.MainWindow(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "win/Scoped.h"
+#include "win/Token.h"
 
 namespace {
 
@@ -23,21 +24,10 @@ UniqueSid AdministratorsGroupSid() {
     return sid;
 }
 
-// The token's group list, sized as the token asks (a member of many groups
-// would not fit a fixed buffer).
-std::vector<BYTE> TokenGroupsOf(HANDLE token) {
-    DWORD needed = 0;
-    (void)::GetTokenInformation(token, TokenGroups, nullptr, 0, &needed);
-    if (needed == 0) return {};
-    std::vector<BYTE> buffer(needed);
-    if (!::GetTokenInformation(token, TokenGroups, buffer.data(), needed, &needed)) return {};
-    return buffer;
-}
-
 int ProcessTokenListsAdministrators() {
     win::UniqueHandle token;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_READ, token.put())) return 0;
-    std::vector<BYTE> buffer = TokenGroupsOf(token.get());
+    std::vector<BYTE> buffer = win::TokenInformation(token.get(), TokenGroups);
     UniqueSid administrators = AdministratorsGroupSid();
     if (buffer.empty() || !administrators) return 0;
     const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr char CurrentUserRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 // The longest value SetRunValue can write: a program path of 32767 UTF-16
 // units, up to two bytes each in the ANSI code page, in quotes, with its NUL.
 constexpr DWORD LongestRunValueBytes = 2 * 32767 + 3;
@@ -86,7 +85,7 @@ int DeleteRunValue(HKEY root) {
 
 bool RunValueMatchesPathInfo(const std::string& pathInfo) {
     win::UniqueKey key;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, CurrentUserRunKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, RunKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
     std::string value;
     if (!ReadRunValue(key.get(), value)) return false;
     return EqualIgnoringCase(value, pathInfo) || EqualIgnoringCase(WithoutSurroundingQuotes(value), pathInfo);
@@ -128,9 +127,9 @@ void SaveSettingsFile(SettingsRecord& record, int& runAtStartup) {
 LONG SaveSettings(SettingsRecord& record, int& runAtStartup) {
     SaveSettingsFile(record, runAtStartup);
     // RunAtStartup is not known either while the section (with PathInfo) is unread.
-    if (SectionUnread()) return 1;
+    if (SectionUnread()) return ERROR_NOT_READY;
     win::UniqueKey key;
-    LONG opened = ::RegOpenKeyExA(HKEY_CURRENT_USER, CurrentUserRunKey, 0, KEY_READ | KEY_WRITE, key.put());
+    LONG opened = ::RegOpenKeyExA(HKEY_CURRENT_USER, RunKeyPath, 0, KEY_READ | KEY_WRITE, key.put());
     if (opened != ERROR_SUCCESS) return opened;
     if (runAtStartup)
         (void)WriteRunValue(key.get(), RunValueData(record.PathInfo));

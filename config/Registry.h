@@ -31,8 +31,10 @@ int DeleteRunValue(HKEY root);   // 0 when the Run key cannot be opened, else 1
 int LoadSettings(SettingsRecord& record, int& runAtStartup);
 
 // Writes record into the settings file (SaveSettingsFile), then writes or
-// deletes the Run value as runAtStartup says. ERROR_SUCCESS, or the error
-// opening the Run key.
+// deletes the Run value as runAtStartup says. ERROR_SUCCESS; the error
+// opening the Run key; or ERROR_NOT_READY while this user's section of the
+// file is unread (a file that could not be read is left as it is, and so is
+// the Run value).
 LONG SaveSettings(SettingsRecord& record, int& runAtStartup);
 
 // True when the current user's Run value is a string that names pathInfo,

@@ -91,14 +91,10 @@ void DeclareWithoutEncoding(IXMLDOMDocument* document) {
 
 void SaveDocument(IXMLDOMDocument* document) {
     DeclareWithoutEncoding(document);
-    VARIANT target;
-    ::VariantInit(&target);
-    target.vt = VT_BSTR;
-    target.bstrVal = ::SysAllocString(win::AnsiToWide(SettingsFileName).c_str());
+    const win::BstrVariant target(win::AnsiToWide(SettingsFileName).c_str());
     // A save that fails (folder not writable, file read-only or locked) is not
     // reported: the record in memory stays as it is.
-    (void)document->save(target);
-    ::VariantClear(&target);
+    (void)document->save(target.get());
 }
 
 // newline-tab, then every setting element followed by newline-tab.
@@ -140,12 +136,8 @@ win::ComPtr<IXMLDOMElement> NewRoot(IXMLDOMDocument* document) {
     win::ComPtr<IXMLDOMAttribute> created;
     win::Bstr attributeName(L"created");
     if (!root || FAILED(document->createAttribute(attributeName.get(), created.put()))) return {};
-    VARIANT value;
-    ::VariantInit(&value);
-    value.vt = VT_BSTR;
-    value.bstrVal = ::SysAllocString(L"using dom");
-    HRESULT hr = created->put_value(value);
-    ::VariantClear(&value);
+    const win::BstrVariant value(L"using dom");
+    HRESULT hr = created->put_value(value.get());
     win::ComPtr<IXMLDOMAttribute> replaced;
     if (FAILED(hr) || FAILED(root->setAttributeNode(created.get(), replaced.put()))) return {};
     return root;
@@ -239,13 +231,9 @@ win::ComPtr<IXMLDOMDocument> SettingsDocument() {
     // on names such as "and" or "or". XPath takes any element name.
     win::ComPtr<IXMLDOMDocument2> document2;
     if (SUCCEEDED(document->QueryInterface(IidXmlDomDocument2, document2.put_void()))) {
-        VARIANT language;
-        ::VariantInit(&language);
-        language.vt = VT_BSTR;
-        language.bstrVal = ::SysAllocString(L"XPath");
+        const win::BstrVariant language(L"XPath");
         win::Bstr property(L"SelectionLanguage");
-        (void)document2->setProperty(property.get(), language);
-        ::VariantClear(&language);
+        (void)document2->setProperty(property.get(), language.get());
         // MSXML 3.0 accepts a document type declaration unless told not to,
         // and nests without bound; the byte check before each parse refuses
         // both as well, but it reads only encodings that look like ASCII.

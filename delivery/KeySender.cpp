@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "delivery/KeyPlan.h"
+#include "win/WinText.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ public:
 
     bool CapsLockOn() override { return (::GetKeyState(VK_CAPITAL) & 1) != 0; }
 
-    LeadByteTest AnsiLeadBytes() override { return IsAnsiLeadByte; }
+    LeadByteTest AnsiLeadBytes() override { return win::IsAnsiLeadByte; }
 
     uint16_t AnsiToUtf16(std::string_view character) override {
         wchar_t wide = 0;
@@ -82,7 +83,6 @@ private:
     const KeySender::TargetGate& gate_;
     unsigned& eventsSinceGate_;
 
-    static bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 };
 
 }  // namespace

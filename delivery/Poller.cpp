@@ -22,10 +22,11 @@ namespace {
 constexpr DWORD DeviceSettleMs = 200;  // after the open and ID mode, before the first request
 constexpr DWORD StartDelayMs = 200;
 constexpr DWORD CycleMs = 100;
+constexpr UINT Utf16CodePage = 1200;  // the rich edit counts in UTF-16 code units
 
 // Character positions, paragraph marks counted once, as EM_SETSEL takes them.
 size_t TraceLength(HWND traceWindow) {
-    GETTEXTLENGTHEX query = {GTL_NUMCHARS | GTL_PRECISE, 1200};
+    GETTEXTLENGTHEX query = {GTL_NUMCHARS | GTL_PRECISE, Utf16CodePage};
     LRESULT length = ::SendMessageA(traceWindow, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0);
     if (length < 0) length = ::SendMessageA(traceWindow, WM_GETTEXTLENGTH, 0, 0);
     return length < 0 ? 0 : static_cast<size_t>(length);

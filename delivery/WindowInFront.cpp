@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "win/Scoped.h"
+#include "win/Token.h"
 #include "win/WinText.h"
 
 namespace {
@@ -26,12 +27,8 @@ std::string ShortTitle(HWND window) {
 std::optional<uint32_t> ProcessIntegrityLevel(HANDLE process) {
     win::UniqueHandle token;
     if (!::OpenProcessToken(process, TOKEN_QUERY, token.put())) return std::nullopt;
-    DWORD size = 0;
-    ::GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size);
-    if (size < sizeof(TOKEN_MANDATORY_LABEL)) return std::nullopt;
-    std::vector<BYTE> buffer(size);
-    if (!::GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.data(), size, &size))
-        return std::nullopt;
+    const std::vector<BYTE> buffer = win::TokenInformation(token.get(), TokenIntegrityLevel);
+    if (buffer.size() < sizeof(TOKEN_MANDATORY_LABEL)) return std::nullopt;
     const PSID sid = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data())->Label.Sid;
     if (!sid || !::IsValidSid(sid)) return std::nullopt;
     const UCHAR parts = *::GetSidSubAuthorityCount(sid);

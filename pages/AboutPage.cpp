@@ -18,7 +18,7 @@ namespace {
 // number is written in one place only, so the page cannot show another one.
 std::string OwnVersionLine() {
     HMODULE program = ::GetModuleHandleA(nullptr);
-    HRSRC found = ::FindResourceA(program, MAKEINTRESOURCEA(VS_VERSION_INFO), MAKEINTRESOURCEA(16));  // RT_VERSION
+    HRSRC found = ::FindResourceA(program, MAKEINTRESOURCEA(VS_VERSION_INFO), RT_VERSION);
     HGLOBAL loaded = found ? ::LoadResource(program, found) : nullptr;
     const auto* record = static_cast<const unsigned char*>(loaded ? ::LockResource(loaded) : nullptr);
     // The record opens with three WORDs and the key L"VS_VERSION_INFO", padded
@@ -28,7 +28,7 @@ std::string OwnVersionLine() {
         return "Brontel Vask";
     VS_FIXEDFILEINFO fixed;
     std::memcpy(&fixed, record + FixedOffset, sizeof fixed);
-    if (fixed.dwSignature != 0xFEEF04BD) return "Brontel Vask";
+    if (fixed.dwSignature != VS_FFI_SIGNATURE) return "Brontel Vask";
     return ProgramVersionLine(HIWORD(fixed.dwProductVersionMS), LOWORD(fixed.dwProductVersionMS));
 }
 

@@ -28,10 +28,6 @@ void ShowText(const std::string& text, HWND control, int how) {
         ::SetWindowTextA(control, text.c_str());
 }
 
-void ReportStatus(HWND page, const std::string& text, bool isError) {
-    ShowText(SetScannerStatus(text, isError).text, StatusLine(page), ReplaceText);
-}
-
 void ShowSearchListing(HWND page, const scannertext::SearchListing& listing) {
     ShowText(listing.status, StatusLine(page), ReplaceText);
     HWND list = ScannerList(page);

@@ -19,9 +19,6 @@ void ShowText(const std::string& text, HWND control, int how);
 // The text of a list box's entry ("" when there is none).
 std::string ListEntryText(HWND list, int index);
 
-// StatusIsError, then ConnectionStatusText, then the page's status line.
-void ReportStatus(HWND page, const std::string& text, bool isError);
-
 // A search's listing: the status line, then the list emptied and refilled.
 void ShowSearchListing(HWND page, const scannertext::SearchListing& listing);
 

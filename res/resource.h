@@ -64,6 +64,3 @@
 #define IDC_RECENT_TYPE_AGAIN 1182
 #define IDC_RECENT_CLEAR      1183
 #define IDC_RECENT_STATUS     1184
-
-// The tray icon's callback message; a second instance sends it too.
-#define TRAY_CALLBACK_MESSAGE 201

@@ -9,15 +9,8 @@
 #include "scanner/ScannerState.h"
 #include "scanner/ScannerTexts.h"
 #include "sdk/VantuSdk.h"
+#include "win/WinText.h"
 
-static_assert(scannertext::NoConnectionStored == vantu::NoConnectionStored);
-static_assert(scannertext::DeviceNotConnected == vantu::DeviceNotConnected);
-static_assert(scannertext::DeviceNotConnected2 == vantu::DeviceNotConnected2);
-static_assert(scannertext::PortAccessDenied == vantu::PortAccessDenied);
-static_assert(scannertext::NoScannersInList == vantu::NoScannersInList);
-static_assert(scannertext::NoBluetoothTransmitter == vantu::NoBluetoothTransmitter);
-static_assert(scannertext::NoBluetoothTransmitter2 == vantu::NoBluetoothTransmitter2);
-static_assert(scannertext::NoBluetoothDrivers == vantu::NoBluetoothDrivers);
 static_assert(scannertext::MaxListedScanners == MaxFoundDevices);
 
 namespace {
@@ -34,8 +27,6 @@ vantu::Result CreateConnections(const FoundDeviceRecord& record, int mode) {
 }
 
 }  // namespace
-
-bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
 ScannerStatus SetScannerStatus(const std::string& text, bool isError) {
     Scanner.StatusIsError = isError;
@@ -113,7 +104,7 @@ ScannerStatus ConfigureSelectedScanner(int slot, const std::string& entry, int m
         settings.ActivatedScannerMode = mode;
         if (chosenFromSearch)
             settings.DeviceInfo = scannertext::CutOnCharacterBoundary(entry, scannertext::MaxDeviceInfoBytes,
-                                                                      IsAnsiLeadByte);
+                                                                      win::IsAnsiLeadByte);
     });
     return SetScannerStatus(scannertext::Activating, false);
 }

@@ -49,6 +49,3 @@ std::string TakeStoredDevice();
 // selected), whose text is entry, with mode; with no entry selected (or no
 // scanners found) no record is handed over.
 ScannerStatus ConfigureSelectedScanner(int slot, const std::string& entry, int mode);
-
-// The ANSI code page's lead-byte test, for cutting texts on characters.
-bool IsAnsiLeadByte(unsigned char byte);

@@ -166,7 +166,7 @@ std::string EncodeScanner(const SimScanner& s) {
         .Add("next-transfer", s.nextTransferQueries).Add("transfer-left", s.transferLeft)
         .Add("stored", s.stored).Add("ready", s.ready).Add("delivered", s.delivered)
         .Add("stored-bytes", s.storedBytes).Add("ready-bytes", s.readyBytes)
-        .Add("delivered-bytes", s.deliveredBytes);
+        .Add("delivered-bytes", s.deliveredBytes).Add("slowed", s.slowedCalls);
     return w.Line();
 }
 
@@ -197,6 +197,7 @@ bool DecodeScanner(LineReader& r, SimScanner& s) {
     s.storedBytes = r.Number("stored-bytes");
     s.readyBytes = r.Number("ready-bytes");
     s.deliveredBytes = r.Number("delivered-bytes");
+    s.slowedCalls = r.OptionalNumber("slowed");
     if (!address || (transport != "serial" && transport != "bluetooth")) return false;
     s.address = *address.value;
     bool cursorsInOrder = s.delivered <= s.ready && s.ready <= s.stored &&
@@ -381,21 +382,23 @@ void DiscardReady(SimScanner& s) {
 // ------------------------------------------------------------------ status line
 
 ScannerStatus StatusOf(const SimScanner& s) {
-    return {s.name, TransportName(s.transport), s.plugged, s.stored, s.ready, s.delivered};
+    return {s.name, TransportName(s.transport), s.plugged, s.stored, s.ready, s.delivered, s.slowedCalls};
 }
 
 std::string FormatStatusLine(const ScannerStatus& st) {
     return st.name + " " + st.transport + (st.plugged ? " plugged" : " unplugged") +
            " stored=" + std::to_string(st.stored) + " ready=" + std::to_string(st.ready) +
-           " delivered=" + std::to_string(st.delivered);
+           " delivered=" + std::to_string(st.delivered) +
+           (st.slowed ? " slowed=" + std::to_string(st.slowed) : std::string());
 }
 
 std::optional<ScannerStatus> ParseStatusLine(std::string_view line) {
     std::istringstream in{std::string(line)};
     ScannerStatus st;
-    std::string plugged, stored, ready, delivered, extra;
-    if (!(in >> st.name >> st.transport >> plugged >> stored >> ready >> delivered) || (in >> extra))
-        return std::nullopt;
+    std::string plugged, stored, ready, delivered, slowed, extra;
+    if (!(in >> st.name >> st.transport >> plugged >> stored >> ready >> delivered)) return std::nullopt;
+    const bool hasSlowed = static_cast<bool>(in >> slowed);
+    if (in >> extra) return std::nullopt;
     if (st.transport != "serial" && st.transport != "bluetooth") return std::nullopt;
     if (plugged != "plugged" && plugged != "unplugged") return std::nullopt;
     st.plugged = plugged == "plugged";
@@ -408,7 +411,7 @@ std::optional<ScannerStatus> ParseStatusLine(std::string_view line) {
         return true;
     };
     if (!number(stored, "stored", st.stored) || !number(ready, "ready", st.ready) ||
-        !number(delivered, "delivered", st.delivered))
+        !number(delivered, "delivered", st.delivered) || (hasSlowed && !number(slowed, "slowed", st.slowed)))
         return std::nullopt;
     return st;
 }

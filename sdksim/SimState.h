@@ -87,6 +87,7 @@ struct SimScanner {
 
     uint64_t stored = 0, ready = 0, delivered = 0;
     uint64_t storedBytes = 0, readyBytes = 0, deliveredBytes = 0;  // log offsets
+    uint64_t slowedCalls = 0;  // calls that have begun a delay fault's sleep
 
     bool TransferRunning() const { return transferLeft > 0; }
     uint64_t Waiting() const { return ready - delivered; }
@@ -182,9 +183,11 @@ struct ScannerStatus {
     std::string transport;  // "serial" or "bluetooth"
     bool plugged = false;
     uint64_t stored = 0, ready = 0, delivered = 0;
+    uint64_t slowed = 0;
 };
 ScannerStatus StatusOf(const SimScanner& scanner);
-// "NAME serial plugged stored=3 ready=2 delivered=1"
+// "NAME serial plugged stored=3 ready=2 delivered=1", then " slowed=N" once
+// a call has begun a delay fault's sleep (so a test can wait for that call).
 std::string FormatStatusLine(const ScannerStatus& status);
 std::optional<ScannerStatus> ParseStatusLine(std::string_view line);
 // The lines vask-sim status prints after the scanners' lines, one per

@@ -148,10 +148,11 @@ std::string InvalidHandleBreach(const SimState& state, Handle handle, const char
 // The delay fault of a call: sleeps outside the simulator's mutex.
 void SleepIfSlow(Handle handle, SlowCall call) {
     uint32_t ms = 0;
-    (void)WithState([&](SimState& state, bool&) -> uint32_t {
+    (void)WithState([&](SimState& state, bool& changed) -> uint32_t {
         const SimHandle* h = state.FindHandle(handle);
-        const SimScanner* s = h ? state.FindById(h->scannerId) : nullptr;
+        SimScanner* s = h ? state.FindById(h->scannerId) : nullptr;
         if (s) ms = s->delays[call];
+        if (ms) ++s->slowedCalls, changed = true;
         return 0;
     });
     if (ms) ::Sleep(ms);
@@ -276,8 +277,11 @@ Result OpenScanner(SimState& state, const FoundDeviceRecord& record, int32_t mod
 // The delay of the scanner that a stored record names.
 uint32_t RecordDelay(const FoundDeviceRecord& record, int32_t mode, SlowCall call) {
     uint32_t ms = 0;
-    (void)WithState([&](SimState& state, bool&) -> uint32_t {
-        if (const SimScanner* s = ScannerForConnection(state, record, mode)) ms = s->delays[call];
+    (void)WithState([&](SimState& state, bool& changed) -> uint32_t {
+        const SimScanner* found = ScannerForConnection(state, record, mode);
+        SimScanner* s = found ? state.FindById(found->id) : nullptr;
+        if (s) ms = s->delays[call];
+        if (ms) ++s->slowedCalls, changed = true;
         return 0;
     });
     return ms;

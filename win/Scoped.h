@@ -135,4 +135,21 @@ private:
     BSTR s_ = nullptr;
 };
 
+// A VARIANT holding a copy of a text as a BSTR, cleared when it goes.
+class BstrVariant {
+public:
+    explicit BstrVariant(const wchar_t* text) {
+        ::VariantInit(&v_);
+        v_.vt = VT_BSTR;
+        v_.bstrVal = ::SysAllocString(text);
+    }
+    ~BstrVariant() { ::VariantClear(&v_); }
+    BstrVariant(const BstrVariant&) = delete;
+    BstrVariant& operator=(const BstrVariant&) = delete;
+    const VARIANT& get() const { return v_; }
+
+private:
+    VARIANT v_;
+};
+
 }  // namespace win

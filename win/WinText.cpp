@@ -12,9 +12,7 @@ std::string WindowText(HWND window) {
     return std::string(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
 }
 
-std::string DialogItemText(HWND dialog, int id) {
-    return WindowText(::GetDlgItem(dialog, id));
-}
+bool IsAnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
 std::wstring AnsiToWide(const std::string& text) {
     if (text.empty()) return {};

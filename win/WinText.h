@@ -7,8 +7,8 @@
 namespace win {
 
 std::string WindowText(HWND window);                   // whole text of any window
-std::string DialogItemText(HWND dialog, int id);
 std::wstring AnsiToWide(const std::string& text);      // system ANSI code page
 std::string WideToAnsi(const std::wstring& text);
+bool IsAnsiLeadByte(unsigned char byte);               // a lead byte of the system ANSI code page
 
 }  // namespace win

@@ -53,17 +53,19 @@ public:
         testsupport::SelectComboEntry(Item(ToPort), to - 1);
     }
 
-    // The status line drawn red, as seen on the screen.
+    // The status line drawn red (or black), as seen on the screen once the
+    // sheet in front has painted.
     bool StatusIsRed() const {
         ::SetForegroundWindow(sheet_.window());
-        ::Sleep(150);
-        return testsupport::CountRedPixels(testsupport::CaptureWindow(Item(StatusLine))) > 5;
+        return WaitUntil([&] { return testsupport::CountRedPixels(testsupport::CaptureWindow(Item(StatusLine))) > 5; },
+                         5000);
     }
     bool StatusIsBlack() const {
         ::SetForegroundWindow(sheet_.window());
-        ::Sleep(150);
-        testsupport::Capture c = testsupport::CaptureWindow(Item(StatusLine));
-        return testsupport::CountRedPixels(c) == 0 && testsupport::CountDarkPixels(c) > 5;
+        return WaitUntil([&] {
+            testsupport::Capture c = testsupport::CaptureWindow(Item(StatusLine));
+            return testsupport::CountRedPixels(c) == 0 && testsupport::CountDarkPixels(c) > 5;
+        }, 5000);
     }
 
 private:
@@ -138,9 +140,11 @@ protected:
     static void PauseABarcodeForTheSheet(testsupport::KeyReceiver& receiver, const std::string& barcode) {
         ASSERT_TRUE(receiver.Ready());
         ASSERT_TRUE(receiver.Focus());
+        const uint64_t slowed = testsupport::sim::StatusOf("s1").value_or(testsupport::sim::Status{}).slowed;
         ASSERT_TRUE(testsupport::sim::Delay("s1", "fetch", 1500));
         Sim({"scan", "s1", barcode});
-        ::Sleep(600);  // decided for the receiver, the fetch under way
+        // decided for the receiver, the fetch under way
+        ASSERT_TRUE(testsupport::sim::WaitForSlowCall("s1", slowed));
         const HWND sheet = Sheet::Find().window();
         ::SetForegroundWindow(sheet);
         ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == sheet; }, 5000));
@@ -526,8 +530,7 @@ TEST_F(Connections, ARefusedActivateNeverRevivesTheOldPollingThread) {
     ConnectionsView view = OpenActivated();
     testsupport::KeyReceiver receiver;
     ASSERT_TRUE(receiver.Ready());
-    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 4000));
-    ::Sleep(400);  // a count query is under way
+    ASSERT_TRUE(testsupport::sim::DelayUnderWay("s1", "count", 4000));  // a count query is under way
     ASSERT_TRUE(view.Click(ActivateButton));
     EXPECT_EQ(view.Caption(), "Ac&tivate");
     ASSERT_TRUE(view.Click(ActivateButton));
@@ -568,8 +571,7 @@ TEST_F(Connections, ASlowSearchLeavesTheSheetAnswering) {
 // 5 s); the scanner's close is left to the stuck thread.
 TEST_F(Connections, LogoffWithAStuckCallSavesFirstAndAnswersWithinTwoSeconds) {
     OpenActivated();
-    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 8000));
-    ::Sleep(400);  // a count query is under way
+    ASSERT_TRUE(testsupport::sim::DelayUnderWay("s1", "count", 8000));  // a count query is under way
     VaskApp::RemoveSettingsFile();  // the shutdown must write it again
     const DWORD start = ::GetTickCount();
     DWORD_PTR answer = 0;
@@ -585,8 +587,7 @@ TEST_F(Connections, LogoffWithAStuckCallSavesFirstAndAnswersWithinTwoSeconds) {
 // program that is going: nothing opens, both end.
 TEST_F(Connections, ASecondStartDuringTheShutdownOpensNothing) {
     OpenActivated();
-    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 8000));
-    ::Sleep(400);  // a count query is under way
+    ASSERT_TRUE(testsupport::sim::DelayUnderWay("s1", "count", 8000));  // a count query is under way
     ASSERT_TRUE(app.OpenTrayMenu());
     ASSERT_TRUE(app.PickTrayMenuItem('e'));
     testsupport::MessageBoxWindow box = testsupport::MessageBoxWindow::WaitFor("Confirm Exit");
@@ -751,8 +752,7 @@ TEST_F(Connections, StartUpActivationDuringAnEndlessDownloadLeavesTheProgramUsab
 // by the polling thread once that query has returned, never beside it.
 TEST_F(Connections, DeactivateNeverClosesTheScannerBesideACallInProgress) {
     ConnectionsView view = OpenActivated();
-    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 4000));
-    ::Sleep(400);  // a count query is under way
+    ASSERT_TRUE(testsupport::sim::DelayUnderWay("s1", "count", 4000));  // a count query is under way
     const DWORD start = ::GetTickCount();
     ASSERT_TRUE(view.Click(ActivateButton));
     EXPECT_LT(::GetTickCount() - start, 1500u) << "the click does not wait for the slow query";
@@ -771,8 +771,7 @@ TEST_F(Connections, DeactivateNeverClosesTheScannerBesideACallInProgress) {
 // closes the scanner once the query returns, before the process ends.
 TEST_F(Connections, ExitDuringASlowCallStillClosesTheScanner) {
     OpenActivated();
-    ASSERT_TRUE(testsupport::sim::Delay("s1", "count", 7000));
-    ::Sleep(400);  // a count query is under way
+    ASSERT_TRUE(testsupport::sim::DelayUnderWay("s1", "count", 7000));  // a count query is under way
     EXPECT_EQ(app.ExitThroughTray(30000), 0u);
     EXPECT_TRUE(testsupport::sim::NoBreaches());
 }
@@ -837,9 +836,10 @@ TEST_F(Connections, FindScannersBesideAStuckRetryAttemptSearchesAtOnce) {
     VaskApp second;
     ConnectionsView view = StartAgainWithTheScannerUnplugged(second);
     ASSERT_TRUE(WaitUntil([&] { return view.Status() == "Scanner Not Connected"; }, 10000)) << view.Status();
+    const uint64_t slowed = testsupport::sim::StatusOf("s1").value_or(testsupport::sim::Status{}).slowed;
     ASSERT_TRUE(testsupport::sim::Delay("s1", "open", 8000));
     Sim({"plug", "s1"});
-    ::Sleep(500);  // the retry's next attempt is inside its open
+    ASSERT_TRUE(testsupport::sim::WaitForSlowCall("s1", slowed));  // the retry's next attempt is inside its open
 
     const DWORD start = ::GetTickCount();
     ASSERT_TRUE(view.Click(FindButton));

@@ -179,10 +179,12 @@ TEST_F(Layout, EveryPageIsDrawnWithoutClippedOrOverlappingControls) {
             ExpectTextFits(c);
         }
         EXPECT_TRUE(testsupport::ClickTitleBar(sheet.window()));
-        ::Sleep(300);  // let the page paint
-        Capture picture = testsupport::CaptureWindow(sheet.window());
+        Capture picture;
+        EXPECT_TRUE(WaitUntil([&] {
+            picture = testsupport::CaptureWindow(sheet.window());
+            return testsupport::CountDarkPixels(picture) > 200;
+        }, 5000)) << "texts are drawn";
         ASSERT_FALSE(picture.empty());
-        EXPECT_GT(testsupport::CountDarkPixels(picture), 200) << "texts are drawn";
         EXPECT_GT(ColourCount(picture), 8u);
         SaveIfWanted(picture, std::string("sheet-") + names[index]);
     }
@@ -198,14 +200,16 @@ TEST_F(Layout, TrayMenuShowsItsThreeCommands) {
     ASSERT_TRUE(app.OpenTrayMenu());
     HWND menu = VaskApp::OpenMenuWindow();
     ASSERT_TRUE(menu);
-    ::Sleep(300);
+    Capture picture;
+    EXPECT_TRUE(WaitUntil([&] {
+        picture = testsupport::CaptureWindow(menu);
+        return testsupport::CountDarkPixels(picture) > 30;
+    }, 5000)) << "item texts are drawn";
     RECT r{};
     ::GetWindowRect(menu, &r);
     // Three items and a separator, each at least a text line high.
     EXPECT_GE(r.bottom - r.top, 3 * 13);
     EXPECT_GE(r.right - r.left, TextWidth("&About") + 20);
-    Capture picture = testsupport::CaptureWindow(menu);
-    EXPECT_GT(testsupport::CountDarkPixels(picture), 30) << "item texts are drawn";
     SaveIfWanted(picture, "tray-menu");
     // Escape closes the menu without a command, and gives the user's window back.
     ::PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -310,9 +314,11 @@ TEST_F(Layout, RecentBarcodesWindowFitsAndWorksByKeyboard) {
     ExpectControlsFit(window);
     EXPECT_TRUE(testsupport::ClickTitleBar(window));
     ::SendMessageA(list, LB_SETSEL, TRUE, 0);
-    ::Sleep(300);
-    Capture picture = testsupport::CaptureWindow(window);
-    EXPECT_GT(testsupport::CountDarkPixels(picture), 300) << "texts are drawn";
+    Capture picture;
+    EXPECT_TRUE(WaitUntil([&] {
+        picture = testsupport::CaptureWindow(window);
+        return testsupport::CountDarkPixels(picture) > 300;
+    }, 5000)) << "texts are drawn";
     SaveIfWanted(picture, dpi ? std::string("recent-barcodes-") + dpi + "dpi" : std::string("recent-barcodes"));
 
     ASSERT_TRUE(ClickUntilItHasTheFocus(list)) << "in front: \"" << testsupport::WindowTextOf(::GetForegroundWindow())

@@ -206,7 +206,8 @@ TEST_F(BadInput, AFileHeldOpenByAnotherProgramIsNeitherReplacedNorLost) {
     EXPECT_EQ(LoadSettingsAtStartup(record, runAtStartup), 0);
     EXPECT_EQ(record, SettingsRecord{});
     record.DeviceInfo = "New scanner";  // the user's own change
-    SaveSettings(record, runAtStartup);  // a page change while the file is still held: nothing is saved
+    // A page change while the file is still held: nothing is saved.
+    EXPECT_EQ(SaveSettings(record, runAtStartup), ERROR_NOT_READY);
     std::string runValue(64, '\0');
     DWORD size = static_cast<DWORD>(runValue.size());
     EXPECT_EQ(::RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",

@@ -280,13 +280,13 @@ TEST_F(PagesTest, TraceTakesALongDayAndDropsItsOldestTextAtTheLimit) {
 TEST_F(PagesTest, AboutPageShowsBothVersions) {
     PageHost host(pagetest::AboutTab);
     EXPECT_EQ(SheetPages.StartPage, AboutPageIndex);
-    EXPECT_EQ(win::DialogItemText(host.page(), IDC_PROGRAM_VERSION), "Brontel Vask v2.1");
+    EXPECT_EQ(win::WindowText(::GetDlgItem(host.page(), IDC_PROGRAM_VERSION)), "Brontel Vask v2.1");
     // The SDK is asked on the scanner worker, which posts the answer.
     std::string sdkLine;
     for (int tries = 0; tries < 500 && sdkLine.empty(); ++tries) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         host.Pump();
-        sdkLine = win::DialogItemText(host.page(), IDC_SDK_VERSION);
+        sdkLine = win::WindowText(::GetDlgItem(host.page(), IDC_SDK_VERSION));
     }
     EXPECT_EQ(sdkLine, SdkVersionLine(vantu::VantuAPIGetVersion()));
     EXPECT_EQ(sdkLine.rfind("Scanner SDK v", 0), 0u);

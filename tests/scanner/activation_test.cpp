@@ -120,11 +120,8 @@ TEST_F(Activation, SuccessStartsPollingWhichWaitsForTheDownloadItself) {
     PollingWorker.Run = 1;
     Scanner.StatusIsError = 1;
     ShowText("before", ::GetDlgItem(dialog_, IDC_STATUS_LINE), ReplaceText);
-    const DWORD start = ::GetTickCount();
     ASSERT_EQ(ActivateScanner(dialog_), 1);
-    const DWORD took = ::GetTickCount() - start;
-    // 200 ms settling; the six "transfer in progress" answers come later.
-    EXPECT_LT(took, 600u);
+    // The six "transfer in progress" answers come later, to the polling thread.
     EXPECT_EQ(SimCounter("vx", "ready"), 0) << "the download is still running";
     EXPECT_EQ(LastingStatus(), "Brontel Vask Activated, Scanner Connected");
     EXPECT_EQ(StatusText(dialog_), "before");  // the caller shows the text
@@ -134,7 +131,6 @@ TEST_F(Activation, SuccessStartsPollingWhichWaitsForTheDownloadItself) {
     ASSERT_TRUE(PollingWorker);
     EXPECT_TRUE(PumpUntil([] { return SimCounter("vx", "ready") == 1; }, 10000)) << "the thread finished the download";
     EXPECT_TRUE(StopPollingThread(3000));
-    std::cout << "[ measured ] activation with a 6-query download took " << took << " ms\n";
 }
 
 TEST_F(Activation, AtMostOnePollingThread) {
@@ -221,9 +217,9 @@ TEST_F(Activation, StoppingTheRetryWhileItSendsToTheDialogDoesNotDeadlock) {
     Sim({"unplug", "vx"});
     ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     const auto thread = Duplicate(RetryWorker.get());
-    // No message handling here: the thread's first text waits on this thread,
-    // which then waits for the thread.
-    ::Sleep(300);
+    // No message handling here: the retry posts its texts, so stopping it
+    // needs nothing from this thread.
+    ::Sleep(300);  // the retry is under way
     const DWORD start = ::GetTickCount();
     EXPECT_TRUE(StopActivationRetry(5000));
     const DWORD took = ::GetTickCount() - start;

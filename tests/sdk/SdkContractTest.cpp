@@ -57,6 +57,7 @@ TEST_F(SdkContract, EachDelayedCallSleepsWithoutHoldingUpOtherCallsOrVaskSim) {
     // scanner's handle go on meanwhile.
     ASSERT_TRUE(sim::ClearFaults("s"));
     ASSERT_EQ(Open(h), 0u);
+    const uint64_t slowed = sim::StatusOf("s").value_or(sim::Status{}).slowed;
     ASSERT_TRUE(sim::Delay("s", "count", 6000));
     std::atomic<bool> slowDone{false};
     std::thread slow([&] {
@@ -64,13 +65,11 @@ TEST_F(SdkContract, EachDelayedCallSleepsWithoutHoldingUpOtherCallsOrVaskSim) {
         (void)Dll().GetBarCodeCount(h, &n);
         slowDone = true;
     });
-    ::Sleep(300);
-    const DWORD start = ::GetTickCount();
+    ASSERT_TRUE(sim::WaitForSlowCall("s", slowed));
     EXPECT_TRUE(sim::AddSerial("t", "COM4", "ID4"));
     EXPECT_TRUE(sim::StatusOf("s"));
     EXPECT_EQ(Dll().APIGetVersion(), 3);
-    EXPECT_LT(MsSince(start), 4000u);
-    EXPECT_FALSE(slowDone);
+    EXPECT_FALSE(slowDone) << "the other calls waited for the slow one";
     slow.join();
     EXPECT_TRUE(sim::NoBreaches());
 }
@@ -83,9 +82,11 @@ TEST_F(SdkContract, MisusedHandlesAreRecordedShownAfterTheScannersAndClearedByRe
 
     // A close while a count runs on another thread, then the count finds its
     // handle closed.
+    const auto slowed = [] { return sim::StatusOf("s").value_or(sim::Status{}).slowed; };
+    uint64_t before = slowed();
     ASSERT_TRUE(sim::Delay("s", "count", 1500));
     std::thread counting = CountMeanwhile(h);
-    ::Sleep(400);
+    ASSERT_TRUE(sim::WaitForSlowCall("s", before));
     EXPECT_EQ(Dll().Close(h), 0u);
     counting.join();
     // Calls on a closed and on a never-opened handle.
@@ -97,15 +98,17 @@ TEST_F(SdkContract, MisusedHandlesAreRecordedShownAfterTheScannersAndClearedByRe
     ASSERT_TRUE(sim::ClearFaults("s"));
     vantu::Handle g = 0;
     ASSERT_EQ(Open(g), 0u);
+    before = slowed();
     ASSERT_TRUE(sim::Delay("s", "count", 1500));
     std::thread first = CountMeanwhile(g);
-    ::Sleep(400);
+    ASSERT_TRUE(sim::WaitForSlowCall("s", before));
     Count(g, &r);
     first.join();
     ASSERT_TRUE(sim::ClearFaults("s"));
+    before = slowed();
     ASSERT_TRUE(sim::Delay("s", "close", 1500));
     std::thread closing([g] { (void)Dll().Close(g); });
-    ::Sleep(400);
+    ASSERT_TRUE(sim::WaitForSlowCall("s", before));
     Count(g, &r);
     closing.join();
     opened_.clear();
@@ -125,10 +128,12 @@ TEST_F(SdkContract, MisusedHandlesAreRecordedShownAfterTheScannersAndClearedByRe
     EXPECT_TRUE(AnyContains(breaches, "ended with handle"));
     EXPECT_FALSE(sim::NoBreaches());
 
-    // The scanner lines keep their form; the breach lines follow them.
+    // The scanner lines keep their form (the slowed calls last); the breach
+    // lines follow them.
     testsupport::RunResult status = sim::Run({"status"});
-    EXPECT_EQ(status.output.rfind("s serial plugged stored=0 ready=0 delivered=0\r\nbreach: ", 0), 0u)
-        << status.output;
+    const std::string slowedCalls = " slowed=" + std::to_string(slowed());
+    EXPECT_EQ(status.output.rfind("s serial plugged stored=0 ready=0 delivered=0" + slowedCalls + "\r\nbreach: ", 0),
+              0u) << status.output;
     EXPECT_EQ(sim::StatusAll().size(), 1u);
 
     ASSERT_TRUE(sim::Reset());

@@ -5,6 +5,7 @@
 
 #include "sdksim/SimState.h"
 #include "sdksim/SimText.h"
+#include "tests/support/Process.h"
 
 namespace testsupport::sim {
 namespace {
@@ -121,7 +122,7 @@ std::vector<Status> StatusAll() {
     while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (auto s = sdksim::ParseStatusLine(line))
-            all.push_back({s->name, s->transport, s->plugged, s->stored, s->ready, s->delivered});
+            all.push_back({s->name, s->transport, s->plugged, s->stored, s->ready, s->delivered, s->slowed});
     }
     return all;
 }
@@ -146,6 +147,19 @@ std::vector<std::string> Breaches() {
     auto failure = ::testing::AssertionFailure() << "the simulated SDK was misused:";
     for (const std::string& b : found) failure << "\n  " << b;
     return failure;
+}
+
+::testing::AssertionResult WaitForSlowCall(const std::string& name, uint64_t sofar) {
+    if (WaitUntil([&] { return StatusOf(name).value_or(Status{}).slowed > sofar; }, 20000))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "no call of " << name << " began a delay";
+}
+
+::testing::AssertionResult DelayUnderWay(const std::string& name, const std::string& call, uint32_t ms) {
+    const std::optional<Status> before = StatusOf(name);
+    if (!before) return ::testing::AssertionFailure() << "no scanner " << name;
+    if (auto set = Delay(name, call, ms); !set) return set;
+    return WaitForSlowCall(name, before->slowed);
 }
 
 std::optional<Status> StatusOf(const std::string& name) {

@@ -40,6 +40,11 @@ RunResult Run(const std::vector<std::string>& args);
 // call "open", "idmode", "download", "count", "fetch" or "close" of that
 // scanner sleeps ms before it does its work; 0 clears.
 ::testing::AssertionResult Delay(const std::string& name, const std::string& call, uint32_t ms);
+// Waits until the scanner's calls that have begun a delay fault's sleep
+// number more than `sofar` (Status::slowed).
+::testing::AssertionResult WaitForSlowCall(const std::string& name, uint64_t sofar);
+// Delay, then waits until a call of the scanner has begun that sleep.
+::testing::AssertionResult DelayUnderWay(const std::string& name, const std::string& call, uint32_t ms);
 ::testing::AssertionResult ClearFaults(const std::string& name);
 ::testing::AssertionResult Transfer(const std::string& name, uint32_t queries);
 ::testing::AssertionResult SetVersion(int32_t version);
@@ -49,6 +54,7 @@ struct Status {
     std::string transport;  // "serial" or "bluetooth"
     bool plugged = false;
     uint64_t stored = 0, ready = 0, delivered = 0;
+    uint64_t slowed = 0;  // calls that have begun a delay fault's sleep
 };
 std::optional<Status> StatusOf(const std::string& name);
 std::vector<Status> StatusAll();
