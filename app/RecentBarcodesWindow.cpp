@@ -14,6 +14,7 @@
 #include "delivery/Typist.h"
 #include "delivery/WindowInFront.h"
 #include "res/resource.h"
+#include "win/ListControls.h"
 
 namespace {
 
@@ -47,19 +48,19 @@ std::string Plural(size_t n, const char* one) {
     return std::to_string(n) + " " + one + (n == 1 ? "" : "s");
 }
 
-void ReplaceLine(HWND list, size_t index, const RecentBarcode& entry) {
-    const bool selected = ::SendMessageA(list, LB_GETSEL, index, 0) > 0;
-    ::SendMessageA(list, LB_DELETESTRING, index, 0);
-    ::SendMessageA(list, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(RecentBarcodeLine(entry).c_str()));
-    if (selected) ::SendMessageA(list, LB_SETSEL, TRUE, static_cast<LPARAM>(index));
+void ReplaceLine(const win::ListBox& list, int index, const RecentBarcode& entry) {
+    const bool selected = list.IsSelected(index);
+    list.Delete(index);
+    list.Insert(index, RecentBarcodeLine(entry));
+    if (selected) list.SetSelected(index, true);
 }
 
 // A listed barcode whose fate changed (typed, or typed only in part) gets its new line.
-void UpdateListed(HWND list, const RecentBarcode& entry) {
+void UpdateListed(const win::ListBox& list, const RecentBarcode& entry) {
     for (size_t i = 0; i < Window.shown.size(); ++i) {
         if (Window.shown[i].sequence != entry.sequence) continue;
         Window.shown[i] = entry;
-        ReplaceLine(list, i, entry);
+        ReplaceLine(list, static_cast<int>(i), entry);
         return;
     }
 }
@@ -70,35 +71,31 @@ void TakeNewBarcodes() {
     BarcodeHistoryNoticed();
     Window.revisionSeen = BarcodeHistory().CopyChangedSince(Window.revisionSeen, Window.arrived);
     if (Window.arrived.empty()) return;
-    const HWND list = List();
-    ::SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    const win::ListBox list(List());
+    ::SendMessageA(list.get(), WM_SETREDRAW, FALSE, 0);
     for (auto entry = Window.arrived.rbegin(); entry != Window.arrived.rend(); ++entry) {
         if (entry->sequence <= Window.newestSeen) {
             UpdateListed(list, *entry);
             continue;
         }
-        ::SendMessageA(list, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(RecentBarcodeLine(*entry).c_str()));
+        list.Insert(0, RecentBarcodeLine(*entry));
         Window.shown.push_front(*entry);
         Window.newestSeen = entry->sequence;
     }
     while (Window.shown.size() > RecentBarcodes::Capacity) {
-        ::SendMessageA(list, LB_DELETESTRING, Window.shown.size() - 1, 0);
+        list.Delete(static_cast<int>(Window.shown.size()) - 1);
         Window.shown.pop_back();
     }
-    ::SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(list, nullptr, TRUE);
+    ::SendMessageA(list.get(), WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(list.get(), nullptr, TRUE);
 }
 
 // The selected entries, oldest first (the order they were scanned in).
 std::vector<const RecentBarcode*> SelectedOldestFirst() {
-    const HWND list = List();
-    const LRESULT count = ::SendMessageA(list, LB_GETSELCOUNT, 0, 0);
+    const std::vector<int> entries = win::ListBox(List()).SelectedEntries();
     std::vector<const RecentBarcode*> selected;
-    if (count <= 0) return selected;
-    std::vector<int> indexes(static_cast<size_t>(count));
-    const LRESULT got = ::SendMessageA(list, LB_GETSELITEMS, count, reinterpret_cast<LPARAM>(indexes.data()));
-    for (LRESULT i = got - 1; i >= 0; --i) {
-        const size_t index = static_cast<size_t>(indexes[static_cast<size_t>(i)]);
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        const auto index = static_cast<size_t>(*entry);
         if (index < Window.shown.size()) selected.push_back(&Window.shown[index]);
     }
     return selected;
@@ -200,7 +197,7 @@ void OnTypeAgainDone(size_t typed, size_t total, TypeAgainStop stop) {
 
 void ClearAll() {
     BarcodeHistory().Clear();
-    ::SendMessageA(List(), LB_RESETCONTENT, 0, 0);
+    win::ListBox(List()).Clear();
     Window.shown.clear();
     SetStatus("Cleared.");
 }
@@ -244,9 +241,7 @@ void DrawEntry(HWND dialog, const DRAWITEMSTRUCT& item) {
     ::SetTextColor(dc, ::GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     ::SetBkMode(dc, TRANSPARENT);
 
-    const LRESULT length = ::SendMessageA(item.hwndItem, LB_GETTEXTLEN, item.itemID, 0);
-    std::string line(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-    if (length > 0) ::SendMessageA(item.hwndItem, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(line.data()));
+    const std::string line = win::ListBox(item.hwndItem).EntryText(static_cast<int>(item.itemID));
     size_t from = 0;
     for (size_t column = 0; column < std::size(ColumnStarts); ++column) {
         const size_t tab = column + 1 < std::size(ColumnStarts) ? line.find('\t', from) : std::string::npos;

@@ -25,6 +25,7 @@
 #include "pages/ScannerView.h"
 #include "scanner/ScannerState.h"
 #include "scanner/ScannerWorker.h"
+#include "win/ListControls.h"
 #include "win/ProgramFile.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/PollingThread.h"
@@ -58,10 +59,10 @@ void ActivateStoredScanner() {
     HWND dialog = ::CreateDialogParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_CONNECTIONS), nullptr,
                                        ConnectionsPageProc, 0);
     HWND list = ::GetDlgItem(dialog, IDC_SCANNER_LIST);
-    ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    win::ListBox(list).Clear();
     if (shell::HasStoredScanner(App.Settings.Get().DeviceInfo)) {
         ShowStoredDevice(list);
-        ::SendMessageA(list, LB_SETCURSEL, 0, 0);
+        win::ListBox(list).Select(0);
         ActivateStoredScannerAtStartup();
     }
 }

@@ -17,6 +17,9 @@
 // The transport values of `mode` and `ActivatedScannerMode`.
 constexpr int SerialMode = 4;
 constexpr int BluetoothMode = 9;
+// The serial ports searched until the user picks others.
+constexpr int DefaultFromPort = 1;
+constexpr int DefaultToPort = 16;
 
 // The settings that the settings file keeps, as one value: every persisted
 // setting but RunAtStartup, which the registry's Run value stands for. The
@@ -35,8 +38,8 @@ struct SettingsRecord : FormatSettings {
     std::string DeviceInfo = " ";
     int mode = SerialMode;
     int ActivatedScannerMode = 0;
-    int FromPort = 1;
-    int ToPort = 16;
+    int FromPort = DefaultFromPort;
+    int ToPort = DefaultToPort;
     int LeftPosition = 250;
     int TopPosition = 200;
 

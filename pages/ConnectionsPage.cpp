@@ -19,6 +19,7 @@
 #include "pages/ScannerView.h"
 #include "scanner/ScannerState.h"
 #include "scanner/ScannerTexts.h"
+#include "win/ListControls.h"
 #include "win/Scoped.h"
 #include "scanner/ScannerWorker.h"
 
@@ -34,10 +35,9 @@ void Enable(HWND page, int id, bool on) { ::EnableWindow(Item(page, id), on ? TR
 void ShowStatus(HWND page, const std::string& text) { ShowText(text, Item(page, IDC_STATUS_LINE), ReplaceText); }
 void ShowLastingStatus(HWND page) { ShowStatus(page, Scanner.ConnectionStatusText.Get()); }
 void SetActivateCaption(HWND page, const char* caption) { ::SetDlgItemTextA(page, IDC_ACTIVATE, caption); }
-LRESULT ListCount(HWND page) { return ::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_GETCOUNT, 0, 0); }
-void SelectListEntry(HWND page, int index) {
-    ::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-}
+win::ListBox ScannerList(HWND page) { return win::ListBox(Item(page, IDC_SCANNER_LIST)); }
+int ListCount(HWND page) { return ScannerList(page).Count(); }
+void SelectListEntry(HWND page, int index) { ScannerList(page).Select(index); }
 
 // The number a port box shows, read as an unsigned decimal (0 when empty).
 UINT PortValue(HWND page, int id) { return ::GetDlgItemInt(page, id, nullptr, FALSE); }
@@ -115,21 +115,18 @@ void ShowTransport(HWND page) {
 }
 
 void FillPortBoxes(HWND page) {
-    for (int id : {IDC_FROM_PORT, IDC_TO_PORT}) {
-        for (int port = 1; port <= PortChoices; ++port) {
-            const std::string text = std::to_string(port);
-            ::SendDlgItemMessageA(page, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        }
-    }
-    ::SendDlgItemMessageA(page, IDC_FROM_PORT, CB_SETCURSEL, 0, 0);
-    ::SendDlgItemMessageA(page, IDC_TO_PORT, CB_SETCURSEL, PortChoices - 1, 0);
+    const win::ComboBox fromPort(Item(page, IDC_FROM_PORT)), toPort(Item(page, IDC_TO_PORT));
+    for (const win::ComboBox& box : {fromPort, toPort})
+        for (int port = 1; port <= PortChoices; ++port) box.Add(std::to_string(port));
+    fromPort.Select(0);
+    toPort.Select(PortChoices - 1);
     App.Settings.Update([](SettingsRecord& settings) {
-        if (settings.FromPort == 0) settings.FromPort = 1;
-        if (settings.ToPort == 0) settings.ToPort = 16;
+        if (settings.FromPort == 0) settings.FromPort = DefaultFromPort;
+        if (settings.ToPort == 0) settings.ToPort = DefaultToPort;
     });
     const SettingsRecord settings = App.Settings.Get();
-    ::SendDlgItemMessageA(page, IDC_FROM_PORT, CB_SETCURSEL, static_cast<WPARAM>(settings.FromPort - 1), 0);
-    ::SendDlgItemMessageA(page, IDC_TO_PORT, CB_SETCURSEL, static_cast<WPARAM>(settings.ToPort - 1), 0);
+    fromPort.Select(settings.FromPort - 1);
+    toPort.Select(settings.ToPort - 1);
 }
 
 void OnInit(HWND page) {
@@ -299,7 +296,7 @@ void RunOnWorker(HWND page, ScannerWorker::Command command) {
 // ---- the clicks ----
 
 void OnListSelection(HWND page) {
-    Scanner.SelectedDevice = static_cast<int>(::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_GETCURSEL, 0, 0));
+    Scanner.SelectedDevice = ScannerList(page).Selected();
     Enable(page, IDC_ACTIVATE, true);
     if (ListCount(page) > 1) Scanner.ConnectionStatusText.Set(" ");
     ShowLastingStatus(page);
@@ -319,8 +316,8 @@ void FindScanners(HWND page) {
 
 void Activate(HWND page) {
     ShowStatus(page, scannertext::Connecting);
-    const int slot = static_cast<int>(::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_GETCURSEL, 0, 0));
-    const std::string entry = slot >= 0 ? ListEntryText(Item(page, IDC_SCANNER_LIST), slot) : std::string();
+    const int slot = ScannerList(page).Selected();
+    const std::string entry = slot >= 0 ? ScannerList(page).EntryText(slot) : std::string();
     const int mode = Mode();
     RunOnWorker(page, [mode, slot, entry] { ActivateOnWorker(mode, slot, entry); });
 }
@@ -370,8 +367,8 @@ void ShowCommandEnd(HWND page, CommandEnd end) {
 void ShowUpdate(HWND page, const PageUpdate& update) {
     if (update.status) ShowStatus(page, *update.status);
     if (update.entries) {
-        ::SendDlgItemMessageA(page, IDC_SCANNER_LIST, LB_RESETCONTENT, 0, 0);
-        for (const std::string& entry : *update.entries) ShowText(entry, Item(page, IDC_SCANNER_LIST), AppendEntry);
+        ScannerList(page).Clear();
+        for (const std::string& entry : *update.entries) ScannerList(page).Add(entry);
     }
     if (update.end != CommandEnd::None) ShowCommandEnd(page, update.end);
 }

@@ -4,6 +4,7 @@
 // page is left.
 #include "pages/FormatPage.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "pages/FormatChoices.h"
 #include "pages/PageSupport.h"
 #include "res/resource.h"
+#include "win/ListControls.h"
 #include "win/WinText.h"
 
 namespace {
@@ -51,54 +53,34 @@ const CtrlBox* FindCtrlBox(int id) {
     return nullptr;
 }
 
-void AddItem(HWND combo, const std::string& text) {
-    ::SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-void FillCombo(HWND combo, const std::vector<std::string>& items) {
-    ::SendMessageA(combo, CB_RESETCONTENT, 0, 0);
-    for (const std::string& item : items) AddItem(combo, item);
+void FillCombo(const win::ComboBox& combo, const std::vector<std::string>& items) {
+    combo.Clear();
+    for (const std::string& item : items) combo.Add(item);
 }
 
 void ShowStripCount(HWND page, int strip) {
-    HWND combo = ::GetDlgItem(page, IDC_STRIP_COUNT);
+    const win::ComboBox combo(::GetDlgItem(page, IDC_STRIP_COUNT));
     FillCombo(combo, StripCountItems());
-    ::SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(StripItemIndex(strip)), 0);
+    combo.Select(StripItemIndex(strip));
 }
 
-void ShowStoredToken(HWND combo, const std::string& stored) {
+void ShowStoredToken(const win::ComboBox& combo, const std::string& stored) {
     const std::vector<std::string> items = TokenItems();
     FillCombo(combo, items);
     const StoredTokenChoice choice = ChooseStoredToken(items, stored);
-    if (choice.append) AddItem(combo, stored);
-    ::SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(choice.select), 0);
+    if (choice.append) combo.Add(stored);
+    combo.Select(choice.select);
 }
 
 void InitFormatPage(HWND page) {
     pages::InitialisingMark mark(page);
     const FormatSettings format = App.Format();
     for (const CtrlBox& box : CtrlBoxes) pages::SetTicked(page, box.checkId, format.*box.flag != 0);
-    for (const TokenBox& box : TokenBoxes)
-        ::SendDlgItemMessageA(page, box.comboId, CB_LIMITTEXT, 1, 0);
+    for (const TokenBox& box : TokenBoxes) win::ComboBox(::GetDlgItem(page, box.comboId)).LimitText(1);
     ShowStripCount(page, format.strip);
     for (const TokenBox& box : TokenBoxes)
-        ShowStoredToken(::GetDlgItem(page, box.comboId), format.*box.token);
+        ShowStoredToken(win::ComboBox(::GetDlgItem(page, box.comboId)), format.*box.token);
     PageOnInit(page, FormatPageIndex);
-}
-
-// The text of the selected item, or nothing when no item is selected.
-bool SelectedItemText(HWND combo, std::string& text) {
-    LRESULT index = ::SendMessageA(combo, CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR) return false;
-    LRESULT length = ::SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length == CB_ERR) return false;
-    std::string buffer(static_cast<size_t>(length) + 1, '\0');
-    length = ::SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
-                            reinterpret_cast<LPARAM>(buffer.data()));
-    if (length == CB_ERR) return false;
-    buffer.resize(static_cast<size_t>(length));
-    text = std::move(buffer);
-    return true;
 }
 
 // What the user typed: the first character of the edit field (one or two
@@ -123,14 +105,12 @@ void OnButtonClick(HWND page, int id) {
 }
 
 void OnSelectionChange(HWND page, int id) {
-    HWND combo = ::GetDlgItem(page, id);
+    const win::ComboBox combo(::GetDlgItem(page, id));
     if (id == IDC_STRIP_COUNT) {
-        LRESULT index = ::SendMessageA(combo, CB_GETCURSEL, 0, 0);
-        if (index != CB_ERR)
-            App.Settings.Update([&](SettingsRecord& settings) { settings.strip = static_cast<int>(index); });
+        if (const std::optional<int> index = combo.Selected())
+            App.Settings.Update([&](SettingsRecord& settings) { settings.strip = *index; });
     } else if (const TokenBox* box = FindTokenBox(id)) {
-        std::string text;
-        if (SelectedItemText(combo, text)) StoreToken(*box, std::move(text));
+        if (std::optional<std::string> text = combo.SelectedText()) StoreToken(*box, std::move(*text));
     }
     PageChanged(page);
 }

@@ -4,6 +4,7 @@
 
 #include "res/resource.h"
 #include "scanner/Activation.h"
+#include "win/ListControls.h"
 
 namespace {
 
@@ -12,18 +13,11 @@ HWND StatusLine(HWND page) { return ::GetDlgItem(page, IDC_STATUS_LINE); }
 
 }  // namespace
 
-std::string ListEntryText(HWND list, int index) {
-    const LRESULT length = ::SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length <= 0) return {};
-    std::vector<char> buffer(static_cast<size_t>(length) + 1);
-    const LRESULT copied = ::SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(index),
-                                          reinterpret_cast<LPARAM>(buffer.data()));
-    return copied > 0 ? std::string(buffer.data(), static_cast<size_t>(copied)) : std::string();
-}
+std::string ListEntryText(HWND list, int index) { return win::ListBox(list).EntryText(index); }
 
 void ShowText(const std::string& text, HWND control, int how) {
     if (how == AppendEntry)
-        ::SendMessageA(control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        win::ListBox(control).Add(text);
     else
         ::SetWindowTextA(control, text.c_str());
 }
@@ -31,7 +25,7 @@ void ShowText(const std::string& text, HWND control, int how) {
 void ShowSearchListing(HWND page, const scannertext::SearchListing& listing) {
     ShowText(listing.status, StatusLine(page), ReplaceText);
     HWND list = ScannerList(page);
-    ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    win::ListBox(list).Clear();
     for (const std::string& entry : listing.entries) ShowText(entry, list, AppendEntry);
 }
 
@@ -49,7 +43,7 @@ void RestoreDeviceList(HWND list, HWND activateButton) {
     const DeviceList found = FoundDeviceList();
     for (const std::string& entry : found.entries) ShowText(entry, list, AppendEntry);
     if (found.selected >= 0) {
-        ::SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(found.selected), 0);
+        win::ListBox(list).Select(found.selected);
         ::EnableWindow(activateButton, TRUE);
     }
 }
@@ -58,7 +52,7 @@ void ShowStoredDevice(HWND list) { ShowText(TakeStoredDevice(), list, AppendEntr
 
 void ConfigureConnection(HWND page, int mode) {
     HWND list = ScannerList(page);
-    const auto selected = static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0));
+    const int selected = win::ListBox(list).Selected();
     const std::string entry = selected >= 0 ? ListEntryText(list, selected) : std::string();
     ShowText(ConfigureSelectedScanner(selected, entry, mode).text, StatusLine(page), ReplaceText);
 }
