@@ -15,6 +15,7 @@
 #include "delivery/WindowInFront.h"
 #include "res/resource.h"
 #include "win/ListControls.h"
+#include "win/Scoped.h"
 
 namespace {
 
@@ -27,22 +28,34 @@ constexpr int ColumnStarts[] = {1, 43, 137};
 constexpr int ColumnGap = 3;
 constexpr int RowHeight = 8;  // dialog units: one line of the dialog's font
 
-// Everything here belongs to the user-interface thread.
-struct RecentWindow {
-    HWND dialog = nullptr;
-    HWND target = nullptr;                // in front as the tray menu opened
-    std::optional<POINT> position;        // kept for the run
+// What one Recent Barcodes window lists: owned by that window
+// (GWLP_USERDATA) from WM_INITDIALOG until WM_NCDESTROY. User-interface
+// thread only.
+struct RecentList {
     std::deque<RecentBarcode> shown;      // the list's entries, newest first
     std::vector<RecentBarcode> arrived;   // reused for each copy out of the history
     uint64_t newestSeen = 0;              // the newest sequence listed
     uint64_t revisionSeen = 0;            // the history's revision last copied
-    HHOOK keyboardHook = nullptr;
+    win::UniqueHook keyboardHook;         // the dialog's keys in any message loop
 };
-RecentWindow Window;
 
-HWND List() { return ::GetDlgItem(Window.dialog, IDC_RECENT_LIST); }
+// What outlives one window, for the run: the window open now (at most one),
+// the window in front as the tray menu opened, and where the user last put
+// the window. User-interface thread only.
+struct RecentRun {
+    HWND dialog = nullptr;
+    HWND target = nullptr;
+    std::optional<POINT> position;
+};
+RecentRun Recent;
 
-void SetStatus(const std::string& text) { ::SetDlgItemTextA(Window.dialog, IDC_RECENT_STATUS, text.c_str()); }
+RecentList* ListOf(HWND dialog) {
+    return dialog ? reinterpret_cast<RecentList*>(::GetWindowLongPtrA(dialog, GWLP_USERDATA)) : nullptr;
+}
+
+HWND List() { return ::GetDlgItem(Recent.dialog, IDC_RECENT_LIST); }
+
+void SetStatus(const std::string& text) { ::SetDlgItemTextA(Recent.dialog, IDC_RECENT_STATUS, text.c_str()); }
 
 std::string Plural(size_t n, const char* one) {
     return std::to_string(n) + " " + one + (n == 1 ? "" : "s");
@@ -56,10 +69,10 @@ void ReplaceLine(const win::ListBox& list, int index, const RecentBarcode& entry
 }
 
 // A listed barcode whose fate changed (typed, or typed only in part) gets its new line.
-void UpdateListed(const win::ListBox& list, const RecentBarcode& entry) {
-    for (size_t i = 0; i < Window.shown.size(); ++i) {
-        if (Window.shown[i].sequence != entry.sequence) continue;
-        Window.shown[i] = entry;
+void UpdateListed(RecentList& data, const win::ListBox& list, const RecentBarcode& entry) {
+    for (size_t i = 0; i < data.shown.size(); ++i) {
+        if (data.shown[i].sequence != entry.sequence) continue;
+        data.shown[i] = entry;
         ReplaceLine(list, static_cast<int>(i), entry);
         return;
     }
@@ -67,36 +80,36 @@ void UpdateListed(const win::ListBox& list, const RecentBarcode& entry) {
 
 // New barcodes go on top; the oldest fall off the end beyond the history's
 // size; listed ones whose fate changed are shown anew.
-void TakeNewBarcodes() {
+void TakeNewBarcodes(RecentList& data) {
     BarcodeHistoryNoticed();
-    Window.revisionSeen = BarcodeHistory().CopyChangedSince(Window.revisionSeen, Window.arrived);
-    if (Window.arrived.empty()) return;
+    data.revisionSeen = BarcodeHistory().CopyChangedSince(data.revisionSeen, data.arrived);
+    if (data.arrived.empty()) return;
     const win::ListBox list(List());
     ::SendMessageA(list.get(), WM_SETREDRAW, FALSE, 0);
-    for (auto entry = Window.arrived.rbegin(); entry != Window.arrived.rend(); ++entry) {
-        if (entry->sequence <= Window.newestSeen) {
-            UpdateListed(list, *entry);
+    for (auto entry = data.arrived.rbegin(); entry != data.arrived.rend(); ++entry) {
+        if (entry->sequence <= data.newestSeen) {
+            UpdateListed(data, list, *entry);
             continue;
         }
         list.Insert(0, RecentBarcodeLine(*entry));
-        Window.shown.push_front(*entry);
-        Window.newestSeen = entry->sequence;
+        data.shown.push_front(*entry);
+        data.newestSeen = entry->sequence;
     }
-    while (Window.shown.size() > RecentBarcodes::Capacity) {
-        list.Delete(static_cast<int>(Window.shown.size()) - 1);
-        Window.shown.pop_back();
+    while (data.shown.size() > RecentBarcodes::Capacity) {
+        list.Delete(static_cast<int>(data.shown.size()) - 1);
+        data.shown.pop_back();
     }
     ::SendMessageA(list.get(), WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(list.get(), nullptr, TRUE);
 }
 
 // The selected entries, oldest first (the order they were scanned in).
-std::vector<const RecentBarcode*> SelectedOldestFirst() {
+std::vector<const RecentBarcode*> SelectedOldestFirst(const RecentList& data) {
     const std::vector<int> entries = win::ListBox(List()).SelectedEntries();
     std::vector<const RecentBarcode*> selected;
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
         const auto index = static_cast<size_t>(*entry);
-        if (index < Window.shown.size()) selected.push_back(&Window.shown[index]);
+        if (index < data.shown.size()) selected.push_back(&data.shown[index]);
     }
     return selected;
 }
@@ -109,7 +122,7 @@ bool PutOnClipboard(const std::u16string& text) {
         std::memcpy(data, text.c_str(), bytes);
         ::GlobalUnlock(memory);
     }
-    if (!::OpenClipboard(Window.dialog)) {
+    if (!::OpenClipboard(Recent.dialog)) {
         ::GlobalFree(memory);
         return false;
     }
@@ -120,8 +133,8 @@ bool PutOnClipboard(const std::u16string& text) {
     return placed;
 }
 
-void CopySelected() {
-    const std::vector<const RecentBarcode*> selected = SelectedOldestFirst();
+void CopySelected(const RecentList& data) {
+    const std::vector<const RecentBarcode*> selected = SelectedOldestFirst(data);
     if (selected.empty()) return SetStatus("Select the barcodes to copy first.");
     if (!PutOnClipboard(ClipboardText(selected))) return SetStatus("The clipboard is in use: nothing copied.");
     SetStatus("Copied " + Plural(selected.size(), "barcode") + ".");
@@ -146,18 +159,18 @@ std::optional<std::string> RefusalFor(HWND target) {
 }
 
 void ShowAgainWith(const std::string& status) {
-    ::ShowWindow(Window.dialog, SW_SHOW);
-    BringOwnWindowForward(Window.dialog);
+    ::ShowWindow(Recent.dialog, SW_SHOW);
+    BringOwnWindowForward(Recent.dialog);
     SetStatus(status);
 }
 
 // Hides the window, brings the remembered window forward and hands the
 // selected barcodes to the typist, oldest first, each shaped by the current
 // format settings; the typist says how far it got (OnTypeAgainDone).
-void TypeAgain() {
-    const std::vector<const RecentBarcode*> selected = SelectedOldestFirst();
+void TypeAgain(const RecentList& data) {
+    const std::vector<const RecentBarcode*> selected = SelectedOldestFirst(data);
     if (selected.empty()) return SetStatus("Select the barcodes to type first.");
-    const HWND target = Window.target;
+    const HWND target = Recent.target;
     if (const auto refusal = RefusalFor(target)) return SetStatus(*refusal);
 
     std::vector<TypingJob> jobs(selected.size());
@@ -171,10 +184,10 @@ void TypeAgain() {
     {
         // Hiding may bring the sheet forward for a moment; the target follows.
         const QuietActivations quiet;
-        ::ShowWindow(Window.dialog, SW_HIDE);
+        ::ShowWindow(Recent.dialog, SW_HIDE);
     }
     ::SetForegroundWindow(target);
-    SoleTypist.TypeAgain(std::move(jobs), target, Window.dialog);
+    SoleTypist.TypeAgain(std::move(jobs), target, Recent.dialog);
 }
 
 const char* StopText(TypeAgainStop stop) {
@@ -195,10 +208,10 @@ void OnTypeAgainDone(size_t typed, size_t total, TypeAgainStop stop) {
                   ".");
 }
 
-void ClearAll() {
+void ClearAll(RecentList& data) {
     BarcodeHistory().Clear();
     win::ListBox(List()).Clear();
-    Window.shown.clear();
+    data.shown.clear();
     SetStatus("Cleared.");
 }
 
@@ -207,12 +220,13 @@ void ClearAll() {
 // nothing of this window.
 LRESULT CALLBACK DialogKeys(int code, WPARAM removed, LPARAM lParam) {
     auto* msg = reinterpret_cast<MSG*>(lParam);
-    if (code >= 0 && removed == PM_REMOVE && Window.dialog && msg->message >= WM_KEYFIRST &&
-        msg->message <= WM_KEYLAST && (msg->hwnd == Window.dialog || ::IsChild(Window.dialog, msg->hwnd))) {
+    const RecentList* data = ListOf(Recent.dialog);
+    if (code >= 0 && removed == PM_REMOVE && data && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST &&
+        (msg->hwnd == Recent.dialog || ::IsChild(Recent.dialog, msg->hwnd))) {
         if (msg->message == WM_KEYDOWN && msg->wParam == 'C' && ::GetKeyState(VK_CONTROL) < 0) {
-            CopySelected();
+            CopySelected(*data);
             msg->message = WM_NULL;
-        } else if (::IsDialogMessageA(Window.dialog, msg)) {
+        } else if (::IsDialogMessageA(Recent.dialog, msg)) {
             msg->message = WM_NULL;
         }
     }
@@ -258,42 +272,47 @@ void DrawEntry(HWND dialog, const DRAWITEMSTRUCT& item) {
     if (item.itemState & ODS_FOCUS) ::DrawFocusRect(dc, &item.rcItem);
 }
 
-void RememberPosition() {
-    if (::IsIconic(Window.dialog)) return;
+void RememberPosition(HWND dialog) {
+    if (::IsIconic(dialog)) return;
     RECT r{};
-    if (::GetWindowRect(Window.dialog, &r)) Window.position = POINT{r.left, r.top};
+    if (::GetWindowRect(dialog, &r)) Recent.position = POINT{r.left, r.top};
 }
 
 void OnInit(HWND dialog) {
-    Window.dialog = dialog;
+    auto* data = new RecentList;
+    ::SetWindowLongPtrA(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
+    Recent.dialog = dialog;
     const HICON icon = ::LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_VASK));
     ::SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     ::SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    Window.shown.clear();
-    Window.newestSeen = 0;
-    Window.revisionSeen = 0;
-    if (Window.position)
-        ::SetWindowPos(dialog, nullptr, Window.position->x, Window.position->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    if (Recent.position)
+        ::SetWindowPos(dialog, nullptr, Recent.position->x, Recent.position->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     SetBarcodeHistoryListener(dialog, NewBarcodesMessage);
-    TakeNewBarcodes();
-    Window.keyboardHook = ::SetWindowsHookExA(WH_GETMESSAGE, DialogKeys, nullptr, ::GetCurrentThreadId());
+    TakeNewBarcodes(*data);
+    data->keyboardHook.reset(::SetWindowsHookExA(WH_GETMESSAGE, DialogKeys, nullptr, ::GetCurrentThreadId()));
 }
 
-void OnDestroy() {
+void OnDestroy(HWND dialog) {
     SetBarcodeHistoryListener(nullptr, 0);
-    if (Window.keyboardHook) ::UnhookWindowsHookEx(Window.keyboardHook);
-    Window.keyboardHook = nullptr;
-    Window.dialog = nullptr;
-    Window.shown.clear();
+    if (RecentList* data = ListOf(dialog)) data->keyboardHook.reset();
+    if (Recent.dialog == dialog) Recent.dialog = nullptr;
+}
+
+// The window's last message: what it listed goes with it.
+void OnFinalDestroy(HWND dialog) {
+    delete ListOf(dialog);
+    ::SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
 }
 
 bool OnCommand(HWND dialog, WORD id) {
+    RecentList* data = ListOf(dialog);
+    if (!data) return false;
     switch (id) {
-    case IDC_RECENT_COPY: CopySelected(); return true;
-    case IDC_RECENT_TYPE_AGAIN: TypeAgain(); return true;
-    case IDC_RECENT_CLEAR: ClearAll(); return true;
+    case IDC_RECENT_COPY: CopySelected(*data); return true;
+    case IDC_RECENT_TYPE_AGAIN: TypeAgain(*data); return true;
+    case IDC_RECENT_CLEAR: ClearAll(*data); return true;
     case IDCANCEL:
-        RememberPosition();
+        RememberPosition(dialog);
         ::DestroyWindow(dialog);
         return true;
     default: return false;
@@ -306,7 +325,7 @@ INT_PTR HandleRecentMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         OnInit(dialog);
         return TRUE;
     case NewBarcodesMessage:
-        TakeNewBarcodes();
+        if (RecentList* data = ListOf(dialog)) TakeNewBarcodes(*data);
         return TRUE;
     case TypeAgainDoneMessage:
         OnTypeAgainDone(LOWORD(wParam), HIWORD(wParam), static_cast<TypeAgainStop>(lParam));
@@ -314,7 +333,7 @@ INT_PTR HandleRecentMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_COMMAND:
         return OnCommand(dialog, LOWORD(wParam));
     case WM_MOVE:
-        RememberPosition();
+        RememberPosition(dialog);
         return FALSE;
     case WM_MEASUREITEM:
         reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(RowPixels(dialog));
@@ -323,7 +342,10 @@ INT_PTR HandleRecentMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         DrawEntry(dialog, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
     case WM_DESTROY:
-        OnDestroy();
+        OnDestroy(dialog);
+        return FALSE;
+    case WM_NCDESTROY:
+        OnFinalDestroy(dialog);
         return FALSE;
     default:
         return FALSE;
@@ -341,21 +363,21 @@ INT_PTR CALLBACK RecentBarcodesProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 }  // namespace
 
-void RememberWindowInFront(HWND window) { Window.target = window; }
+void RememberWindowInFront(HWND window) { Recent.target = window; }
 
 void CloseRecentBarcodes() {
-    if (Window.dialog) ::DestroyWindow(Window.dialog);
+    if (Recent.dialog) ::DestroyWindow(Recent.dialog);
 }
 
 void ShowRecentBarcodes() {
-    if (!Window.dialog) {
+    if (!Recent.dialog) {
         if (!::CreateDialogParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_RECENT_BARCODES), nullptr,
                                   RecentBarcodesProc, 0))
             return;
-    } else if (!::IsWindowVisible(Window.dialog)) {
+    } else if (!::IsWindowVisible(Recent.dialog)) {
         SetStatus("");  // hidden by "Type Again": its outcome belongs to that time
     }
-    ::ShowWindow(Window.dialog, SW_SHOW);
-    BringOwnWindowForward(Window.dialog);
+    ::ShowWindow(Recent.dialog, SW_SHOW);
+    BringOwnWindowForward(Recent.dialog);
     ::SetFocus(List());
 }

@@ -108,7 +108,7 @@ int RunProgram(HINSTANCE instance) {
 
     (void)App.WithSettings(LoadSettingsAtStartup);
     (void)GrantFileAccess(SettingsFileName, LocalUsersSid, ModifyAccess);
-    Scanner.ConnectionStatusText.Set(" ");
+    Scanner.SetStatusText(" ");
 
     if (App.Settings.Get().Activate) {
         ActivateStoredScanner();

@@ -91,14 +91,6 @@ bool RunValueMatchesPathInfo(const std::string& pathInfo) {
     return EqualIgnoringCase(value, pathInfo) || EqualIgnoringCase(WithoutSurroundingQuotes(value), pathInfo);
 }
 
-int LoadSettings(SettingsRecord& record, int& runAtStartup) {
-    if (!LocateAndReadSettings(record)) return 0;
-    // The Run value only decides RunAtStartup: a Run key that cannot be read
-    // leaves it at 0 and is no reason to rebuild the settings file.
-    runAtStartup = RunValueMatchesPathInfo(record.PathInfo) ? 1 : 0;
-    return 1;
-}
-
 void SaveSettingsFile(SettingsRecord& record, int& runAtStartup) {
     if (!CatchUpUnreadSection(record, runAtStartup)) return;  // silently, as every failed save
     SettingsLoad outcome;

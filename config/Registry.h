@@ -26,10 +26,6 @@ HKEY EnsureSdkRegistryKey();
 int SetRunValue(HKEY root, SettingsRecord& record);
 int DeleteRunValue(HKEY root);   // 0 when the Run key cannot be opened, else 1
 
-// Reads the settings file into record and sets runAtStartup from the Run
-// value; 1 when the settings file was read.
-int LoadSettings(SettingsRecord& record, int& runAtStartup);
-
 // Writes record into the settings file (SaveSettingsFile), then writes or
 // deletes the Run value as runAtStartup says. ERROR_SUCCESS; the error
 // opening the Run key; or ERROR_NOT_READY while this user's section of the

@@ -55,7 +55,7 @@ HBRUSH StatusLineBrush() {
 
 // The activated state: Deactivate offered, searching and choosing locked.
 void ShowActivatedControls(HWND page) {
-    SetActivateCaption(page, scannertext::DeactivateCaption);
+    SetActivateCaption(page, DeactivateCaption);
     Enable(page, IDC_FIND_SCANNERS, false);
     Enable(page, IDC_ACTIVATE, true);
     Enable(page, IDC_SCANNER_LIST, false);
@@ -77,9 +77,9 @@ void EnableIfSaid(HWND page, int id, std::optional<bool> on) {
 void ShowConnectionState(HWND page) {
     const ConnectionsPageView view =
         ConnectionsPageViewFor(Scanner.State.load(), Scanner.ScannerConnected, Scanner.ScannersFound);
-    if (view.newState) Scanner.State = *view.newState;
-    if (view.lastingStatus) Scanner.ConnectionStatusText.Set(view.lastingStatus);
-    if (view.clearStatusError) Scanner.StatusIsError = 0;
+    if (view.newState) Scanner.SetPending(*view.newState);
+    if (view.lastingStatus) Scanner.SetStatusText(view.lastingStatus);
+    if (view.clearStatusError) Scanner.SetStatusIsError(false);
     if (view.listOnlyStoredScanner)
         ShowText(Scanner.FoundDeviceNames[0], Item(page, IDC_SCANNER_LIST), AppendEntry);
     else
@@ -186,9 +186,9 @@ std::string CloseWhatWasOpen(bool clearStored) {
 
 void SearchOnWorker(int mode, int from, int to) {
     const std::string closed = CloseWhatWasOpen(true);
-    Scanner.ScannerConnected = 0;
+    Scanner.MarkNotPolled();
     HandBackStatus(closed);
-    Scanner.StatusIsError = 0;
+    Scanner.SetStatusIsError(false);
     HandBackStatus(scannertext::Searching);
     HandBack({std::nullopt, std::vector<std::string>{}, CommandEnd::None});
     ClearFoundDevices();
@@ -202,7 +202,7 @@ void SearchOnWorker(int mode, int from, int to) {
 
 void ActivateOnWorker(int mode, int slot, const std::string& entry) {
     const std::string closed = CloseWhatWasOpen(true);
-    Scanner.StatusIsError = 0;
+    Scanner.SetStatusIsError(false);
     HandBackStatus(closed);
     HandBackStatus(ConfigureSelectedScanner(slot, entry, mode).text);
     const bool activated = ActivateStoredConnection();
@@ -212,9 +212,7 @@ void ActivateOnWorker(int mode, int slot, const std::string& entry) {
 
 void DeactivateOnWorker() {
     const std::string closed = CloseWhatWasOpen(false);
-    Scanner.StatusIsError = 0;
-    Scanner.ConnectionStatusText.Set(closed);
-    Scanner.ScannerConnected = 0;
+    Scanner.MarkNotConnected(closed, false);
     HandBackStatus(closed);
     HandBackEnd(CommandEnd::Deactivated);
 }
@@ -296,9 +294,9 @@ void RunOnWorker(HWND page, ScannerWorker::Command command) {
 // ---- the clicks ----
 
 void OnListSelection(HWND page) {
-    Scanner.SelectedDevice = ScannerList(page).Selected();
+    Scanner.SelectFound(ScannerList(page).Selected());
     Enable(page, IDC_ACTIVATE, true);
-    if (ListCount(page) > 1) Scanner.ConnectionStatusText.Set(" ");
+    if (ListCount(page) > 1) Scanner.SetStatusText(" ");
     ShowLastingStatus(page);
 }
 
@@ -306,7 +304,7 @@ void FindScanners(HWND page) {
     const UINT from = PortValue(page, IDC_FROM_PORT);
     const UINT to = PortValue(page, IDC_TO_PORT);
     if (from > to) {
-        Scanner.StatusIsError = 1;
+        Scanner.SetStatusIsError(true);
         ShowStatus(page, scannertext::InvalidPortSelection);
         return;
     }
@@ -324,9 +322,9 @@ void Activate(HWND page) {
 
 void ActivateOrDeactivate(HWND page) {
     const std::string caption = ActivateCaptionText(page);
-    if (caption == scannertext::ActivateCaption)
+    if (caption == ActivateCaption)
         Activate(page);
-    else if (caption == scannertext::DeactivateCaption)
+    else if (caption == DeactivateCaption)
         RunOnWorker(page, [] { DeactivateOnWorker(); });
 }
 
@@ -345,7 +343,7 @@ void ShowCommandEnd(HWND page, CommandEnd end) {
     }
     switch (end) {
     case CommandEnd::Searched:
-        SetActivateCaption(page, scannertext::ActivateCaption);
+        SetActivateCaption(page, ActivateCaption);
         Enable(page, IDC_ACTIVATE, ListCount(page) == 1);
         if (ListCount(page) == 1) SelectListEntry(page, 0);
         break;
@@ -356,7 +354,7 @@ void ShowCommandEnd(HWND page, CommandEnd end) {
     case CommandEnd::NotActivated:
         break;
     case CommandEnd::Deactivated:
-        SetActivateCaption(page, scannertext::ActivateCaption);
+        SetActivateCaption(page, ActivateCaption);
         break;
     case CommandEnd::StartupActivationEnded:
     case CommandEnd::None:
@@ -430,17 +428,17 @@ void OnCommand(HWND page, int id, int code) {
 void ActivateStoredScannerAtStartup() {
     PendingUpdates.Update([](std::deque<PageUpdate>& updates) { updates.clear(); });
     CommandPage = nullptr;
-    Scanner.State = ConnectionState::ActivatingAtStartup;
+    Scanner.SetPending(ConnectionState::ActivatingAtStartup);
     const bool posted = PostPageCommand([] {
         if (ActivateStoredConnection()) {
-            Scanner.State = ConnectionState::ActivatedAtStartup;
+            Scanner.SetPending(ConnectionState::ActivatedAtStartup);
         } else {
-            Scanner.State = ConnectionState::ActivationAtStartupFailed;
+            Scanner.SetPending(ConnectionState::ActivationAtStartupFailed);
             (void)StartActivationRetry(ConnectionsWindow);
         }
         HandBackEnd(CommandEnd::StartupActivationEnded);
     });
-    if (!posted) Scanner.State = ConnectionState::NothingPending;
+    if (!posted) Scanner.SetPending(ConnectionState::NothingPending);
 }
 
 void ShowRetryReport(HWND page, RetryReport report, LPARAM generation) {
@@ -450,7 +448,7 @@ void ShowRetryReport(HWND page, RetryReport report, LPARAM generation) {
     case RetryReport::Started:
         RememberSheetRect(::GetParent(page));
         ShowStatus(page, scannertext::ScannerNotConnected);
-        SetActivateCaption(page, scannertext::ActivateCaption);
+        SetActivateCaption(page, ActivateCaption);
         break;
     case RetryReport::AttemptFailed:
         ShowLastingStatus(page);

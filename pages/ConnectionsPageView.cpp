@@ -6,7 +6,7 @@ namespace {
 
 // An activated scanner: Deactivate offered, searching and choosing locked.
 void ShowActivated(ConnectionsPageView& view) {
-    view.activateCaption = scannertext::DeactivateCaption;
+    view.activateCaption = DeactivateCaption;
     view.findEnabled = false;
     view.activateEnabled = true;
     view.listEnabled = false;

@@ -9,6 +9,11 @@
 
 #include "scanner/ConnectionState.h"
 
+// The Activate button's captions: the button offers the one that is not
+// the scanner's state.
+inline constexpr char ActivateCaption[] = "Ac&tivate";
+inline constexpr char DeactivateCaption[] = "Deac&tivate";
+
 struct ConnectionsPageView {
     // What the scanner's State becomes; none: it is left alone (the retry
     // thread may write it meanwhile).

@@ -21,27 +21,27 @@ BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
     info.cbSize = sizeof info;
     if (::GetMonitorInfoA(monitor, &info)) {
         const RECT& w = info.rcWork;
-        reinterpret_cast<std::vector<shell::ScreenRect>*>(areas)->push_back({w.left, w.top, w.right, w.bottom});
+        reinterpret_cast<std::vector<sheetplace::ScreenRect>*>(areas)->push_back({w.left, w.top, w.right, w.bottom});
     }
     return TRUE;
 }
 
-std::vector<shell::ScreenRect> WorkAreas() {
-    std::vector<shell::ScreenRect> areas;
+std::vector<sheetplace::ScreenRect> WorkAreas() {
+    std::vector<sheetplace::ScreenRect> areas;
     (void)::EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&areas));
     return areas;
 }
 
 // Where the sheet opens: the stored place, unless no monitor shows enough of
 // its title bar to grab it (the monitor it was last on may be gone).
-shell::ScreenPoint SheetPlace(HWND sheet) {
+sheetplace::ScreenPoint SheetPlace(HWND sheet) {
     const SettingsRecord settings = App.Settings.Get();
-    const shell::ScreenPoint stored{settings.LeftPosition, settings.TopPosition};
+    const sheetplace::ScreenPoint stored{settings.LeftPosition, settings.TopPosition};
     RECT r{};
     if (!::GetWindowRect(sheet, &r)) return stored;
     const int titleBar = ::GetSystemMetrics(SM_CYCAPTION) + ::GetSystemMetrics(SM_CYFRAME) +
                          ::GetSystemMetrics(SM_CXPADDEDBORDER);
-    return shell::PlaceSheet(stored, r.right - r.left, r.bottom - r.top, WorkAreas(), titleBar);
+    return sheetplace::PlaceSheet(stored, r.right - r.left, r.bottom - r.top, WorkAreas(), titleBar);
 }
 
 // After a save: a run that could not read its settings at start-up takes the
@@ -53,7 +53,7 @@ void FollowStoredPlace(HWND sheet) {
     if (!sheet || !::GetWindowRect(sheet, &r)) return;
     const SettingsRecord settings = App.Settings.Get();
     if (r.left == settings.LeftPosition && r.top == settings.TopPosition) return;
-    const shell::ScreenPoint place = SheetPlace(sheet);
+    const sheetplace::ScreenPoint place = SheetPlace(sheet);
     ::SetWindowPos(sheet, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -74,7 +74,7 @@ void PageOnInit(HWND page, PageIndex index) {
     SheetPages.StartPage = index;
     HWND sheet = SheetOf(page);
     if (!sheet) return;
-    const shell::ScreenPoint place = SheetPlace(sheet);
+    const sheetplace::ScreenPoint place = SheetPlace(sheet);
     ::SetWindowPos(sheet, HWND_NOTOPMOST, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
 }
 

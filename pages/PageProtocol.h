@@ -32,7 +32,7 @@ void RememberSheetRect(HWND sheet);
 // WM_INITDIALOG: StartPage becomes index; the sheet (the page's parent) moves
 // to LeftPosition, TopPosition with its size kept (or fully onto the nearest
 // monitor when no monitor shows enough of its title bar there, see
-// shell::PlaceSheet), is shown and put at the top of the non-topmost
+// sheetplace::PlaceSheet), is shown and put at the top of the non-topmost
 // windows. A page without a parent is left alone.
 void PageOnInit(HWND page, PageIndex index);
 

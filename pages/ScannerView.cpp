@@ -35,10 +35,6 @@ void SearchSerialPorts(HWND page, int firstPort, int lastPort) {
 
 void SearchBluetooth(HWND page) { ShowSearchListing(page, FindBluetoothScanners()); }
 
-void ShowSearchResult(HWND page, const std::string& message, int count, EntryTextFn entryText) {
-    ShowSearchListing(page, ReadSearchRecords(message, count, entryText));
-}
-
 void RestoreDeviceList(HWND list, HWND activateButton) {
     const DeviceList found = FoundDeviceList();
     for (const std::string& entry : found.entries) ShowText(entry, list, AppendEntry);

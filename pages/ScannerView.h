@@ -24,10 +24,6 @@ void ShowSearchListing(HWND page, const scannertext::SearchListing& listing);
 
 void SearchSerialPorts(HWND page, int firstPort, int lastPort);
 void SearchBluetooth(HWND page);
-// Shows a search's message and reads its records (count, at most eight) into
-// Scanner and the list. A negative count reads nothing.
-void ShowSearchResult(HWND page, const std::string& message, int count, EntryTextFn entryText);
-
 // Refills a new page's list from FoundDeviceNames and reselects, which
 // enables the Activate button.
 void RestoreDeviceList(HWND list, HWND activateButton);

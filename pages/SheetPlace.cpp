@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace shell {
+namespace sheetplace {
 
 namespace {
 
@@ -76,4 +76,4 @@ ScreenPoint PlaceSheet(ScreenPoint stored, int width, int height, std::span<cons
             static_cast<int>(FitInto(window.top, height, area.top, area.bottom))};
 }
 
-}  // namespace shell
+}  // namespace sheetplace

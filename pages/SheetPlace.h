@@ -4,7 +4,7 @@
 
 #include <span>
 
-namespace shell {
+namespace sheetplace {
 
 // A rectangle in screen pixels, right and bottom exclusive.
 struct ScreenRect {
@@ -27,4 +27,4 @@ struct ScreenPoint {
 ScreenPoint PlaceSheet(ScreenPoint stored, int width, int height, std::span<const ScreenRect> workAreas,
                        int titleBarHeight);
 
-}  // namespace shell
+}  // namespace sheetplace

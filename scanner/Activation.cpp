@@ -65,9 +65,7 @@ bool FailActivation(vantu::Result code, vantu::Handle opened) {
     (void)Scanner.Connection.compare_exchange_strong(mine, 0);
     if (opened) (void)CloseUnusedConnection(opened);
     const std::string message = scannertext::ActivationFailureMessage(code, RetryWorker.Run != 0);
-    Scanner.StatusIsError = 1;
-    Scanner.ConnectionStatusText.Set(message);
-    Scanner.ScannerConnected = 0;
+    Scanner.MarkNotConnected(message, true);
     return false;
 }
 
@@ -79,21 +77,21 @@ void Report(const RetryReportTarget& reportTo, RetryReport report, uint32_t gene
 }
 
 void RunRetries(const RetryReportTarget& reportTo, uint32_t generation) {
-    Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
-    Scanner.State = ConnectionState::NothingPending;
+    Scanner.SetStatusText(scannertext::ScannerNotConnected);
+    Scanner.SetPending(ConnectionState::NothingPending);
     Report(reportTo, RetryReport::Started, generation);
     // The flag is read before every attempt: once it is cleared no attempt
     // starts, and one under way discards its result.
     while (RetryWorker.Run) {
         if (ActivateStoredConnectionWhile(&RetryWorker.Run)) {
-            Scanner.ConnectionStatusText.Set(scannertext::ScannerConnected);
-            Scanner.State = ConnectionState::NothingPending;
+            Scanner.SetStatusText(scannertext::ScannerConnected);
+            Scanner.SetPending(ConnectionState::NothingPending);
             Report(reportTo, RetryReport::Succeeded, generation);
             RetryWorker.Run = 0;
             PauseRetry(AfterSuccessPauseMs);
         } else if (RetryWorker.Run) {
             Report(reportTo, RetryReport::AttemptFailed, generation);
-            Scanner.ConnectionStatusText.Set(scannertext::ScannerNotConnected);
+            Scanner.SetStatusText(scannertext::ScannerNotConnected);
         }
         PauseRetry(RetryPauseMs);
     }
@@ -133,9 +131,7 @@ bool ActivateStoredConnectionWhile(const std::atomic<int32_t>* wanted) {
     // From here on only the polling thread calls the SDK with this handle; it
     // asks for the download and waits for it, so no download of any length
     // holds up the caller.
-    Scanner.StatusIsError = 0;
-    Scanner.ConnectionStatusText.Set(message);
-    Scanner.ScannerConnected = 1;
+    Scanner.MarkActivated(message);
     return true;
 }
 

@@ -29,15 +29,11 @@ vantu::Result CreateConnections(const FoundDeviceRecord& record, int mode) {
 }  // namespace
 
 ScannerStatus SetScannerStatus(const std::string& text, bool isError) {
-    Scanner.StatusIsError = isError;
-    Scanner.ConnectionStatusText.Set(text);
+    Scanner.SetStatus(text, isError);
     return {text, isError};
 }
 
-void ClearFoundDevices() {
-    for (auto& name : Scanner.FoundDeviceNames) name.clear();
-    Scanner.SelectedDevice = 0;
-}
+void ClearFoundDevices() { Scanner.ForgetFound(); }
 
 scannertext::SearchListing ReadSearchRecords(const std::string& message, int count, EntryTextFn entryText) {
     // One buffer for all passes: a failed pass keeps what the buffer held.
@@ -46,11 +42,11 @@ scannertext::SearchListing ReadSearchRecords(const std::string& message, int cou
     const int listed = scannertext::ListedEntryCount(count);
     for (int i = 0; i < listed; ++i) {
         const vantu::Result result = vantu::VantuGetFoundDeviceInfo(buffer.bytes.data());
-        Scanner.FoundDevices[static_cast<size_t>(i)] = buffer;
+        Scanner.KeepFoundRecord(static_cast<size_t>(i), buffer);
         passes.push_back({result, result == 0 ? entryText(buffer) : std::string()});
     }
     scannertext::SearchListing listing = scannertext::ListSearch(message, passes);
-    for (size_t i = 0; i < listing.entries.size(); ++i) Scanner.FoundDeviceNames[i] = listing.entries[i];
+    for (size_t i = 0; i < listing.entries.size(); ++i) Scanner.NameFound(i, listing.entries[i]);
     (void)SetScannerStatus(listing.status, listing.statusIsError);
     return listing;
 }
@@ -60,7 +56,7 @@ scannertext::SearchListing FindSerialScanners(int firstPort, int lastPort) {
     int16_t count = 0;
     if (firstPort != 0 || lastPort != 0)
         (void)vantu::VantuFindAllOnCOMPorts(firstPort, lastPort, &count);
-    if (count != 0) Scanner.ScannersFound = true;
+    if (count != 0) Scanner.MarkScannersFound();
     return ReadSearchRecords(scannertext::CountMessage(count), count, scannertext::SerialEntryText);
 }
 
@@ -69,7 +65,7 @@ scannertext::SearchListing FindBluetoothScanners() {
     uint32_t unused = 0;
     const vantu::Result result = vantu::VantuFindAllInRange(&count, &unused);
     ClearFoundDevices();
-    if (scannertext::BluetoothResultCountsScanners(result) && count != 0) Scanner.ScannersFound = true;
+    if (scannertext::BluetoothResultCountsScanners(result) && count != 0) Scanner.MarkScannersFound();
     // The count is used as returned, also with a driver or transmitter code.
     return ReadSearchRecords(scannertext::BluetoothSearchMessage(result, count), count,
                              scannertext::BluetoothEntryText);
@@ -88,13 +84,13 @@ DeviceList FoundDeviceList() {
 
 std::string TakeStoredDevice() {
     const std::string stored = App.Settings.Get().DeviceInfo;
-    Scanner.FoundDeviceNames[0] = stored;
+    Scanner.NameFound(0, stored);
     return stored;
 }
 
 ScannerStatus ConfigureSelectedScanner(int slot, const std::string& entry, int mode) {
     if (slot < 0 || slot >= MaxFoundDevices) slot = -1;
-    Scanner.SelectedDevice = slot;
+    Scanner.SelectFound(slot);
     // Without a selected entry there is no record to hand over: a failure.
     const bool configured = slot >= 0 && (!Scanner.ScannersFound ||
         CreateConnections(Scanner.FoundDevices[static_cast<size_t>(slot)], mode) == 0);

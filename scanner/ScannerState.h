@@ -3,11 +3,11 @@
 // the status line's text and colour, whether a scanner is activated, and the
 // last search's scanners.
 //
-// Threads: owned by the user-interface thread. The activation retry thread
-// also opens and closes the connection (Connection) and writes State,
-// ConnectionStatusText, StatusIsError and ScannerConnected, which the page
-// reads when it next shows: hence the atomics and the guarded text. The
-// search results are touched by the user-interface thread only.
+// Threads: the scanner worker and the activation retry thread write it,
+// through the operations below (the connection handle alone is handed over
+// with atomic exchanges, in scanner/Activation.cpp); the pages read it when
+// they next show: hence the atomics and the guarded text. The search
+// results are written by the scanner worker while the page waits for it.
 #pragma once
 
 #include <array>
@@ -36,6 +36,39 @@ struct ScannerState {
     std::array<FoundDeviceRecord, MaxFoundDevices> FoundDevices{};
     int SelectedDevice = 0;
     bool ScannersFound = false;  // the last search found any: their records may be configured
+
+    // The program writes the fields above only through these.
+
+    // The status line's lasting text and colour.
+    void SetStatus(const std::string& text, bool isError) {
+        StatusIsError = isError;
+        ConnectionStatusText.Set(text);
+    }
+    void SetStatusText(const std::string& text) { ConnectionStatusText.Set(text); }
+    void SetStatusIsError(bool isError) { StatusIsError = isError; }
+    // An activated scanner is polled from now on, the status says so.
+    void MarkActivated(const std::string& message) {
+        SetStatus(message, false);
+        ScannerConnected = true;
+    }
+    // No scanner is polled any longer; the status says why.
+    void MarkNotConnected(const std::string& message, bool isError) {
+        SetStatus(message, isError);
+        ScannerConnected = false;
+    }
+    void MarkNotPolled() { ScannerConnected = false; }
+    // The start-up outcome the Connections page has still to show.
+    void SetPending(ConnectionState state) { State = state; }
+
+    // The last search's scanners.
+    void ForgetFound() {
+        for (std::string& name : FoundDeviceNames) name.clear();
+        SelectedDevice = 0;
+    }
+    void KeepFoundRecord(size_t slot, const FoundDeviceRecord& record) { FoundDevices[slot] = record; }
+    void NameFound(size_t slot, const std::string& entry) { FoundDeviceNames[slot] = entry; }
+    void MarkScannersFound() { ScannersFound = true; }
+    void SelectFound(int slot) { SelectedDevice = slot; }
 };
 
 static_assert(std::atomic<ConnectionState>::is_always_lock_free);

@@ -26,10 +26,6 @@ using vantu::NoBluetoothDrivers;
 
 constexpr int MaxListedScanners = 8;
 
-// The Activate button's caption is the page's state.
-inline constexpr char ActivateCaption[] = "Ac&tivate";
-inline constexpr char DeactivateCaption[] = "Deac&tivate";
-
 inline constexpr char ScannerConnected[] = "Scanner Connected";
 inline constexpr char ScannerNotConnected[] = "Scanner Not Connected";
 inline constexpr char Activating[] = "Activating, please wait...";

@@ -16,6 +16,7 @@
 #include "config/Identity.h"
 #include "config/Registry.h"
 #include "config/SettingsFile.h"
+#include "config/Startup.h"
 
 namespace {
 
@@ -69,10 +70,10 @@ int main(int argc, char** argv) {
     std::vector<double> loads, saves;
     for (int run = 0; run < runs; ++run) {
         double start = MillisecondsNow();
-        int loaded = LoadSettings(record, runAtStartup);
+        int loaded = LoadSettingsAtStartup(record, runAtStartup);
         loads.push_back(MillisecondsNow() - start);
         if (loaded != 1) {
-            std::printf("LoadSettings failed\n");
+            std::printf("LoadSettingsAtStartup failed\n");
             return 1;
         }
         record.LeftPosition = 100 + run;  // each save changes the file

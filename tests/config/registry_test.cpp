@@ -19,6 +19,14 @@ using namespace configtest;
 
 namespace {
 
+// Reads the settings file back into record and sets runAtStartup from the
+// Run value, as the start-up does; 1 when the settings file was read.
+int LoadSettings(SettingsRecord& record, int& runAtStartup) {
+    if (!LocateAndReadSettings(record)) return 0;
+    runAtStartup = RunValueMatchesPathInfo(record.PathInfo) ? 1 : 0;
+    return 1;
+}
+
 constexpr char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 bool ReadValue(HKEY root, const char* path, const char* name, std::string& text, DWORD& type) {

@@ -14,8 +14,8 @@
 
 namespace {
 
-using shell::ScreenPoint;
-using shell::ScreenRect;
+using sheetplace::ScreenPoint;
+using sheetplace::ScreenRect;
 
 // A work area from two corners anywhere in the int range: never empty.
 ScreenRect AreaOf(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         areas.push_back(AreaOf(in.Integer<int32_t>(), in.Integer<int32_t>(), in.Integer<int32_t>(),
                                in.Integer<int32_t>()));
 
-    const ScreenPoint placed = shell::PlaceSheet(stored, width, height, areas, titleBar);
+    const ScreenPoint placed = sheetplace::PlaceSheet(stored, width, height, areas, titleBar);
     if (areas.empty()) {
         FUZZ_CHECK(placed == stored, "moved to %d,%d without work areas", placed.x, placed.y);
         return 0;
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                titleBar < int64_t{a.bottom} - a.top;
     });
     if (!fitsEverywhere) return 0;
-    const ScreenPoint again = shell::PlaceSheet(placed, width, height, areas, titleBar);
+    const ScreenPoint again = sheetplace::PlaceSheet(placed, width, height, areas, titleBar);
     FUZZ_CHECK(again == placed, "%dx%d placed at %d,%d, then moved on to %d,%d", width, height, placed.x, placed.y,
                again.x, again.y);
     return 0;

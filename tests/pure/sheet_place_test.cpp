@@ -4,9 +4,9 @@
 
 namespace {
 
-using shell::PlaceSheet;
-using shell::ScreenPoint;
-using shell::ScreenRect;
+using sheetplace::PlaceSheet;
+using sheetplace::ScreenPoint;
+using sheetplace::ScreenRect;
 
 TEST(SheetPlace, StaysWhereTheTitleBarCanBeGrabbedElseMovesFullyOntoTheNearestWorkArea) {
     constexpr int W = 400, H = 300, Bar = 23;

@@ -118,7 +118,7 @@ TEST_F(Discovery, NegativeCountGivesPluralAndReadsNothing) {
     PrimeSdkSearch(1, 16, 1);
     Scanner.FoundDevices[0].SetDeviceId("kept");
     Scanner.FoundDeviceNames[0] = "kept";
-    ShowSearchResult(dialog_, scannertext::CountMessage(-3), -3, scannertext::SerialEntryText);
+    ShowSearchListing(dialog_, ReadSearchRecords(scannertext::CountMessage(-3), -3, scannertext::SerialEntryText));
     EXPECT_EQ(StatusText(dialog_), "Found -3 Scanners.");
     EXPECT_EQ(Scanner.StatusIsError, 0);
     EXPECT_TRUE(ListEntries(dialog_).empty());
