@@ -100,6 +100,28 @@ INT_PTR RunSheet(PageHandles& pages, int startPage) {
     return ::PropertySheetA(&header);
 }
 
+// Whether the keyboard focus is in an edit field of the sheet's pages (a
+// field of its own, or a combo box's).
+bool FocusIsInAField(HWND sheet) {
+    const HWND focus = ::GetFocus();
+    if (!focus || !::IsChild(sheet, focus)) return false;
+    char kind[8] = "";
+    ::GetClassNameA(focus, kind, sizeof kind);
+    return ::lstrcmpiA(kind, "Edit") == 0;
+}
+
+// Enter in a field would answer the sheet's default button, Exit, and a
+// second Enter the question's Yes: the program would stop typing barcodes
+// for a key pressed to end an entry. There Enter does nothing; Exit takes a
+// click or Alt+E, which move the focus to the button first.
+LRESULT CALLBACK SheetWithoutExitOnEnter(HWND sheet, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR) {
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED && FocusIsInAField(sheet))
+        return 0;
+    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(sheet, SheetWithoutExitOnEnter, 0);
+    return ::DefSubclassProc(sheet, message, wParam, lParam);
+}
+
 void ApplyClosing(const shell::SheetClosing& closing) {
     if (closing.clearOpen) Sheet.Open = false;
     if (closing.clearCancelled) SheetPages.Cancelled = false;
@@ -124,6 +146,7 @@ int CALLBACK SettingsSheetCallback(HWND sheet, UINT event, LPARAM) {
     ::SetDlgItemTextA(sheet, IDCANCEL, "&Close");
     ::SetDlgItemTextA(sheet, ApplyButtonId, "S&ave Settings");
     Sheet.Window = sheet;
+    (void)::SetWindowSubclass(sheet, SheetWithoutExitOnEnter, 0, 0);
     ::SendMessageA(sheet, WM_SETICON, ICON_BIG,
                    reinterpret_cast<LPARAM>(::LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_VASK))));
     return 0;

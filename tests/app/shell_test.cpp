@@ -510,6 +510,28 @@ TEST_F(SettingsSheet, APlaceOffEveryScreenOpensOnTheNearestWorkArea) {
     EXPECT_LE(r.bottom, work.bottom);
 }
 
+// Enter in a page's field does not answer Exit, the sheet's default button:
+// Enter, Enter in a Format field leaves the program running with its sheet
+// (before, the sheet closed and the second Enter answered Yes to the exit).
+TEST_F(SettingsSheet, EnterInAFieldNeitherClosesTheSheetNorAsksToExit) {
+    Sheet sheet = StartWithSheet();
+    ASSERT_TRUE(sheet.SelectPage(4));
+    const HWND field = ::GetWindow(sheet.Item(IDC_PREFIX_CHAR), GW_CHILD);  // the box's edit field
+    ASSERT_TRUE(testsupport::RealClick(field));
+    ASSERT_TRUE(WaitUntil([&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return ::GetGUIThreadInfo(0, &info) && info.hwndFocus == field;
+    }, 5000));
+    for (int i = 0; i < 2; ++i) {
+        ::keybd_event(VK_RETURN, static_cast<BYTE>(::MapVirtualKeyA(VK_RETURN, 0)), 0, 0);
+        ::keybd_event(VK_RETURN, static_cast<BYTE>(::MapVirtualKeyA(VK_RETURN, 0)), KEYEVENTF_KEYUP, 0);
+    }
+    EXPECT_FALSE(ExitQuestionAppears(1500));
+    EXPECT_TRUE(::IsWindow(sheet.window()));
+    EXPECT_TRUE(app.Running());
+}
+
 TEST_F(SettingsSheet, EscapeClosesTheSheetLikeClose) {
     Sheet sheet = StartWithSheet();
     ::PostMessageA(sheet.window(), WM_COMMAND, IDCANCEL, 0);
