@@ -365,7 +365,7 @@ void AskAndExit() {
     if (ShutdownBegun || ExitQuestionOpen) return;
     if (!OwnWindowMayComeNow({WM_COMMAND, IDM_EXIT, 0})) return;
     ExitQuestionOpen = true;
-    const int answer = ::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO);
+    const int answer = ::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO | MB_DEFBUTTON2);
     ExitQuestionOpen = false;
     if (answer == IDYES) EndProgram();
 }

@@ -277,6 +277,7 @@ TEST_F(Tray, SingleClickBringsTheSheetForwardAndDoesNothingWithout) {
     EXPECT_TRUE(app.Running());
 }
 
+// No is the question's default answer: Enter keeps the program.
 TEST_F(Tray, MenuExitAnsweredNoKeepsEverythingRunning) {
     Sheet sheet = StartWithSheet();
     ASSERT_TRUE(app.OpenTrayMenu());
@@ -285,8 +286,12 @@ TEST_F(Tray, MenuExitAnsweredNoKeepsEverythingRunning) {
     ASSERT_TRUE(box);
     EXPECT_EQ(box.Text(), "Do you really wish to exit the program?");
     EXPECT_EQ(::GetWindow(box.window(), GW_OWNER), nullptr) << "the question has no owner";
-    ASSERT_TRUE(box.Answer(IDNO));
-    ::Sleep(500);
+    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == box.window(); }, 5000));
+    ::keybd_event(VK_RETURN, static_cast<BYTE>(::MapVirtualKeyA(VK_RETURN, 0)), 0, 0);
+    ::keybd_event(VK_RETURN, static_cast<BYTE>(::MapVirtualKeyA(VK_RETURN, 0)), KEYEVENTF_KEYUP, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(box.window()); }, 5000));
+    DWORD_PTR answer = 0;  // the answer has been acted on once the main window answers
+    EXPECT_NE(::SendMessageTimeoutA(app.MainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer), 0);
     EXPECT_TRUE(app.Running());
     EXPECT_TRUE(::IsWindow(sheet.window()));
     EXPECT_EQ(CountMainWindows(), 1);
