@@ -122,12 +122,17 @@ std::string SettingsMutator::FlipBytes(std::string file, std::string& descriptio
     return file;
 }
 
+bool SettingsMutator::PickElement(const std::string& file, const std::vector<size_t>& tags, size_t least, size_t& at,
+                                  size_t& end) {
+    if (tags.size() < least) return false;
+    at = tags[Below(tags.size())];
+    return ElementAt(file, at, end);
+}
+
 std::string SettingsMutator::CutElement(std::string file, std::string& description) {
-    std::vector<size_t> tags = StartTags(file);
-    size_t end = 0;
-    if (tags.empty()) return file;
-    const size_t at = tags[Below(tags.size())];
-    if (!ElementAt(file, at, end)) return file;
+    const std::vector<size_t> tags = StartTags(file);
+    size_t at = 0, end = 0;
+    if (!PickElement(file, tags, 1, at, end)) return file;
     // The whole element, or only its start or end tag.
     switch (Below(3)) {
     case 0: file.erase(at, end - at); description += " cut"; break;
@@ -142,11 +147,9 @@ std::string SettingsMutator::CutElement(std::string file, std::string& descripti
 }
 
 std::string SettingsMutator::DuplicateElement(std::string file, std::string& description) {
-    std::vector<size_t> tags = StartTags(file);
-    size_t end = 0;
-    if (tags.empty()) return file;
-    const size_t at = tags[Below(tags.size())];
-    if (!ElementAt(file, at, end)) return file;
+    const std::vector<size_t> tags = StartTags(file);
+    size_t at = 0, end = 0;
+    if (!PickElement(file, tags, 1, at, end)) return file;
     const std::string element = file.substr(at, end - at);
     // Right after itself, or before another start tag.
     const size_t where = Below(2) == 0 ? end : tags[Below(tags.size())];
@@ -156,11 +159,9 @@ std::string SettingsMutator::DuplicateElement(std::string file, std::string& des
 }
 
 std::string SettingsMutator::NestElement(std::string file, std::string& description) {
-    std::vector<size_t> tags = StartTags(file);
-    size_t end = 0;
-    if (tags.size() < 2) return file;
-    const size_t at = tags[Below(tags.size())];
-    if (!ElementAt(file, at, end)) return file;
+    const std::vector<size_t> tags = StartTags(file);
+    size_t at = 0, end = 0;
+    if (!PickElement(file, tags, 2, at, end)) return file;
     const std::string element = file.substr(at, end - at);
     // Moved (or copied) into another element, right after that one's start tag.
     const size_t host = tags[Below(tags.size())];
@@ -179,11 +180,9 @@ std::string SettingsMutator::NestElement(std::string file, std::string& descript
 }
 
 std::string SettingsMutator::NestDeeply(std::string file, std::string& description) {
-    std::vector<size_t> tags = StartTags(file);
-    size_t end = 0;
-    if (tags.empty()) return file;
-    const size_t at = tags[Below(tags.size())];
-    if (!ElementAt(file, at, end)) return file;
+    const std::vector<size_t> tags = StartTags(file);
+    size_t at = 0, end = 0;
+    if (!PickElement(file, tags, 1, at, end)) return file;
     // Around the bound of 16 levels, and far beyond it.
     const size_t levels = Below(4) == 0 ? 100 + Below(2000) : 1 + Below(20);
     std::string name = Below(2) == 0 ? "d" : SectionNames[Below(std::size(SectionNames))];
@@ -206,11 +205,9 @@ std::string SettingsMutator::Truncate(std::string file, std::string& description
 }
 
 std::string SettingsMutator::RenameElement(std::string file, std::string& description) {
-    std::vector<size_t> tags = StartTags(file);
-    size_t end = 0;
-    if (tags.empty()) return file;
-    const size_t at = tags[Below(tags.size())];
-    if (!ElementAt(file, at, end)) return file;
+    const std::vector<size_t> tags = StartTags(file);
+    size_t at = 0, end = 0;
+    if (!PickElement(file, tags, 1, at, end)) return file;
     const size_t nameEnd = file.find_first_of(" \t\r\n/>", at + 1);
     const std::string old = file.substr(at + 1, nameEnd - at - 1);
     const std::string name = SectionNames[Below(std::size(SectionNames))];

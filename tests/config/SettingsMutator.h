@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace configtest {
 
@@ -20,6 +21,9 @@ public:
     size_t Below(size_t n) { return n == 0 ? 0 : static_cast<size_t>(random_() % n); }
 
 private:
+    // One of the start tags (when there are at least `least`), picked at
+    // random, and the end of its element; false when it has none.
+    bool PickElement(const std::string& file, const std::vector<size_t>& tags, size_t least, size_t& at, size_t& end);
     std::string FlipBytes(std::string file, std::string& description);
     std::string CutElement(std::string file, std::string& description);
     std::string DuplicateElement(std::string file, std::string& description);
