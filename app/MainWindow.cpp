@@ -214,8 +214,8 @@ void CloseOwnWindows() {
 // for that after the message loop (main.cpp).
 void StopThreads() {
     const DWORD start = ::GetTickCount();
-    PollingWorker.Run = 0;
-    RetryWorker.Run = 0;
+    PollingWorker.RequestStop();
+    RetryWorker.RequestStop();
     ScannerCommands.End([] { (void)StopScannerForShutdown(); });
     (void)SoleTypist.FinishAndEnd(ShutdownBoundMs);
     const DWORD spent = ::GetTickCount() - start;

@@ -17,7 +17,7 @@ namespace {
 constexpr DWORD PreviousThreadWaitMs = 3000;
 
 // Each start takes a new generation; a thread runs only while its own is the
-// newest, so an older thread stops although PollingWorker.Run was set to 1 again.
+// newest, so an older thread stops although the run flag was set again.
 std::atomic<uint32_t> NewestGeneration{0};
 std::mutex StartMutex;  // activation may run on the retry thread as well
 
@@ -52,7 +52,7 @@ DWORD WINAPI PollingThreadMain(void* parameter) {
         // A thread whose stopper gave up waiting (it closes as it ends) stops
         // whatever the run flag says.
         PollBarcodes(app, lease.connection, [&lease, generation] {
-            return PollingWorker.Run.load() != 0 && NewestGeneration.load() == generation &&
+            return PollingWorker.ShouldRun() && NewestGeneration.load() == generation &&
                    lease.state.load() == Polling;
         });
     } catch (...) {
@@ -88,11 +88,7 @@ bool StartPollingThread(vantu::Handle connection) {
     lease->connection = connection;
     auto ticket = std::make_unique<std::shared_ptr<PollingLease>>(lease);
     // The run flag is set for a thread that starts, and for no other.
-    PollingWorker.Run = 1;
-    if (!PollingWorker.Start(PollingThreadMain, ticket.get())) {
-        PollingWorker.Run = 0;
-        return false;
-    }
+    if (!PollingWorker.Start(PollingThreadMain, ticket.get())) return false;
     (void)ticket.release();  // the thread owns it now
     NewestLease = std::move(lease);
     return true;

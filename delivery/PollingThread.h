@@ -1,6 +1,6 @@
 // Threads: StartPollingThread (user-interface or activation retry thread) runs PollBarcodes on
 // a new thread kept in PollingWorker; it types and sends messages to the Trace control.
-// It stops within one cycle when PollingWorker.Run is 0, a newer polling thread is started,
+// It stops within one cycle when PollingWorker is asked to stop, a newer polling thread is started,
 // or its stopper handed it the close.
 //
 // The thread alone makes SDK calls on its connection while it runs. The connection is closed
@@ -13,13 +13,13 @@
 #include "sdk/VantuSdkAbi.h"
 #include "win/WorkerThread.h"
 
-// The polling thread; its Run flag is set by StartPollingThread for a thread
-// that starts, and cleared by whoever stops it.
+// The polling thread; its run flag is set for a thread that starts, and
+// cleared by whoever stops it.
 extern win::WorkerThread PollingWorker;
 
 // Makes sure the previous polling thread has ended (a newer start tells it to
-// stop), then sets PollingWorker.Run and starts PollBarcodes on `connection`
-// in PollingWorker. False, with no thread started and Run cleared, when the
+// stop), then starts PollBarcodes on `connection` in PollingWorker. False,
+// with no thread started and its run flag cleared, when the
 // previous one did not end in time or the start failed.
 bool StartPollingThread(vantu::Handle connection);
 

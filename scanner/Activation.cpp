@@ -64,7 +64,7 @@ bool FailActivation(vantu::Result code, vantu::Handle opened) {
     vantu::Handle mine = opened;
     (void)Scanner.Connection.compare_exchange_strong(mine, 0);
     if (opened) (void)CloseUnusedConnection(opened);
-    const std::string message = scannertext::ActivationFailureMessage(code, RetryWorker.Run != 0);
+    const std::string message = scannertext::ActivationFailureMessage(code, RetryWorker.ShouldRun());
     Scanner.MarkNotConnected(message, true);
     return false;
 }
@@ -82,14 +82,14 @@ void RunRetries(const RetryReportTarget& reportTo, uint32_t generation) {
     Report(reportTo, RetryReport::Started, generation);
     // The flag is read before every attempt: once it is cleared no attempt
     // starts, and one under way discards its result.
-    while (RetryWorker.Run) {
-        if (ActivateStoredConnectionWhile(&RetryWorker.Run)) {
+    while (RetryWorker.ShouldRun()) {
+        if (ActivateStoredConnectionWhile(RetryWorker.RunFlag())) {
             Scanner.SetStatusText(scannertext::ScannerConnected);
             Scanner.SetPending(ConnectionState::NothingPending);
             Report(reportTo, RetryReport::Succeeded, generation);
-            RetryWorker.Run = 0;
+            RetryWorker.RequestStop();
             PauseRetry(AfterSuccessPauseMs);
-        } else if (RetryWorker.Run) {
+        } else if (RetryWorker.ShouldRun()) {
             Report(reportTo, RetryReport::AttemptFailed, generation);
             Scanner.SetStatusText(scannertext::ScannerNotConnected);
         }
@@ -121,7 +121,7 @@ bool ActivateStoredConnectionWhile(const std::atomic<int32_t>* wanted) {
     // A handle that a failed open left behind is closed too, once.
     if (result != 0) return FailActivation(result, opened);
     Scanner.Connection = opened;
-    const std::string message = scannertext::ActivationSuccessMessage(RetryWorker.Run != 0);
+    const std::string message = scannertext::ActivationSuccessMessage(RetryWorker.ShouldRun());
     // A new activation: the rest of a barcode that began in another window
     // and paused is typed nowhere (it is listed as partly typed).
     SoleTypist.GiveUpStartedBarcode();
@@ -164,11 +164,7 @@ bool StartActivationRetry(const RetryReportTarget& reportTo) {
     if (!StopActivationRetry(PollingThreadStopWaitMs)) return false;
     (void)::ResetEvent(RetryWakeEvent());
     auto start = std::make_unique<RetryStart>(RetryStart{&reportTo, ++RetryGeneration});
-    RetryWorker.Run = 1;
-    if (!RetryWorker.Start(ActivationRetryThread, start.get())) {
-        RetryWorker.Run = 0;
-        return false;
-    }
+    if (!RetryWorker.Start(ActivationRetryThread, start.get())) return false;
     (void)start.release();  // the thread owns it now
     return true;
 }
@@ -176,7 +172,7 @@ bool StartActivationRetry(const RetryReportTarget& reportTo) {
 bool StopActivationRetry(DWORD maxWaitMs) {
     {
         const std::lock_guard<std::mutex> commit(ActivationCommit);
-        RetryWorker.Run = 0;
+        RetryWorker.RequestStop();
         ++RetryGeneration;
     }
     (void)::SetEvent(RetryWakeEvent());

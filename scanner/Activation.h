@@ -4,8 +4,8 @@
 // Threads: everything here makes SDK calls, so it runs on the scanner worker
 // (ScannerWorker.h: page commands, start-up, shutdown) or on the
 // ActivationRetryThread, never on the user-interface thread. The retry
-// thread is started by StartActivationRetry and runs while RetryWorker.Run
-// is set; it is stopped only by StopActivationRetry (flag cleared, its pauses
+// thread is started by StartActivationRetry and runs while RetryWorker's run
+// flag is set; it is stopped only by StopActivationRetry (flag cleared, its pauses
 // woken, then a bounded wait). It touches no window: it reports
 // by posting RetryReportMessage to the window that its starter names, and the
 // Connections page shows the report on its own thread. Nothing is ever
@@ -71,16 +71,16 @@ void ClearStoredBarcodes();
 // Thread routine; the parameter is the const RetryReportTarget* to report to.
 DWORD WINAPI ActivationRetryThread(LPVOID reportTo);
 
-// Stops a retry still running, sets RetryWorker.Run and starts the retry
+// Stops a retry still running, then starts the retry
 // thread in RetryWorker, reporting to reportTo, which must outlive the
 // thread. False if the thread could not be started.
 bool StartActivationRetry(const RetryReportTarget& reportTo);
-// Clears RetryWorker.Run and waits up to maxWaitMs for the thread to end;
+// Asks RetryWorker to stop and waits up to maxWaitMs for the thread to end;
 // true when no retry thread is left running. No new attempt starts; one in
 // progress discards its result (its handle closed) when it returns.
 bool StopActivationRetry(DWORD maxWaitMs);
 
-// Clears PollingWorker.Run and waits up to maxWaitMs for the polling thread;
+// Asks PollingWorker to stop and waits up to maxWaitMs for the polling thread;
 // true when it has ended (or none ran).
 bool StopPollingThread(DWORD maxWaitMs);
 

@@ -21,9 +21,13 @@ bool WaitForThreadEnd(HANDLE thread, DWORD timeoutMs) {
 }
 
 bool WorkerThread::Start(LPTHREAD_START_ROUTINE routine, void* parameter) {
+    run_ = 1;
     DWORD id = 0;
     const HANDLE thread = ::CreateThread(nullptr, 0, routine, parameter, 0, &id);
-    if (!thread) return false;
+    if (!thread) {
+        run_ = 0;
+        return false;
+    }
     handle_.reset(thread);
     id_ = id;
     return true;

@@ -2,8 +2,9 @@
 // reads, and a bounded join that keeps handling messages sent to the joining
 // thread's windows, so a worker that is sending one of them a message cannot
 // deadlock the join. Start and join from one thread (the user-interface
-// thread, or the thread that starts the polling thread under its lock); the
-// worker itself only reads Run.
+// thread, or the thread that starts the polling thread under its lock). The
+// run flag is set only for a thread that starts, and cleared by whoever asks
+// it to stop (the worker itself, too, when its work is done).
 #pragma once
 
 #include <windows.h>
@@ -29,16 +30,19 @@ public:
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 
-    // The worker keeps going while this is set; clearing it asks it to stop.
-    // Whoever starts a worker decides when it is set.
-    std::atomic<int32_t> Run{0};
-
-    // Starts routine(parameter); the new thread replaces the one kept before
-    // (which must have ended). False, keeping the old one, when no thread could be made.
+    // Sets the run flag and starts routine(parameter); the new thread
+    // replaces the one kept before (which must have ended). False, with the
+    // flag cleared and the old one kept, when no thread could be made.
     bool Start(LPTHREAD_START_ROUTINE routine, void* parameter);
-    // Clears Run, then joins.
+    // The worker keeps going while this holds.
+    bool ShouldRun() const { return run_.load() != 0; }
+    // For a call the worker makes that checks the flag itself.
+    const std::atomic<int32_t>* RunFlag() const { return &run_; }
+    // Asks the worker to stop.
+    void RequestStop() { run_ = 0; }
+    // Asks, then joins.
     bool Stop(DWORD maxWaitMs) {
-        Run = 0;
+        RequestStop();
         return Join(maxWaitMs);
     }
     // True once the thread has ended (or none was started) within maxWaitMs.
@@ -54,6 +58,7 @@ public:
     explicit operator bool() const { return static_cast<bool>(handle_); }
 
 private:
+    std::atomic<int32_t> run_{0};
     UniqueHandle handle_;
     std::atomic<DWORD> id_{0};
 };

@@ -382,7 +382,7 @@ TEST_F(ConnectionsPage, ActivateThenDeactivate) {
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
     EXPECT_EQ(Scanner.StatusIsError, 0);
     EXPECT_EQ(Scanner.ScannerConnected, 1);
-    EXPECT_EQ(PollingWorker.Run, 1);
+    EXPECT_TRUE(PollingWorker.ShouldRun());
     EXPECT_EQ(App.Settings.Get().DeviceInfo, "Device ID: T3 on Com COM3.");
     EXPECT_EQ(App.Settings.Get().ActivatedScannerMode, SerialMode);
     ExpectActivatedControls();
@@ -397,7 +397,7 @@ TEST_F(ConnectionsPage, ActivateThenDeactivate) {
     EXPECT_EQ(LastingStatus(), "Brontel Vask Deactivated");
     EXPECT_EQ(Scanner.StatusIsError, 0);
     EXPECT_EQ(Scanner.ScannerConnected, 0);
-    EXPECT_EQ(PollingWorker.Run, 0);
+    EXPECT_FALSE(PollingWorker.ShouldRun());
     EXPECT_EQ(::WaitForSingleObject(polling, 0), WAIT_OBJECT_0);  // let go before the close
     ExpectSearchableControls();
     EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
@@ -457,7 +457,6 @@ protected:
         Click(page_, IDC_FIND_SCANNERS);
         SelectEntry(page_, 0);
         ConfigureConnection(page_, SerialMode);
-        PollingWorker.Run = 0;
         ASSERT_EQ(ActivateScanner(page_), 1);
         ASSERT_TRUE(StopPollingThread(3000));
         Sim({"scan", "three", "1", "2", "3"});
@@ -541,7 +540,6 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
     Sim({"unplug", "three"});
 
     // Start-up's steps with the hidden instance.
-    PollingWorker.Run = 1;
     HWND hidden = CreatePage();
     ASSERT_NE(hidden, nullptr);
     HWND list = ::GetDlgItem(hidden, IDC_SCANNER_LIST);
@@ -554,7 +552,7 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
 
     Pump(1000);
     EXPECT_EQ(StatusText(hidden), "Scanner Not Connected");
-    EXPECT_EQ(RetryWorker.Run, 1);
+    EXPECT_TRUE(RetryWorker.ShouldRun());
 
     // The sheet's page comes later and becomes the one the retry writes.
     Open();
@@ -563,7 +561,7 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
 
     Sim({"plug", "three"});
     ASSERT_TRUE(PumpUntil([this] { return ItemText(page_, IDC_ACTIVATE) == "Deac&tivate"; }, 10000));
-    EXPECT_TRUE(PumpUntil([] { return RetryWorker.Run == 0; }, 3000));
+    EXPECT_TRUE(PumpUntil([] { return !RetryWorker.ShouldRun(); }, 3000));
     EXPECT_EQ(StatusText(page_), "Scanner Connected");
     EXPECT_EQ(Scanner.ScannerConnected, 1);
     ExpectActivatedControls();
@@ -586,7 +584,7 @@ TEST_F(ConnectionsPage, FindScannersEndsTheRetryAndSearches) {
     Click(page_, IDC_FIND_SCANNERS);
     EXPECT_EQ(::WaitForSingleObject(thread.get(), 0), WAIT_OBJECT_0);
     EXPECT_FALSE(RetryWorker);
-    EXPECT_EQ(RetryWorker.Run, 0);
+    EXPECT_FALSE(RetryWorker.ShouldRun());
     EXPECT_EQ(StatusText(page_), "Found 1 Scanner.");
     // Whatever the retry managed before the click, the page now searches.
     EXPECT_EQ(Scanner.ScannerConnected, 0);
@@ -603,7 +601,7 @@ TEST_F(ConnectionsPage, ActivateEndsTheRetryBeforeItActivates) {
     Sim({"plug", "three"});
     Click(page_, IDC_ACTIVATE);
     EXPECT_FALSE(RetryWorker);
-    EXPECT_EQ(RetryWorker.Run, 0);
+    EXPECT_FALSE(RetryWorker.ShouldRun());
     EXPECT_EQ(Scanner.ScannerConnected, 1);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
     ExpectActivatedControls();
@@ -617,7 +615,6 @@ TEST_F(ConnectionsPage, ActivateNeverTouchesTheOldHandleBesideACallInProgress) {
     AddSerial("three", "COM3", "T3");
     SearchAndConfigureSerial(1, 16, 0);
     Open();
-    PollingWorker.Run = 1;
     ASSERT_EQ(ActivateScanner(page_), 1);
     ASSERT_TRUE(testsupport::sim::Delay("three", "count", 4000));
     Pump(400);  // a count query is under way

@@ -99,12 +99,11 @@ ScannerConnection::~ScannerConnection() {
 }
 
 bool ScannerConnection::StartPolling() {
-    PollingWorker.Run = 1;
     return StartPollingThread(handle_);
 }
 
 bool ScannerConnection::StopPolling() {
-    PollingWorker.Run = 0;
+    PollingWorker.RequestStop();
     const bool ended = win::WaitForThreadEnd(PollingWorker.get(), 2000);
     if (ended) PollingWorker.reset();
     return ended;

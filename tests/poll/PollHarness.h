@@ -45,7 +45,7 @@ public:
 
     bool Opened() const { return handle_ != 0; }
     vantu::Handle Handle() const { return handle_; }
-    // PollingWorker.Run = 1, StartPollingThread on the handle.
+    // StartPollingThread on the handle.
     bool StartPolling();
     // Clears the run flag and waits for the thread; true when it ended.
     bool StopPolling();

@@ -313,7 +313,7 @@ TEST_F(EndToEnd, StoppingInTheMiddleOfABatchLeavesTheRestForTheNextPollingThread
     ASSERT_TRUE(Scan(barcodes));
     ASSERT_TRUE(receiver.WaitForText(L"stop-0", ArrivalMs));
 
-    PollingWorker.Run = 0;  // deactivation: the thread ends after the barcode in hand
+    PollingWorker.RequestStop();  // deactivation: the thread ends after the barcode in hand
     const DWORD start = ::GetTickCount();
     EXPECT_TRUE(win::WaitForThreadEnd(PollingWorker.get(), 1000));
     EXPECT_LT(::GetTickCount() - start, 1000u);

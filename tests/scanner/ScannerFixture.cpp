@@ -79,10 +79,10 @@ void ResetApp() {
     Scanner.SelectedDevice = 0;
     Scanner.ScannerConnected = 0;
     SheetPages.Cancelled = false;
-    RetryWorker.Run = 0;
+    RetryWorker.RequestStop();
     Scanner.ScannersFound = 0;
     Scanner.Connection = 0;
-    PollingWorker.Run = 0;
+    PollingWorker.RequestStop();
     Scanner.FoundDevices = {};
     Scanner.StatusIsError = 0;
     ConnectionsWindow = nullptr;

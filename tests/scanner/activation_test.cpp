@@ -81,18 +81,20 @@ TEST_F(Activation, NoStoredConnectionAndUnpluggedScanner) {
     EXPECT_EQ(StatusText(dialog_), "Please make sure that the Brontel Vask is connected.");
 }
 
+// The retry's failed attempts show the short text, whatever the failure.
 TEST_F(Activation, RetryingShowsTheShortTexts) {
-    RetryWorker.Run = 1;  // as while the retry thread runs
     for (const char* fault : {"0x20010019", "0x2001001A", "2", "0x20010099"}) {
         Sim({"fault", "vx", "open", fault});
-        EXPECT_EQ(ActivateScanner(dialog_), 0);
-        EXPECT_EQ(StatusText(dialog_), "Scanner Not Connected") << fault;
-        EXPECT_EQ(Scanner.StatusIsError, 1);
+        Scanner.SetStatusIsError(false);
+        ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
+        EXPECT_TRUE(PumpUntil([] { return Scanner.StatusIsError.load(); }, 10000)) << "an attempt failed: " << fault;
+        EXPECT_EQ(LastingStatus(), "Scanner Not Connected") << fault;
+        ASSERT_TRUE(StopActivationRetry(5000));
     }
     Sim({"clear-faults", "vx"});
-    EXPECT_EQ(ActivateScanner(dialog_), 1);
-    EXPECT_EQ(LastingStatus(), "Scanner Connected");
-    RetryWorker.Run = 0;
+    ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
+    EXPECT_TRUE(PumpUntil([] { return LastingStatus() == "Scanner Connected"; }, 10000)) << LastingStatus();
+    EXPECT_TRUE(StopActivationRetry(5000));
 }
 
 TEST_F(Activation, SerialIdModeFailureIsReportedWithItsCode) {
@@ -117,7 +119,6 @@ TEST_F(Activation, BluetoothSkipsTheIdMode) {
 TEST_F(Activation, SuccessStartsPollingWhichWaitsForTheDownloadItself) {
     Sim({"scan", "vx", "stored-before"});
     Sim({"transfer", "vx", "6"});
-    PollingWorker.Run = 1;
     Scanner.StatusIsError = 1;
     ShowText("before", ::GetDlgItem(dialog_, IDC_STATUS_LINE), ReplaceText);
     ASSERT_EQ(ActivateScanner(dialog_), 1);
@@ -134,7 +135,6 @@ TEST_F(Activation, SuccessStartsPollingWhichWaitsForTheDownloadItself) {
 }
 
 TEST_F(Activation, AtMostOnePollingThread) {
-    PollingWorker.Run = 1;
     ASSERT_EQ(ActivateScanner(dialog_), 1);
     const auto first = Duplicate(PollingWorker.get());
     EXPECT_FALSE(Ended(first.get()));
@@ -182,14 +182,13 @@ TEST_F(Activation, RetryActivatesOncePluggedIn) {
     ::SendDlgItemMessageA(dialog_, IDC_SCANNER_LIST, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     ::EnableWindow(::GetDlgItem(dialog_, IDC_FIND_SCANNERS), TRUE);
     ::EnableWindow(::GetDlgItem(dialog_, IDC_SCANNER_LIST), TRUE);
-    PollingWorker.Run = 1;
     ASSERT_EQ(ActivateScanner(dialog_), 0);
     Scanner.State = ConnectionState::ActivationAtStartupFailed;
     ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     EXPECT_NE(RetryWorker.Id(), 0u);
 
     Pump(1500);  // several failed attempts
-    EXPECT_EQ(RetryWorker.Run, 1);
+    EXPECT_TRUE(RetryWorker.ShouldRun());
     EXPECT_EQ(StatusText(dialog_), "Scanner Not Connected");
     EXPECT_EQ(LastingStatus(), "Scanner Not Connected");
     EXPECT_EQ(Scanner.State.load(), ConnectionState::NothingPending);
@@ -197,7 +196,7 @@ TEST_F(Activation, RetryActivatesOncePluggedIn) {
     EXPECT_EQ(Scanner.ScannerConnected, 0);
 
     Sim({"plug", "vx"});
-    ASSERT_TRUE(PumpUntil([] { return RetryWorker.Run == 0; }, 10000));
+    ASSERT_TRUE(PumpUntil([] { return !RetryWorker.ShouldRun(); }, 10000));
     ASSERT_TRUE(PumpUntil([this] { return StatusText(dialog_) == "Scanner Connected"; }, 5000));
     EXPECT_EQ(LastingStatus(), "Scanner Connected");
     EXPECT_EQ(Scanner.ScannerConnected, 1);
@@ -274,7 +273,6 @@ TEST_F(Activation, StopWaitsOnlyForTheAttemptInProgress) {
 }
 
 TEST_F(Activation, ShutdownClosesOnlyAfterThePollingThreadEnded) {
-    PollingWorker.Run = 1;
     ASSERT_EQ(ActivateScanner(dialog_), 1);
     const auto polling = Duplicate(PollingWorker.get());
     ASSERT_FALSE(Ended(polling.get()));
@@ -283,7 +281,7 @@ TEST_F(Activation, ShutdownClosesOnlyAfterThePollingThreadEnded) {
     const DWORD took = ::GetTickCount() - start;
     EXPECT_TRUE(Ended(polling.get()));
     EXPECT_EQ(Scanner.Connection, 0u);
-    EXPECT_EQ(PollingWorker.Run, 0);
+    EXPECT_FALSE(PollingWorker.ShouldRun());
     EXPECT_EQ(DeactivateScanner(), "");
     std::cout << "[ measured ] shutdown stop took " << took << " ms\n";
 }
@@ -295,6 +293,6 @@ TEST_F(Activation, ShutdownEndsTheRetryFirst) {
     const auto thread = Duplicate(RetryWorker.get());
     EXPECT_TRUE(StopScannerForShutdown());
     EXPECT_TRUE(Ended(thread.get()));
-    EXPECT_EQ(RetryWorker.Run, 0);
+    EXPECT_FALSE(RetryWorker.ShouldRun());
     EXPECT_EQ(Scanner.Connection, 0u);
 }
