@@ -3,17 +3,21 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <deque>
 #include <utility>
 
 #include "app/RecentBarcodesWindow.h"
 #include "app/SettingsSheet.h"
 #include "app/Shell.h"
+#include "app/TrayStatus.h"
 #include "config/Application.h"
 #include "config/Registry.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/PollingThread.h"
+#include "delivery/ScannerLink.h"
 #include "delivery/Typist.h"
 #include "delivery/WindowInFront.h"
 #include "res/resource.h"
@@ -33,7 +37,6 @@ namespace {
 // window is never shown.
 constexpr DWORD MainWindowStyle = WS_OVERLAPPEDWINDOW | WS_MINIMIZE | WS_MAXIMIZE;
 static_assert(MainWindowStyle == 0x21CF0000);
-constexpr char TrayTip[] = "Brontel Vask";
 constexpr char ExitQuestion[] = "Do you really wish to exit the program?";
 constexpr char ExitCaption[] = "Confirm Exit";
 // How long the shutdown waits, after the save, for the threads to stop: a
@@ -101,6 +104,18 @@ void ForgetPutOffCommands() {
     if (MainWindow) ::KillTimer(MainWindow, RetryPutOffTimer);
 }
 
+// The tray icon's look, tip and balloons. User-interface thread only.
+TrayStatus TrayNow;
+constexpr UINT_PTR TrayRefreshTimer = 2;
+
+// "&Pause Typing": barcodes stay on the scanner until it is chosen again.
+void TogglePause() {
+    const bool pause = !Link.Paused.load();
+    Link.Paused = pause;
+    if (!pause) Link.HeldAtStart = 0;
+    TrayNow.Refresh(MainWindow);
+}
+
 BOOL CALLBACK RaiseIfExitQuestion(HWND window, LPARAM) {
     char caption[32] = "";
     ::GetWindowTextA(window, caption, sizeof caption);
@@ -137,6 +152,12 @@ bool BringsWindowForward(LPARAM mouseMessage) {
 
 void OnTrayNotification(LPARAM mouseMessage) {
     if (ShutdownBegun || TrayMenuOpen) return;
+    // A click on the balloon that says barcodes wait: typing resumes, into
+    // the window in front, under the usual rules.
+    if (mouseMessage == NIN_BALLOONUSERCLICK) {
+        if (TrayNow.BalloonOffersResume() && Link.Paused.load()) TogglePause();
+        return;
+    }
     if (BringsWindowForward(mouseMessage) && !OwnWindowMayComeNow({TrayCallbackMessage, 0, mouseMessage})) return;
     if (ExitQuestionOpen) {
         if (mouseMessage == WM_LBUTTONDOWN || mouseMessage == WM_LBUTTONDBLCLK || mouseMessage == WM_RBUTTONDOWN)
@@ -181,6 +202,9 @@ bool OnMenuCommand(WORD command) {
         return true;
     case IDM_RECENT_BARCODES:
         ShowRecentBarcodes();
+        return true;
+    case IDM_PAUSE_TYPING:
+        TogglePause();
         return true;
     default:
         return false;
@@ -230,6 +254,7 @@ void ShutDown() {
     if (ShutdownBegun) return;
     ShutdownBegun = true;
     ForgetPutOffCommands();
+    (void)::KillTimer(MainWindow, TrayRefreshTimer);
     SaveSettingsNow();
     CloseOwnWindows();
     StopThreads();
@@ -258,6 +283,10 @@ LRESULT HandleMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         OnTrayNotification(lParam);
         return 0;
     case WM_TIMER:
+        if (wParam == TrayRefreshTimer) {
+            if (!ShutdownBegun) TrayNow.Refresh(window);
+            return 0;
+        }
         if (wParam != RetryPutOffTimer) break;
         RetryPutOffCommands();
         return 0;
@@ -270,7 +299,7 @@ LRESULT HandleMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     default:
         if (message == TaskbarCreatedMessage() && message != 0) {
-            (void)NotifyTrayIcon(window, IDI_VASK, NIM_ADD);
+            (void)NotifyTrayIcon(window, TrayNow.IconId(), NIM_ADD);
             return 0;
         }
         break;
@@ -299,7 +328,8 @@ BOOL CreateMainWindow(HINSTANCE instance) {
     MainWindow = ::CreateWindowExA(0, WindowClassName, WindowTitle, MainWindowStyle, CW_USEDEFAULT, 0,
                                    CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
     if (!MainWindow) return FALSE;
-    return NotifyTrayIcon(MainWindow, IDI_VASK, NIM_ADD);
+    (void)::SetTimer(MainWindow, TrayRefreshTimer, TrayStatus::RefreshEveryMs, nullptr);
+    return NotifyTrayIcon(MainWindow, TrayNow.IconId(), NIM_ADD);
 }
 
 BOOL NotifyTrayIcon(HWND owner, UINT iconId, DWORD operation) {
@@ -311,8 +341,10 @@ BOOL NotifyTrayIcon(HWND owner, UINT iconId, DWORD operation) {
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = TrayCallbackMessage;
     data.hIcon = ::LoadIconA(ModuleInstance, MAKEINTRESOURCEA(iconId));
-    static_assert(sizeof TrayTip <= sizeof data.szTip);
-    std::memcpy(data.szTip, TrayTip, sizeof TrayTip);
+    const std::string& tip = TrayNow.Tip();
+    const size_t length = std::min(tip.size(), sizeof data.szTip - 1);
+    std::memcpy(data.szTip, tip.data(), length);
+    data.szTip[length] = '\0';
     return ::Shell_NotifyIconA(operation, &data);
 }
 
@@ -331,6 +363,7 @@ BOOL ShowTrayMenu(HWND window, POINT point) {
     if (!popup) return FALSE;
     // Open, bold, is what a double click on the icon does.
     (void)::SetMenuDefaultItem(popup, IDM_OPEN, FALSE);
+    (void)::CheckMenuItem(popup, IDM_PAUSE_TYPING, Link.Paused.load() ? MF_CHECKED : MF_UNCHECKED);
     const HWND before = ::GetForegroundWindow();
     // A popup menu closes when the user clicks elsewhere only if its owner is
     // the foreground window; a tray program has no window in front, so it
@@ -342,13 +375,13 @@ BOOL ShowTrayMenu(HWND window, POINT point) {
     TrayMenuOpen = false;
     // Lets the menu close properly when it is opened again right away.
     ::PostMessageA(window, WM_NULL, 0, 0);
-    if (command != 0) {
-        (void)::PostMessageA(window, WM_COMMAND, command, 0);
-    } else if (before && before != window && ::IsWindow(before) && ::GetForegroundWindow() == window) {
-        // Closed without a choice: the window the user was working in comes
-        // back, rather than our hidden one holding the keys.
+    if (command != 0) (void)::PostMessageA(window, WM_COMMAND, command, 0);
+    // Closed without a choice, or with one that opens no window: the window
+    // the user was working in comes back, rather than our hidden one holding
+    // the keys (resumed barcodes go into it).
+    const bool opensNothing = command == 0 || command == IDM_PAUSE_TYPING;
+    if (opensNothing && before && before != window && ::IsWindow(before) && ::GetForegroundWindow() == window)
         (void)::SetForegroundWindow(before);
-    }
     return TRUE;
 }
 

@@ -25,6 +25,7 @@
 #include "pages/ScannerView.h"
 #include "scanner/ScannerState.h"
 #include "scanner/ScannerWorker.h"
+#include "sdk/VantuSdk.h"
 #include "win/ListControls.h"
 #include "win/ProgramFile.h"
 #include "delivery/OwnWindows.h"
@@ -104,6 +105,9 @@ int RunProgram(HINSTANCE instance) {
     const CloseRequestWatch closeRequests(MainWindow);
     // Our windows come forward only between two keys typed into another program.
     const OwnWindowWatch ownWindows;
+    // The SDK is loaded on the scanner worker, never here; the tray shows
+    // when it is missing.
+    (void)ScannerCommands.Post([] { (void)vantu::SdkLoaded(); });
     HACCEL accelerators = ::LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDC_ACCELERATORS));
 
     (void)App.WithSettings(LoadSettingsAtStartup);

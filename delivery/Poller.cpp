@@ -6,10 +6,12 @@
 #include <atomic>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "config/Application.h"
 #include "delivery/BarcodeHistory.h"
+#include "delivery/ScannerLink.h"
 #include "delivery/WindowInFront.h"
 #include "delivery/TraceState.h"
 #include "delivery/TraceText.h"
@@ -80,12 +82,15 @@ bool FetchBarcode(vantu::Handle connection, FetchedBarcode& barcode) {
 
 DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
                                    const std::function<bool()>& keepRunning) {
+    // Paused: every barcode stays on the scanner, and nothing is looked at.
+    if (Link.Paused.load()) return DeliveryOutcome::Held;
     const int32_t rawTrace = Trace.RawTrace.load();
     const HWND trace = Trace.TraceWindow.load();
     const HWND foreground = ::GetForegroundWindow();
     const ForegroundView view = ObserveWindow(foreground);
     const DeliveryDecision decision = DecideDelivery(view, rawTrace, trace && ::IsWindow(trace));
     if (decision.rawTrace != rawTrace) Trace.RawTrace.store(decision.rawTrace);
+    Link.Held = decision.delivery == Delivery::Leave;
     if (decision.delivery == Delivery::Leave) return DeliveryOutcome::Held;
     // The program is ending (a polling thread an activation started beside
     // the shutdown): a barcode fetched now could not be typed.
@@ -116,7 +121,44 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
     return DeliveryOutcome::Delivered;
 }
 
-void PollBarcodes(Application& app, vantu::Handle connection, const std::function<bool()>& keepRunning) {
+namespace {
+
+// Sleeps ms in steps of one cycle, so a stop is seen within one.
+void PauseWhile(DWORD ms, const std::function<bool()>& keepRunning) {
+    for (DWORD slept = 0; slept < ms && keepRunning(); slept += CycleMs) ::Sleep(CycleMs);
+}
+
+void RequestDownload(vantu::Handle connection, const std::function<bool()>& keepRunning) {
+    if (!keepRunning()) return;
+    (void)vantu::VantuRequestDownload(connection);
+    ::Sleep(StartDelayMs);
+}
+
+// Follows the count query's result: lost after failures, a new download
+// when the scanner answers again. Returns the barcodes ready (0 on failure).
+int16_t FollowCount(LinkWatch& watch, vantu::Result result, int16_t count, vantu::Handle connection,
+                    const std::function<bool()>& keepRunning) {
+    switch (watch.OnCountResult(result)) {
+    case LinkWatch::Change::Lost:
+        Link.Lost = true;
+        break;
+    case LinkWatch::Change::Found:
+        Link.Lost = false;
+        RequestDownload(connection, keepRunning);
+        return 0;  // asked again next cycle, once the download is under way
+    case LinkWatch::Change::None:
+        break;
+    }
+    if (result != 0) return 0;
+    Link.Waiting = count;
+    if (count == 0) Link.Held = false;
+    return count;
+}
+
+}  // namespace
+
+void PollBarcodes(Application& app, vantu::Handle connection, ActivationCause cause,
+                  const std::function<bool()>& keepRunning) {
     // At most one fetched barcode is ever in hand: one from an earlier
     // activation is typed (or given up) first.
     if (!SoleTypist.WaitUntilEmptyHanded(keepRunning)) return;
@@ -125,20 +167,25 @@ void PollBarcodes(Application& app, vantu::Handle connection, const std::functio
     ::Sleep(DeviceSettleMs);
     // Asked here rather than by the activation, so the download is waited
     // for by this thread and nobody else uses the connection meanwhile.
-    if (!keepRunning()) return;
-    (void)vantu::VantuRequestDownload(connection);
-    ::Sleep(StartDelayMs);
+    RequestDownload(connection, keepRunning);
+    LinkWatch watch;
+    bool firstAnswer = true;
     while (keepRunning()) {
         int16_t count = 0;
-        // A failed query (a transfer in progress, a lost link) counts as none ready.
-        if (vantu::VantuGetBarCodeCount(connection, &count) != 0) count = 0;
+        const vantu::Result result = vantu::VantuGetBarCodeCount(connection, &count);
+        count = FollowCount(watch, result, count, connection, keepRunning);
+        // The program activated the scanner on its own: a batch already
+        // waiting is not typed into whatever window happens to be in front.
+        if (result == 0 && std::exchange(firstAnswer, false) && cause == ActivationCause::Program && count > 0) {
+            Link.HeldAtStart = count;
+            Link.Paused = true;
+        }
         for (int16_t i = 0; i < count && keepRunning(); ++i) {
             // A held barcode holds the ones behind it too: the window in front
             // is looked at again next cycle, not once per waiting barcode. A
             // stale count is asked again next cycle as well.
             if (DeliverNextBarcode(app, connection, keepRunning) != DeliveryOutcome::Delivered) break;
         }
-        if (!keepRunning()) break;
-        ::Sleep(CycleMs);
+        PauseWhile(watch.Lost() ? LinkWatch::LostAskEveryMs : CycleMs, keepRunning);
     }
 }

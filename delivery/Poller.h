@@ -13,6 +13,7 @@
 
 #include "config/FormatSettings.h"
 #include "delivery/DeliveryRule.h"
+#include "delivery/ScannerLink.h"
 #include "delivery/Typist.h"
 #include "delivery/WindowInFront.h"
 #include "sdk/VantuSdkAbi.h"
@@ -48,4 +49,11 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
 // stored barcodes, then polls until keepRunning() is false (checked before
 // every query and between barcodes). A download in progress answers the count
 // query with "transfer in progress" and counts as none ready.
-void PollBarcodes(Application& app, vantu::Handle connection, const std::function<bool()>& keepRunning);
+//
+// Three failed count queries in a row mark the link lost (Link.Lost); the
+// scanner is then asked twice a second, and when it answers again a new
+// download is requested, so a batch collected meanwhile comes unasked. An
+// activation the program made that finds barcodes waiting pauses typing
+// (Link.Paused, Link.HeldAtStart) until the user resumes it.
+void PollBarcodes(Application& app, vantu::Handle connection, ActivationCause cause,
+                  const std::function<bool()>& keepRunning);

@@ -6,10 +6,12 @@
 
 #include "config/Application.h"
 #include "delivery/Poller.h"
+#include "delivery/ScannerLink.h"
 #include "delivery/Typist.h"
 #include "sdk/VantuSdk.h"
 
 win::WorkerThread PollingWorker;
+LinkState Link;
 
 namespace {
 
@@ -32,6 +34,7 @@ struct PollingLease {
     Application* app;
     uint32_t generation;
     vantu::Handle connection;
+    ActivationCause cause;
     std::atomic<int> state{Polling};
 };
 
@@ -48,15 +51,22 @@ DWORD WINAPI PollingThreadMain(void* parameter) {
     PollingLease& lease = **owned;
     Application& app = *lease.app;
     const uint32_t generation = lease.generation;
+    Link.PolledBy = generation;
     try {
         // A thread whose stopper gave up waiting (it closes as it ends) stops
         // whatever the run flag says.
-        PollBarcodes(app, lease.connection, [&lease, generation] {
+        PollBarcodes(app, lease.connection, lease.cause, [&lease, generation] {
             return PollingWorker.ShouldRun() && NewestGeneration.load() == generation &&
                    lease.state.load() == Polling;
         });
     } catch (...) {
         // Nothing to report to: the thread ends and the barcodes stay on the scanner.
+    }
+    // A newer thread has the link already: its state stays.
+    uint32_t mine = generation;
+    if (Link.PolledBy.compare_exchange_strong(mine, 0)) {
+        Link.Lost = false;
+        Link.Held = false;
     }
     EndLease(lease);
     return 0;
@@ -75,7 +85,7 @@ std::unique_lock<std::mutex> LockHandlingSentMessages(std::mutex& mutex) {
 
 }  // namespace
 
-bool StartPollingThread(vantu::Handle connection) {
+bool StartPollingThread(vantu::Handle connection, ActivationCause cause) {
     // An activation that finishes after the exit began starts nothing.
     if (!SoleTypist.Accepting()) return false;
     const auto lock = LockHandlingSentMessages(StartMutex);
@@ -86,6 +96,7 @@ bool StartPollingThread(vantu::Handle connection) {
     lease->app = &App;
     lease->generation = generation;
     lease->connection = connection;
+    lease->cause = cause;
     auto ticket = std::make_unique<std::shared_ptr<PollingLease>>(lease);
     // The run flag is set for a thread that starts, and for no other.
     if (!PollingWorker.Start(PollingThreadMain, ticket.get())) return false;

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include "delivery/ScannerLink.h"
 #include "sdk/VantuSdkAbi.h"
 #include "win/WorkerThread.h"
 
@@ -18,10 +19,11 @@
 extern win::WorkerThread PollingWorker;
 
 // Makes sure the previous polling thread has ended (a newer start tells it to
-// stop), then starts PollBarcodes on `connection` in PollingWorker. False,
+// stop), then starts PollBarcodes on `connection` in PollingWorker, for an
+// activation the user or the program made (`cause`). False,
 // with no thread started and its run flag cleared, when the
 // previous one did not end in time or the start failed.
-bool StartPollingThread(vantu::Handle connection);
+bool StartPollingThread(vantu::Handle connection, ActivationCause cause);
 
 // For a stopper whose wait for the polling thread ran out: when the newest
 // polling thread still works on `connection`, it closes it as it ends, and

@@ -4,6 +4,7 @@
 #include "delivery/KeyPlan.h"
 #include "delivery/KeySender.h"
 #include "delivery/OwnWindows.h"
+#include "delivery/ScannerLink.h"
 #include "delivery/WindowInFront.h"
 
 Typist SoleTypist;
@@ -241,10 +242,12 @@ void Typist::TypeInHand(std::unique_lock<std::mutex>& lock) {
 void Typist::SettleInHand(bool typed) {
     const TypingJob& job = *inHand_;
     giveUpStarted_ = false;
-    if (typed)
+    if (typed) {
         SettleBarcode(job.sequence, BarcodeFate::Typed, job.windowTitle);
-    else
+        ++Link.Typed;
+    } else {
         SettleBarcode(job.sequence, BarcodeFate::PartlyTyped, job.windowTitle, KeysTyped(job), KeysInAll(job));
+    }
 }
 
 void Typist::RunBatch(Batch& batch) {

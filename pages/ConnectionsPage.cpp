@@ -430,7 +430,7 @@ void ActivateStoredScannerAtStartup() {
     CommandPage = nullptr;
     Scanner.SetPending(ConnectionState::ActivatingAtStartup);
     const bool posted = PostPageCommand([] {
-        if (ActivateStoredConnection()) {
+        if (ActivateStoredConnection(ActivationCause::Program)) {
             Scanner.SetPending(ConnectionState::ActivatedAtStartup);
         } else {
             Scanner.SetPending(ConnectionState::ActivationAtStartupFailed);
@@ -460,6 +460,11 @@ void ShowRetryReport(HWND page, RetryReport report, LPARAM generation) {
         ShowActivatedControls(page);
         break;
     }
+}
+
+void ShowLinkChange(const char* text, bool isError) {
+    Scanner.SetStatus(text, isError);
+    if (HWND page = ConnectionsWindow.load()) (void)::PostMessageA(page, LinkChangeMessage, 0, 0);
 }
 
 namespace {
@@ -508,6 +513,10 @@ INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPA
             return OnStatusColour(page, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
         case RetryReportMessage:
             ShowRetryReport(page, static_cast<RetryReport>(wParam), lParam);
+            return TRUE;
+        case LinkChangeMessage:
+            // A command under way shows its own texts; its end shows the lasting one.
+            if (!PageCommandRuns() && Scanner.ScannerConnected) ShowLastingStatus(page);
             return TRUE;
         case CommandUpdateMessage:
             TakeUpdates(page);

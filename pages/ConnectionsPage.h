@@ -29,6 +29,12 @@ void ShowRetryReport(HWND page, RetryReport report, LPARAM generation);
 // handed back something for it to show.
 inline constexpr UINT CommandUpdateMessage = WM_APP + 21;
 
+// The polling thread's scanner was lost, or answers again: the status line
+// says so (text, drawn red when isError), now on the newest page and when a
+// page next shows. User-interface thread.
+void ShowLinkChange(const char* text, bool isError);
+inline constexpr UINT LinkChangeMessage = WM_APP + 24;
+
 // Start-up: activates the stored scanner on the scanner worker, as the
 // page's Activate does without configuring; a failure leaves the retry
 // thread trying in the background. The newest page shows the outcome.

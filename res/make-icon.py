@@ -1,6 +1,10 @@
 #!/usr/bin/env python3
 """Draws the program icon (a barcode label above a keyboard) and writes
-res/VaskSW.ico with 16, 24, 32 and 48 pixel images (32-bit colour with alpha).
+res/VaskSW.ico with 16, 24, 32 and 48 pixel images (32-bit colour with alpha),
+and the tray's state icons, the same with a badge in the lower right corner:
+VaskSW-waiting.ico (amber, pause bars: barcodes held or typing paused),
+VaskSW-lost.ico (red, a cross: no scanner connected, or lost) and
+VaskSW-nosdk.ico (dark grey, an exclamation mark: the scanner SDK is missing).
 
 Run from anywhere:  python3 res/make-icon.py
 Every size is drawn on its own pixel grid (bars and keys snapped to whole
@@ -119,6 +123,67 @@ def draw(size):
     return c
 
 
+BADGES = {
+    "waiting": ((232, 150, 20), "pause"),
+    "lost": ((200, 30, 30), "cross"),
+    "nosdk": ((60, 60, 66), "bang"),
+}
+BADGE_EDGE = (255, 255, 255)
+MARK = (255, 255, 255)
+
+
+def coverage(px, py, inside, samples=4):
+    """Share of pixel (px, py) for which inside(x, y) holds."""
+    hits = 0
+    for sy in range(samples):
+        for sx in range(samples):
+            if inside(px + (sx + 0.5) / samples, py + (sy + 0.5) / samples):
+                hits += 1
+    return hits / (samples * samples)
+
+
+def paint(c, inside, colour):
+    for y in range(c.size):
+        for x in range(c.size):
+            c.blend(x, y, colour, coverage(x, y, inside))
+
+
+def near_segment(x, y, ax, ay, bx, by, half_width):
+    dx, dy = bx - ax, by - ay
+    t = max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy)))
+    return (x - ax - t * dx) ** 2 + (y - ay - t * dy) ** 2 <= half_width ** 2
+
+
+def draw_badge(c, colour, mark):
+    """A disc in the lower right quarter, ringed white so it reads on any taskbar."""
+    s = c.size
+    r = s * 0.30
+    cx = cy = s - r - 0.25
+    ring = max(1.0, s / 16.0)
+    paint(c, lambda x, y: (x - cx) ** 2 + (y - cy) ** 2 <= (r + ring * 0.5) ** 2, BADGE_EDGE)
+    paint(c, lambda x, y: (x - cx) ** 2 + (y - cy) ** 2 <= (r - ring * 0.5) ** 2, colour)
+    w = max(0.8, s / 20.0)  # half the stroke
+    a = r * 0.45
+    if mark == "pause":
+        for bar_x in (cx - a * 0.55, cx + a * 0.55):
+            paint(c, lambda x, y, bx=bar_x: abs(x - bx) <= w and abs(y - cy) <= a, MARK)
+    elif mark == "cross":
+        # Thinner and longer than the other marks: at 16 pixels a thick
+        # cross closes up into a ring.
+        if s <= 16:  # whole pixels on the two diagonals
+            ci = int(cx)
+            for d in range(-2, 3):
+                c.blend(ci + d, ci + d, MARK, 1.0)
+                c.blend(ci + d, ci - d, MARK, 1.0)
+            return
+        cw, ca = max(0.55, s / 24.0), r * 0.5
+        paint(c, lambda x, y: near_segment(x, y, cx - ca, cy - ca, cx + ca, cy + ca, cw) or
+              near_segment(x, y, cx - ca, cy + ca, cx + ca, cy - ca, cw), MARK)
+    else:
+        paint(c, lambda x, y: abs(x - cx) <= w and cy - a * 1.2 <= y <= cy + a * 0.3, MARK)
+        paint(c, lambda x, y: (x - cx) ** 2 + (y - cy - a * 0.9) ** 2 <= (w * 1.1) ** 2, MARK)
+
+
 def bmp_entry(canvas):
     """One icon image: BITMAPINFOHEADER, bottom-up BGRA rows, AND mask."""
     s = canvas.size
@@ -138,8 +203,15 @@ def bmp_entry(canvas):
     return header + bytes(pixels) + bytes(mask)
 
 
-def write_ico(path):
-    images = [bmp_entry(draw(s)) for s in SIZES]
+def draw_state(size, badge):
+    c = draw(size)
+    if badge:
+        draw_badge(c, *BADGES[badge])
+    return c
+
+
+def write_ico(path, badge=None):
+    images = [bmp_entry(draw_state(s, badge)) for s in SIZES]
     out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
     offset = 6 + 16 * len(images)
     for s, data in zip(SIZES, images):
@@ -154,3 +226,5 @@ def write_ico(path):
 if __name__ == "__main__":
     here = os.path.dirname(os.path.abspath(__file__))
     write_ico(os.path.join(here, "VaskSW.ico"))
+    for name in BADGES:
+        write_ico(os.path.join(here, "VaskSW-%s.ico" % name), name)

@@ -13,6 +13,9 @@
 // Menu, icon, strings, accelerators
 #define IDR_TRAYMENU     137
 #define IDI_VASK         152
+#define IDI_VASK_WAITING 153   // tray: barcodes held, or typing paused
+#define IDI_VASK_LOST    154   // tray: no scanner connected, or it was lost
+#define IDI_VASK_NO_SDK  155   // tray: the scanner SDK is missing
 #define IDS_APP_TITLE    103   // "BrontelVask": the hidden main window's title
 #define IDS_WINDOW_CLASS 109   // "Brontel Vask": its class name
 #define IDC_ACCELERATORS 109
@@ -23,6 +26,7 @@
 #define IDM_EXIT         32779
 #define IDM_ABOUT        32780
 #define IDM_RECENT_BARCODES 32781
+#define IDM_PAUSE_TYPING 32782
 
 // About page
 #define IDC_PROGRAM_VERSION 1028

@@ -83,7 +83,7 @@ void RunRetries(const RetryReportTarget& reportTo, uint32_t generation) {
     // The flag is read before every attempt: once it is cleared no attempt
     // starts, and one under way discards its result.
     while (RetryWorker.ShouldRun()) {
-        if (ActivateStoredConnectionWhile(RetryWorker.RunFlag())) {
+        if (ActivateStoredConnectionWhile(RetryWorker.RunFlag(), ActivationCause::Program)) {
             Scanner.SetStatusText(scannertext::ScannerConnected);
             Scanner.SetPending(ConnectionState::NothingPending);
             Report(reportTo, RetryReport::Succeeded, generation);
@@ -104,9 +104,9 @@ struct RetryStart {
 
 }  // namespace
 
-bool ActivateStoredConnection() { return ActivateStoredConnectionWhile(nullptr); }
+bool ActivateStoredConnection(ActivationCause cause) { return ActivateStoredConnectionWhile(nullptr, cause); }
 
-bool ActivateStoredConnectionWhile(const std::atomic<int32_t>* wanted) {
+bool ActivateStoredConnectionWhile(const std::atomic<int32_t>* wanted, ActivationCause cause) {
     vantu::Handle opened = 0;
     vantu::Result result = vantu::VantuConnectionOpen(&opened, vantu::ConnectionName, SdkRegistryRoot);
     if (result == 0 && App.Settings.Get().ActivatedScannerMode == SerialMode)
@@ -127,7 +127,7 @@ bool ActivateStoredConnectionWhile(const std::atomic<int32_t>* wanted) {
     SoleTypist.GiveUpStartedBarcode();
     // An earlier polling thread that never ended would leave this scanner
     // open with nobody fetching its barcodes: that is no activation.
-    if (!StartPollingThread(opened)) return FailActivation(PollingNotStarted, opened);
+    if (!StartPollingThread(opened, cause)) return FailActivation(PollingNotStarted, opened);
     // From here on only the polling thread calls the SDK with this handle; it
     // asks for the download and waits for it, so no download of any length
     // holds up the caller.

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <string>
 
+#include "delivery/ScannerLink.h"
 #include "win/WorkerThread.h"
 
 // The retry thread; started and stopped by the user-interface thread only.
@@ -46,12 +47,14 @@ constexpr DWORD PollingThreadStopWaitMs = 300;
 
 // Opens the stored connection and starts the polling thread, which asks for
 // the scanner's download and waits for it on its own. False when it failed:
-// the failure text is then Scanner's status text, drawn as an error.
-bool ActivateStoredConnection();
+// the failure text is then Scanner's status text, drawn as an error. An
+// activation the program made on its own (`cause`) pauses typing when a
+// batch is waiting (Poller.h).
+bool ActivateStoredConnection(ActivationCause cause = ActivationCause::User);
 // The same, as long as *wanted is set: when it is cleared (the retry was
 // stopped) before the handle is stored, the handle is closed and false
 // comes back with nothing stored, started or written.
-bool ActivateStoredConnectionWhile(const std::atomic<int32_t>* wanted);
+bool ActivateStoredConnectionWhile(const std::atomic<int32_t>* wanted, ActivationCause cause);
 
 // Whether a retry report (its lParam) comes from the retry running now: a
 // report made before a stop is never shown.

@@ -1,11 +1,15 @@
 #include "sdk/VantuSdk.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "win/ProgramFile.h"
 
 namespace vantu {
 namespace {
+
+// Set once the load was tried, so a look at it never waits for the load.
+std::atomic<bool> LoadFailed{false};
 
 struct Binding {
     HMODULE dll = nullptr;  // kept for the life of the process
@@ -32,7 +36,10 @@ struct Binding {
         // for in the system folders, the current directory or on PATH, where
         // anyone could have put a library of that name.
         dll = win::LoadLibraryBesideProgram(DllNameW);
-        if (!dll) return;
+        if (!dll) {
+            LoadFailed = true;
+            return;
+        }
         Bind(findAllOnCOMPorts, "VantuFindAllOnCOMPorts");
         Bind(findAllInRange, "VantuFindAllInRange");
         Bind(getFoundDeviceInfo, "VantuGetFoundDeviceInfo");
@@ -56,6 +63,8 @@ const Binding& Sdk() {
 }  // namespace
 
 bool SdkLoaded() { return Sdk().dll != nullptr; }
+
+bool SdkLoadFailed() { return LoadFailed.load(); }
 
 Result VantuFindAllOnCOMPorts(int32_t firstPort, int32_t lastPort, int16_t* count) {
     auto fn = Sdk().findAllOnCOMPorts;

@@ -14,7 +14,11 @@ namespace vantu {
 constexpr Result NotLoaded = ERROR_MOD_NOT_FOUND;
 constexpr Result NoHandle = ERROR_INVALID_HANDLE;
 
+// Loads the DLL if that was not tried yet (it may take as long as the DLL's
+// own start): for the scanner worker, never the user-interface thread.
 bool SdkLoaded();
+// Whether a load was tried and found no DLL beside the program; never waits.
+bool SdkLoadFailed();
 
 Result VantuFindAllOnCOMPorts(int32_t firstPort, int32_t lastPort, int16_t* count);
 Result VantuFindAllInRange(int16_t* count, uint32_t* second);

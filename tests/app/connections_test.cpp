@@ -12,6 +12,7 @@
 #include "tests/support/SimControl.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -706,6 +707,54 @@ TEST_F(Connections, FailedStartUpActivationRetriesUntilTheScannerIsPluggedIn) {
     EXPECT_EQ(view.Status(), "Scanner Connected");
     EXPECT_TRUE(view.Enabled(ActivateButton));
     EXPECT_FALSE(view.Enabled(FindButton));
+}
+
+// ---------------------------------------------------------------- a scanner lost and found again
+
+// Whether one of the shell's tooltips (the tray icon's tip) holds text.
+bool TrayTipHolds(const std::string& text) {
+    for (const testsupport::ShellTip& tip : testsupport::ShellTips())
+        if (tip.text.rfind("Brontel Vask\n", 0) == 0 && tip.text.find(text) != std::string::npos) return true;
+    return false;
+}
+
+// Unplugged in the middle of a batch: the tray's tip and the page say so
+// within 3 s; after the plug the rest of the batch and a barcode scanned
+// while it was away arrive without a click, each once, in order.
+TEST_F(Connections, AScannerUnpluggedMidBatchIsShownLostAndItsBarcodesComeAfterThePlug) {
+    ConnectionsView view = OpenActivated();
+    EXPECT_TRUE(WaitUntil([] { return TrayTipHolds("Scanner connected (Com  3)"); }, 5000));
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "fetch", 100));
+    std::vector<std::string> scan = {"scan", "s1"};
+    std::wstring expected;
+    for (int i = 10; i < 50; ++i) {
+        scan.push_back("B-" + std::to_string(i));
+        expected += L"B-" + std::to_wstring(i) + L"\r";
+    }
+    Sim(scan);
+    ASSERT_TRUE(receiver.WaitForText(L"B-14\r", 20000));
+    Sim({"unplug", "s1"});
+    const DWORD unplugged = ::GetTickCount();
+    EXPECT_TRUE(WaitUntil([&] { return view.Status() == "Scanner connection lost; trying again..."; }, 3000));
+    EXPECT_TRUE(WaitUntil([] { return TrayTipHolds("Scanner connection lost; trying again..."); }, 3000));
+    const DWORD lostAfter = ::GetTickCount() - unplugged;
+    EXPECT_LT(receiver.Text().size(), expected.size()) << "unplugged before the batch's end";
+
+    Sim({"scan", "s1", "AWAY-1"});
+    Sim({"plug", "s1"});
+    const DWORD plugged = ::GetTickCount();
+    const size_t before = receiver.Text().size();
+    EXPECT_TRUE(WaitUntil([&] { return receiver.Text().size() > before; }, 10000));
+    const DWORD firstAfter = ::GetTickCount() - plugged;
+    expected += L"AWAY-1\r";
+    EXPECT_TRUE(receiver.WaitForText(expected, 30000));
+    EXPECT_EQ(receiver.Text(), expected);
+    EXPECT_TRUE(WaitUntil([&] { return view.Status() == "Scanner Connected"; }, 3000));
+    std::printf("[figures] unplug to lost state shown: %lu ms; plug to first barcode: %lu ms\n",
+                static_cast<unsigned long>(lostAfter), static_cast<unsigned long>(firstAfter));
 }
 
 TEST_F(Connections, StartUpActivationWithMinimizeTypesWithoutEverShowingTheSheet) {

@@ -188,12 +188,13 @@ TEST_F(Resources, TrayMenuOffersAboutOpenAndExit) {
     ASSERT_NE(menu, nullptr);
     HMENU popup = ::GetSubMenu(menu, 0);
     ASSERT_NE(popup, nullptr);
-    ASSERT_EQ(::GetMenuItemCount(popup), 5);
+    ASSERT_EQ(::GetMenuItemCount(popup), 6);
     const struct {
         UINT id;
         const char* text;
-    } items[] = {{32780, "&About"}, {32778, "&Open"}, {32781, "&Recent Barcodes..."}, {0, ""}, {32779, "&Exit"}};
-    for (int i = 0; i < 5; ++i) {
+    } items[] = {{32780, "&About"}, {32778, "&Open"}, {32781, "&Recent Barcodes..."}, {32782, "&Pause Typing"},
+                 {0, ""}, {32779, "&Exit"}};
+    for (int i = 0; i < 6; ++i) {
         char text[64] = {};
         ::GetMenuStringA(popup, i, text, sizeof text, MF_BYPOSITION);
         EXPECT_STREQ(text, items[i].text) << i;
@@ -204,7 +205,7 @@ TEST_F(Resources, TrayMenuOffersAboutOpenAndExit) {
     MENUITEMINFOA separator{};
     separator.cbSize = sizeof separator;
     separator.fMask = MIIM_FTYPE;
-    ASSERT_TRUE(::GetMenuItemInfoA(popup, 3, TRUE, &separator));
+    ASSERT_TRUE(::GetMenuItemInfoA(popup, 4, TRUE, &separator));
     EXPECT_TRUE(separator.fType & MFT_SEPARATOR);
     ::DestroyMenu(menu);
 }

@@ -99,7 +99,7 @@ ScannerConnection::~ScannerConnection() {
 }
 
 bool ScannerConnection::StartPolling() {
-    return StartPollingThread(handle_);
+    return StartPollingThread(handle_, ActivationCause::User);
 }
 
 bool ScannerConnection::StopPolling() {

@@ -109,7 +109,7 @@ TEST(WaitForThreadEnd, GivesUpAfterItsTimeoutAndAcceptsNoThread) {
 }
 
 TEST_F(PollingThreadLife, RunsUntilTheRunFlagIsClearedThenEndsWithinACycle) {
-    ASSERT_TRUE(StartPollingThread(0));
+    ASSERT_TRUE(StartPollingThread(0, ActivationCause::User));
     const win::UniqueHandle thread = Duplicate(PollingWorker.get());
     ASSERT_TRUE(thread);
     EXPECT_EQ(::WaitForSingleObject(thread.get(), 600), static_cast<DWORD>(WAIT_TIMEOUT));
@@ -122,20 +122,20 @@ TEST_F(PollingThreadLife, RunsUntilTheRunFlagIsClearedThenEndsWithinACycle) {
 }
 
 TEST_F(PollingThreadLife, ANewStartEndsThePreviousThreadAlthoughTheFlagStaysSet) {
-    ASSERT_TRUE(StartPollingThread(0));
+    ASSERT_TRUE(StartPollingThread(0, ActivationCause::User));
     const win::UniqueHandle first = Duplicate(PollingWorker.get());
     ::Sleep(400);  // well into its cycles
     ASSERT_FALSE(Ended(first.get()));
 
     // A new activation while the flag is still set: the newer start alone
     // tells the first thread to stop.
-    ASSERT_TRUE(StartPollingThread(0));
+    ASSERT_TRUE(StartPollingThread(0, ActivationCause::User));
     EXPECT_TRUE(Ended(first.get())) << "two polling threads would run at once";
     const win::UniqueHandle second = Duplicate(PollingWorker.get());
     EXPECT_EQ(::WaitForSingleObject(second.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
 
     // A start right after the previous one, still in its first delay.
-    ASSERT_TRUE(StartPollingThread(0));
+    ASSERT_TRUE(StartPollingThread(0, ActivationCause::User));
     EXPECT_TRUE(Ended(second.get()));
     const win::UniqueHandle third = Duplicate(PollingWorker.get());
     EXPECT_FALSE(Ended(third.get()));

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "win/Scoped.h"
+
 namespace testsupport {
 
 // ---------------------------------------------------------------- settings file
@@ -201,6 +203,75 @@ HWND WaitForTopWindow(const char* className, const char* caption, DWORD timeoutM
     HWND found = nullptr;
     WaitUntil([&] { return (found = FindTopWindow(className, caption)) != nullptr; }, timeoutMs);
     return found;
+}
+
+namespace {
+
+std::string Utf8Of(const wchar_t* text) {
+    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1) return {};
+    std::string out(static_cast<size_t>(bytes), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), bytes, nullptr, nullptr);
+    out.pop_back();
+    return out;
+}
+
+BOOL CALLBACK CollectShellTooltip(HWND window, LPARAM param) {
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process != ::GetCurrentProcessId() && ClassNameOf(window) == "tooltips_class32")
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+
+// Reads the texts of one tooltip window's tools through a buffer in its
+// process: TTM_ENUMTOOLSW copies each tool's text into the buffer the
+// record points to.
+void ReadTooltipTools(HWND tooltip, std::vector<ShellTip>& tips) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(tooltip, &pid);
+    const win::UniqueHandle process(
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+    if (!process) return;
+    constexpr size_t TextOffset = 256;
+    constexpr size_t TextChars = 1024;
+    void* remote = ::VirtualAllocEx(process.get(), nullptr, TextOffset + TextChars * sizeof(wchar_t),
+                                    MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remote) return;
+    const auto count = static_cast<int>(::SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        TOOLINFOW info{};
+        info.cbSize = sizeof info;
+        info.lpszText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote) + TextOffset);
+        std::vector<wchar_t> text(TextChars, L'\0');
+        SIZE_T moved = 0;
+        if (!::WriteProcessMemory(process.get(), remote, &info, sizeof info, &moved)) continue;
+        if (!::WriteProcessMemory(process.get(), info.lpszText, text.data(), text.size() * sizeof(wchar_t), &moved))
+            continue;
+        if (!::SendMessageW(tooltip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote)))
+            continue;
+        if (!::ReadProcessMemory(process.get(), info.lpszText, text.data(), text.size() * sizeof(wchar_t), &moved))
+            continue;
+        text.back() = L'\0';
+        tips.push_back({Utf8Of(text.data()), ::IsWindowVisible(tooltip) != FALSE});
+    }
+    (void)::VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+}
+
+}  // namespace
+
+std::vector<ShellTip> ShellTips() {
+    std::vector<HWND> tooltips;
+    ::EnumWindows(CollectShellTooltip, reinterpret_cast<LPARAM>(&tooltips));
+    std::vector<ShellTip> tips;
+    for (HWND tooltip : tooltips) ReadTooltipTools(tooltip, tips);
+    return tips;
+}
+
+bool ShellShows(const std::string& text) {
+    for (const ShellTip& tip : ShellTips())
+        if (tip.visible && tip.text.find(text) != std::string::npos) return true;
+    return false;
 }
 
 bool IsEnabled(HWND window) { return window && ::IsWindowEnabled(window); }

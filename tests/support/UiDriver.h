@@ -106,6 +106,21 @@ bool SaveBmp(const Capture& capture, const std::string& path);
 // or nullopt when screenshots are not wanted.
 std::optional<std::string> ScreenshotDir();
 
+// ---------------------------------------------------------------- the notification area
+
+// A tooltip of the notification area as the shell holds it: an icon's tip,
+// or a balloon (shown while its window is visible).
+struct ShellTip {
+    std::string text;
+    bool visible = false;
+};
+
+// Every tool text of the shell's tooltip windows, read out of the shell's
+// process (the texts live there; a message cannot carry them across).
+std::vector<ShellTip> ShellTips();
+// Whether a visible tooltip of the shell holds text (a balloon, or a tip).
+bool ShellShows(const std::string& text);
+
 // ---------------------------------------------------------------- the program
 
 inline constexpr char MainWindowClass[] = "Brontel Vask";

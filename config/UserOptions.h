@@ -1,0 +1,29 @@
+// The program's own options beyond the shared settings file: kept per user
+// under HKEY_CURRENT_USER\Software\Brontel Vask, and set for everyone by an
+// administrator under HKEY_LOCAL_MACHINE\Software\Policies\Brontel Vask,
+// whose value wins. Each is a DWORD value; a value that is missing or of
+// another type counts as not set.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+inline constexpr char UserOptionsKey[] = "Software\\Brontel Vask";
+inline constexpr char PolicyOptionsKey[] = "Software\\Policies\\Brontel Vask";
+
+// "ShowBalloons": 1 (the default) shows the tray's balloons, 0 none.
+inline constexpr char ShowBalloonsValue[] = "ShowBalloons";
+
+struct UserOption {
+    uint32_t value = 0;
+    bool byPolicy = false;  // the policy's value: the user cannot change it
+};
+
+// The option's value: the policy's, else the user's, else `fallback`.
+UserOption ReadUserOption(const char* name, uint32_t fallback);
+// Stores the user's value; false when the key cannot be written.
+bool WriteUserOption(const char* name, uint32_t value);
+
+// Whether the tray shows balloons now.
+bool BalloonsWanted();

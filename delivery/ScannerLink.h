@@ -1,0 +1,98 @@
+// What the tray shows of the scanner link, and how the polling thread decides
+// that a scanner is lost and found again. Plain C++, so the rules and the
+// texts are tested natively.
+//
+// Threads: the polling thread writes LinkState (Link, PollingThread.cpp) as
+// it polls; the user-interface thread reads it for the tray twice a second
+// and writes Paused. Every field is a lock-free atomic read and written whole.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "sdk/VantuResults.h"
+
+// Whether the user asked for an activation (a click) or the program made it
+// (at start-up, or its retry): a batch waiting on the scanner is typed into
+// whatever window is in front only after a click.
+enum class ActivationCause { User, Program };
+
+struct LinkState {
+    std::atomic<uint32_t> PolledBy{0};    // the polling thread (its generation) on an open connection; 0: none
+    std::atomic<bool> Lost{false};        // its scanner stopped answering; it keeps asking
+    std::atomic<bool> Held{false};        // barcodes wait because a window of the program is in front
+    std::atomic<int32_t> Waiting{0};      // barcodes on the scanner, by the last answered count
+    std::atomic<uint32_t> Typed{0};       // barcodes typed this run
+    std::atomic<bool> Paused{false};      // the user's Pause Typing: barcodes stay on the scanner
+    std::atomic<int32_t> HeldAtStart{0};  // an activation nobody clicked found these waiting and paused
+};
+
+// The program's one scanner link.
+extern LinkState Link;
+
+static_assert(std::atomic<int32_t>::is_always_lock_free);
+static_assert(std::atomic<uint32_t>::is_always_lock_free);
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+// Tells from the count queries' results whether the scanner still answers.
+// Three failed queries in a row make it lost (at the polling pace they fall
+// within 0.3 s; a slow failing call makes them take longer, and still counts).
+// A transfer in progress is an answer: the scanner is busy sending its batch.
+class LinkWatch {
+public:
+    enum class Change { None, Lost, Found };
+
+    static constexpr int FailuresToLose = 3;
+    // While lost, the scanner is asked at most this often (120 times a minute).
+    static constexpr uint32_t LostAskEveryMs = 500;
+
+    Change OnCountResult(vantu::Result result) {
+        if (result == 0 || result == vantu::TransferInProgress) {
+            failures_ = 0;
+            if (!lost_) return Change::None;
+            lost_ = false;
+            return Change::Found;
+        }
+        if (lost_ || ++failures_ < FailuresToLose) return Change::None;
+        lost_ = true;
+        return Change::Lost;
+    }
+    bool Lost() const { return lost_; }
+
+private:
+    int failures_ = 0;
+    bool lost_ = false;
+};
+
+enum class TrayLook { Connected, Waiting, NotConnected, NoSdk };
+
+// What the tray shows, read from LinkState and the settings at one moment.
+struct TrayView {
+    bool sdkLoaded = true;
+    bool polled = false;
+    bool lost = false;
+    bool paused = false;
+    bool retrying = false;   // a start-up activation failed and is being tried again
+    int32_t waiting = 0;     // barcodes on the scanner
+    bool held = false;       // barcodes wait because a window of the program is in front
+    uint32_t typed = 0;
+    std::string place;       // "Com 3", "Bluetooth" or blank
+    std::string sdkFile;     // the DLL's name, for the missing-DLL tip
+};
+
+TrayLook TrayLookFor(const TrayView& view);
+
+// The tooltip: the program's name, then the state in words, at most 127
+// bytes (the tray record's tip field holds 128 with its terminator).
+std::string TrayTipText(const TrayView& view);
+
+// Where the configured scanner is, from its stored list entry: "Com 3" for
+// "Device ID: 12 on Com 3.", "Bluetooth" for a Bluetooth scanner, else blank.
+std::string ScannerPlace(int activatedMode, const std::string& deviceInfo);
+
+// The balloon after an activation nobody clicked found barcodes waiting.
+std::string WaitingBalloonText(int32_t waiting);
+
+inline constexpr char ScannerLostText[] = "Scanner connection lost; trying again...";
+inline constexpr char ScannerFoundAgainText[] = "Scanner connected again.";
