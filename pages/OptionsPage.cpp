@@ -1,11 +1,13 @@
-// The Options page: activate at start-up, start with Windows, start minimised.
-// The start-with-Windows value is written or deleted the moment the box is
-// clicked; the other two take effect at the next start.
+// The Options page: activate at start-up, start with Windows, start minimised,
+// and the tray's balloons. The start-with-Windows value and the balloons'
+// user option are written the moment the box is clicked; the other two take
+// effect at the next start. A policy's value shows, and its box is disabled.
 #include "pages/OptionsPage.h"
 
 #include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "config/Registry.h"
+#include "config/UserOptions.h"
 #include "pages/PageSupport.h"
 #include "res/resource.h"
 
@@ -17,6 +19,9 @@ void InitOptionsPage(HWND page) {
     pages::SetTicked(page, IDC_ACTIVATE_ON_START, settings.Activate != 0);
     pages::SetTicked(page, IDC_RUN_AT_STARTUP, App.RunAtStartup != 0);
     pages::SetTicked(page, IDC_MINIMIZE_ON_START, settings.Minimize != 0);
+    const UserOption balloons = ReadUserOption(ShowBalloonsValue, 1);
+    pages::SetTicked(page, IDC_SHOW_BALLOONS, balloons.value != 0);
+    ::EnableWindow(::GetDlgItem(page, IDC_SHOW_BALLOONS), !balloons.byPolicy);
     PageOnInit(page, OptionsPageIndex);
 }
 
@@ -40,6 +45,7 @@ void OnButtonClick(HWND page, int id) {
         App.Settings.Update([ticked](SettingsRecord& settings) { settings.Activate = ticked ? 1 : 0; });
         break;
     case IDC_RUN_AT_STARTUP: ApplyRunAtStartup(ticked); break;
+    case IDC_SHOW_BALLOONS: (void)WriteUserOption(ShowBalloonsValue, ticked ? 1 : 0); break;
     case IDC_MINIMIZE_ON_START:
         App.Settings.Update([ticked](SettingsRecord& settings) { settings.Minimize = ticked ? 1 : 0; });
         break;

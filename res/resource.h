@@ -46,6 +46,7 @@
 #define IDC_ACTIVATE_ON_START 1043
 #define IDC_RUN_AT_STARTUP    1151
 #define IDC_MINIMIZE_ON_START 1152
+#define IDC_SHOW_BALLOONS     1190   // per user, or set by policy (then disabled)
 
 // Trace page
 #define IDC_TRACE_TEXT     1120

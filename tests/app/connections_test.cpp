@@ -757,6 +757,64 @@ TEST_F(Connections, AScannerUnpluggedMidBatchIsShownLostAndItsBarcodesComeAfterT
                 static_cast<unsigned long>(lostAfter), static_cast<unsigned long>(firstAfter));
 }
 
+// Pause Typing leaves scans on the scanner and the tip says so; chosen again,
+// they are typed into the window in front.
+TEST_F(Connections, PauseTypingHoldsBarcodesOnTheScannerUntilChosenAgain) {
+    OpenActivated();
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('p'));
+    EXPECT_TRUE(WaitUntil([] { return TrayTipHolds("Typing paused"); }, 5000));
+    Sim({"scan", "s1", "P-1", "P-2", "P-3"});
+    EXPECT_TRUE(WaitUntil([] { return TrayTipHolds("3 barcodes waiting"); }, 5000));
+    EXPECT_EQ(receiver.Text(), L"");
+    EXPECT_EQ(testsupport::sim::StatusOf("s1").value_or(testsupport::sim::Status{}).delivered, 0u);
+
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('p'));
+    EXPECT_TRUE(receiver.WaitForText(L"P-1\rP-2\rP-3\r", 10000));
+    EXPECT_EQ(receiver.Text(), L"P-1\rP-2\rP-3\r");
+}
+
+// A start-up activation that finds a batch waiting types none of it into
+// whatever window is in front: a balloon offers it, and Resume types it,
+// then later scans as usual.
+TEST_F(Connections, AStartUpActivationWithBarcodesWaitingBeginsPaused) {
+    OpenActivated();
+    ASSERT_EQ(app.ExitThroughTray(), 0u);
+    SetInSavedFile("Activate", 1);
+    SetInSavedFile("Minimize", 1);
+    std::vector<std::string> scan = {"scan", "s1"};
+    std::wstring batch;
+    for (int i = 10; i < 22; ++i) {
+        scan.push_back("Y-" + std::to_string(i));
+        batch += L"Y-" + std::to_wstring(i) + L"\r";
+    }
+    Sim(scan);
+
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    VaskApp second;
+    ASSERT_TRUE(second.Start());
+    const char waiting[] = "12 barcodes are waiting on the scanner. Click here or choose Resume Typing to type them.";
+    EXPECT_TRUE(WaitUntil([&] { return testsupport::ShellShows(waiting) != nullptr; }, 10000));
+    EXPECT_TRUE(WaitUntil([] { return TrayTipHolds("Typing paused"); }, 5000));
+    EXPECT_EQ(receiver.Text(), L"");
+    EXPECT_EQ(testsupport::sim::StatusOf("s1").value_or(testsupport::sim::Status{}).delivered, 0u);
+
+    // (Wine's balloons take no click; Windows' tell the program, which resumes as below.)
+    ASSERT_TRUE(receiver.Focus());
+    ASSERT_TRUE(second.OpenTrayMenu());
+    ASSERT_TRUE(second.PickTrayMenuItem('p'));
+    EXPECT_TRUE(receiver.WaitForText(batch, 10000));
+    Sim({"scan", "s1", "AFTER"});
+    EXPECT_TRUE(receiver.WaitForText(batch + L"AFTER\r", 10000));
+    EXPECT_EQ(receiver.Text(), batch + L"AFTER\r");
+}
+
 TEST_F(Connections, StartUpActivationWithMinimizeTypesWithoutEverShowingTheSheet) {
     OpenActivated();
     ASSERT_EQ(app.ExitThroughTray(), 0u);

@@ -181,6 +181,9 @@ TEST_F(StartUp, TheSdkIsLoadedFromTheProgramFolderOnly) {
     EXPECT_EQ(sheet.PageIndex(), AboutPage);
     EXPECT_TRUE(testsupport::WaitUntil([&] { return sheet.ItemText(IDC_SDK_VERSION) == "Scanner SDK v0"; }, 5000))
         << sheet.ItemText(IDC_SDK_VERSION) << ": no SDK beside the program, none loaded";
+    // The tray says why no scanner can be found, naming the file and the folder.
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return testsupport::ShellShows(dll + " is not in " + program + ".") != nullptr; },
+                                       10000));
 
     VaskApp::EndRunningInstances();
     EXPECT_NE(copy.Wait(10000), 0xFFFFFFFFu);

@@ -9,6 +9,7 @@
 #include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "config/Registry.h"
+#include "config/UserOptions.h"
 #include "res/resource.h"
 #include "tests/pages/PageHost.h"
 #include "win/Scoped.h"
@@ -47,6 +48,20 @@ void DeleteValue(HKEY root) {
         (void)::RegDeleteValueA(key.get(), RunValueName);
 }
 
+void DeleteOptionKeys() {
+    (void)::RegDeleteKeyA(HKEY_CURRENT_USER, UserOptionsKey);
+    (void)::RegDeleteKeyA(HKEY_LOCAL_MACHINE, PolicyOptionsKey);
+}
+
+void SetPolicy(const char* name, DWORD value) {
+    win::UniqueKey key;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, PolicyOptionsKey, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
+                                nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value),
+              ERROR_SUCCESS);
+}
+
 bool Ticked(HWND button) { return ::SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 void Click(HWND button) { ::SendMessageA(button, BM_CLICK, 0, 0); }
 
@@ -55,6 +70,7 @@ protected:
     void SetUp() override {
         DeleteValue(HKEY_CURRENT_USER);
         DeleteValue(HKEY_LOCAL_MACHINE);
+        DeleteOptionKeys();
         App.Settings.Update([](SettingsRecord& s) {
             s.Activate = 0;
             s.Minimize = 0;
@@ -106,6 +122,23 @@ TEST_F(OptionsPageTest, StartWithWindowsIsWrittenAndDeletedAtTheClick) {
     EXPECT_EQ(App.RunAtStartup, 0);
     EXPECT_FALSE(RunValue(HKEY_CURRENT_USER).has_value());
     EXPECT_FALSE(RunValue(HKEY_LOCAL_MACHINE).has_value());
+}
+
+// The balloons' box writes the user's choice at the click; an
+// administrator's policy value wins over it, and its box cannot be changed.
+TEST_F(OptionsPageTest, BalloonsFollowTheUserUnlessAPolicySetsThem) {
+    {
+        PageHost host(pagetest::OptionsTab);
+        EXPECT_TRUE(Ticked(host.item(IDC_SHOW_BALLOONS)));
+        Click(host.item(IDC_SHOW_BALLOONS));
+        EXPECT_EQ(ReadUserOption(ShowBalloonsValue, 1).value, 0u);
+        EXPECT_FALSE(BalloonsWanted());
+    }
+    SetPolicy(ShowBalloonsValue, 1);
+    PageHost host(pagetest::OptionsTab);
+    EXPECT_TRUE(Ticked(host.item(IDC_SHOW_BALLOONS)));
+    EXPECT_FALSE(::IsWindowEnabled(host.item(IDC_SHOW_BALLOONS)));
+    EXPECT_TRUE(BalloonsWanted());
 }
 
 }  // namespace

@@ -253,7 +253,7 @@ void ReadTooltipTools(HWND tooltip, std::vector<ShellTip>& tips) {
         if (!::ReadProcessMemory(process.get(), info.lpszText, text.data(), text.size() * sizeof(wchar_t), &moved))
             continue;
         text.back() = L'\0';
-        tips.push_back({Utf8Of(text.data()), ::IsWindowVisible(tooltip) != FALSE});
+        tips.push_back({Utf8Of(text.data()), ::IsWindowVisible(tooltip) != FALSE, tooltip});
     }
     (void)::VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
 }
@@ -268,10 +268,10 @@ std::vector<ShellTip> ShellTips() {
     return tips;
 }
 
-bool ShellShows(const std::string& text) {
+HWND ShellShows(const std::string& text) {
     for (const ShellTip& tip : ShellTips())
-        if (tip.visible && tip.text.find(text) != std::string::npos) return true;
-    return false;
+        if (tip.visible && tip.text.find(text) != std::string::npos) return tip.window;
+    return nullptr;
 }
 
 bool IsEnabled(HWND window) { return window && ::IsWindowEnabled(window); }

@@ -113,13 +113,14 @@ std::optional<std::string> ScreenshotDir();
 struct ShellTip {
     std::string text;
     bool visible = false;
+    HWND window = nullptr;
 };
 
 // Every tool text of the shell's tooltip windows, read out of the shell's
 // process (the texts live there; a message cannot carry them across).
 std::vector<ShellTip> ShellTips();
-// Whether a visible tooltip of the shell holds text (a balloon, or a tip).
-bool ShellShows(const std::string& text);
+// The visible tooltip of the shell that holds text (a balloon, or a tip); none when none shows.
+HWND ShellShows(const std::string& text);
 
 // ---------------------------------------------------------------- the program
 
