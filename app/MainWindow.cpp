@@ -394,14 +394,21 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-void AskAndExit() {
-    if (ShutdownBegun || ExitQuestionOpen) return;
-    if (!OwnWindowMayComeNow({WM_COMMAND, IDM_EXIT, 0})) return;
+bool AskToExit() {
+    if (ShutdownBegun || ExitQuestionOpen) return false;
+    // Put off while a key is on its way: asked again then, as the tray's Exit.
+    if (!OwnWindowMayComeNow({WM_COMMAND, IDM_EXIT, 0})) return false;
     ExitQuestionOpen = true;
     const int answer = ::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO | MB_DEFBUTTON2);
     ExitQuestionOpen = false;
-    if (answer == IDYES) EndProgram();
+    return answer == IDYES && !ShutdownBegun;
 }
+
+void AskAndExit() {
+    if (AskToExit()) EndProgram();
+}
+
+void ExitAfterYes() { EndProgram(); }
 
 void OpenOrRaiseSheet() {
     if (Sheet.Open)

@@ -22,6 +22,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // Brings the open sheet forward, or opens one (modal) when none is open.
 void OpenOrRaiseSheet();
 
-// Asks "Do you really wish to exit the program?" and, on Yes, destroys the
-// main window, which shuts the program down.
+// Asks "Do you really wish to exit the program?" (No is the default button):
+// true on Yes. False also when the question cannot show now (the shutdown
+// has begun, it is up already, or it is put off until a key on its way to
+// another program has gone; then it comes by itself, as the tray's Exit).
+bool AskToExit();
+// Asks as above and, on Yes, destroys the main window, which shuts the
+// program down.
 void AskAndExit();
+// The shutdown after a Yes that AskToExit returned.
+void ExitAfterYes();

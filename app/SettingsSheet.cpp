@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <utility>
 
 #include "app/MainWindow.h"
 #include "app/ShellRules.h"
@@ -110,22 +111,29 @@ bool FocusIsInAField(HWND sheet) {
     return ::lstrcmpiA(kind, "Edit") == 0;
 }
 
-// Enter in a field would answer the sheet's default button, Exit, and a
-// second Enter the question's Yes: the program would stop typing barcodes
-// for a key pressed to end an entry. There Enter does nothing; Exit takes a
-// click or Alt+E, which move the focus to the button first.
-LRESULT CALLBACK SheetWithoutExitOnEnter(HWND sheet, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                         DWORD_PTR) {
-    if (message == WM_COMMAND && LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED && FocusIsInAField(sheet))
-        return 0;
-    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(sheet, SheetWithoutExitOnEnter, 0);
+// Set when "Confirm Exit" was answered Yes before the sheet's Exit went on
+// to close the sheet. User-interface thread only.
+bool ExitAnsweredYes = false;
+
+// The sheet's Exit asks first, while the sheet is still open: answered No,
+// the sheet stays as it was. Enter in a field would answer the default
+// button, Exit, and a second Enter the question: there Enter does nothing;
+// Exit takes a click or Alt+E, which move the focus to the button first.
+LRESULT CALLBACK SheetWithConfirmedExit(HWND sheet, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                        DWORD_PTR) {
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
+        if (FocusIsInAField(sheet) || !AskToExit()) return 0;
+        ExitAnsweredYes = true;  // the pages apply their changes, then the program ends
+    }
+    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(sheet, SheetWithConfirmedExit, 0);
     return ::DefSubclassProc(sheet, message, wParam, lParam);
 }
 
 void ApplyClosing(const shell::SheetClosing& closing) {
     if (closing.clearOpen) Sheet.Open = false;
     if (closing.clearCancelled) SheetPages.Cancelled = false;
-    if (closing.askToExit) AskAndExit();
+    const bool answeredYes = std::exchange(ExitAnsweredYes, false);
+    if (closing.askToExit && answeredYes) ExitAfterYes();
 }
 
 }  // namespace
@@ -146,7 +154,7 @@ int CALLBACK SettingsSheetCallback(HWND sheet, UINT event, LPARAM) {
     ::SetDlgItemTextA(sheet, IDCANCEL, "&Close");
     ::SetDlgItemTextA(sheet, ApplyButtonId, "S&ave Settings");
     Sheet.Window = sheet;
-    (void)::SetWindowSubclass(sheet, SheetWithoutExitOnEnter, 0, 0);
+    (void)::SetWindowSubclass(sheet, SheetWithConfirmedExit, 0, 0);
     ::SendMessageA(sheet, WM_SETICON, ICON_BIG,
                    reinterpret_cast<LPARAM>(::LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_VASK))));
     return 0;

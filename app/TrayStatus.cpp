@@ -81,6 +81,8 @@ void TrayStatus::NoteChanges(const TrayView& view) {
     if (!view.sdkLoaded && last_.sdkLoaded)
         Queue({"Scanner SDK missing", view.sdkFile + " is not in " + SdkFolder() + ". No scanner can be used.",
                NIIF_ERROR});
+    if (const std::optional<TypedBatch> batch = Link.TakeEndedBatch())
+        Queue({"Barcodes typed", BatchBalloonText(*batch), NIIF_INFO});
     if (const int32_t held = Link.HeldAtStart.exchange(0); held > 0 && view.paused)
         Queue({"Typing paused", WaitingBalloonText(held), NIIF_INFO, true});
     last_ = view;

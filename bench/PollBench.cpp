@@ -8,7 +8,8 @@
 //   idle CPU    processor time of the polling thread and of this process per
 //               minute while connected with nothing to deliver
 //   held CPU    the same with N barcodes waiting that must stay on the scanner
-//               (our own window in front), measured in turns with an idle
+//               (our own window in front; then typing paused with another
+//               program's window in front), measured in turns with an idle
 //               connection, R rounds of S seconds each; medians side by side
 // Options: --latency N (200), --sustained N (1000), --length L (20), --idle S (20),
 //          --held N (0 = not measured), --rounds R (5), --phase S (10).
@@ -29,6 +30,7 @@
 #include "sdksim/Store.h"
 #include "tests/support/KeyReceiver.h"
 #include "delivery/PollingThread.h"
+#include "delivery/ScannerLink.h"
 
 using namespace polltest;
 
@@ -279,40 +281,52 @@ bool ClearReadyBarcodes(const ScannerConnection& connection) {
 double Median(std::vector<double> values) { return Percentile(std::move(values), 50); }
 
 void PrintHeldLine(const char* what, const std::vector<CpuPerMinute>& idle, const std::vector<CpuPerMinute>& held,
-                   double CpuPerMinute::*field) {
-    std::vector<double> a, b;
-    for (const CpuPerMinute& c : idle) a.push_back(c.*field);
-    for (const CpuPerMinute& c : held) b.push_back(c.*field);
-    std::printf("  %-15s idle %6.0f ms/min   held %6.0f ms/min   (per round, idle/held:", what, Median(a), Median(b));
-    for (size_t i = 0; i < a.size(); ++i) std::printf(" %.0f/%.0f", a[i], b[i]);
+                   const std::vector<CpuPerMinute>& paused, double CpuPerMinute::*field) {
+    std::vector<double> a, b, c;
+    for (const CpuPerMinute& x : idle) a.push_back(x.*field);
+    for (const CpuPerMinute& x : held) b.push_back(x.*field);
+    for (const CpuPerMinute& x : paused) c.push_back(x.*field);
+    std::printf("  %-15s idle %6.0f   held %6.0f   paused %6.0f ms/min   (per round, idle/held/paused:", what,
+                Median(a), Median(b), Median(c));
+    for (size_t i = 0; i < a.size(); ++i) std::printf(" %.0f/%.0f/%.0f", a[i], b[i], c[i]);
     std::printf(")\n");
 }
 
 // Barcodes that must stay on the scanner against an idle connection, in
-// turns, so both see the same load from the rest of the machine.
-bool MeasureHeldCpu(ScannerConnection& connection, const Options& options) {
+// turns, so all see the same load from the rest of the machine: held while
+// a window of ours is in front, and paused (Pause Typing) while another
+// program's window is.
+bool MeasureHeldCpu(ScannerConnection& connection, testsupport::KeyReceiver& receiver, const Options& options) {
     StandInSettingsWindow ours("About");  // a window of this process in front holds every barcode
-    if (!ours.Ready() || !ours.BringToFront()) return std::printf("held CPU: no window of ours in front\n"), false;
+    if (!ours.Ready()) return std::printf("held CPU: no window of ours\n"), false;
     std::vector<std::string> barcodes(size_t(options.heldBarcodes));
     for (size_t i = 0; i < barcodes.size(); ++i) barcodes[i] = "HELD" + std::to_string(100000 + i);
     if (!connection.StopPolling()) return std::printf("held CPU: the polling thread did not stop\n"), false;
-    std::vector<CpuPerMinute> idle, held;
+    std::vector<CpuPerMinute> idle, held, paused;
     for (int round = 0; round < options.heldRounds; ++round) {
         CpuPerMinute cpu;
+        if (!receiver.Focus()) return std::printf("held CPU: the receiver did not come forward\n"), false;
         if (!MeasurePhase(connection, options.phaseSeconds, cpu)) return std::printf("held CPU: idle phase failed\n"), false;
         idle.push_back(cpu);
         if (!StoreBarcodes(barcodes)) return std::printf("held CPU: the barcodes could not be stored\n"), false;
         const uint64_t deliveredBefore = DeliveredNow();
+        if (!ours.BringToFront()) return std::printf("held CPU: no window of ours in front\n"), false;
         if (!MeasurePhase(connection, options.phaseSeconds, cpu)) return std::printf("held CPU: held phase failed\n"), false;
         held.push_back(cpu);
+        Link.Paused = true;
+        const bool focused = receiver.Focus();
+        const bool measured = focused && MeasurePhase(connection, options.phaseSeconds, cpu);
+        Link.Paused = false;
+        if (!measured) return std::printf("held CPU: paused phase failed\n"), false;
+        paused.push_back(cpu);
         if (DeliveredNow() != deliveredBefore) return std::printf("held CPU: a held barcode was fetched\n"), false;
         if (!ClearReadyBarcodes(connection)) return std::printf("held CPU: the barcodes could not be cleared\n"), false;
     }
     std::printf("held CPU, %d barcodes waiting vs an idle connection, medians of %d rounds of %d s, per minute:\n",
                 options.heldBarcodes, options.heldRounds, options.phaseSeconds);
-    PrintHeldLine("polling thread", idle, held, &CpuPerMinute::thread);
-    PrintHeldLine("this process", idle, held, &CpuPerMinute::process);
-    if (idle.front().server >= 0) PrintHeldLine("wineserver", idle, held, &CpuPerMinute::server);
+    PrintHeldLine("polling thread", idle, held, paused, &CpuPerMinute::thread);
+    PrintHeldLine("this process", idle, held, paused, &CpuPerMinute::process);
+    if (idle.front().server >= 0) PrintHeldLine("wineserver", idle, held, paused, &CpuPerMinute::server);
     return true;
 }
 
@@ -329,7 +343,7 @@ int main(int argc, char** argv) {
         return std::printf("the scanner connection did not open\n"), 1;
 
     bool ok = true;
-    if (options.heldBarcodes > 0) ok &= MeasureHeldCpu(connection, options);
+    if (options.heldBarcodes > 0) ok &= MeasureHeldCpu(connection, receiver, options);
     std::fflush(stdout);
     if (options.heldBarcodes > 0 && !connection.StartPolling()) return std::printf("polling did not restart\n"), 1;
     if (options.idleSeconds > 0) ok &= MeasureIdleCpu(options.idleSeconds);

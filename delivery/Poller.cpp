@@ -151,7 +151,10 @@ int16_t FollowCount(LinkWatch& watch, vantu::Result result, int16_t count, vantu
     }
     if (result != 0) return 0;
     Link.Waiting = count;
-    if (count == 0) Link.Held = false;
+    if (count == 0) {
+        Link.Held = false;
+        Link.NoteNoneWaiting();
+    }
     return count;
 }
 

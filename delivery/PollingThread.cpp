@@ -51,6 +51,7 @@ DWORD WINAPI PollingThreadMain(void* parameter) {
     PollingLease& lease = **owned;
     Application& app = *lease.app;
     const uint32_t generation = lease.generation;
+    Link.Waiting = -1;  // not counted yet
     Link.PolledBy = generation;
     try {
         // A thread whose stopper gave up waiting (it closes as it ends) stops

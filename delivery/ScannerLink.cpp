@@ -1,5 +1,7 @@
 #include "delivery/ScannerLink.h"
 
+#include <utility>
+
 #include "config/SettingsRecord.h"
 
 namespace {
@@ -21,12 +23,35 @@ std::string StateLine(const TrayView& view) {
 }
 
 std::string CountLine(const TrayView& view) {
-    std::string line = Barcodes(static_cast<uint32_t>(view.waiting > 0 ? view.waiting : 0)) + " waiting";
+    const std::string typed = ", " + std::to_string(view.typed) + " typed";
+    if (view.waiting < 0) return "Counting the barcodes on the scanner..." + typed;
+    std::string line = Barcodes(static_cast<uint32_t>(view.waiting)) + " waiting";
     if (view.held && view.waiting > 0 && !view.paused) line += " (held while Brontel Vask is in front)";
-    return line + ", " + std::to_string(view.typed) + " typed";
+    return line + typed;
 }
 
 }  // namespace
+
+void LinkState::NoteTyped(const std::string& title) {
+    const std::lock_guard<std::mutex> lock(batchMutex_);
+    if (running_.count == 0 || running_.title != title) running_ = {0, title};
+    ++running_.count;
+}
+
+void LinkState::NoteNoneWaiting() {
+    const std::lock_guard<std::mutex> lock(batchMutex_);
+    if (running_.count > BatchWorthTelling) ended_ = running_;
+    running_ = {};
+}
+
+std::optional<TypedBatch> LinkState::TakeEndedBatch() {
+    const std::lock_guard<std::mutex> lock(batchMutex_);
+    return std::exchange(ended_, std::nullopt);
+}
+
+std::string BatchBalloonText(const TypedBatch& batch) {
+    return std::to_string(batch.count) + " barcodes typed into " + (batch.title.empty() ? "a window" : batch.title);
+}
 
 TrayLook TrayLookFor(const TrayView& view) {
     if (!view.sdkLoaded) return TrayLook::NoSdk;

@@ -9,6 +9,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "sdk/VantuResults.h"
@@ -18,14 +20,36 @@
 // whatever window is in front only after a click.
 enum class ActivationCause { User, Program };
 
+// A run of barcodes typed into one window, told once none wait any more.
+struct TypedBatch {
+    uint32_t count = 0;
+    std::string title;  // the window's title as the typist saw it
+};
+
+// Batches of more than this many barcodes are told when they end.
+inline constexpr uint32_t BatchWorthTelling = 10;
+
 struct LinkState {
     std::atomic<uint32_t> PolledBy{0};    // the polling thread (its generation) on an open connection; 0: none
     std::atomic<bool> Lost{false};        // its scanner stopped answering; it keeps asking
     std::atomic<bool> Held{false};        // barcodes wait because a window of the program is in front
-    std::atomic<int32_t> Waiting{0};      // barcodes on the scanner, by the last answered count
+    std::atomic<int32_t> Waiting{-1};     // barcodes on the scanner, by the last answered count; -1: none yet
     std::atomic<uint32_t> Typed{0};       // barcodes typed this run
     std::atomic<bool> Paused{false};      // the user's Pause Typing: barcodes stay on the scanner
     std::atomic<int32_t> HeldAtStart{0};  // an activation nobody clicked found these waiting and paused
+
+    // The typist: one more barcode typed whole into the window with this title.
+    void NoteTyped(const std::string& title);
+    // The polling thread: the scanner has none waiting; a batch worth
+    // telling that ended is kept for TakeEndedBatch.
+    void NoteNoneWaiting();
+    // The user-interface thread: the batch that ended, once.
+    std::optional<TypedBatch> TakeEndedBatch();
+
+private:
+    std::mutex batchMutex_;
+    TypedBatch running_;
+    std::optional<TypedBatch> ended_;
 };
 
 // The program's one scanner link.
@@ -74,7 +98,7 @@ struct TrayView {
     bool lost = false;
     bool paused = false;
     bool retrying = false;   // a start-up activation failed and is being tried again
-    int32_t waiting = 0;     // barcodes on the scanner
+    int32_t waiting = 0;     // barcodes on the scanner; -1 before the first count
     bool held = false;       // barcodes wait because a window of the program is in front
     uint32_t typed = 0;
     std::string place;       // "Com 3", "Bluetooth" or blank
@@ -90,6 +114,9 @@ std::string TrayTipText(const TrayView& view);
 // Where the configured scanner is, from its stored list entry: "Com 3" for
 // "Device ID: 12 on Com 3.", "Bluetooth" for a Bluetooth scanner, else blank.
 std::string ScannerPlace(int activatedMode, const std::string& deviceInfo);
+
+// "25 barcodes typed into Orders - Notepad".
+std::string BatchBalloonText(const TypedBatch& batch);
 
 // The balloon after an activation nobody clicked found barcodes waiting.
 std::string WaitingBalloonText(int32_t waiting);

@@ -245,6 +245,7 @@ void Typist::SettleInHand(bool typed) {
     if (typed) {
         SettleBarcode(job.sequence, BarcodeFate::Typed, job.windowTitle);
         ++Link.Typed;
+        Link.NoteTyped(job.windowTitle);
     } else {
         SettleBarcode(job.sequence, BarcodeFate::PartlyTyped, job.windowTitle, KeysTyped(job), KeysInAll(job));
     }

@@ -4,7 +4,8 @@ res/VaskSW.ico with 16, 24, 32 and 48 pixel images (32-bit colour with alpha),
 and the tray's state icons, the same with a badge in the lower right corner:
 VaskSW-waiting.ico (amber, pause bars: barcodes held or typing paused),
 VaskSW-lost.ico (red, a cross: no scanner connected, or lost) and
-VaskSW-nosdk.ico (dark grey, an exclamation mark: the scanner SDK is missing).
+VaskSW-nosdk.ico (dark grey, an exclamation mark: the scanner SDK is missing),
+and docs/screenshots/tray-<state>.png, each state at 96 and 144 DPI.
 
 Run from anywhere:  python3 res/make-icon.py
 Every size is drawn on its own pixel grid (bars and keys snapped to whole
@@ -12,6 +13,7 @@ pixels, rounded corners anti-aliased) so the small images stay sharp.
 """
 import os
 import struct
+import zlib
 
 SIZES = (16, 24, 32, 48)
 
@@ -170,9 +172,10 @@ def draw_badge(c, colour, mark):
     elif mark == "cross":
         # Thinner and longer than the other marks: at 16 pixels a thick
         # cross closes up into a ring.
-        if s <= 16:  # whole pixels on the two diagonals
+        if s <= 24:  # whole pixels on the two diagonals
             ci = int(cx)
-            for d in range(-2, 3):
+            arm = 2 if s <= 16 else 3
+            for d in range(-arm, arm + 1):
                 c.blend(ci + d, ci + d, MARK, 1.0)
                 c.blend(ci + d, ci - d, MARK, 1.0)
             return
@@ -223,8 +226,45 @@ def write_ico(path, badge=None):
         f.write(out)
 
 
+TRAY_GREY = (212, 208, 200)
+
+
+def write_tray_png(path, badge):
+    """The state as a taskbar shows it: the 16 pixel image (96 DPI) beside the
+    24 pixel one (144 DPI), at their real size on a taskbar's grey."""
+    images = [draw_state(16, badge), draw_state(24, badge)]
+    pad = 4
+    width = pad + sum(c.size + pad for c in images)
+    height = 24 + 2 * pad
+    rows = []
+    for y in range(height):
+        row = bytearray([0])
+        for x in range(width):
+            colour = TRAY_GREY
+            left = pad
+            for c in images:
+                top = (height - c.size) // 2
+                if left <= x < left + c.size and top <= y < top + c.size:
+                    r, g, b, a = c.px[y - top][x - left]
+                    colour = tuple(round(v * a + bg * (1 - a)) for v, bg in zip((r, g, b), TRAY_GREY))
+                left += c.size + pad
+            row += bytes(colour)
+        rows.append(bytes(row))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(b"".join(rows), 9)) + chunk(b"IEND", b"")
+    with open(path, "wb") as f:
+        f.write(png)
+
+
 if __name__ == "__main__":
     here = os.path.dirname(os.path.abspath(__file__))
     write_ico(os.path.join(here, "VaskSW.ico"))
     for name in BADGES:
         write_ico(os.path.join(here, "VaskSW-%s.ico" % name), name)
+    docs = os.path.join(here, os.pardir, "docs", "screenshots")
+    for name, badge in (("connected", None), ("waiting", "waiting"), ("lost", "lost"), ("nosdk", "nosdk")):
+        write_tray_png(os.path.join(docs, "tray-%s.png" % name), badge)

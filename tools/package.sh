@@ -85,6 +85,7 @@ rm -f "$OUTPUT"
 # wixl takes the files by names relative to the folder it runs in.
 cp "$PROGRAM_DIR/VaskSW.exe" "$BIN/vask-setup-actions.dll" "$ROOT/res/VaskSW.ico" "$STAGE/"
 cp "$SDK" "$STAGE/VantuPlusSDK_Win32_API.dll"
+cp "$ROOT/installer/policy/BrontelVask.admx" "$ROOT/installer/policy/en-US/BrontelVask.adml" "$STAGE/"
 PE_FILES=(VaskSW.exe VantuPlusSDK_Win32_API.dll)
 if [ "$DEMO" = 1 ]; then cp "$BIN/vask-sim.exe" "$STAGE/"; PE_FILES+=(vask-sim.exe); fi
 (cd "$STAGE" && wixl -a x86 -o "$OUTPUT" \

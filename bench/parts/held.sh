@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# CPU of barcodes that must wait on the scanner (our own window in front)
+# CPU of barcodes that must wait on the scanner (our own window in front,
+# or typing paused with another program's window in front)
 # against an idle connection, measured in turns in one run.
 set -euo pipefail
 BUILD=${1:?usage: held.sh <build dir>}

@@ -686,6 +686,7 @@ TEST_F(Connections, StartUpActivationSucceeds) {
 
     testsupport::KeyReceiver receiver;
     ASSERT_TRUE(receiver.Focus());
+    ASSERT_TRUE(testsupport::WaitUntilScannerIdle()) << "scanned after the start-up download: typed";
     Sim({"scan", "s1", "789"});
     EXPECT_TRUE(receiver.WaitForText(L"789\r", 10000));
 }
@@ -711,12 +712,7 @@ TEST_F(Connections, FailedStartUpActivationRetriesUntilTheScannerIsPluggedIn) {
 
 // ---------------------------------------------------------------- a scanner lost and found again
 
-// Whether one of the shell's tooltips (the tray icon's tip) holds text.
-bool TrayTipHolds(const std::string& text) {
-    for (const testsupport::ShellTip& tip : testsupport::ShellTips())
-        if (tip.text.rfind("Brontel Vask\n", 0) == 0 && tip.text.find(text) != std::string::npos) return true;
-    return false;
-}
+using testsupport::TrayTipHolds;
 
 // Unplugged in the middle of a batch: the tray's tip and the page say so
 // within 3 s; after the plug the rest of the batch and a barcode scanned
@@ -779,8 +775,8 @@ TEST_F(Connections, PauseTypingHoldsBarcodesOnTheScannerUntilChosenAgain) {
 }
 
 // A start-up activation that finds a batch waiting types none of it into
-// whatever window is in front: a balloon offers it, and Resume types it,
-// then later scans as usual.
+// whatever window is in front: a balloon offers it, and Resume types it
+// (another balloon tells the batch's end), then later scans as usual.
 TEST_F(Connections, AStartUpActivationWithBarcodesWaitingBeginsPaused) {
     OpenActivated();
     ASSERT_EQ(app.ExitThroughTray(), 0u);
@@ -810,6 +806,8 @@ TEST_F(Connections, AStartUpActivationWithBarcodesWaitingBeginsPaused) {
     ASSERT_TRUE(second.OpenTrayMenu());
     ASSERT_TRUE(second.PickTrayMenuItem('p'));
     EXPECT_TRUE(receiver.WaitForText(batch, 10000));
+    EXPECT_TRUE(WaitUntil([] { return testsupport::ShellShows("12 barcodes typed into ") != nullptr; }, 15000))
+        << "a batch of more than 10 is told when it ends";
     Sim({"scan", "s1", "AFTER"});
     EXPECT_TRUE(receiver.WaitForText(batch + L"AFTER\r", 10000));
     EXPECT_EQ(receiver.Text(), batch + L"AFTER\r");
@@ -896,6 +894,7 @@ TEST_F(Connections, LogoffShutsDownInOrderWithoutAskingAndLosesNoBarcode) {
     VaskApp second;
     ASSERT_TRUE(second.Start());
     ASSERT_TRUE(receiver.Focus());
+    ASSERT_TRUE(testsupport::WaitUntilScannerIdle());
     std::vector<std::string> barcodes;
     for (int i = 0; i < 200; ++i) barcodes.push_back("x" + std::to_string(1000 + i) + std::string(40, 'L'));
     ASSERT_TRUE(testsupport::sim::Scan("s1", barcodes));

@@ -310,6 +310,7 @@ TEST_F(PagesEndToEnd, ActivateTakesEffectAtTheNextStart) {
     ASSERT_TRUE(Sheet::WaitGone());
     KeyReceiver receiver;
     ASSERT_TRUE(receiver.Focus());
+    ASSERT_TRUE(testsupport::WaitUntilScannerIdle());
     ScanInto(receiver, "808", L"808\r");
 }
 

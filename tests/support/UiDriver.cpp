@@ -250,8 +250,12 @@ void ReadTooltipTools(HWND tooltip, std::vector<ShellTip>& tips) {
             continue;
         if (!::SendMessageW(tooltip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote)))
             continue;
-        if (!::ReadProcessMemory(process.get(), info.lpszText, text.data(), text.size() * sizeof(wchar_t), &moved))
+        if (!::ReadProcessMemory(process.get(), info.lpszText, text.data(), text.size() * sizeof(wchar_t), &moved) ||
+            !::ReadProcessMemory(process.get(), remote, &info, sizeof info, &moved))
             continue;
+        // The tool is the icon's window: a tooltip can outlive its removed
+        // icon (Wine keeps it), and then its window is gone or hidden.
+        if (!::IsWindow(info.hwnd) || !::IsWindowVisible(info.hwnd)) continue;
         text.back() = L'\0';
         tips.push_back({Utf8Of(text.data()), ::IsWindowVisible(tooltip) != FALSE, tooltip});
     }
@@ -272,6 +276,19 @@ HWND ShellShows(const std::string& text) {
     for (const ShellTip& tip : ShellTips())
         if (tip.visible && tip.text.find(text) != std::string::npos) return tip.window;
     return nullptr;
+}
+
+bool TrayTipHolds(const std::string& text) {
+    // Wine keeps the tips of icons that earlier runs removed: the newest
+    // tooltip window, first in the Z order, is the running program's.
+    for (const ShellTip& tip : ShellTips())
+        if (tip.text.rfind("Brontel Vask", 0) == 0) return tip.text.find(text) != std::string::npos;
+    return false;
+}
+
+bool WaitUntilScannerIdle(DWORD timeoutMs) {
+    return WaitUntil([] { return TrayTipHolds("Scanner connected") && TrayTipHolds("\n0 barcodes waiting"); },
+                     timeoutMs);
 }
 
 bool IsEnabled(HWND window) { return window && ::IsWindowEnabled(window); }

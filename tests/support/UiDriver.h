@@ -116,11 +116,18 @@ struct ShellTip {
     HWND window = nullptr;
 };
 
-// Every tool text of the shell's tooltip windows, read out of the shell's
-// process (the texts live there; a message cannot carry them across).
+// Every tool text of the shell's tooltip windows for icons it shows, read out
+// of the shell's process (the texts live there; a message cannot carry them
+// across).
 std::vector<ShellTip> ShellTips();
 // The visible tooltip of the shell that holds text (a balloon, or a tip); none when none shows.
 HWND ShellShows(const std::string& text);
+// Whether the program's tray icon tip (shown or not) holds text.
+bool TrayTipHolds(const std::string& text);
+// Waits until the tray says an activated scanner has answered with nothing
+// waiting: a start-up activation is done with its download, and what is
+// scanned from now on is typed.
+bool WaitUntilScannerIdle(DWORD timeoutMs = 15000);
 
 // ---------------------------------------------------------------- the program
 
