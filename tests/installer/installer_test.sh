@@ -125,8 +125,8 @@ rm -f "$PROGRAM/ConfigSettings.xml"
 # ---- install N silently
 msiexec_timed "install" /i "$(win_path "$N_MSI")" /qn /l*v 'C:\install.log'
 check "silent install succeeds" [ $? -eq 0 ]
-check "installed files" [ "$(our_files)" = "ConfigSettings.xml Policy Templates VantuPlusSDK_Win32_API.dll VaskSW.exe vask-sim.exe " ]
-check "the policy template and its texts" cmp -s "$PROGRAM/Policy Templates/en-US/BrontelVask.adml" "$ROOT/installer/policy/en-US/BrontelVask.adml"
+check "installed files" [ "$(our_files)" = "BrontelVask.adml BrontelVask.admx ConfigSettings.xml VantuPlusSDK_Win32_API.dll VaskSW.exe vask-sim.exe " ]
+check "the policy template's texts" cmp -s "$PROGRAM/BrontelVask.adml" "$ROOT/installer/policy/en-US/BrontelVask.adml"
 check "the installed program is the built one" cmp -s "$PROGRAM/VaskSW.exe" "$BUILD/bin/VaskSW.exe"
 KEY=$(product_key "$DEMO_NAME")
 check "Add/Remove entry named \"$DEMO_NAME\"" [ -n "$KEY" ]
