@@ -1,0 +1,48 @@
+// One barcode on its way into a window, and the typing of it key by key,
+// each key only while the window may take it. The typist's thread
+// (Typist.h) is the only caller of ContinueTyping.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "config/FormatSettings.h"
+#include "sdk/VantuSdkAbi.h"
+
+// How often a wait for a window to take keys looks again.
+inline constexpr DWORD TargetRecheckMs = 20;
+
+// One barcode as fetched from the scanner, not terminated.
+struct FetchedBarcode {
+    uint8_t bytes[vantu::BarcodeBufferSize] = {};
+    uint16_t length = 0;
+};
+
+// One barcode on its way into a window, typed piece by piece (prefix,
+// barcode, two suffixes) so that it can pause between two keys and go on
+// from there.
+struct TypingJob {
+    FetchedBarcode barcode;
+    FormatSettings format;
+    uint64_t sequence = 0;  // in the history; 0: not remembered
+    int piece = 0;          // 0 prefix, 1 barcode, 2 first suffix, 3 second suffix, 4 done
+    size_t bytesTyped = 0;  // of the barcode piece
+    HWND window = nullptr;  // the window that took the first key (or, for "Type Again", the only one allowed)
+    HWND intended = nullptr;  // the window in front when the barcode was fetched for it
+    std::string windowTitle;
+};
+
+// Keys of the job in all, and those typed so far.
+uint16_t KeysInAll(const TypingJob& job);
+uint16_t KeysTyped(const TypingJob& job);
+
+// Types the rest of the job, each key only while a window that may take it
+// is in front with the keyboard focus and none of ours is coming forward:
+// before the first key any other program's window that takes our input,
+// from then on only job.window. Waits while none may; false, with the job
+// left where it stopped, when keepRunning() turns false during such a wait
+// or the wait lasts longer than patienceMs.
+bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, DWORD patienceMs = INFINITE);
