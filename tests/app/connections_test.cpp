@@ -813,6 +813,25 @@ TEST_F(Connections, AStartUpActivationWithBarcodesWaitingBeginsPaused) {
     EXPECT_EQ(receiver.Text(), batch + L"AFTER\r");
 }
 
+// The taskbar in front (as when a window of ours closed and the shell came
+// forward) holds a barcode on the scanner as our own windows do; it goes
+// into the next program's window that comes forward.
+TEST_F(Connections, TheTaskbarInFrontHoldsABarcode) {
+    OpenActivated();
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    const HWND taskbar = ::FindWindowA("Shell_TrayWnd", nullptr);
+    ASSERT_TRUE(taskbar && ::IsWindowVisible(taskbar)) << "the test display has Wine's taskbar";
+    ::SetForegroundWindow(taskbar);
+    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == taskbar; }, 5000));
+    Sim({"scan", "s1", "SHELL-1"});
+    EXPECT_TRUE(WaitUntil([] { return TrayTipHolds("1 barcode waiting (held"); }, 5000));
+    EXPECT_EQ(testsupport::sim::StatusOf("s1").value_or(testsupport::sim::Status{}).delivered, 0u);
+    ASSERT_TRUE(receiver.Focus());
+    EXPECT_TRUE(receiver.WaitForText(L"SHELL-1\r", 10000));
+    EXPECT_EQ(receiver.Text(), L"SHELL-1\r");
+}
+
 TEST_F(Connections, StartUpActivationWithMinimizeTypesWithoutEverShowingTheSheet) {
     OpenActivated();
     ASSERT_EQ(app.ExitThroughTray(), 0u);

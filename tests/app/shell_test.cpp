@@ -281,6 +281,21 @@ TEST_F(Tray, SingleClickBringsTheSheetForwardAndDoesNothingWithout) {
 }
 
 // No is the question's default answer: Enter keeps the program.
+// The tray menu closed without a choice gives the keyboard back to the
+// window the user was working in, not to the program's hidden window.
+TEST_F(Tray, AMenuClosedWithoutAChoiceGivesTheFocusBack) {
+    Sheet sheet = StartWithSheet();
+    CloseSheet(sheet);
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ::keybd_event(VK_ESCAPE, static_cast<BYTE>(::MapVirtualKeyA(VK_ESCAPE, 0)), 0, 0);
+    ::keybd_event(VK_ESCAPE, static_cast<BYTE>(::MapVirtualKeyA(VK_ESCAPE, 0)), KEYEVENTF_KEYUP, 0);
+    EXPECT_TRUE(WaitUntil([] { return VaskApp::OpenMenuWindow() == nullptr; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == receiver.Window(); }, 5000));
+}
+
 TEST_F(Tray, MenuExitAnsweredNoKeepsEverythingRunning) {
     Sheet sheet = StartWithSheet();
     ASSERT_TRUE(app.OpenTrayMenu());
