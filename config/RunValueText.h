@@ -1,16 +1,12 @@
 // The texts of the start-with-Windows value: the value's data for PathInfo
-// (the program's own file) and how a stored value is read.
+// (the program's own file, as the system names it: never the command line,
+// whose arguments would go into the value) and how a stored value is read.
 //
 // Plain C++: no windows.h.
 #pragma once
 
 #include <string>
 #include <string_view>
-
-// A command line with every double quote removed and blanks trimmed at both
-// ends. PathInfo is not taken from the command line (arguments would go into
-// the value); this only tells what such a text would be.
-std::string PathInfoFromCommandLine(std::string_view commandLine);
 
 // The data written as the Run value for this PathInfo: a path that holds a
 // blank goes in double quotes, so the system cannot split it at the blank and

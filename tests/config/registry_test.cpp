@@ -63,7 +63,7 @@ TEST_F(Registry, SetRunValueRecordsTheProgramFileNotTheCommandLine) {
     char program[MAX_PATH];
     ASSERT_GT(::GetModuleFileNameA(nullptr, program, MAX_PATH), 0u);
     // The test's command line carries arguments, which must not go into the value.
-    ASSERT_NE(PathInfoFromCommandLine(::GetCommandLineA()), program);
+    ASSERT_STRNE(::GetCommandLineA(), program);
     ASSERT_EQ(SetRunValue(HKEY_CURRENT_USER, record), 1);
     EXPECT_EQ(record.PathInfo, program);
     EXPECT_EQ(RunValue(), RunValueData(program));  // quoted when it holds a blank

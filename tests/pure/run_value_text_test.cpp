@@ -2,16 +2,6 @@
 
 #include "config/RunValueText.h"
 
-TEST(PathInfoFromCommandLine, QuotesRemovedAndBlanksTrimmed) {
-    EXPECT_EQ(PathInfoFromCommandLine("\"C:\\Program Files\\Brontel Vask\\VaskSW.exe\" "),
-              "C:\\Program Files\\Brontel Vask\\VaskSW.exe");
-    EXPECT_EQ(PathInfoFromCommandLine("  C:\\Vask\\VaskSW.exe  "), "C:\\Vask\\VaskSW.exe");
-    EXPECT_EQ(PathInfoFromCommandLine("\"a\"b\"\" c"), "ab c");
-    EXPECT_EQ(PathInfoFromCommandLine("\" \"  \""), "");
-    EXPECT_EQ(PathInfoFromCommandLine(""), "");
-    EXPECT_EQ(PathInfoFromCommandLine("\tx\t"), "\tx\t");  // only blanks are trimmed
-}
-
 TEST(RunValueData, APathWithABlankIsQuoted) {
     EXPECT_EQ(RunValueData("C:\\Program Files\\Brontel Vask\\VaskSW.exe"),
               "\"C:\\Program Files\\Brontel Vask\\VaskSW.exe\"");
