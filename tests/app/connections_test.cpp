@@ -125,6 +125,20 @@ protected:
     }
     static void SetActivateInSavedFile() { SetInSavedFile("Activate", 1); }
 
+    // The scanner activated and saved to be activated at the next start with
+    // only the tray icon showing; then the program ends.
+    void SaveForAMinimizedStartUpActivation() {
+        OpenActivated();
+        ASSERT_EQ(app.ExitThroughTray(), 0u);
+        SetActivateInSavedFile();
+        SetInSavedFile("Minimize", 1);
+    }
+
+    // Barcodes the scanner "s1" has handed over.
+    static uint64_t Delivered() {
+        return testsupport::sim::StatusOf("s1").value_or(testsupport::sim::Status{}).delivered;
+    }
+
     // The scanner activated and saved for start-up activation, then unplugged
     // and the program started again as `second`: its start-up retry runs.
     ConnectionsView StartAgainWithTheScannerUnplugged(VaskApp& second) {
@@ -766,7 +780,7 @@ TEST_F(Connections, PauseTypingHoldsBarcodesOnTheScannerUntilChosenAgain) {
     Sim({"scan", "s1", "P-1", "P-2", "P-3"});
     EXPECT_TRUE(WaitUntil([] { return TrayTipHolds("3 barcodes waiting"); }, 5000));
     EXPECT_EQ(receiver.Text(), L"");
-    EXPECT_EQ(testsupport::sim::StatusOf("s1").value_or(testsupport::sim::Status{}).delivered, 0u);
+    EXPECT_EQ(Delivered(), 0u);
 
     ASSERT_TRUE(app.OpenTrayMenu());
     ASSERT_TRUE(app.PickTrayMenuItem('p'));
@@ -778,10 +792,7 @@ TEST_F(Connections, PauseTypingHoldsBarcodesOnTheScannerUntilChosenAgain) {
 // whatever window is in front: a balloon offers it, and Resume types it
 // (another balloon tells the batch's end), then later scans as usual.
 TEST_F(Connections, AStartUpActivationWithBarcodesWaitingBeginsPaused) {
-    OpenActivated();
-    ASSERT_EQ(app.ExitThroughTray(), 0u);
-    SetInSavedFile("Activate", 1);
-    SetInSavedFile("Minimize", 1);
+    SaveForAMinimizedStartUpActivation();
     std::vector<std::string> scan = {"scan", "s1"};
     std::wstring batch;
     for (int i = 10; i < 22; ++i) {
@@ -799,7 +810,7 @@ TEST_F(Connections, AStartUpActivationWithBarcodesWaitingBeginsPaused) {
     EXPECT_TRUE(WaitUntil([&] { return testsupport::ShellShows(waiting) != nullptr; }, 10000));
     EXPECT_TRUE(WaitUntil([] { return TrayTipHolds("Typing paused"); }, 5000));
     EXPECT_EQ(receiver.Text(), L"");
-    EXPECT_EQ(testsupport::sim::StatusOf("s1").value_or(testsupport::sim::Status{}).delivered, 0u);
+    EXPECT_EQ(Delivered(), 0u);
 
     // (Wine's balloons take no click; Windows' tell the program, which resumes as below.)
     ASSERT_TRUE(receiver.Focus());
@@ -830,17 +841,14 @@ TEST_F(Connections, TheTaskbarInFrontHoldsABarcode) {
     }, 10000));
     Sim({"scan", "s1", "SHELL-1"});
     EXPECT_TRUE(WaitUntil([] { return TrayTipHolds("1 barcode waiting (held"); }, 5000));
-    EXPECT_EQ(testsupport::sim::StatusOf("s1").value_or(testsupport::sim::Status{}).delivered, 0u);
+    EXPECT_EQ(Delivered(), 0u);
     ASSERT_TRUE(receiver.Focus());
     EXPECT_TRUE(receiver.WaitForText(L"SHELL-1\r", 10000));
     EXPECT_EQ(receiver.Text(), L"SHELL-1\r");
 }
 
 TEST_F(Connections, StartUpActivationWithMinimizeTypesWithoutEverShowingTheSheet) {
-    OpenActivated();
-    ASSERT_EQ(app.ExitThroughTray(), 0u);
-    SetInSavedFile("Activate", 1);
-    SetInSavedFile("Minimize", 1);
+    SaveForAMinimizedStartUpActivation();
 
     testsupport::KeyReceiver receiver;
     ASSERT_TRUE(receiver.Ready());
@@ -907,10 +915,7 @@ TEST_F(Connections, ExitDuringASlowCallStillClosesTheScanner) {
 // Logoff as the system announces it to every top-level window: no question,
 // the scanner stopped after the barcode in hand, the settings written.
 TEST_F(Connections, LogoffShutsDownInOrderWithoutAskingAndLosesNoBarcode) {
-    OpenActivated();
-    ASSERT_EQ(app.ExitThroughTray(), 0u);
-    SetInSavedFile("Activate", 1);
-    SetInSavedFile("Minimize", 1);
+    SaveForAMinimizedStartUpActivation();
     SetInSavedFile("strip", 1);
     testsupport::KeyReceiver receiver;
     ASSERT_TRUE(receiver.Ready());
