@@ -693,13 +693,18 @@ void Driver::CheckArrivals() {
     }
     if (trace_) std::printf("arrived: %s\n", std::string(arrived.begin(), arrived.end()).c_str());
     size_t copiesLeft = 0;
-    for (const auto& [barcode, copies] : typedAgain_) copiesLeft += copies;
+    std::string copiesMissing;  // which copies, so that a failure says what Type Again was believed to type
+    for (const auto& [barcode, copies] : typedAgain_) {
+        copiesLeft += copies;
+        if (copies > 0) copiesMissing += " " + barcode + " x" + std::to_string(copies);
+    }
     if (at != arrived.size() || next != scanned_.size() || copiesLeft != 0) {
         Fail("barcode " + std::to_string(next + 1) + " of " + std::to_string(scanned_.size()) +
              (next < scanned_.size() ? " (" + scanned_[next] + ")" : std::string()) +
              " did not arrive as scanned: " + std::to_string(expectedLength) + " characters expected, " +
              std::to_string(arrived.size()) + " arrived, " + std::to_string(copiesLeft) +
-             " copies of Type Again missing; from there: \"" +
+             " copies of Type Again missing" + (copiesMissing.empty() ? "" : " (" + copiesMissing.substr(1) + ")") +
+             "; from there: \"" +
              std::string(arrived.begin() + static_cast<std::ptrdiff_t>(std::min(at, arrived.size())),
                          arrived.begin() + static_cast<std::ptrdiff_t>(std::min(at + 40, arrived.size()))) +
              "\"");
