@@ -3,8 +3,10 @@
 // texts are tested natively.
 //
 // Threads: the polling thread writes LinkState (Link, PollingThread.cpp) as
-// it polls; the user-interface thread reads it for the tray twice a second
-// and writes Paused. Every field is a lock-free atomic read and written whole.
+// it polls and the typist notes each barcode typed; the user-interface thread
+// reads it for the tray twice a second and writes Paused. The fields are
+// lock-free atomics read and written whole; the batch being typed, which
+// holds a window title, is behind its own lock.
 #pragma once
 
 #include <atomic>
