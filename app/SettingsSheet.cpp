@@ -140,7 +140,7 @@ void ApplyClosing(const shell::SheetClosing& closing) {
 
 void ShowSettingsSheet() {
     PageHandles pages;
-    const int startPage = shell::ChooseStartPage(App.Settings.Get().Activate, Scanner.State, Sheet.OpenAtAbout,
+    const int startPage = shell::ChooseStartPage(App.Settings.Get().Activate, Scanner.Pending(), Sheet.OpenAtAbout,
                                                  SheetPages.StartPage);
     const int mine = ++SheetsStarted;
     Sheet.Open = true;

@@ -51,7 +51,7 @@ TrayView TrayStatus::Observe() const {
     const SettingsRecord settings = App.Settings.Get();
     TrayView view;
     view.sdkLoaded = !vantu::SdkLoadFailed();
-    view.polled = Link.PolledBy.load() != 0 && Scanner.ScannerConnected.load();
+    view.polled = Link.PolledBy.load() != 0 && Scanner.Polled();
     view.lost = Link.Lost.load();
     view.paused = Link.Paused.load();
     view.retrying = RetryWorker.ShouldRun();

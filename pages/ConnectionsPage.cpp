@@ -33,7 +33,7 @@ constexpr int CaptionChars = 11;
 HWND Item(HWND page, int id) { return ::GetDlgItem(page, id); }
 void Enable(HWND page, int id, bool on) { ::EnableWindow(Item(page, id), on ? TRUE : FALSE); }
 void ShowStatus(HWND page, const std::string& text) { ShowText(text, Item(page, IDC_STATUS_LINE), ReplaceText); }
-void ShowLastingStatus(HWND page) { ShowStatus(page, Scanner.ConnectionStatusText.Get()); }
+void ShowLastingStatus(HWND page) { ShowStatus(page, Scanner.StatusText()); }
 void SetActivateCaption(HWND page, const char* caption) { ::SetDlgItemTextA(page, IDC_ACTIVATE, caption); }
 win::ListBox ScannerList(HWND page) { return win::ListBox(Item(page, IDC_SCANNER_LIST)); }
 int ListCount(HWND page) { return ScannerList(page).Count(); }
@@ -76,12 +76,12 @@ void EnableIfSaid(HWND page, int id, std::optional<bool> on) {
 
 void ShowConnectionState(HWND page) {
     const ConnectionsPageView view =
-        ConnectionsPageViewFor(Scanner.State.load(), Scanner.ScannerConnected, Scanner.ScannersFound);
+        ConnectionsPageViewFor(Scanner.Pending(), Scanner.Polled(), Scanner.ScannersFound());
     if (view.newState) Scanner.SetPending(*view.newState);
     if (view.lastingStatus) Scanner.SetStatusText(view.lastingStatus);
     if (view.clearStatusError) Scanner.SetStatusIsError(false);
     if (view.listOnlyStoredScanner)
-        ShowText(Scanner.FoundDeviceNames[0], Item(page, IDC_SCANNER_LIST), AppendEntry);
+        ShowText(Scanner.FoundNames()[0], Item(page, IDC_SCANNER_LIST), AppendEntry);
     else
         RestoreList(page);
     if (view.selectFirstEntry) SelectListEntry(page, 0);
@@ -206,7 +206,7 @@ void ActivateOnWorker(int mode, int slot, const std::string& entry) {
     HandBackStatus(closed);
     HandBackStatus(ConfigureSelectedScanner(slot, entry, mode).text);
     const bool activated = ActivateStoredConnection();
-    HandBackStatus(Scanner.ConnectionStatusText.Get());
+    HandBackStatus(Scanner.StatusText());
     HandBackEnd(activated ? CommandEnd::Activated : CommandEnd::NotActivated);
 }
 
@@ -471,7 +471,7 @@ namespace {
 
 void OnNotify(HWND page, LPARAM lParam) {
     const UINT code = PageOnNotify(page, ConnectionsPageIndex, lParam);
-    if (code == PSN_SETACTIVE && Scanner.ScannerConnected && !PageCommandRuns()) {
+    if (code == PSN_SETACTIVE && Scanner.Polled() && !PageCommandRuns()) {
         ShowActivatedControls(page);
         ShowLastingStatus(page);
     }
@@ -480,7 +480,7 @@ void OnNotify(HWND page, LPARAM lParam) {
 INT_PTR OnStatusColour(HWND page, HDC dc, HWND control) {
     if (control != Item(page, IDC_STATUS_LINE)) return 0;
     ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, Scanner.StatusIsError ? StatusErrorColour : StatusTextColour);
+    ::SetTextColor(dc, Scanner.StatusIsError() ? StatusErrorColour : StatusTextColour);
     return reinterpret_cast<INT_PTR>(StatusLineBrush());
 }
 
@@ -516,7 +516,7 @@ INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPA
             return TRUE;
         case LinkChangeMessage:
             // A command under way shows its own texts; its end shows the lasting one.
-            if (!PageCommandRuns() && Scanner.ScannerConnected) ShowLastingStatus(page);
+            if (!PageCommandRuns() && Scanner.Polled()) ShowLastingStatus(page);
             return TRUE;
         case CommandUpdateMessage:
             TakeUpdates(page);

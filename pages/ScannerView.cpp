@@ -55,6 +55,6 @@ void ConfigureConnection(HWND page, int mode) {
 
 int ActivateScanner(HWND dialog) {
     if (ActivateStoredConnection()) return 1;
-    ShowText(Scanner.ConnectionStatusText.Get(), StatusLine(dialog), ReplaceText);
+    ShowText(Scanner.StatusText(), StatusLine(dialog), ReplaceText);
     return 0;
 }

@@ -53,16 +53,14 @@ void CloseQuietly(vantu::Handle opened) {
 vantu::Result CloseUnusedConnection(vantu::Handle handle) {
     const vantu::Result result = vantu::VantuClose(handle);
     if (result != 0) {
-        vantu::Handle none = 0;
-        (void)Scanner.Connection.compare_exchange_strong(none, handle);
+        Scanner.AdoptConnectionIfNone(handle);
     }
     return result;
 }
 
 // The handle that this activation opened, which no polling thread uses yet.
 bool FailActivation(vantu::Result code, vantu::Handle opened) {
-    vantu::Handle mine = opened;
-    (void)Scanner.Connection.compare_exchange_strong(mine, 0);
+    Scanner.ForgetConnection(opened);
     if (opened) (void)CloseUnusedConnection(opened);
     const std::string message = scannertext::ActivationFailureMessage(code, RetryWorker.ShouldRun());
     Scanner.MarkNotConnected(message, true);
@@ -120,7 +118,7 @@ bool ActivateStoredConnectionWhile(const std::atomic<int32_t>* wanted, Activatio
     }
     // A handle that a failed open left behind is closed too, once.
     if (result != 0) return FailActivation(result, opened);
-    Scanner.Connection = opened;
+    Scanner.StoreConnection(opened);
     const std::string message = scannertext::ActivationSuccessMessage(RetryWorker.ShouldRun());
     // A new activation: the rest of a barcode that began in another window
     // and paused is typed nowhere (it is listed as partly typed).
@@ -137,7 +135,7 @@ bool ActivateStoredConnectionWhile(const std::atomic<int32_t>* wanted, Activatio
 
 std::string DeactivateScanner() {
     const bool pollingEnded = StopPollingThread(PollingThreadStopWaitMs);
-    const vantu::Handle handle = Scanner.Connection.exchange(0);
+    const vantu::Handle handle = Scanner.TakeConnection();
     if (!handle) return scannertext::DeactivationMessage(false, 0);
     // A thread still inside an SDK call closes the handle itself as it ends.
     if (!pollingEnded && HandCloseToPollingThread(handle)) return scannertext::DeactivationMessage(true, 0);
@@ -147,7 +145,7 @@ std::string DeactivateScanner() {
 void ClearStoredBarcodes() {
     // Never beside the polling thread's calls on the same handle.
     if (!StopPollingThread(PollingThreadStopWaitMs)) return;
-    (void)vantu::VantuSDKClearStoredBarcodes(Scanner.Connection);
+    (void)vantu::VantuSDKClearStoredBarcodes(Scanner.Connection());
 }
 
 DWORD WINAPI ActivationRetryThread(LPVOID start) {

@@ -73,12 +73,13 @@ scannertext::SearchListing FindBluetoothScanners() {
 
 DeviceList FoundDeviceList() {
     DeviceList list;
+    const auto& names = Scanner.FoundNames();
+    const int selected = Scanner.SelectedSlot();
     size_t used = 0;
-    for (size_t i = 0; i < Scanner.FoundDeviceNames.size(); ++i)
-        if (!Scanner.FoundDeviceNames[i].empty()) used = i + 1;
-    list.entries.assign(Scanner.FoundDeviceNames.begin(), Scanner.FoundDeviceNames.begin() + static_cast<long>(used));
-    if (used > 0 && Scanner.SelectedDevice >= 0 && Scanner.SelectedDevice < MaxFoundDevices)
-        list.selected = Scanner.SelectedDevice;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (!names[i].empty()) used = i + 1;
+    list.entries.assign(names.begin(), names.begin() + static_cast<long>(used));
+    if (used > 0 && selected >= 0 && selected < MaxFoundDevices) list.selected = selected;
     return list;
 }
 
@@ -92,10 +93,10 @@ ScannerStatus ConfigureSelectedScanner(int slot, const std::string& entry, int m
     if (slot < 0 || slot >= MaxFoundDevices) slot = -1;
     Scanner.SelectFound(slot);
     // Without a selected entry there is no record to hand over: a failure.
-    const bool configured = slot >= 0 && (!Scanner.ScannersFound ||
-        CreateConnections(Scanner.FoundDevices[static_cast<size_t>(slot)], mode) == 0);
+    const bool configured = slot >= 0 && (!Scanner.ScannersFound() ||
+        CreateConnections(Scanner.FoundRecord(static_cast<size_t>(slot)), mode) == 0);
     if (!configured) return SetScannerStatus(scannertext::ConfigurationFailed, true);
-    const bool chosenFromSearch = Scanner.ScannersFound;
+    const bool chosenFromSearch = Scanner.ScannersFound();
     App.Settings.Update([&](SettingsRecord& settings) {
         settings.ActivatedScannerMode = mode;
         if (chosenFromSearch)

@@ -3,9 +3,8 @@
 // the status line's text and colour, whether a scanner is activated, and the
 // last search's scanners.
 //
-// Threads: the scanner worker and the activation retry thread write it,
-// through the operations below (the connection handle alone is handed over
-// with atomic exchanges, in scanner/Activation.cpp); the pages read it when
+// Threads: the scanner worker and the activation retry thread write it
+// through the operations below, which are its only writers; the pages read it when
 // they next show: hence the atomics and the guarded text. The search
 // results are written by the scanner worker while the page waits for it.
 #pragma once
@@ -21,54 +20,82 @@
 
 constexpr int MaxFoundDevices = 8;
 
-struct ScannerState {
+class ScannerState {
+public:
     // The SDK handle of the open connection; 0 = none open. Activation (on the
-    // user-interface or the retry thread) stores it, deactivation takes it with
-    // an exchange, so only one of them closes it; the polling thread gets its
-    // own copy when it starts and never reads this.
-    std::atomic<uint32_t> Connection{0};
-    std::atomic<ConnectionState> State{ConnectionState::NothingPending};
-    Guarded<std::string> ConnectionStatusText;
-    std::atomic<bool> StatusIsError{false};     // the status line is drawn red
-    std::atomic<bool> ScannerConnected{false};  // an activated scanner is being polled
+    // user-interface or the retry thread) stores it, deactivation takes it, so
+    // only one of them closes it; the polling thread gets its own copy when it
+    // starts and never reads this.
+    uint32_t Connection() const { return connection_.load(); }
+    void StoreConnection(uint32_t handle) { connection_ = handle; }
+    // Records handle as the open connection unless another one is open.
+    void AdoptConnectionIfNone(uint32_t handle) {
+        uint32_t none = 0;
+        (void)connection_.compare_exchange_strong(none, handle);
+    }
+    // Forgets handle if it is still the open connection.
+    void ForgetConnection(uint32_t handle) { (void)connection_.compare_exchange_strong(handle, 0); }
+    // Takes the open connection for closing: no other caller gets it too.
+    uint32_t TakeConnection() { return connection_.exchange(0); }
 
-    std::array<std::string, MaxFoundDevices> FoundDeviceNames{};  // the list's entries by slot
-    std::array<FoundDeviceRecord, MaxFoundDevices> FoundDevices{};
-    int SelectedDevice = 0;
-    bool ScannersFound = false;  // the last search found any: their records may be configured
-
-    // The program writes the fields above only through these.
+    // The start-up outcome the Connections page has still to show.
+    ConnectionState Pending() const { return pending_.load(); }
+    void SetPending(ConnectionState state) { pending_ = state; }
 
     // The status line's lasting text and colour.
+    std::string StatusText() const { return statusText_.Get(); }
+    bool StatusIsError() const { return statusIsError_.load(); }
     void SetStatus(const std::string& text, bool isError) {
-        StatusIsError = isError;
-        ConnectionStatusText.Set(text);
+        statusIsError_ = isError;
+        statusText_.Set(text);
     }
-    void SetStatusText(const std::string& text) { ConnectionStatusText.Set(text); }
-    void SetStatusIsError(bool isError) { StatusIsError = isError; }
+    void SetStatusText(const std::string& text) { statusText_.Set(text); }
+    void SetStatusIsError(bool isError) { statusIsError_ = isError; }
+
+    // Whether an activated scanner is being polled.
+    bool Polled() const { return polled_.load(); }
+    void MarkPolled() { polled_ = true; }
+    void MarkNotPolled() { polled_ = false; }
     // An activated scanner is polled from now on, the status says so.
     void MarkActivated(const std::string& message) {
         SetStatus(message, false);
-        ScannerConnected = true;
+        MarkPolled();
     }
     // No scanner is polled any longer; the status says why.
     void MarkNotConnected(const std::string& message, bool isError) {
         SetStatus(message, isError);
-        ScannerConnected = false;
+        MarkNotPolled();
     }
-    void MarkNotPolled() { ScannerConnected = false; }
-    // The start-up outcome the Connections page has still to show.
-    void SetPending(ConnectionState state) { State = state; }
 
-    // The last search's scanners.
+    // The last search's scanners: the list's entries by slot, their records,
+    // the chosen slot, and whether the search found any (their records may
+    // then be configured).
+    const std::array<std::string, MaxFoundDevices>& FoundNames() const { return foundNames_; }
+    const FoundDeviceRecord& FoundRecord(size_t slot) const { return foundRecords_[slot]; }
+    int SelectedSlot() const { return selectedSlot_; }
+    bool ScannersFound() const { return scannersFound_; }
     void ForgetFound() {
-        for (std::string& name : FoundDeviceNames) name.clear();
-        SelectedDevice = 0;
+        for (std::string& name : foundNames_) name.clear();
+        selectedSlot_ = 0;
     }
-    void KeepFoundRecord(size_t slot, const FoundDeviceRecord& record) { FoundDevices[slot] = record; }
-    void NameFound(size_t slot, const std::string& entry) { FoundDeviceNames[slot] = entry; }
-    void MarkScannersFound() { ScannersFound = true; }
-    void SelectFound(int slot) { SelectedDevice = slot; }
+    void KeepFoundRecord(size_t slot, const FoundDeviceRecord& record) { foundRecords_[slot] = record; }
+    void NameFound(size_t slot, const std::string& entry) { foundNames_[slot] = entry; }
+    void MarkScannersFound() { scannersFound_ = true; }
+    void SelectFound(int slot) { selectedSlot_ = slot; }
+
+private:
+    friend struct ScannerStateTestAccess;  // tests start each case from a fresh state
+
+    std::atomic<uint32_t> connection_{0};
+    std::atomic<ConnectionState> pending_{ConnectionState::NothingPending};
+    Guarded<std::string> statusText_;
+    std::atomic<bool> statusIsError_{false};  // the status line is drawn red
+    std::atomic<bool> polled_{false};
+
+    std::array<std::string, MaxFoundDevices> foundNames_{};
+    std::array<FoundDeviceRecord, MaxFoundDevices> foundRecords_{};
+    int selectedSlot_ = 0;
+    bool scannersFound_ = false;
 };
 
 static_assert(std::atomic<ConnectionState>::is_always_lock_free);

@@ -102,7 +102,7 @@ protected:
         AddSerial("three", "COM3", "T3");
         SearchAndConfigureSerial(1, 16, 0);
         Sim({"unplug", "three"});
-        Scanner.State = ConnectionState::ActivationAtStartupFailed;
+        Scanner.SetPending(ConnectionState::ActivationAtStartupFailed);
         Open();
         ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
         Pump(500);
@@ -115,7 +115,7 @@ protected:
 // ---------------------------------------------------------------- creation
 
 TEST_F(ConnectionsPage, FreshStartShowsNothingToActivate) {
-    Scanner.ConnectionStatusText.Set("kept text");
+    Scanner.SetStatusText("kept text");
     Open();
     EXPECT_EQ(ConnectionsWindow.load(), page_);
     EXPECT_EQ(SheetPages.StartPage, 1);
@@ -127,35 +127,35 @@ TEST_F(ConnectionsPage, FreshStartShowsNothingToActivate) {
 }
 
 TEST_F(ConnectionsPage, ReopenedWhileActivatedOffersDeactivate) {
-    Scanner.FoundDeviceNames = {"first", "second"};
-    Scanner.SelectedDevice = 1;
-    Scanner.ScannersFound = 1;
-    Scanner.ScannerConnected = 1;
-    Scanner.StatusIsError = 1;
-    Scanner.ConnectionStatusText.Set("Brontel Vask Activated, Scanner Connected");
+    scannertest::NameFoundScanners({"first", "second"});
+    Scanner.SelectFound(1);
+    Scanner.MarkScannersFound();
+    Scanner.MarkPolled();
+    Scanner.SetStatusIsError(1);
+    Scanner.SetStatusText("Brontel Vask Activated, Scanner Connected");
     Open();
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(ListSelection(page_), 1);
-    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.StatusIsError(), 0);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
     ExpectActivatedControls();
 }
 
 TEST_F(ConnectionsPage, ActivatedByTheRetryWithoutSearchStillOffersDeactivate) {
-    Scanner.FoundDeviceNames[0] = "stored";
-    Scanner.ScannersFound = 0;
-    Scanner.ScannerConnected = 1;
-    Scanner.ConnectionStatusText.Set("Scanner Connected");
+    Scanner.NameFound(0, "stored");
+    ScannerStateTestAccess::SetScannersFound(false);
+    Scanner.MarkPolled();
+    Scanner.SetStatusText("Scanner Connected");
     Open();
     ExpectActivatedControls();
 }
 
 TEST_F(ConnectionsPage, StartupSuccessIsShownOnce) {
-    Scanner.FoundDeviceNames[0] = "Device ID: VX-3 on Com COM3.";
-    Scanner.State = ConnectionState::ActivatedAtStartup;
-    Scanner.ScannerConnected = 1;
+    Scanner.NameFound(0, "Device ID: VX-3 on Com COM3.");
+    Scanner.SetPending(ConnectionState::ActivatedAtStartup);
+    Scanner.MarkPolled();
     Open();
-    EXPECT_EQ(Scanner.State.load(), ConnectionState::OutcomeShown);
+    EXPECT_EQ(Scanner.Pending(), ConnectionState::OutcomeShown);
     EXPECT_EQ(StatusText(page_), "Scanner Connected");
     EXPECT_EQ(LastingStatus(), "Scanner Connected");
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"Device ID: VX-3 on Com COM3."}));
@@ -164,16 +164,16 @@ TEST_F(ConnectionsPage, StartupSuccessIsShownOnce) {
 
     // The next page follows case 1 with the same picture.
     Open();
-    EXPECT_EQ(Scanner.State.load(), ConnectionState::OutcomeShown);
+    EXPECT_EQ(Scanner.Pending(), ConnectionState::OutcomeShown);
     EXPECT_EQ(StatusText(page_), "Scanner Connected");
     ExpectActivatedControls();
 }
 
 TEST_F(ConnectionsPage, StartupFailureShowsTheStoredScannerOnly) {
-    Scanner.FoundDeviceNames = {"stored", "other"};
-    Scanner.State = ConnectionState::ActivationAtStartupFailed;
+    scannertest::NameFoundScanners({"stored", "other"});
+    Scanner.SetPending(ConnectionState::ActivationAtStartupFailed);
     Open();
-    EXPECT_EQ(Scanner.State.load(), ConnectionState::OutcomeShown);
+    EXPECT_EQ(Scanner.Pending(), ConnectionState::OutcomeShown);
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"stored"}));
     EXPECT_EQ(ListSelection(page_), 0);
     EXPECT_EQ(StatusText(page_), "Scanner Not Connected");
@@ -182,10 +182,10 @@ TEST_F(ConnectionsPage, StartupFailureShowsTheStoredScannerOnly) {
 }
 
 TEST_F(ConnectionsPage, OutcomeShownBeforeRestoresTheList) {
-    Scanner.State = ConnectionState::OutcomeShown;
-    Scanner.FoundDeviceNames = {"a", "b"};
-    Scanner.SelectedDevice = 0;
-    Scanner.ConnectionStatusText.Set("Brontel Vask Deactivated");
+    Scanner.SetPending(ConnectionState::OutcomeShown);
+    scannertest::NameFoundScanners({"a", "b"});
+    Scanner.SelectFound(0);
+    Scanner.SetStatusText("Brontel Vask Deactivated");
     Open();
     EXPECT_EQ(StatusText(page_), "Brontel Vask Deactivated");
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"a", "b"}));
@@ -254,14 +254,14 @@ TEST_F(ConnectionsPage, TransportAndPortEditsGoIntoApp) {
 
 TEST_F(ConnectionsPage, FromAboveToIsRefused) {
     AddSerial("a", "COM4", "A4");
-    Scanner.FoundDeviceNames = {"earlier"};
-    Scanner.ConnectionStatusText.Set("lasting");
+    scannertest::NameFoundScanners({"earlier"});
+    Scanner.SetStatusText("lasting");
     Open();
     SelectCombo(page_, IDC_FROM_PORT, 4);
     SelectCombo(page_, IDC_TO_PORT, 2);
     Click(page_, IDC_FIND_SCANNERS);
     EXPECT_EQ(StatusText(page_), "Invalid port selection.");
-    EXPECT_EQ(Scanner.StatusIsError, 1);
+    EXPECT_EQ(Scanner.StatusIsError(), 1);
     EXPECT_EQ(LastingStatus(), "lasting");
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"earlier"}));
 }
@@ -292,7 +292,7 @@ TEST_F(ConnectionsPage, OneResultIsSelectedAtOnce) {
     EXPECT_EQ(ListEntries(page_), (std::vector<std::string>{"Device ID: T3 on Com COM3."}));
     EXPECT_EQ(ListSelection(page_), 0);
     EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
-    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.StatusIsError(), 0);
 }
 
 TEST_F(ConnectionsPage, SeveralResultsWaitForAChoice) {
@@ -305,7 +305,7 @@ TEST_F(ConnectionsPage, SeveralResultsWaitForAChoice) {
     EXPECT_FALSE(ItemEnabled(page_, IDC_ACTIVATE));
 
     SelectEntry(page_, 1);
-    EXPECT_EQ(Scanner.SelectedDevice, 1);
+    EXPECT_EQ(Scanner.SelectedSlot(), 1);
     EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
     EXPECT_EQ(StatusText(page_), " ");
     EXPECT_EQ(LastingStatus(), " ");
@@ -318,10 +318,10 @@ TEST_F(ConnectionsPage, SelectingTheOnlyEntryShowsTheLastingText) {
     AddSerial("three", "COM3", "T3");
     Open();
     Click(page_, IDC_FIND_SCANNERS);
-    Scanner.StatusIsError = 1;
+    Scanner.SetStatusIsError(1);
     SelectEntry(page_, 0);
     EXPECT_EQ(StatusText(page_), "Found 1 Scanner.");
-    EXPECT_EQ(Scanner.StatusIsError, 1);  // the colour is not changed
+    EXPECT_EQ(Scanner.StatusIsError(), 1);  // the colour is not changed
 }
 
 // While a command runs on the worker the page answers, but the input meant
@@ -380,8 +380,8 @@ TEST_F(ConnectionsPage, ActivateThenDeactivate) {
     Click(page_, IDC_FIND_SCANNERS);
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
-    EXPECT_EQ(Scanner.StatusIsError, 0);
-    EXPECT_EQ(Scanner.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.StatusIsError(), 0);
+    EXPECT_EQ(Scanner.Polled(), 1);
     EXPECT_TRUE(PollingWorker.ShouldRun());
     EXPECT_EQ(App.Settings.Get().DeviceInfo, "Device ID: T3 on Com COM3.");
     EXPECT_EQ(App.Settings.Get().ActivatedScannerMode, SerialMode);
@@ -395,8 +395,8 @@ TEST_F(ConnectionsPage, ActivateThenDeactivate) {
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Deactivated");
     EXPECT_EQ(LastingStatus(), "Brontel Vask Deactivated");
-    EXPECT_EQ(Scanner.StatusIsError, 0);
-    EXPECT_EQ(Scanner.ScannerConnected, 0);
+    EXPECT_EQ(Scanner.StatusIsError(), 0);
+    EXPECT_EQ(Scanner.Polled(), 0);
     EXPECT_FALSE(PollingWorker.ShouldRun());
     EXPECT_EQ(::WaitForSingleObject(polling, 0), WAIT_OBJECT_0);  // let go before the close
     ExpectSearchableControls();
@@ -410,8 +410,8 @@ TEST_F(ConnectionsPage, ActivationFailureLeavesTheControls) {
     Sim({"fault", "three", "open", "0x2001001A"});
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Port access denied.");
-    EXPECT_EQ(Scanner.StatusIsError, 1);
-    EXPECT_EQ(Scanner.ScannerConnected, 0);
+    EXPECT_EQ(Scanner.StatusIsError(), 1);
+    EXPECT_EQ(Scanner.Polled(), 0);
     ExpectSearchableControls();
     EXPECT_TRUE(ItemEnabled(page_, IDC_ACTIVATE));
 }
@@ -423,12 +423,12 @@ TEST_F(ConnectionsPage, ConfigurationFailureStillTriesTheStoredConnection) {
     Click(page_, IDC_FIND_SCANNERS);
     SelectEntry(page_, 0);
     Click(page_, IDC_ACTIVATE);
-    ASSERT_EQ(Scanner.ScannerConnected, 1);
+    ASSERT_EQ(Scanner.Polled(), 1);
     Click(page_, IDC_ACTIVATE);  // deactivate
     // Nothing selected: no record to configure, the stored connection opens.
     ::SendDlgItemMessageA(page_, IDC_SCANNER_LIST, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     Click(page_, IDC_ACTIVATE);
-    EXPECT_EQ(Scanner.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.Polled(), 1);
     EXPECT_EQ(App.Settings.Get().DeviceInfo, "Device ID: T3 on Com COM3.");
     ExpectActivatedControls();
 }
@@ -441,7 +441,7 @@ TEST_F(ConnectionsPage, FailedDeactivationIsShownInBlackAndStillDeactivates) {
     Sim({"fault", "three", "close", "0x20010099"});
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Failed to Deactive Scanner.");
-    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.StatusIsError(), 0);
     ExpectSearchableControls();
     Sim({"clear-faults", "three"});
 }
@@ -474,7 +474,7 @@ TEST_F(BarcodesOnTheHost, DeactivateKeepsThem) {
 
 TEST_F(BarcodesOnTheHost, FindScannersClearsThemBeforeClosing) {
     Click(page_, IDC_FIND_SCANNERS);
-    EXPECT_EQ(Scanner.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection(), 0u);
     EXPECT_EQ(Waiting(), 0);
 }
 
@@ -482,7 +482,7 @@ TEST_F(BarcodesOnTheHost, ActivateClearsThemBeforeClosing) {
     Sim({"fault", "three", "open", "0x20010099"});  // no new polling thread afterwards
     Click(page_, IDC_ACTIVATE);
     EXPECT_EQ(StatusText(page_), "Unable to activate Brontel Vask.");
-    EXPECT_EQ(Scanner.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection(), 0u);
     EXPECT_EQ(Waiting(), 0);
 }
 
@@ -493,7 +493,7 @@ TEST_F(ConnectionsPage, StatusLineIsBlackOrRedOnItsOwnBrush) {
     HDC dc = ::CreateCompatibleDC(nullptr);
     HWND status = ::GetDlgItem(page_, IDC_STATUS_LINE);
     for (int error : {0, 1}) {
-        Scanner.StatusIsError = error;
+        Scanner.SetStatusIsError(error);
         ::SetBkMode(dc, OPAQUE);
         const auto brush = reinterpret_cast<HBRUSH>(
             ::SendMessageA(page_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(status)));
@@ -547,7 +547,7 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
     ShowStoredDevice(list);
     ::SendMessageA(list, LB_SETCURSEL, 0, 0);
     ASSERT_EQ(ActivateScanner(hidden), 0);
-    Scanner.State = ConnectionState::ActivationAtStartupFailed;
+    Scanner.SetPending(ConnectionState::ActivationAtStartupFailed);
     ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
 
     Pump(1000);
@@ -563,7 +563,7 @@ TEST_F(ConnectionsPage, StartupRetryActivatesTheNewestPageWhenPluggedIn) {
     ASSERT_TRUE(PumpUntil([this] { return ItemText(page_, IDC_ACTIVATE) == "Deac&tivate"; }, 10000));
     EXPECT_TRUE(PumpUntil([] { return !RetryWorker.ShouldRun(); }, 3000));
     EXPECT_EQ(StatusText(page_), "Scanner Connected");
-    EXPECT_EQ(Scanner.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.Polled(), 1);
     ExpectActivatedControls();
     EXPECT_EQ(ListSelection(page_), 0);
 
@@ -587,11 +587,11 @@ TEST_F(ConnectionsPage, FindScannersEndsTheRetryAndSearches) {
     EXPECT_FALSE(RetryWorker.ShouldRun());
     EXPECT_EQ(StatusText(page_), "Found 1 Scanner.");
     // Whatever the retry managed before the click, the page now searches.
-    EXPECT_EQ(Scanner.ScannerConnected, 0);
-    EXPECT_EQ(Scanner.Connection, 0u);
+    EXPECT_EQ(Scanner.Polled(), 0);
+    EXPECT_EQ(Scanner.Connection(), 0u);
     ExpectSearchableControls();
     Pump(500);
-    EXPECT_EQ(Scanner.ScannerConnected, 0) << "an activation attempt ran after the click";
+    EXPECT_EQ(Scanner.Polled(), 0) << "an activation attempt ran after the click";
 }
 
 TEST_F(ConnectionsPage, ActivateEndsTheRetryBeforeItActivates) {
@@ -602,7 +602,7 @@ TEST_F(ConnectionsPage, ActivateEndsTheRetryBeforeItActivates) {
     Click(page_, IDC_ACTIVATE);
     EXPECT_FALSE(RetryWorker);
     EXPECT_FALSE(RetryWorker.ShouldRun());
-    EXPECT_EQ(Scanner.ScannerConnected, 1);
+    EXPECT_EQ(Scanner.Polled(), 1);
     EXPECT_EQ(StatusText(page_), "Brontel Vask Activated, Scanner Connected");
     ExpectActivatedControls();
 }
@@ -627,7 +627,7 @@ TEST_F(ConnectionsPage, ActivateNeverTouchesTheOldHandleBesideACallInProgress) {
     EXPECT_TRUE(PumpUntil([&] {
         ::SetDlgItemTextA(page_, IDC_ACTIVATE, "Ac&tivate");
         Click(page_, IDC_ACTIVATE);
-        return Scanner.ScannerConnected == 1;
+        return Scanner.Polled() == 1;
     }, 10000)) << StatusText(page_);
     EXPECT_TRUE(testsupport::sim::NoBreaches());
 }
@@ -690,7 +690,7 @@ TEST_F(ConnectionsPage, InASheetEditsEnableSaveAndTheStatusLineIsDrawnInColour) 
 
     // The status line as drawn on the screen: red text for an error, black otherwise.
     HWND status = ::GetDlgItem(page, IDC_STATUS_LINE);
-    Scanner.StatusIsError = 1;
+    Scanner.SetStatusIsError(1);
     ShowText("Invalid port selection.", status, ReplaceText);
     ::UpdateWindow(status);
     Pump(300);
@@ -701,7 +701,7 @@ TEST_F(ConnectionsPage, InASheetEditsEnableSaveAndTheStatusLineIsDrawnInColour) 
     const uint32_t corner = red.at(1, 1);
     EXPECT_EQ(corner, 0xFFFFF0u) << "background " << std::hex << corner;
 
-    Scanner.StatusIsError = 0;
+    Scanner.SetStatusIsError(0);
     ShowText("Found 1 Scanner.", status, ReplaceText);
     ::UpdateWindow(status);
     Pump(300);

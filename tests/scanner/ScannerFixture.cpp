@@ -62,6 +62,30 @@ void Pump(DWORD ms) {
     } while (::GetTickCount() - start < ms);
 }
 
+}  // namespace scannertest
+
+void ScannerStateTestAccess::Reset() {
+    Scanner.connection_ = 0;
+    Scanner.pending_ = ConnectionState::NothingPending;
+    Scanner.statusText_.Set(" ");
+    Scanner.statusIsError_ = false;
+    Scanner.polled_ = false;
+    Scanner.foundNames_ = {};
+    Scanner.foundRecords_ = {};
+    Scanner.selectedSlot_ = 0;
+    Scanner.scannersFound_ = false;
+}
+
+void ScannerStateTestAccess::SetScannersFound(bool found) { Scanner.scannersFound_ = found; }
+
+namespace scannertest {
+
+void NameFoundScanners(std::initializer_list<std::string> names) {
+    Scanner.ForgetFound();
+    size_t slot = 0;
+    for (const std::string& name : names) Scanner.NameFound(slot++, name);
+}
+
 void ResetApp() {
     App.Settings.Update([](SettingsRecord& s) {
         s.ActivatedScannerMode = 0;
@@ -73,18 +97,10 @@ void ResetApp() {
         s.ToPort = 16;
     });
     SheetPages.StartPage = 0;
-    Scanner.State = ConnectionState::NothingPending;
-    Scanner.ConnectionStatusText.Set(" ");
-    for (auto& name : Scanner.FoundDeviceNames) name.clear();
-    Scanner.SelectedDevice = 0;
-    Scanner.ScannerConnected = 0;
     SheetPages.Cancelled = false;
     RetryWorker.RequestStop();
-    Scanner.ScannersFound = 0;
-    Scanner.Connection = 0;
     PollingWorker.RequestStop();
-    Scanner.FoundDevices = {};
-    Scanner.StatusIsError = 0;
+    ScannerStateTestAccess::Reset();
     ConnectionsWindow = nullptr;
 }
 
@@ -119,7 +135,7 @@ int ListSelection(HWND dialog) {
 
 bool ItemEnabled(HWND dialog, int id) { return ::IsWindowEnabled(::GetDlgItem(dialog, id)) != FALSE; }
 std::string StatusText(HWND dialog) { return ItemText(dialog, IDC_STATUS_LINE); }
-std::string LastingStatus() { return Scanner.ConnectionStatusText.Get(); }
+std::string LastingStatus() { return Scanner.StatusText(); }
 
 bool ConnectionStored(HKEY root) {
     HKEY key = nullptr;

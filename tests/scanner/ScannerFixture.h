@@ -9,8 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+// Puts the program's scanner state back as a fresh start leaves it, and sets
+// what only a search through the SDK would.
+struct ScannerStateTestAccess {
+    static void Reset();
+    static void SetScannersFound(bool found);
+};
 
 namespace scannertest {
 
@@ -37,6 +45,9 @@ bool PumpUntil(Pred pred, DWORD timeoutMs) {
 // The settings, the scanner's state and the sheet's page state as a fresh
 // start leaves them.
 void ResetApp();
+// The last search's list entries become names, the rest are emptied; the
+// selection goes back to the first.
+void NameFoundScanners(std::initializer_list<std::string> names);
 
 // Template 145 with a procedure that does nothing: the controls alone.
 HWND CreatePlainConnectionsDialog();

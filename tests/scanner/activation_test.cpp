@@ -58,14 +58,14 @@ TEST_F(Activation, FailureTextsByOpenResult) {
     const HANDLE pollingBefore = PollingWorker.get();
     for (const auto& row : rows) {
         Sim({"fault", "vx", "open", row.fault});
-        Scanner.ScannerConnected = 1;
-        Scanner.StatusIsError = 0;
+        Scanner.MarkPolled();
+        Scanner.SetStatusIsError(0);
         EXPECT_EQ(ActivateScanner(dialog_), 0) << row.fault;
         EXPECT_EQ(StatusText(dialog_), row.text) << row.fault;
         EXPECT_EQ(LastingStatus(), row.text) << row.fault;
-        EXPECT_EQ(Scanner.StatusIsError, 1) << row.fault;
-        EXPECT_EQ(Scanner.ScannerConnected, 0) << row.fault;
-        EXPECT_EQ(Scanner.Connection, 0u) << row.fault;
+        EXPECT_EQ(Scanner.StatusIsError(), 1) << row.fault;
+        EXPECT_EQ(Scanner.Polled(), 0) << row.fault;
+        EXPECT_EQ(Scanner.Connection(), 0u) << row.fault;
         EXPECT_EQ(PollingWorker.get(), pollingBefore) << "a failed activation started a thread";
     }
 }
@@ -87,7 +87,7 @@ TEST_F(Activation, RetryingShowsTheShortTexts) {
         Sim({"fault", "vx", "open", fault});
         Scanner.SetStatusIsError(false);
         ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
-        EXPECT_TRUE(PumpUntil([] { return Scanner.StatusIsError.load(); }, 10000)) << "an attempt failed: " << fault;
+        EXPECT_TRUE(PumpUntil([] { return Scanner.StatusIsError(); }, 10000)) << "an attempt failed: " << fault;
         EXPECT_EQ(LastingStatus(), "Scanner Not Connected") << fault;
         ASSERT_TRUE(StopActivationRetry(5000));
     }
@@ -101,7 +101,7 @@ TEST_F(Activation, SerialIdModeFailureIsReportedWithItsCode) {
     Sim({"fault", "vx", "idmode", "0x2001001A"});
     EXPECT_EQ(ActivateScanner(dialog_), 0);
     EXPECT_EQ(StatusText(dialog_), "Port access denied.");
-    EXPECT_EQ(Scanner.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection(), 0u);
     // The handle that was opened has been closed: the scanner opens again.
     Sim({"clear-faults", "vx"});
     EXPECT_EQ(ActivateScanner(dialog_), 1);
@@ -119,16 +119,16 @@ TEST_F(Activation, BluetoothSkipsTheIdMode) {
 TEST_F(Activation, SuccessStartsPollingWhichWaitsForTheDownloadItself) {
     Sim({"scan", "vx", "stored-before"});
     Sim({"transfer", "vx", "6"});
-    Scanner.StatusIsError = 1;
+    Scanner.SetStatusIsError(1);
     ShowText("before", ::GetDlgItem(dialog_, IDC_STATUS_LINE), ReplaceText);
     ASSERT_EQ(ActivateScanner(dialog_), 1);
     // The six "transfer in progress" answers come later, to the polling thread.
     EXPECT_EQ(SimCounter("vx", "ready"), 0) << "the download is still running";
     EXPECT_EQ(LastingStatus(), "Brontel Vask Activated, Scanner Connected");
     EXPECT_EQ(StatusText(dialog_), "before");  // the caller shows the text
-    EXPECT_EQ(Scanner.StatusIsError, 0);
-    EXPECT_EQ(Scanner.ScannerConnected, 1);
-    EXPECT_NE(Scanner.Connection, 0u);
+    EXPECT_EQ(Scanner.StatusIsError(), 0);
+    EXPECT_EQ(Scanner.Polled(), 1);
+    EXPECT_NE(Scanner.Connection(), 0u);
     ASSERT_TRUE(PollingWorker);
     EXPECT_TRUE(PumpUntil([] { return SimCounter("vx", "ready") == 1; }, 10000)) << "the thread finished the download";
     EXPECT_TRUE(StopPollingThread(3000));
@@ -151,7 +151,7 @@ TEST_F(Activation, DeactivationClosesOnce) {
     EXPECT_EQ(DeactivateScanner(), "");  // nothing ever opened
     ASSERT_EQ(ActivateScanner(dialog_), 1);
     EXPECT_EQ(DeactivateScanner(), "Brontel Vask Deactivated");
-    EXPECT_EQ(Scanner.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection(), 0u);
     EXPECT_EQ(DeactivateScanner(), "");  // the closed handle is not closed again
     // The scanner is free again: it was really closed.
     EXPECT_EQ(ActivateScanner(dialog_), 1);
@@ -161,7 +161,7 @@ TEST_F(Activation, FailedCloseKeepsTheHandleForAnotherTry) {
     ASSERT_EQ(ActivateScanner(dialog_), 1);
     Sim({"fault", "vx", "close", "0x20010099"});
     EXPECT_EQ(DeactivateScanner(), "Failed to Deactive Scanner.");
-    EXPECT_NE(Scanner.Connection, 0u);
+    EXPECT_NE(Scanner.Connection(), 0u);
     Sim({"clear-faults", "vx"});
     EXPECT_EQ(DeactivateScanner(), "Brontel Vask Deactivated");
     EXPECT_EQ(DeactivateScanner(), "");
@@ -183,7 +183,7 @@ TEST_F(Activation, RetryActivatesOncePluggedIn) {
     ::EnableWindow(::GetDlgItem(dialog_, IDC_FIND_SCANNERS), TRUE);
     ::EnableWindow(::GetDlgItem(dialog_, IDC_SCANNER_LIST), TRUE);
     ASSERT_EQ(ActivateScanner(dialog_), 0);
-    Scanner.State = ConnectionState::ActivationAtStartupFailed;
+    Scanner.SetPending(ConnectionState::ActivationAtStartupFailed);
     ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     EXPECT_NE(RetryWorker.Id(), 0u);
 
@@ -191,22 +191,22 @@ TEST_F(Activation, RetryActivatesOncePluggedIn) {
     EXPECT_TRUE(RetryWorker.ShouldRun());
     EXPECT_EQ(StatusText(dialog_), "Scanner Not Connected");
     EXPECT_EQ(LastingStatus(), "Scanner Not Connected");
-    EXPECT_EQ(Scanner.State.load(), ConnectionState::NothingPending);
+    EXPECT_EQ(Scanner.Pending(), ConnectionState::NothingPending);
     EXPECT_EQ(ItemText(dialog_, IDC_ACTIVATE), "Ac&tivate");
-    EXPECT_EQ(Scanner.ScannerConnected, 0);
+    EXPECT_EQ(Scanner.Polled(), 0);
 
     Sim({"plug", "vx"});
     ASSERT_TRUE(PumpUntil([] { return !RetryWorker.ShouldRun(); }, 10000));
     ASSERT_TRUE(PumpUntil([this] { return StatusText(dialog_) == "Scanner Connected"; }, 5000));
     EXPECT_EQ(LastingStatus(), "Scanner Connected");
-    EXPECT_EQ(Scanner.ScannerConnected, 1);
-    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.Polled(), 1);
+    EXPECT_EQ(Scanner.StatusIsError(), 0);
     EXPECT_EQ(ItemText(dialog_, IDC_ACTIVATE), "Deac&tivate");
     EXPECT_TRUE(ItemEnabled(dialog_, IDC_ACTIVATE));
     EXPECT_FALSE(ItemEnabled(dialog_, IDC_FIND_SCANNERS));
     EXPECT_FALSE(ItemEnabled(dialog_, IDC_SCANNER_LIST));
     EXPECT_EQ(ListSelection(dialog_), 0);
-    EXPECT_NE(Scanner.Connection, 0u);
+    EXPECT_NE(Scanner.Connection(), 0u);
     EXPECT_TRUE(PollingWorker);
     const auto thread = Duplicate(RetryWorker.get());
     EXPECT_TRUE(PumpUntil([&] { return Ended(thread.get()); }, 3000));
@@ -234,8 +234,8 @@ TEST_F(Activation, RetryActivatesWhileTheDialogsThreadHandlesNoMessages) {
     // retry that waited for the dialog would never get to its attempt.
     ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     const DWORD start = ::GetTickCount();
-    while (!Scanner.ScannerConnected && ::GetTickCount() - start < 10000) ::Sleep(50);
-    EXPECT_TRUE(Scanner.ScannerConnected);
+    while (!Scanner.Polled() && ::GetTickCount() - start < 10000) ::Sleep(50);
+    EXPECT_TRUE(Scanner.Polled());
     EXPECT_EQ(StatusText(dialog_), "Activating, please wait...") << "a control changed off its thread";
     // Its reports wait in the queue and show the outcome once handled.
     EXPECT_TRUE(PumpUntil([this] { return StatusText(dialog_) == "Scanner Connected"; }, 5000));
@@ -249,8 +249,8 @@ TEST_F(Activation, StoppedRetryStartsNoFurtherAttempt) {
     ASSERT_TRUE(StopActivationRetry(INFINITE));
     Sim({"plug", "vx"});
     Pump(800);
-    EXPECT_EQ(Scanner.ScannerConnected, 0);
-    EXPECT_EQ(Scanner.Connection, 0u);
+    EXPECT_EQ(Scanner.Polled(), 0);
+    EXPECT_EQ(Scanner.Connection(), 0u);
     EXPECT_EQ(StatusText(dialog_), "Scanner Not Connected");
 }
 
@@ -261,7 +261,7 @@ TEST_F(Activation, StopWaitsOnlyForTheAttemptInProgress) {
     ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
     Pump(300);
     Sim({"plug", "vx"});
-    ASSERT_TRUE(PumpUntil([] { return Scanner.ScannerConnected == 1; }, 5000));
+    ASSERT_TRUE(PumpUntil([] { return Scanner.Polled() == 1; }, 5000));
     const auto thread = Duplicate(RetryWorker.get());
     const DWORD start = ::GetTickCount();
     EXPECT_TRUE(StopActivationRetry(INFINITE));
@@ -280,7 +280,7 @@ TEST_F(Activation, ShutdownClosesOnlyAfterThePollingThreadEnded) {
     EXPECT_TRUE(StopScannerForShutdown());
     const DWORD took = ::GetTickCount() - start;
     EXPECT_TRUE(Ended(polling.get()));
-    EXPECT_EQ(Scanner.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection(), 0u);
     EXPECT_FALSE(PollingWorker.ShouldRun());
     EXPECT_EQ(DeactivateScanner(), "");
     std::cout << "[ measured ] shutdown stop took " << took << " ms\n";
@@ -294,5 +294,5 @@ TEST_F(Activation, ShutdownEndsTheRetryFirst) {
     EXPECT_TRUE(StopScannerForShutdown());
     EXPECT_TRUE(Ended(thread.get()));
     EXPECT_FALSE(RetryWorker.ShouldRun());
-    EXPECT_EQ(Scanner.Connection, 0u);
+    EXPECT_EQ(Scanner.Connection(), 0u);
 }

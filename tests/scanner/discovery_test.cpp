@@ -45,34 +45,34 @@ TEST_F(Discovery, ShowTextReplacesTextOrAppendsEntry) {
 
 TEST_F(Discovery, SerialSearchWithNothingFound) {
     AddSerial("far", "COM20", "F1");
-    Scanner.ScannersFound = 0;
+    ScannerStateTestAccess::SetScannersFound(false);
     SearchSerialPorts(dialog_, 1, 16);
     EXPECT_EQ(StatusText(dialog_), "No Scanners found.");
     EXPECT_EQ(LastingStatus(), "No Scanners found.");
-    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.StatusIsError(), 0);
     EXPECT_TRUE(ListEntries(dialog_).empty());
-    EXPECT_EQ(Scanner.ScannersFound, 0);
+    EXPECT_EQ(Scanner.ScannersFound(), 0);
 
     // A count of 0 leaves ScannersFound as an earlier search set it.
-    Scanner.ScannersFound = 1;
+    Scanner.MarkScannersFound();
     SearchSerialPorts(dialog_, 1, 16);
-    EXPECT_EQ(Scanner.ScannersFound, 1);
+    EXPECT_EQ(Scanner.ScannersFound(), 1);
 }
 
 TEST_F(Discovery, SerialSearchOfOneScannerIsSingular) {
     AddSerial("one", "\\\\.\\com3", "VX-7");
-    Scanner.FoundDeviceNames[5] = "left over";
-    Scanner.SelectedDevice = 4;
+    Scanner.NameFound(5, "left over");
+    Scanner.SelectFound(4);
     SearchSerialPorts(dialog_, 1, 16);
     EXPECT_EQ(StatusText(dialog_), "Found 1 Scanner.");
-    EXPECT_EQ(Scanner.StatusIsError, 0);
-    EXPECT_EQ(Scanner.ScannersFound, 1);
+    EXPECT_EQ(Scanner.StatusIsError(), 0);
+    EXPECT_EQ(Scanner.ScannersFound(), 1);
     EXPECT_EQ(ListEntries(dialog_), (std::vector<std::string>{"Device ID: VX-7 on Com  3."}));
-    EXPECT_EQ(Scanner.FoundDeviceNames[0], "Device ID: VX-7 on Com  3.");
-    EXPECT_EQ(Scanner.FoundDeviceNames[5], "");  // every slot cleared first
-    EXPECT_EQ(Scanner.SelectedDevice, 0);
-    EXPECT_EQ(Scanner.FoundDevices[0].DeviceId(), "VX-7");
-    EXPECT_EQ(Scanner.FoundDevices[0].PortName(), "\\\\.\\com3");
+    EXPECT_EQ(Scanner.FoundNames()[0], "Device ID: VX-7 on Com  3.");
+    EXPECT_EQ(Scanner.FoundNames()[5], "");  // every slot cleared first
+    EXPECT_EQ(Scanner.SelectedSlot(), 0);
+    EXPECT_EQ(Scanner.FoundRecord(0).DeviceId(), "VX-7");
+    EXPECT_EQ(Scanner.FoundRecord(0).PortName(), "\\\\.\\com3");
 }
 
 TEST_F(Discovery, TwelveScannersListEightInSdkOrder) {
@@ -85,8 +85,8 @@ TEST_F(Discovery, TwelveScannersListEightInSdkOrder) {
     for (int i = 0; i < 8; ++i) {
         const std::string expected = "Device ID: ID" + std::to_string(i + 1) + " on Com COM" + std::to_string(i + 1) + ".";
         EXPECT_EQ(entries[static_cast<size_t>(i)], expected);
-        EXPECT_EQ(Scanner.FoundDeviceNames[static_cast<size_t>(i)], expected);
-        EXPECT_EQ(Scanner.FoundDevices[static_cast<size_t>(i)].DeviceId(), "ID" + std::to_string(i + 1));
+        EXPECT_EQ(Scanner.FoundNames()[static_cast<size_t>(i)], expected);
+        EXPECT_EQ(Scanner.FoundRecord(static_cast<size_t>(i)).DeviceId(), "ID" + std::to_string(i + 1));
     }
 }
 
@@ -102,11 +102,11 @@ TEST_F(Discovery, PortRangeReachesTheSdk) {
 TEST_F(Discovery, BothPortsZeroSearchesNothingInTheSdk) {
     AddSerial("three", "COM3", "T3");
     PrimeSdkSearch(1, 16, 1);
-    Scanner.ScannersFound = 0;
+    ScannerStateTestAccess::SetScannersFound(false);
     SearchSerialPorts(dialog_, 0, 0);
     EXPECT_EQ(StatusText(dialog_), "No Scanners found.");
     EXPECT_TRUE(ListEntries(dialog_).empty());
-    EXPECT_EQ(Scanner.ScannersFound, 0);
+    EXPECT_EQ(Scanner.ScannersFound(), 0);
     // Had the SDK been asked, its last search would now be empty.
     FoundDeviceRecord record;
     EXPECT_EQ(NextRecord(record), 0u);
@@ -116,13 +116,15 @@ TEST_F(Discovery, BothPortsZeroSearchesNothingInTheSdk) {
 TEST_F(Discovery, NegativeCountGivesPluralAndReadsNothing) {
     AddSerial("three", "COM3", "T3");
     PrimeSdkSearch(1, 16, 1);
-    Scanner.FoundDevices[0].SetDeviceId("kept");
-    Scanner.FoundDeviceNames[0] = "kept";
+    FoundDeviceRecord kept;
+    kept.SetDeviceId("kept");
+    Scanner.KeepFoundRecord(0, kept);
+    Scanner.NameFound(0, "kept");
     ShowSearchListing(dialog_, ReadSearchRecords(scannertext::CountMessage(-3), -3, scannertext::SerialEntryText));
     EXPECT_EQ(StatusText(dialog_), "Found -3 Scanners.");
-    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.StatusIsError(), 0);
     EXPECT_TRUE(ListEntries(dialog_).empty());
-    EXPECT_EQ(Scanner.FoundDevices[0].DeviceId(), "kept");
+    EXPECT_EQ(Scanner.FoundRecord(0).DeviceId(), "kept");
     FoundDeviceRecord record;
     EXPECT_EQ(NextRecord(record), 0u) << "a record was read for a negative count";
     EXPECT_EQ(record.DeviceId(), "T3");
@@ -134,13 +136,13 @@ TEST_F(Discovery, FailedFirstRecordGivesEmptyEntryInRed) {
     Sim({"fault", "*", "info:0", "0x20010099"});
     SearchSerialPorts(dialog_, 1, 16);
     EXPECT_EQ(ListEntries(dialog_), (std::vector<std::string>{"", "Device ID: B2 on Com COM2."}));
-    EXPECT_EQ(Scanner.FoundDeviceNames[0], "");
+    EXPECT_EQ(Scanner.FoundNames()[0], "");
     // The failure text stays; the later good record turns the colour back.
     EXPECT_EQ(StatusText(dialog_), "Failed to get Scanner Information.");
     EXPECT_EQ(LastingStatus(), "Failed to get Scanner Information.");
-    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.StatusIsError(), 0);
     // The zeroed buffer went into slot 0.
-    EXPECT_EQ(Scanner.FoundDevices[0].DeviceId(), "");
+    EXPECT_EQ(Scanner.FoundRecord(0).DeviceId(), "");
 }
 
 TEST_F(Discovery, FailedLaterRecordRepeatsThePreviousEntry) {
@@ -153,11 +155,11 @@ TEST_F(Discovery, FailedLaterRecordRepeatsThePreviousEntry) {
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[2], entries[1]);
     EXPECT_EQ(entries[1], "Device ID: B2 on Com COM2.");
-    EXPECT_EQ(Scanner.FoundDeviceNames[2], entries[1]);
+    EXPECT_EQ(Scanner.FoundNames()[2], entries[1]);
     EXPECT_EQ(StatusText(dialog_), "No Scanners found in list.");
-    EXPECT_EQ(Scanner.StatusIsError, 1);
+    EXPECT_EQ(Scanner.StatusIsError(), 1);
     // The buffer still held record 1 when pass 2 failed.
-    EXPECT_EQ(Scanner.FoundDevices[2].DeviceId(), "B2");
+    EXPECT_EQ(Scanner.FoundRecord(2).DeviceId(), "B2");
 }
 
 TEST_F(Discovery, BluetoothEntriesByDeviceKind) {
@@ -168,8 +170,8 @@ TEST_F(Discovery, BluetoothEntriesByDeviceKind) {
     EXPECT_EQ(StatusText(dialog_), "Found 2 Scanners.");
     EXPECT_EQ(ListEntries(dialog_),
               (std::vector<std::string>{"Vantu One 00:1a:7d:da:71:13", " Vantu Two 0a:0b:0c:0d:0e:0f"}));
-    EXPECT_EQ(Scanner.ScannersFound, 1);
-    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.ScannersFound(), 1);
+    EXPECT_EQ(Scanner.StatusIsError(), 0);
 }
 
 TEST_F(Discovery, BluetoothDriverAndTransmitterCodes) {
@@ -184,12 +186,12 @@ TEST_F(Discovery, BluetoothDriverAndTransmitterCodes) {
     };
     for (const auto& row : rows) {
         Sim({"fault", "*", "find", row.code});
-        Scanner.ScannersFound = 0;
+        ScannerStateTestAccess::SetScannersFound(false);
         SearchBluetooth(dialog_);
         EXPECT_EQ(StatusText(dialog_), row.text) << row.code;
         EXPECT_EQ(LastingStatus(), row.text) << row.code;
-        EXPECT_EQ(Scanner.StatusIsError, 0) << row.code;
-        EXPECT_EQ(Scanner.ScannersFound, 0) << row.code;
+        EXPECT_EQ(Scanner.StatusIsError(), 0) << row.code;
+        EXPECT_EQ(Scanner.ScannersFound(), 0) << row.code;
         // The count is still used.
         EXPECT_EQ(ListEntries(dialog_), (std::vector<std::string>{"Vantu One 00:1a:7d:da:71:13"})) << row.code;
     }
@@ -197,15 +199,15 @@ TEST_F(Discovery, BluetoothDriverAndTransmitterCodes) {
     Sim({"fault", "*", "find", "0x20010099"});
     SearchBluetooth(dialog_);
     EXPECT_EQ(StatusText(dialog_), "Found 1 Scanner.");
-    EXPECT_EQ(Scanner.ScannersFound, 1);
+    EXPECT_EQ(Scanner.ScannersFound(), 1);
 }
 
 TEST_F(Discovery, RestoreKeepsPositionsAndReselects) {
     HWND list = ::GetDlgItem(dialog_, IDC_SCANNER_LIST);
     HWND activate = ::GetDlgItem(dialog_, IDC_ACTIVATE);
     ASSERT_FALSE(ItemEnabled(dialog_, IDC_ACTIVATE));
-    Scanner.FoundDeviceNames = {"", "second", "third"};
-    Scanner.SelectedDevice = 1;
+    scannertest::NameFoundScanners({"", "second", "third"});
+    Scanner.SelectFound(1);
     RestoreDeviceList(list, activate);
     // Entry i still belongs to FoundDevices[i], also behind a failed first pass.
     EXPECT_EQ(ListEntries(dialog_), (std::vector<std::string>{"", "second", "third"}));
@@ -227,7 +229,7 @@ TEST_F(Discovery, StoredDeviceBecomesSlotZero) {
     App.Settings.Update([](SettingsRecord& s) { s.DeviceInfo = "Device ID: VX-7 on Com  3."; });
     ShowStoredDevice(::GetDlgItem(dialog_, IDC_SCANNER_LIST));
     EXPECT_EQ(ListEntries(dialog_), (std::vector<std::string>{"Device ID: VX-7 on Com  3."}));
-    EXPECT_EQ(Scanner.FoundDeviceNames[0], "Device ID: VX-7 on Com  3.");
+    EXPECT_EQ(Scanner.FoundNames()[0], "Device ID: VX-7 on Com  3.");
 }
 
 TEST_F(Discovery, ConfigureBeforeAnySearchCreatesNoConnection) {
@@ -236,7 +238,7 @@ TEST_F(Discovery, ConfigureBeforeAnySearchCreatesNoConnection) {
     ::SendDlgItemMessageA(dialog_, IDC_SCANNER_LIST, LB_SETCURSEL, 0, 0);
     ConfigureConnection(dialog_, BluetoothMode);
     EXPECT_EQ(StatusText(dialog_), "Activating, please wait...");
-    EXPECT_EQ(Scanner.StatusIsError, 0);
+    EXPECT_EQ(Scanner.StatusIsError(), 0);
     EXPECT_EQ(App.Settings.Get().ActivatedScannerMode, BluetoothMode);
     EXPECT_EQ(App.Settings.Get().DeviceInfo, "Device ID: OLD on Com  1.");
     EXPECT_FALSE(ConnectionStored(HKEY_CURRENT_USER));
@@ -249,7 +251,7 @@ TEST_F(Discovery, ConfigureSelectedScannerStoresConnectionAndDeviceInfo) {
     SearchSerialPorts(dialog_, 1, 16);
     ::SendDlgItemMessageA(dialog_, IDC_SCANNER_LIST, LB_SETCURSEL, 1, 0);
     ConfigureConnection(dialog_, SerialMode);
-    EXPECT_EQ(Scanner.SelectedDevice, 1);
+    EXPECT_EQ(Scanner.SelectedSlot(), 1);
     EXPECT_EQ(StatusText(dialog_), "Activating, please wait...");
     EXPECT_EQ(App.Settings.Get().ActivatedScannerMode, SerialMode);
     EXPECT_EQ(App.Settings.Get().DeviceInfo, "Device ID: B2 on Com COM2.");
@@ -269,7 +271,7 @@ TEST_F(Discovery, ConfigureWithoutSelectionFails) {
     ConfigureConnection(dialog_, SerialMode);
     EXPECT_EQ(StatusText(dialog_), "Configuration failed.");
     EXPECT_EQ(LastingStatus(), "Configuration failed.");
-    EXPECT_EQ(Scanner.StatusIsError, 1);
+    EXPECT_EQ(Scanner.StatusIsError(), 1);
     EXPECT_EQ(App.Settings.Get().DeviceInfo, "before");
     EXPECT_EQ(App.Settings.Get().ActivatedScannerMode, BluetoothMode);
     EXPECT_FALSE(ConnectionStored(HKEY_CURRENT_USER));
@@ -319,12 +321,12 @@ protected:
         App.Settings.Update([](SettingsRecord& s) { s.DeviceInfo = "unchanged"; });
         ConfigureConnection(dialog_, SerialMode);
         if (StatusText(dialog_) == "Configuration failed.") {
-            EXPECT_EQ(Scanner.StatusIsError, 1);
+            EXPECT_EQ(Scanner.StatusIsError(), 1);
             EXPECT_EQ(App.Settings.Get().DeviceInfo, "unchanged");
             return false;
         }
         EXPECT_EQ(StatusText(dialog_), "Activating, please wait...");
-        EXPECT_EQ(Scanner.StatusIsError, 0);
+        EXPECT_EQ(Scanner.StatusIsError(), 0);
         EXPECT_EQ(App.Settings.Get().DeviceInfo, "Device ID: A1 on Com COM1.");
         return true;
     }
