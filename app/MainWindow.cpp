@@ -20,6 +20,7 @@
 #include "delivery/ScannerLink.h"
 #include "delivery/Typist.h"
 #include "delivery/WindowInFront.h"
+#include "pages/PageProtocol.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
 #include "scanner/ScannerWorker.h"
@@ -27,7 +28,6 @@
 HINSTANCE ModuleInstance = nullptr;
 HWND MainWindow = nullptr;
 win::UniqueHandle InstanceMutex;
-SheetShellState Sheet;
 char WindowClassName[100] = "";
 char WindowTitle[100] = "";
 

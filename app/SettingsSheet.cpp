@@ -131,7 +131,7 @@ LRESULT CALLBACK SheetWithConfirmedExit(HWND sheet, UINT message, WPARAM wParam,
 
 void ApplyClosing(const shell::SheetClosing& closing) {
     if (closing.clearOpen) Sheet.Open = false;
-    if (closing.clearCancelled) SheetPages.Cancelled = false;
+    if (closing.clearCancelled) Sheet.Cancelled = false;
     const bool answeredYes = std::exchange(ExitAnsweredYes, false);
     if (closing.askToExit && answeredYes) ExitAfterYes();
 }
@@ -141,11 +141,11 @@ void ApplyClosing(const shell::SheetClosing& closing) {
 void ShowSettingsSheet() {
     PageHandles pages;
     const int startPage = shell::ChooseStartPage(App.Settings.Get().Activate, Scanner.Pending(), Sheet.OpenAtAbout,
-                                                 SheetPages.StartPage);
+                                                 Sheet.StartPage);
     const int mine = ++SheetsStarted;
     Sheet.Open = true;
     const INT_PTR result = pages.complete() ? RunSheet(pages, startPage) : -1;
-    ApplyClosing(shell::OnSheetClosed(result, SheetPages.Cancelled, SheetsStarted != mine));
+    ApplyClosing(shell::OnSheetClosed(result, Sheet.Cancelled, SheetsStarted != mine));
 }
 
 int CALLBACK SettingsSheetCallback(HWND sheet, UINT event, LPARAM) {

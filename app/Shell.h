@@ -18,14 +18,6 @@ extern win::UniqueHandle InstanceMutex;
 extern char WindowClassName[100];
 extern char WindowTitle[100];
 
-// The settings sheet as the tray sees it: whether one is open, its window
-// (stale once it has closed), and whether the next one opens on About.
-struct SheetShellState {
-    bool Open = false;
-    HWND Window = nullptr;
-    bool OpenAtAbout = false;
-};
-extern SheetShellState Sheet;
 
 // The sheet's caption, which the polling thread and a second instance look for.
 inline constexpr const char* SheetCaption = SettingsWindowTitle;

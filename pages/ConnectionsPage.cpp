@@ -131,7 +131,7 @@ void FillPortBoxes(HWND page) {
 
 void OnInit(HWND page) {
     ConnectionsWindow = page;
-    SheetPages.StartPage = ConnectionsPageIndex;
+    Sheet.StartPage = ConnectionsPageIndex;
     // While a command runs, the found scanners are the worker's: the page
     // shows them when the command's end comes.
     const bool busy = PageCommandRuns();

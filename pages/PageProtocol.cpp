@@ -9,7 +9,7 @@
 #include "config/Registry.h"
 #include "pages/SheetPlace.h"
 
-SheetPageState SheetPages;
+SheetState Sheet;
 
 namespace {
 
@@ -66,12 +66,10 @@ void RememberSheetRect(HWND sheet) {
         settings.LeftPosition = r.left;
         settings.TopPosition = r.top;
     });
-    SheetPages.SheetRight = r.right;
-    SheetPages.SheetBottom = r.bottom;
 }
 
 void PageOnInit(HWND page, PageIndex index) {
-    SheetPages.StartPage = index;
+    Sheet.StartPage = index;
     HWND sheet = SheetOf(page);
     if (!sheet) return;
     const sheetplace::ScreenPoint place = SheetPlace(sheet);
@@ -85,14 +83,14 @@ UINT PageOnNotify(HWND page, PageIndex index, LPARAM lParam) {
     const UINT code = header->code;
     switch (code) {
     case PSN_SETACTIVE:
-        SheetPages.StartPage = index;
+        Sheet.StartPage = index;
         break;
     case PSN_KILLACTIVE:
         (void)App.WithSettings(SaveSettings);  // reports nothing; a failed save keeps the record in memory
         FollowStoredPlace(SheetOf(page));
         break;
     case PSN_QUERYCANCEL:
-        SheetPages.Cancelled = true;
+        Sheet.Cancelled = true;
         break;
     default:
         break;

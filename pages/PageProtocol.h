@@ -12,21 +12,23 @@ enum PageIndex : int {
     FormatPageIndex = 4,
 };
 
-// What the pages keep of the sheet: the page shown last, whether the user
-// cancelled it, and the right and bottom of its rectangle (its left and top
-// are the settings' LeftPosition and TopPosition, where the next sheet opens).
-// User-interface thread only: the retry thread reaches the page by a posted
-// message, never the sheet.
-struct SheetPageState {
+// The settings sheet, in one place: whether one is open, its window (stale
+// once it has closed), whether the next one opens on About, the page shown
+// last, and whether the user cancelled it. Its place on screen is the
+// settings' LeftPosition and TopPosition, which the settings file keeps for
+// the next start. User-interface thread only: the retry thread reaches a page
+// by a posted message, never the sheet.
+struct SheetState {
+    bool Open = false;
+    HWND Window = nullptr;
+    bool OpenAtAbout = false;
     int StartPage = 0;
     bool Cancelled = false;
-    int SheetRight = 0;
-    int SheetBottom = 0;
 };
-extern SheetPageState SheetPages;
+extern SheetState Sheet;
 
-// Stores where the sheet is now: left and top into the settings, right and
-// bottom into SheetPages. Nothing when there is no sheet.
+// Stores where the sheet is now (its left and top) into the settings.
+// Nothing when there is no sheet.
 void RememberSheetRect(HWND sheet);
 
 // WM_INITDIALOG: StartPage becomes index; the sheet (the page's parent) moves

@@ -118,7 +118,7 @@ TEST_F(ConnectionsPage, FreshStartShowsNothingToActivate) {
     Scanner.SetStatusText("kept text");
     Open();
     EXPECT_EQ(ConnectionsWindow.load(), page_);
-    EXPECT_EQ(SheetPages.StartPage, 1);
+    EXPECT_EQ(Sheet.StartPage, 1);
     EXPECT_EQ(StatusText(page_), "kept text");
     EXPECT_TRUE(ListEntries(page_).empty());
     EXPECT_FALSE(ItemEnabled(page_, IDC_ACTIVATE));
@@ -518,11 +518,11 @@ TEST_F(ConnectionsPage, StatusLineIsBlackOrRedOnItsOwnBrush) {
 
 TEST_F(ConnectionsPage, SheetNotificationsFollowThePageProtocol) {
     Open();
-    SheetPages.StartPage = 4;
+    Sheet.StartPage = 4;
     EXPECT_EQ(Notify(page_, PSN_SETACTIVE), 0);
-    EXPECT_EQ(SheetPages.StartPage, 1);
+    EXPECT_EQ(Sheet.StartPage, 1);
     EXPECT_EQ(Notify(page_, PSN_QUERYCANCEL), 0);
-    EXPECT_TRUE(SheetPages.Cancelled);
+    EXPECT_TRUE(Sheet.Cancelled);
     // Not activated: the picture is left alone.
     EXPECT_EQ(ItemText(page_, IDC_ACTIVATE), "Ac&tivate");
 }

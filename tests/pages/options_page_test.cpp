@@ -86,7 +86,7 @@ TEST_F(OptionsPageTest, BoxesShowTheSettings) {
         s.Minimize = 1;
     });
     PageHost host(pagetest::OptionsTab);
-    EXPECT_EQ(SheetPages.StartPage, OptionsPageIndex);
+    EXPECT_EQ(Sheet.StartPage, OptionsPageIndex);
     EXPECT_TRUE(Ticked(host.item(IDC_ACTIVATE_ON_START)));
     EXPECT_FALSE(Ticked(host.item(IDC_RUN_AT_STARTUP)));
     EXPECT_TRUE(Ticked(host.item(IDC_MINIMIZE_ON_START)));

@@ -76,7 +76,7 @@ protected:
             s.Minimize = 0;
         });
         App.RunAtStartup = 0;
-        SheetPages.StartPage = 0;
+        Sheet.StartPage = 0;
     }
 };
 
@@ -84,7 +84,7 @@ protected:
 
 TEST_F(PagesTest, FormatPageShowsTheDefaults) {
     PageHost host(pagetest::FormatTab);
-    EXPECT_EQ(SheetPages.StartPage, FormatPageIndex);
+    EXPECT_EQ(Sheet.StartPage, FormatPageIndex);
     EXPECT_EQ(ComboItems(host.item(IDC_STRIP_COUNT)),
               (std::vector<std::string>{"0", "1", "2", "3", "4", "5"}));
     EXPECT_EQ(Selection(host.item(IDC_STRIP_COUNT)), 0);
@@ -214,7 +214,7 @@ TEST_F(PagesTest, TracePageStartsInVaskModeAndPublishesItsTextBox) {
     PageHost host(pagetest::TraceTab);
     HWND text = host.item(IDC_TRACE_TEXT);
     EXPECT_EQ(Trace.TraceWindow.load(), text);
-    EXPECT_EQ(SheetPages.StartPage, TracePageIndex);
+    EXPECT_EQ(Sheet.StartPage, TracePageIndex);
     EXPECT_TRUE(Ticked(host.item(IDC_TRACE_VASK)));
     EXPECT_FALSE(Ticked(host.item(IDC_TRACE_SCANNER)));
     EXPECT_EQ(Trace.RawTrace, 0);
@@ -279,7 +279,7 @@ TEST_F(PagesTest, TraceTakesALongDayAndDropsItsOldestTextAtTheLimit) {
 
 TEST_F(PagesTest, AboutPageShowsBothVersions) {
     PageHost host(pagetest::AboutTab);
-    EXPECT_EQ(SheetPages.StartPage, AboutPageIndex);
+    EXPECT_EQ(Sheet.StartPage, AboutPageIndex);
     EXPECT_EQ(win::WindowText(::GetDlgItem(host.page(), IDC_PROGRAM_VERSION)), "Brontel Vask v2.1");
     // The SDK is asked on the scanner worker, which posts the answer.
     std::string sdkLine;
@@ -295,11 +295,11 @@ TEST_F(PagesTest, AboutPageShowsBothVersions) {
 TEST_F(PagesTest, SwitchingTabsFollowsThePageIndex) {
     PageHost host(pagetest::AboutTab);
     host.Show(pagetest::OptionsTab);
-    EXPECT_EQ(SheetPages.StartPage, OptionsPageIndex);
+    EXPECT_EQ(Sheet.StartPage, OptionsPageIndex);
     host.Show(pagetest::FormatTab);
-    EXPECT_EQ(SheetPages.StartPage, FormatPageIndex);
+    EXPECT_EQ(Sheet.StartPage, FormatPageIndex);
     host.Show(pagetest::TraceTab);
-    EXPECT_EQ(SheetPages.StartPage, TracePageIndex);
+    EXPECT_EQ(Sheet.StartPage, TracePageIndex);
 }
 
 }  // namespace

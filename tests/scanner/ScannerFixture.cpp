@@ -96,8 +96,8 @@ void ResetApp() {
         s.FromPort = 1;
         s.ToPort = 16;
     });
-    SheetPages.StartPage = 0;
-    SheetPages.Cancelled = false;
+    Sheet.StartPage = 0;
+    Sheet.Cancelled = false;
     RetryWorker.RequestStop();
     PollingWorker.RequestStop();
     ScannerStateTestAccess::Reset();
