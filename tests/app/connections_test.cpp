@@ -327,7 +327,7 @@ TEST_F(Connections, OurOwnWindowsInFrontHoldBarcodesOnTheScanner) {
     ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == box.window(); }, 5000));
 
     Sim({"scan", "s1", "HELD-1"});
-    ::Sleep(1500);  // fifteen polling cycles
+    ASSERT_TRUE(WaitUntil([] { return testsupport::TrayTipHolds("1 barcode waiting (held"); }, 10000));
     EXPECT_TRUE(app.Running());
     EXPECT_TRUE(::IsWindow(box.window()));
     EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 0u);

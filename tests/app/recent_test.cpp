@@ -178,7 +178,7 @@ TEST_F(Recent, TracedBarcodesAndTheWindowsTypeAgainRefuses) {
     // into a window of ours.
     ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == view.window(); }, 5000));
     Sim({"scan", "s1", "HELD"});
-    ::Sleep(1500);
+    ASSERT_TRUE(WaitUntil([] { return testsupport::TrayTipHolds("1 barcode waiting (held"); }, 10000));
     EXPECT_EQ(view.Lines().size(), 1u);
     EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 1u);
 

@@ -13,6 +13,7 @@
 #include "delivery/Poller.h"
 #include "delivery/TraceState.h"
 #include "delivery/PollingThread.h"
+#include "delivery/ScannerLink.h"
 #include "tests/poll/PollHarness.h"
 #include "tests/support/KeyReceiver.h"
 #include "tests/support/SimControl.h"
@@ -295,7 +296,7 @@ TEST_F(EndToEnd, TracePageWithoutALiveTextBoxLeavesBarcodesOnTheScanner) {
     ASSERT_TRUE(connection.StartPolling());
 
     ASSERT_TRUE(Scan({"wait-for-the-page"}));
-    ::Sleep(800);
+    ASSERT_TRUE(testsupport::WaitUntil([] { return Link.Held.load(); }, ArrivalMs)) << "the barcode is seen and held";
     EXPECT_EQ(Delivered(), 0u);
     Trace.TraceWindow = settings.Trace();
     EXPECT_TRUE(testsupport::WaitUntil([&] { return settings.TraceText() == "wait-for-the-page<Enter>"; },
@@ -336,7 +337,7 @@ TEST_F(EndToEnd, NoForegroundWindowLeavesBarcodesOnTheScanner) {
     ASSERT_TRUE(connection.StartPolling());
 
     ASSERT_TRUE(Scan({"nobody-1", "nobody-2"}));
-    ::Sleep(800);
+    ASSERT_TRUE(testsupport::WaitUntil([] { return Link.Held.load(); }, ArrivalMs)) << "the barcodes are seen and held";
     EXPECT_EQ(Delivered(), 0u);
 
     KeyReceiver receiver;  // takes the foreground and the focus
