@@ -237,18 +237,10 @@ win::ComPtr<IXMLDOMDocument> SettingsDocument() {
         // MSXML 3.0 accepts a document type declaration unless told not to,
         // and nests without bound; the byte check before each parse refuses
         // both as well, but it reads only encodings that look like ASCII.
-        VARIANT prohibit;
-        ::VariantInit(&prohibit);
-        prohibit.vt = VT_BOOL;
-        prohibit.boolVal = VARIANT_TRUE;
         win::Bstr prohibitDtd(L"ProhibitDTD");
-        (void)document2->setProperty(prohibitDtd.get(), prohibit);
-        VARIANT depth;
-        ::VariantInit(&depth);
-        depth.vt = VT_I4;
-        depth.lVal = MaxSettingsElementDepth;
+        (void)document2->setProperty(prohibitDtd.get(), win::ValueVariant::Bool(true).get());
         win::Bstr maxDepth(L"MaxElementDepth");
-        (void)document2->setProperty(maxDepth.get(), depth);
+        (void)document2->setProperty(maxDepth.get(), win::ValueVariant::Int(MaxSettingsElementDepth).get());
     }
     return document;
 }

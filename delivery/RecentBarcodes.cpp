@@ -39,7 +39,7 @@ void RecentBarcodes::CopyNewerThan(uint64_t after, std::vector<RecentBarcode>& o
     out.reserve(Capacity);  // allocated before the lock, once for the reader's lifetime
     std::lock_guard<std::mutex> lock(mutex_);
     for (size_t i = 0; i < size_; ++i) {
-        const RecentBarcode& entry = ring_[(next_ + Capacity - 1 - i) % Capacity];
+        const RecentBarcode& entry = Back(i);
         if (entry.sequence <= after) break;
         out.push_back(entry);
     }
@@ -50,7 +50,7 @@ bool RecentBarcodes::Settle(uint64_t sequence, BarcodeFate fate, std::string_vie
     std::lock_guard<std::mutex> lock(mutex_);
     const uint64_t age = lastSequence_ - sequence;
     if (sequence == 0 || sequence > lastSequence_ || age >= size_) return false;
-    RecentBarcode& entry = ring_[(next_ + Capacity - 1 - age) % Capacity];
+    RecentBarcode& entry = Back(age);
     entry.revision = ++revision_;
     entry.fate = fate;
     entry.keysTyped = keysTyped;
@@ -64,7 +64,7 @@ uint64_t RecentBarcodes::CopyChangedSince(uint64_t revision, std::vector<RecentB
     out.reserve(Capacity);  // allocated before the lock, once for the reader's lifetime
     std::lock_guard<std::mutex> lock(mutex_);
     for (size_t i = 0; i < size_; ++i) {
-        const RecentBarcode& entry = ring_[(next_ + Capacity - 1 - i) % Capacity];
+        const RecentBarcode& entry = Back(i);
         if (entry.revision > revision) out.push_back(entry);
     }
     return revision_;

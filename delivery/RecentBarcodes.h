@@ -77,6 +77,10 @@ public:
     size_t Size() const;
 
 private:
+    // The entry `age` places back from the newest (0: the newest); under the lock.
+    RecentBarcode& Back(size_t age) { return ring_[(next_ + Capacity - 1 - age) % Capacity]; }
+    const RecentBarcode& Back(size_t age) const { return ring_[(next_ + Capacity - 1 - age) % Capacity]; }
+
     mutable std::mutex mutex_;
     std::array<RecentBarcode, Capacity> ring_{};
     size_t next_ = 0;   // where the next barcode goes

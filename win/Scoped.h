@@ -152,4 +152,28 @@ private:
     VARIANT v_;
 };
 
+// A VARIANT holding a bool or a 32-bit integer (no resource to free; it is
+// cleared all the same, as every VARIANT should be).
+class ValueVariant {
+public:
+    static ValueVariant Bool(bool value) {
+        ValueVariant v;
+        v.v_.vt = VT_BOOL;
+        v.v_.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+        return v;
+    }
+    static ValueVariant Int(LONG value) {
+        ValueVariant v;
+        v.v_.vt = VT_I4;
+        v.v_.lVal = value;
+        return v;
+    }
+    ~ValueVariant() { ::VariantClear(&v_); }
+    const VARIANT& get() const { return v_; }
+
+private:
+    ValueVariant() { ::VariantInit(&v_); }
+    VARIANT v_;
+};
+
 }  // namespace win
