@@ -11,6 +11,7 @@
 #include "pages/ScannerView.h"
 #include "scanner/ScannerTexts.h"
 #include "tests/scanner/ScannerFixture.h"
+#include "tests/support/Process.h"
 #include "delivery/PollingThread.h"
 
 using namespace scannertest;
@@ -233,9 +234,7 @@ TEST_F(Activation, RetryActivatesWhileTheDialogsThreadHandlesNoMessages) {
     // This thread owns the dialog and handles nothing while the retry runs: a
     // retry that waited for the dialog would never get to its attempt.
     ASSERT_TRUE(StartActivationRetry(ConnectionsWindow));
-    const DWORD start = ::GetTickCount();
-    while (!Scanner.Polled() && ::GetTickCount() - start < 10000) ::Sleep(50);
-    EXPECT_TRUE(Scanner.Polled());
+    EXPECT_TRUE(testsupport::WaitUntil([] { return Scanner.Polled(); }, 10000));  // handles no messages
     EXPECT_EQ(StatusText(dialog_), "Activating, please wait...") << "a control changed off its thread";
     // Its reports wait in the queue and show the outcome once handled.
     EXPECT_TRUE(PumpUntil([this] { return StatusText(dialog_) == "Scanner Connected"; }, 5000));
