@@ -352,5 +352,39 @@ TEST_F(Layout, RecentBarcodesWindowFitsAndWorksByKeyboard) {
     EXPECT_FALSE(::IsWindowVisible(window));
 }
 
+// An access key (Alt+key) pressed into whatever has the focus.
+void PressAccessKey(BYTE key) {
+    ::keybd_event(VK_MENU, 0x38, 0, 0);
+    ::keybd_event(key, static_cast<BYTE>(::MapVirtualKeyA(key, 0)), 0, 0);
+    ::keybd_event(key, static_cast<BYTE>(::MapVirtualKeyA(key, 0)), KEYEVENTF_KEYUP, 0);
+    ::keybd_event(VK_MENU, 0x38, KEYEVENTF_KEYUP, 0);
+}
+
+// The focus is on control or inside it (the edit box of a combo box).
+bool FocusIn(HWND control) {
+    const HWND focus = FocusOfForeground();
+    return focus && (focus == control || ::IsChild(control, focus));
+}
+
+// The Format page by keyboard alone: Tab reads each field, then its Ctrl box;
+// each label's access key reaches its field.
+TEST_F(Layout, FormatPageFieldsFollowTheirLabelsByTabAndAccessKey) {
+    Sheet sheet = StartWithSheet();
+    ASSERT_TRUE(sheet.SelectPage(FormatPage));
+    ASSERT_TRUE(ClickUntilItHasTheFocus(sheet.Item(IDC_STRIP_COUNT)));
+    for (int id : {IDC_PREFIX_CHAR, IDC_PREFIX_CTRL, IDC_SUFFIX1_CHAR, IDC_SUFFIX1_CTRL, IDC_SUFFIX2_CHAR,
+                   IDC_SUFFIX2_CTRL}) {
+        PressKey(VK_TAB);
+        EXPECT_TRUE(WaitUntil([&] { return FocusIn(sheet.Item(id)); }, 3000)) << "Tab to control " << id;
+    }
+    const std::pair<BYTE, int> accessKeys[] = {
+        {'P', IDC_PREFIX_CHAR}, {'F', IDC_SUFFIX1_CHAR}, {'O', IDC_SUFFIX2_CHAR}, {'S', IDC_STRIP_COUNT}};
+    for (const auto& [key, id] : accessKeys) {
+        PressAccessKey(key);
+        EXPECT_TRUE(WaitUntil([&] { return FocusIn(sheet.Item(id)); }, 3000)) << "Alt+" << key;
+    }
+    EXPECT_TRUE(sheet) << "no access key answered the sheet's buttons";
+}
+
 }  // namespace
 }  // namespace apptest
