@@ -9,6 +9,7 @@
 
 #include "app/Shell.h"
 #include "config/Application.h"
+#include "config/UserOptions.h"
 #include "delivery/BarcodeHistory.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/Typist.h"
@@ -175,10 +176,12 @@ void TypeAgain(const RecentList& data) {
 
     std::vector<TypingJob> jobs(selected.size());
     const FormatSettings format = App.Format();
+    const TypingPace pace = TypingPaceWanted();
     for (size_t i = 0; i < selected.size(); ++i) {
         jobs[i].barcode.length = std::min<uint16_t>(selected[i]->length, sizeof jobs[i].barcode.bytes);
         std::memcpy(jobs[i].barcode.bytes, selected[i]->bytes, jobs[i].barcode.length);
         jobs[i].format = format;
+        jobs[i].pace = pace;
     }
     SetStatus("Typing " + Plural(jobs.size(), "barcode") + "...");
     {

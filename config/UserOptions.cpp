@@ -39,3 +39,7 @@ bool WriteUserOption(const char* name, uint32_t value) {
 }
 
 bool BalloonsWanted() { return ReadUserOption(ShowBalloonsValue, 1).value != 0; }
+
+TypingPace TypingPaceWanted() {
+    return TypingPace::Within(ReadUserOption(KeyDelayValue, 0).value, ReadUserOption(BarcodeDelayValue, 0).value);
+}

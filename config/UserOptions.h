@@ -9,11 +9,18 @@
 
 #include <cstdint>
 
+#include "config/TypingPace.h"
+
 inline constexpr char UserOptionsKey[] = "Software\\Brontel Vask";
 inline constexpr char PolicyOptionsKey[] = "Software\\Policies\\Brontel Vask";
 
 // "ShowBalloons": 1 (the default) shows the tray's balloons, 0 none.
 inline constexpr char ShowBalloonsValue[] = "ShowBalloons";
+
+// "KeyDelayMs" (0-200) and "BarcodeDelayMs" (0-2000): the typing pace, 0 by
+// default; a larger stored value counts as the largest.
+inline constexpr char KeyDelayValue[] = "KeyDelayMs";
+inline constexpr char BarcodeDelayValue[] = "BarcodeDelayMs";
 
 struct UserOption {
     uint32_t value = 0;
@@ -27,3 +34,5 @@ bool WriteUserOption(const char* name, uint32_t value);
 
 // Whether the tray shows balloons now.
 bool BalloonsWanted();
+// The typing pace now.
+TypingPace TypingPaceWanted();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/Application.h"
+#include "config/UserOptions.h"
 #include "delivery/BarcodeHistory.h"
 #include "delivery/ScannerLink.h"
 #include "delivery/WindowInFront.h"
@@ -104,6 +105,8 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
         // Listed before its first key: should the program end in between, it is on record.
         job.sequence = RememberBarcode({}, barcode.bytes, barcode.length, BarcodeFate::Typing);
         job.format = app.Format();
+        job.pace = TypingPaceWanted();
+        job.followsPause = true;
         job.intended = foreground;
         (void)SoleTypist.Type(std::move(job), keepRunning);
         break;

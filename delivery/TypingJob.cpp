@@ -1,8 +1,12 @@
 #include "delivery/TypingJob.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "delivery/KeyPlan.h"
 #include "delivery/KeySender.h"
 #include "delivery/OwnWindows.h"
+#include "delivery/ScannerLink.h"
 #include "delivery/WindowInFront.h"
 
 namespace {
@@ -44,11 +48,13 @@ public:
     bool WaitUntilReady(unsigned eventsSent) {
         LetTheWindowRead(job_.window, eventsSent);
         keyTurn_.Release();  // the previous key has been sent and read
+        if (!KeepThePace()) return false;
         const DWORD start = ::GetTickCount();
         for (;;) {
             keyTurn_.Take();
             if (MayType()) {
                 TakeAsTheJobsWindow();
+                lastKeyAt_ = ::GetTickCount();
                 return true;
             }
             keyTurn_.Release();
@@ -61,7 +67,21 @@ public:
     void Finish(unsigned eventsSent) { LetTheWindowRead(job_.window, eventsSent); }
 
 private:
+    // Waits out the key delay since this call's previous key; false when
+    // keepRunning() turns false meanwhile.
+    bool KeepThePace() {
+        const DWORD delay = job_.pace.keyDelayMs;
+        if (!lastKeyAt_ || delay == 0) return true;
+        for (;;) {
+            const DWORD since = ::GetTickCount() - *lastKeyAt_;
+            if (since >= delay) return true;
+            if (!keepRunning_()) return false;
+            ::Sleep(std::min(delay - since, TargetRecheckMs));
+        }
+    }
+
     bool MayType() {
+        if (job_.followsPause && Link.Paused.load()) return false;
         const HWND foreground = ::GetForegroundWindow();
         bool oursInFront = false;
         if (foreground != candidate_) {
@@ -85,8 +105,16 @@ private:
     const DWORD patienceMs_;
     HWND candidate_ = nullptr;
     std::string candidateTitle_;
+    std::optional<DWORD> lastKeyAt_;  // when this call's previous key went
     KeyTurn keyTurn_;
 };
+
+// After a barcode: its delay, cut short when keepRunning() turns false.
+void WaitAfterBarcode(DWORD delay, const std::function<bool()>& keepRunning) {
+    const DWORD start = ::GetTickCount();
+    for (DWORD since = 0; since < delay && keepRunning(); since = ::GetTickCount() - start)
+        ::Sleep(std::min(delay - since, TargetRecheckMs));
+}
 
 bool HasKey(const std::string& token) {
     const NamedToken* named = FindNamedToken(token);
@@ -138,5 +166,6 @@ bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, DW
     for (; job.piece < PieceCount; ++job.piece)
         if (!TypePiece(keys, job)) return false;
     target.Finish(keys.EventsSinceGate());
+    WaitAfterBarcode(job.pace.barcodeDelayMs, keepRunning);
     return true;
 }

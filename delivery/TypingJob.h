@@ -10,6 +10,7 @@
 #include <string>
 
 #include "config/FormatSettings.h"
+#include "config/TypingPace.h"
 #include "sdk/VantuSdkAbi.h"
 
 // How often a wait for a window to take keys looks again.
@@ -33,6 +34,8 @@ struct TypingJob {
     HWND window = nullptr;  // the window that took the first key (or, for "Type Again", the only one allowed)
     HWND intended = nullptr;  // the window in front when the barcode was fetched for it
     std::string windowTitle;
+    TypingPace pace;
+    bool followsPause = false;  // the user's Pause Typing stops it between two keys (not "Type Again")
 };
 
 // Keys of the job in all, and those typed so far.
@@ -40,9 +43,11 @@ uint16_t KeysInAll(const TypingJob& job);
 uint16_t KeysTyped(const TypingJob& job);
 
 // Types the rest of the job, each key only while a window that may take it
-// is in front with the keyboard focus and none of ours is coming forward:
-// before the first key any other program's window that takes our input,
-// from then on only job.window. Waits while none may; false, with the job
-// left where it stopped, when keepRunning() turns false during such a wait
-// or the wait lasts longer than patienceMs.
+// is in front with the keyboard focus, none of ours is coming forward and
+// (for a job that follows it) typing is not paused: before the first key any
+// other program's window that takes our input, from then on only
+// job.window. Keeps the job's pace: its key delay between two keys, its
+// barcode delay after the last. Waits while no window may take keys; false,
+// with the job left where it stopped, when keepRunning() turns false during
+// such a wait or the key delay, or the wait lasts longer than patienceMs.
 bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, DWORD patienceMs = INFINITE);

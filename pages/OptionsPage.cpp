@@ -1,7 +1,8 @@
 // The Options page: activate at start-up, start with Windows, start minimised,
-// and the tray's balloons. The start-with-Windows value and the balloons'
-// user option are written the moment the box is clicked; the other two take
-// effect at the next start. A policy's value shows, and its box is disabled.
+// the tray's balloons and the typing pace. The start-with-Windows value and
+// the user options (balloons, pace) are written the moment the box is clicked
+// or the field edited; the other two take effect at the next start. A
+// policy's value shows, and its control is disabled.
 #include "pages/OptionsPage.h"
 
 #include "pages/PageProtocol.h"
@@ -11,7 +12,53 @@
 #include "pages/PageSupport.h"
 #include "res/resource.h"
 
+#include <string>
+
 namespace {
+
+struct PaceField {
+    int id;
+    const char* value;  // the user option it stands for
+    uint32_t max;
+};
+constexpr PaceField PaceFields[] = {
+    {IDC_KEY_DELAY, KeyDelayValue, TypingPace::MaxKeyDelayMs},
+    {IDC_BARCODE_DELAY, BarcodeDelayValue, TypingPace::MaxBarcodeDelayMs},
+};
+
+const PaceField* PaceFieldOf(int id) {
+    for (const PaceField& field : PaceFields)
+        if (field.id == id) return &field;
+    return nullptr;
+}
+
+// The field's number within its limit; an empty field counts as 0.
+uint32_t PaceInField(HWND page, const PaceField& field) {
+    const UINT typed = ::GetDlgItemInt(page, field.id, nullptr, FALSE);
+    return typed > field.max ? field.max : typed;
+}
+
+void InitPaceFields(HWND page) {
+    for (const PaceField& field : PaceFields) {
+        const UserOption option = ReadUserOption(field.value, 0);
+        const HWND edit = ::GetDlgItem(page, field.id);
+        ::SendMessageA(edit, EM_LIMITTEXT, std::to_string(field.max).size(), 0);
+        ::SetDlgItemInt(page, field.id, option.value > field.max ? field.max : option.value, FALSE);
+        ::EnableWindow(edit, !option.byPolicy);
+    }
+}
+
+// Edited: the user's value is stored at once (within its limit); leaving
+// the field shows what was stored.
+void OnPaceFieldNotice(HWND page, const PaceField& field, WORD notice) {
+    if (notice == EN_CHANGE) {
+        (void)WriteUserOption(field.value, PaceInField(page, field));
+        PageChanged(page);
+    } else if (notice == EN_KILLFOCUS) {
+        pages::InitialisingMark mark(page);
+        ::SetDlgItemInt(page, field.id, PaceInField(page, field), FALSE);
+    }
+}
 
 void InitOptionsPage(HWND page) {
     pages::InitialisingMark mark(page);
@@ -22,6 +69,7 @@ void InitOptionsPage(HWND page) {
     const UserOption balloons = ReadUserOption(ShowBalloonsValue, 1);
     pages::SetTicked(page, IDC_SHOW_BALLOONS, balloons.value != 0);
     ::EnableWindow(::GetDlgItem(page, IDC_SHOW_BALLOONS), !balloons.byPolicy);
+    InitPaceFields(page);
     PageOnInit(page, OptionsPageIndex);
 }
 
@@ -61,7 +109,10 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         switch (message) {
         case WM_INITDIALOG: InitOptionsPage(page); break;
         case WM_COMMAND:
-            if (HIWORD(wParam) == BN_CLICKED && !pages::IsInitialising(page))
+            if (pages::IsInitialising(page)) break;
+            if (const PaceField* field = PaceFieldOf(LOWORD(wParam)))
+                OnPaceFieldNotice(page, *field, HIWORD(wParam));
+            else if (HIWORD(wParam) == BN_CLICKED)
                 OnButtonClick(page, LOWORD(wParam));
             break;
         case WM_NOTIFY: PageOnNotify(page, OptionsPageIndex, lParam); break;

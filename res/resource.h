@@ -47,6 +47,8 @@
 #define IDC_RUN_AT_STARTUP    1151
 #define IDC_MINIMIZE_ON_START 1152
 #define IDC_SHOW_BALLOONS     1190   // per user, or set by policy (then disabled)
+#define IDC_KEY_DELAY         1191   // the typing pace, per user or by policy
+#define IDC_BARCODE_DELAY     1192
 
 // Trace page
 #define IDC_TRACE_TEXT     1120

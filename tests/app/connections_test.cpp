@@ -788,6 +788,87 @@ TEST_F(Connections, PauseTypingHoldsBarcodesOnTheScannerUntilChosenAgain) {
     EXPECT_EQ(receiver.Text(), L"P-1\rP-2\rP-3\r");
 }
 
+// The user's typing pace in the program's per-user key while it lives.
+class UserPace {
+public:
+    UserPace(DWORD keyDelayMs, DWORD barcodeDelayMs) {
+        Set("KeyDelayMs", keyDelayMs);
+        Set("BarcodeDelayMs", barcodeDelayMs);
+    }
+    ~UserPace() { (void)::RegDeleteKeyA(HKEY_CURRENT_USER, Key); }
+    UserPace(const UserPace&) = delete;
+    UserPace& operator=(const UserPace&) = delete;
+
+private:
+    static constexpr char Key[] = "Software\\Brontel Vask";
+    static void Set(const char* name, DWORD value) {
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, Key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value),
+                  ERROR_SUCCESS);
+        ::RegCloseKey(key);
+    }
+};
+
+// When each of the first `count` characters arrived, seen from here.
+std::vector<DWORD> ArrivalTicks(testsupport::KeyReceiver& receiver, size_t count) {
+    std::vector<DWORD> ticks;
+    const DWORD deadline = ::GetTickCount() + 30000;
+    while (ticks.size() < count && ::GetTickCount() < deadline) {
+        const size_t arrived = receiver.Text().size();
+        while (ticks.size() < std::min(arrived, count)) ticks.push_back(::GetTickCount());
+        ::Sleep(1);
+    }
+    return ticks;
+}
+
+// With a 50 ms delay between keys, the keys of a barcode arrive 50 ms apart.
+TEST_F(Connections, AKeyDelaySpacesTheKeysOfABarcode) {
+    const UserPace pace(50, 0);
+    OpenActivated();
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    Sim({"scan", "s1", "PACE-123456"});
+    const std::vector<DWORD> ticks = ArrivalTicks(receiver, 12);
+    ASSERT_EQ(ticks.size(), 12u) << "characters typed: " << receiver.Text().size();
+    std::vector<DWORD> gaps;
+    for (size_t i = 1; i < ticks.size(); ++i) gaps.push_back(ticks[i] - ticks[i - 1]);
+    std::sort(gaps.begin(), gaps.end());
+    std::cout << "[ measured ] key gaps at a 50 ms pace: median " << gaps[gaps.size() / 2] << " ms, least "
+              << gaps.front() << " ms, most " << gaps.back() << " ms\n";
+    EXPECT_GE(gaps[gaps.size() / 2], 45u);
+    EXPECT_EQ(receiver.Text(), L"PACE-123456\r");
+}
+
+// Pause Typing, chosen while a barcode is typed at a slow pace, stops it
+// between two keys; Resume types the rest into the same window, once.
+TEST_F(Connections, PauseTypingStopsABarcodeBetweenTwoKeys) {
+    const UserPace pace(100, 0);
+    OpenActivated();
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    const std::wstring whole = L"SLOW-0123456789ABCDEFGHIJ\r";
+    Sim({"scan", "s1", "SLOW-0123456789ABCDEFGHIJ"});
+    ASSERT_TRUE(WaitUntil([&] { return receiver.Text().size() >= 3; }, 10000));
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('p'));
+    ASSERT_TRUE(WaitUntil([] { return TrayTipHolds("Typing paused"); }, 5000));
+    ASSERT_TRUE(receiver.Focus());
+    const std::wstring typed = receiver.Text();
+    ASSERT_LT(typed.size(), whole.size());
+    // Longer than the rest would take at this pace.
+    ::Sleep(static_cast<DWORD>((whole.size() - typed.size()) * 100 + 500));
+    EXPECT_EQ(receiver.Text(), typed) << "no key while paused";
+
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('p'));
+    EXPECT_TRUE(receiver.WaitForText(whole, 15000));
+    EXPECT_EQ(receiver.Text(), whole);
+}
+
 // A start-up activation that finds a batch waiting types none of it into
 // whatever window is in front: a balloon offers it, and Resume types it
 // (another balloon tells the batch's end), then later scans as usual.

@@ -141,4 +141,27 @@ TEST_F(OptionsPageTest, BalloonsFollowTheUserUnlessAPolicySetsThem) {
     EXPECT_TRUE(BalloonsWanted());
 }
 
+// The pace fields store the user's value as it is typed, within its limit,
+// and show the stored value once left; a policy's value disables its field.
+TEST_F(OptionsPageTest, PaceFieldsStoreTheUsersValueWithinItsLimit) {
+    {
+        PageHost host(pagetest::OptionsTab);
+        EXPECT_EQ(::GetDlgItemInt(host.page(), IDC_KEY_DELAY, nullptr, FALSE), 0u);
+        ::SetDlgItemTextA(host.page(), IDC_KEY_DELAY, "350");
+        ::SetDlgItemTextA(host.page(), IDC_BARCODE_DELAY, "1500");
+        EXPECT_EQ(TypingPaceWanted().keyDelayMs, 200u);
+        EXPECT_EQ(TypingPaceWanted().barcodeDelayMs, 1500u);
+        EXPECT_TRUE(host.SaveEnabled());
+        ::SendMessageA(host.page(), WM_COMMAND, MAKEWPARAM(IDC_KEY_DELAY, EN_KILLFOCUS),
+                       reinterpret_cast<LPARAM>(host.item(IDC_KEY_DELAY)));
+        EXPECT_EQ(::GetDlgItemInt(host.page(), IDC_KEY_DELAY, nullptr, FALSE), 200u);
+    }
+    SetPolicy(KeyDelayValue, 30);
+    PageHost host(pagetest::OptionsTab);
+    EXPECT_EQ(::GetDlgItemInt(host.page(), IDC_KEY_DELAY, nullptr, FALSE), 30u);
+    EXPECT_FALSE(::IsWindowEnabled(host.item(IDC_KEY_DELAY)));
+    EXPECT_TRUE(::IsWindowEnabled(host.item(IDC_BARCODE_DELAY)));
+    EXPECT_EQ(TypingPaceWanted().keyDelayMs, 30u);
+}
+
 }  // namespace
