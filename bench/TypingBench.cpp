@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "config/UserOptions.h"
 #include "delivery/KeySender.h"
+#include "delivery/TypingJob.h"
 #include "tests/support/KeyReceiver.h"
 
 namespace {
@@ -99,6 +101,47 @@ void PrintRow(const char* name, const std::vector<Run>& runs) {
     std::printf("\n");
 }
 
+// One barcode of `text` (no prefix or suffix) typed the program's way, with
+// the window check before each key, at `pace`.
+TypingJob JobOf(const std::string& text, TypingPace pace) {
+    TypingJob job;
+    job.barcode.length = static_cast<uint16_t>(std::min(text.size(), sizeof job.barcode.bytes));
+    std::memcpy(job.barcode.bytes, text.data(), job.barcode.length);
+    job.format.PrefixChar = job.format.SuffixFirstChar = job.format.SuffixSecondChar = "None";
+    job.pace = pace;
+    return job;
+}
+
+// Characters per second of ContinueTyping at each key delay, side by side
+// (runs alternate), against what the delay allows; and what reading the
+// user's pace costs the polling thread per barcode.
+void PrintPaceRows(testsupport::KeyReceiver& receiver, int runs) {
+    const std::string text = SampleText(40);
+    const DWORD delays[] = {0, 20, 50};
+    std::vector<std::vector<Run>> byDelay(std::size(delays));
+    for (int i = 0; i < runs; ++i)
+        for (size_t d = 0; d < std::size(delays); ++d)
+            byDelay[d].push_back(TimeOne(receiver, text, [&] {
+                TypingJob job = JobOf(text, TypingPace::Within(delays[d], 0));
+                (void)ContinueTyping(job, [] { return true; });
+            }));
+    std::printf("Typing the program's way (window check before each key), %zu characters, %d runs each:\n",
+                text.size(), runs);
+    for (size_t d = 0; d < std::size(delays); ++d) {
+        char name[64];
+        std::snprintf(name, sizeof name, "key delay %lu ms", static_cast<unsigned long>(delays[d]));
+        PrintRow(name, byDelay[d]);
+        if (delays[d]) std::printf("  %-26s %9.1f chars/s at most\n", "", 1000.0 / delays[d]);
+    }
+    std::vector<double> reads;
+    for (int i = 0; i < 1000; ++i) {
+        const double start = SecondsNow();
+        (void)TypingPaceWanted();
+        reads.push_back((SecondsNow() - start) * 1e6);
+    }
+    std::printf("  reading the pace (once per barcode): median %.1f us\n", Median(reads));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -140,5 +183,6 @@ int main(int argc, char** argv) {
     const bool allComplete = std::all_of(typed.begin(), typed.end(), [](const Run& r) { return r.complete; }) &&
                              std::all_of(limit.begin(), limit.end(), [](const Run& r) { return r.complete; });
     if (!allComplete) std::printf("  some runs did not deliver every character in order\n");
+    PrintPaceRows(receiver, std::max(options.runs / 3, 3));
     return allComplete ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "delivery/TypingJob.h"
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 
 #include "delivery/KeyPlan.h"
@@ -10,6 +11,14 @@
 #include "delivery/WindowInFront.h"
 
 namespace {
+
+// The pace is kept by a fine clock: the tick count moves in steps of about
+// 16 ms, as coarse as the delays themselves.
+using PaceClock = std::chrono::steady_clock;
+
+DWORD MsSince(PaceClock::time_point then) {
+    return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(PaceClock::now() - then).count());
+}
 
 constexpr int PieceCount = 4;  // prefix, barcode, first suffix, second suffix
 constexpr DWORD ReadPatienceMs = 150;  // a window slower to read is busy: typing goes on
@@ -54,7 +63,7 @@ public:
             keyTurn_.Take();
             if (MayType()) {
                 TakeAsTheJobsWindow();
-                lastKeyAt_ = ::GetTickCount();
+                lastKeyAt_ = PaceClock::now();
                 return true;
             }
             keyTurn_.Release();
@@ -73,7 +82,7 @@ private:
         const DWORD delay = job_.pace.keyDelayMs;
         if (!lastKeyAt_ || delay == 0) return true;
         for (;;) {
-            const DWORD since = ::GetTickCount() - *lastKeyAt_;
+            const DWORD since = MsSince(*lastKeyAt_);
             if (since >= delay) return true;
             if (!keepRunning_()) return false;
             ::Sleep(std::min(delay - since, TargetRecheckMs));
@@ -105,14 +114,14 @@ private:
     const DWORD patienceMs_;
     HWND candidate_ = nullptr;
     std::string candidateTitle_;
-    std::optional<DWORD> lastKeyAt_;  // when this call's previous key went
+    std::optional<PaceClock::time_point> lastKeyAt_;  // when this call's previous key went
     KeyTurn keyTurn_;
 };
 
 // After a barcode: its delay, cut short when keepRunning() turns false.
 void WaitAfterBarcode(DWORD delay, const std::function<bool()>& keepRunning) {
-    const DWORD start = ::GetTickCount();
-    for (DWORD since = 0; since < delay && keepRunning(); since = ::GetTickCount() - start)
+    const PaceClock::time_point start = PaceClock::now();
+    for (DWORD since = 0; since < delay && keepRunning(); since = MsSince(start))
         ::Sleep(std::min(delay - since, TargetRecheckMs));
 }
 
