@@ -21,13 +21,28 @@
 namespace {
 
 constexpr UINT NewBarcodesMessage = WM_APP + 23;
-// Where the list's columns start, in dialog units from its inner left edge;
-// the headings in the template stand at the same places. The list draws its
-// entries itself, so a long window title ends in "..." at its column's edge
-// instead of pushing the barcode out of line.
+// Where the list's columns start, in dialog units from its inner left edge:
+// for today's barcodes, and wider for the time when a barcode from another
+// day shows its date. The headings stand at the same places. The list draws
+// its entries itself, so a long window title ends in "..." at its column's
+// edge instead of pushing the barcode out of line.
 constexpr int ColumnStarts[] = {1, 43, 137};
+constexpr int DatedColumnStarts[] = {1, 80, 174};
 constexpr int ColumnGap = 3;
 constexpr int RowHeight = 8;  // dialog units: one line of the dialog's font
+
+// The template's layout in dialog units, which a larger window keeps at its
+// edges: the list grows, the status line and the buttons stay at the bottom,
+// Close at the right.
+constexpr int Margin = 7;
+constexpr int ListTop = 16;
+constexpr int HeadingTop = 6;
+constexpr int ListBottomGap = 44;    // from the list's bottom to the window's
+constexpr int StatusFromBottom = 40;
+constexpr int StatusHeight = 9;
+constexpr int ButtonsFromBottom = 24;
+constexpr int ButtonWidth = 62;
+constexpr int ButtonHeight = 16;
 
 // What one Recent Barcodes window lists: owned by that window
 // (GWLP_USERDATA) from WM_INITDIALOG until WM_NCDESTROY. User-interface
@@ -37,16 +52,19 @@ struct RecentList {
     std::vector<RecentBarcode> arrived;   // reused for each copy out of the history
     uint64_t newestSeen = 0;              // the newest sequence listed
     uint64_t revisionSeen = 0;            // the history's revision last copied
+    bool dated = false;                   // a listed barcode is from another day: its date shows
     win::UniqueHook keyboardHook;         // the dialog's keys in any message loop
 };
 
 // What outlives one window, for the run: the window open now (at most one),
-// the window in front as the tray menu opened, and where the user last put
-// the window. User-interface thread only.
+// the window in front as the tray menu opened, where the user last put the
+// window and how large it was, and its smallest size (the template's).
+// User-interface thread only.
 struct RecentRun {
     HWND dialog = nullptr;
     HWND target = nullptr;
-    std::optional<POINT> position;
+    std::optional<RECT> placement;
+    SIZE smallest{};
 };
 RecentRun Recent;
 
@@ -65,7 +83,7 @@ std::string Plural(size_t n, const char* one) {
 void ReplaceLine(const win::ListBox& list, int index, const RecentBarcode& entry) {
     const bool selected = list.IsSelected(index);
     list.Delete(index);
-    list.Insert(index, RecentBarcodeLine(entry));
+    list.Insert(index, RecentBarcodeLine(entry, LocalClockNow()));
     if (selected) list.SetSelected(index, true);
 }
 
@@ -77,6 +95,36 @@ void UpdateListed(RecentList& data, const win::ListBox& list, const RecentBarcod
         ReplaceLine(list, static_cast<int>(i), entry);
         return;
     }
+}
+
+POINT Pixels(HWND dialog, int x, int y) {
+    RECT r{0, 0, x, y};
+    ::MapDialogRect(dialog, &r);
+    return {r.right, r.bottom};
+}
+
+const int* ColumnStartsOf(const RecentList& data) { return data.dated ? DatedColumnStarts : ColumnStarts; }
+
+void PlaceHeadings(HWND dialog, const RecentList& data) {
+    const int* starts = ColumnStartsOf(data);
+    const int ids[] = {IDC_RECENT_WINDOW_HEADING, IDC_RECENT_BARCODE_HEADING};
+    for (size_t i = 0; i < std::size(ids); ++i) {
+        const POINT at = Pixels(dialog, Margin + 1 + starts[i + 1], HeadingTop);
+        ::SetWindowPos(::GetDlgItem(dialog, ids[i]), nullptr, at.x, at.y, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+// Whether a listed barcode is from another day than today: then the time
+// column is wide enough for its date.
+void FollowDates(HWND dialog, RecentList& data) {
+    const ClockTime now = LocalClockNow();
+    const bool dated = std::any_of(data.shown.begin(), data.shown.end(),
+                                   [&now](const RecentBarcode& entry) { return entry.time.OnAnotherDayThan(now); });
+    if (dated == data.dated) return;
+    data.dated = dated;
+    PlaceHeadings(dialog, data);
+    ::InvalidateRect(::GetDlgItem(dialog, IDC_RECENT_LIST), nullptr, TRUE);
 }
 
 // New barcodes go on top; the oldest fall off the end beyond the history's
@@ -92,7 +140,7 @@ void TakeNewBarcodes(RecentList& data) {
             UpdateListed(data, list, *entry);
             continue;
         }
-        list.Insert(0, RecentBarcodeLine(*entry));
+        list.Insert(0, RecentBarcodeLine(*entry, LocalClockNow()));
         data.shown.push_front(*entry);
         data.newestSeen = entry->sequence;
     }
@@ -102,6 +150,7 @@ void TakeNewBarcodes(RecentList& data) {
     }
     ::SendMessageA(list.get(), WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(list.get(), nullptr, TRUE);
+    FollowDates(Recent.dialog, data);
 }
 
 // The selected entries, oldest first (the order they were scanned in).
@@ -211,7 +260,14 @@ void OnTypeAgainDone(size_t typed, size_t total, TypeAgainStop stop) {
                   ".");
 }
 
+// Asks first: what is cleared cannot be typed again or copied.
 void ClearAll(RecentList& data) {
+    if (data.shown.empty()) return;
+    const std::string question = "Forget the " + Plural(data.shown.size(), "barcode") +
+                                 " listed here? They cannot be typed again or copied afterwards.";
+    if (::MessageBoxA(Recent.dialog, question.c_str(), "Clear Recent Barcodes",
+                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return;
     BarcodeHistory().Clear();
     win::ListBox(List()).Clear();
     data.shown.clear();
@@ -259,14 +315,16 @@ void DrawEntry(HWND dialog, const DRAWITEMSTRUCT& item) {
     ::SetBkMode(dc, TRANSPARENT);
 
     const std::string line = win::ListBox(item.hwndItem).EntryText(static_cast<int>(item.itemID));
+    const RecentList* data = ListOf(dialog);
+    const int* starts = data ? ColumnStartsOf(*data) : ColumnStarts;
     size_t from = 0;
     for (size_t column = 0; column < std::size(ColumnStarts); ++column) {
         const size_t tab = column + 1 < std::size(ColumnStarts) ? line.find('\t', from) : std::string::npos;
         const std::string field = line.substr(from, tab == std::string::npos ? std::string::npos : tab - from);
         RECT cell = item.rcItem;
-        cell.left = item.rcItem.left + DialogUnitsToPixels(dialog, ColumnStarts[column]);
+        cell.left = item.rcItem.left + DialogUnitsToPixels(dialog, starts[column]);
         if (column + 1 < std::size(ColumnStarts))
-            cell.right = item.rcItem.left + DialogUnitsToPixels(dialog, ColumnStarts[column + 1] - ColumnGap);
+            cell.right = item.rcItem.left + DialogUnitsToPixels(dialog, starts[column + 1] - ColumnGap);
         ::DrawTextA(dc, field.c_str(), static_cast<int>(field.size()), &cell,
                     DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
         if (tab == std::string::npos) break;
@@ -275,10 +333,46 @@ void DrawEntry(HWND dialog, const DRAWITEMSTRUCT& item) {
     if (item.itemState & ODS_FOCUS) ::DrawFocusRect(dc, &item.rcItem);
 }
 
-void RememberPosition(HWND dialog) {
-    if (::IsIconic(dialog)) return;
+// Once initialised (a window being made reports its template size first).
+void RememberPlacement(HWND dialog) {
+    if (!ListOf(dialog) || ::IsIconic(dialog) || ::IsZoomed(dialog)) return;
     RECT r{};
-    if (::GetWindowRect(dialog, &r)) Recent.position = POINT{r.left, r.top};
+    if (::GetWindowRect(dialog, &r)) Recent.placement = r;
+}
+
+void Place(HWND dialog, int id, int left, int top, int width, int height) {
+    ::SetWindowPos(::GetDlgItem(dialog, id), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The list takes what the window gains; the status line and the buttons keep
+// their distance from the bottom, Close from the right.
+void LayOut(HWND dialog) {
+    RECT client{};
+    if (!::GetClientRect(dialog, &client) || client.right == 0) return;
+    const POINT margin = Pixels(dialog, Margin, ListTop);
+    const POINT below = Pixels(dialog, 0, ListBottomGap);
+    const POINT status = Pixels(dialog, StatusHeight, StatusFromBottom);
+    const POINT button = Pixels(dialog, ButtonWidth, ButtonHeight);
+    const int width = client.right - 2 * margin.x;
+    Place(dialog, IDC_RECENT_LIST, margin.x, margin.y, width, client.bottom - margin.y - below.y);
+    Place(dialog, IDC_RECENT_STATUS, margin.x, client.bottom - status.y, width, Pixels(dialog, 0, StatusHeight).y);
+    const int buttonsTop = client.bottom - Pixels(dialog, 0, ButtonsFromBottom).y;
+    for (int id : {IDC_RECENT_TYPE_AGAIN, IDC_RECENT_COPY, IDC_RECENT_CLEAR}) {
+        RECT r{};
+        ::GetWindowRect(::GetDlgItem(dialog, id), &r);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        Place(dialog, id, r.left, buttonsTop, button.x, button.y);
+    }
+    Place(dialog, IDCANCEL, client.right - margin.x - button.x, buttonsTop, button.x, button.y);
+    ::InvalidateRect(dialog, nullptr, TRUE);
+}
+
+// The newest barcode is selected, so Enter types it again at once.
+void SelectNewest() {
+    const win::ListBox list(List());
+    if (list.Count() == 0) return;
+    list.SetSelected(0, true);
+    ::SendMessageA(list.get(), LB_SETCARETINDEX, 0, FALSE);
 }
 
 void OnInit(HWND dialog) {
@@ -288,10 +382,14 @@ void OnInit(HWND dialog) {
     const HICON icon = ::LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_VASK));
     ::SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     ::SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    if (Recent.position)
-        ::SetWindowPos(dialog, nullptr, Recent.position->x, Recent.position->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    RECT initial{};
+    ::GetWindowRect(dialog, &initial);
+    Recent.smallest = {initial.right - initial.left, initial.bottom - initial.top};
+    if (const auto& r = Recent.placement)
+        ::SetWindowPos(dialog, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top, SWP_NOZORDER);
     SetBarcodeHistoryListener(dialog, NewBarcodesMessage);
     TakeNewBarcodes(*data);
+    SelectNewest();
     data->keyboardHook.reset(::SetWindowsHookExA(WH_GETMESSAGE, DialogKeys, nullptr, ::GetCurrentThreadId()));
 }
 
@@ -315,7 +413,7 @@ bool OnCommand(HWND dialog, WORD id) {
     case IDC_RECENT_TYPE_AGAIN: TypeAgain(*data); return true;
     case IDC_RECENT_CLEAR: ClearAll(*data); return true;
     case IDCANCEL:
-        RememberPosition(dialog);
+        RememberPlacement(dialog);
         ::DestroyWindow(dialog);
         return true;
     default: return false;
@@ -336,7 +434,17 @@ INT_PTR HandleRecentMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_COMMAND:
         return OnCommand(dialog, LOWORD(wParam));
     case WM_MOVE:
-        RememberPosition(dialog);
+        RememberPlacement(dialog);
+        return FALSE;
+    case WM_SIZE:
+        LayOut(dialog);
+        RememberPlacement(dialog);
+        return FALSE;
+    case WM_GETMINMAXINFO:
+        if (Recent.smallest.cx > 0) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = {Recent.smallest.cx, Recent.smallest.cy};
+        }
         return FALSE;
     case WM_MEASUREITEM:
         reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(RowPixels(dialog));

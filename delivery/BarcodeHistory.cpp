@@ -33,12 +33,20 @@ void TellListener() {
 
 }  // namespace
 
-uint64_t RememberBarcode(std::string_view destination, const uint8_t* bytes, size_t length, BarcodeFate fate) {
-    if (!Enabled.load(std::memory_order_relaxed)) return 0;
+static ClockTime ClockOf(const SYSTEMTIME& local) {
+    return {static_cast<uint8_t>(local.wHour), static_cast<uint8_t>(local.wMinute), static_cast<uint8_t>(local.wSecond),
+            local.wYear, static_cast<uint8_t>(local.wMonth), static_cast<uint8_t>(local.wDay)};
+}
+
+ClockTime LocalClockNow() {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    const ClockTime time{static_cast<uint8_t>(now.wHour), static_cast<uint8_t>(now.wMinute),
-                         static_cast<uint8_t>(now.wSecond)};
+    return ClockOf(now);
+}
+
+uint64_t RememberBarcode(std::string_view destination, const uint8_t* bytes, size_t length, BarcodeFate fate) {
+    if (!Enabled.load(std::memory_order_relaxed)) return 0;
+    const ClockTime time = LocalClockNow();
     const uint64_t sequence = History.Add(time, destination, bytes, length, fate);
     TellListener();
     return sequence;

@@ -25,6 +25,9 @@ void SetBarcodeHistoryListener(HWND window, UINT message);
 // barcode added from then on posts the message again.
 void BarcodeHistoryNoticed();
 
+// The local time and date now.
+ClockTime LocalClockNow();
+
 // Remembers a fetched barcode with the local time and tells the listener;
 // returns its sequence number (0 while the history is turned off).
 uint64_t RememberBarcode(std::string_view destination, const uint8_t* bytes, size_t length,

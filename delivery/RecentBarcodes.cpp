@@ -94,8 +94,15 @@ std::string DestinationText(const RecentBarcode& barcode) {
            std::string(barcode.Destination());
 }
 
-std::string RecentBarcodeLine(const RecentBarcode& barcode) {
-    std::string line = ClockText(barcode.time);
+std::string RecentBarcodeLine(const RecentBarcode& barcode, const ClockTime& now) {
+    std::string line;
+    if (barcode.time.OnAnotherDayThan(now)) {
+        char date[16];
+        std::snprintf(date, sizeof date, "%04u-%02u-%02u ", unsigned{barcode.time.year}, unsigned{barcode.time.month},
+                      unsigned{barcode.time.day});
+        line = date;
+    }
+    line += ClockText(barcode.time);
     line += '\t';
     // A window title may hold a tab (which would start another column) or
     // another control character: each shows as a blank.

@@ -16,9 +16,16 @@
 #include <string_view>
 #include <vector>
 
-// A local time of day.
+// A local time of day, and its date (year 0: not known).
 struct ClockTime {
     uint8_t hour = 0, minute = 0, second = 0;
+    uint16_t year = 0;
+    uint8_t month = 0, day = 0;
+
+    // Both dates known and different.
+    bool OnAnotherDayThan(const ClockTime& other) const {
+        return year != 0 && other.year != 0 && (year != other.year || month != other.month || day != other.day);
+    }
 };
 
 // What became of a barcode: on its way (typing, or waiting for its window),
@@ -99,8 +106,9 @@ std::string DestinationText(const RecentBarcode& barcode);
 
 // The list's line for one barcode: time, destination (its control
 // characters, tabs included, as blanks) and the barcode as the Trace page
-// shows raw data, separated by tabs (the list's columns).
-std::string RecentBarcodeLine(const RecentBarcode& barcode);
+// shows raw data, separated by tabs (the list's columns). The time is
+// "yyyy-mm-dd hh:mm:ss" for a barcode from another day than `now`.
+std::string RecentBarcodeLine(const RecentBarcode& barcode, const ClockTime& now = {});
 
 // The barcodes' text for the clipboard, one per line (CR LF between them), in
 // the order given. Each byte becomes the character it is typed as: the code

@@ -186,7 +186,8 @@ TEST_F(Layout, EveryPageIsDrawnWithoutClippedOrOverlappingControls) {
         }, 5000)) << "texts are drawn";
         ASSERT_FALSE(picture.empty());
         EXPECT_GT(ColourCount(picture), 8u);
-        SaveIfWanted(picture, std::string("sheet-") + names[index]);
+        const char* dpi = std::getenv("VASK_DPI");
+        SaveIfWanted(picture, std::string("sheet-") + names[index] + (dpi ? std::string("-") + dpi + "dpi" : ""));
     }
 }
 
@@ -311,6 +312,24 @@ TEST_F(Layout, RecentBarcodesWindowFitsAndWorksByKeyboard) {
     ASSERT_TRUE(window);
     HWND list = ::GetDlgItem(window, IDC_RECENT_LIST);
     ASSERT_TRUE(WaitUntil([&] { return ::SendMessageA(list, LB_GETCOUNT, 0, 0) == 3; }, 10000));
+    EXPECT_EQ(::SendMessageA(list, LB_GETSELCOUNT, 0, 0), 1) << "the newest alone is selected";
+    EXPECT_GT(::SendMessageA(list, LB_GETSEL, 0, 0), 0);
+    ExpectControlsFit(window);
+    // Made larger, the list takes the room; Close stays at the right edge.
+    RECT before{}, listBefore{};
+    ::GetWindowRect(window, &before);
+    ::GetWindowRect(list, &listBefore);
+    ::SetWindowPos(window, nullptr, 0, 0, before.right - before.left + 200, before.bottom - before.top + 100,
+                   SWP_NOMOVE | SWP_NOZORDER);
+    RECT listAfter{}, close{}, client{};
+    ::GetWindowRect(list, &listAfter);
+    // Within a pixel: the template's sizes and the margins round apart.
+    EXPECT_NEAR(listAfter.right - listAfter.left, listBefore.right - listBefore.left + 200, 1);
+    EXPECT_NEAR(listAfter.bottom - listAfter.top, listBefore.bottom - listBefore.top + 100, 1);
+    ::GetWindowRect(::GetDlgItem(window, IDCANCEL), &close);
+    ::GetClientRect(window, &client);
+    ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    EXPECT_NEAR(client.right - close.right, listBefore.left - client.left, 1);
     ExpectControlsFit(window);
     EXPECT_TRUE(testsupport::ClickTitleBar(window));
     ::SendMessageA(list, LB_SETSEL, TRUE, 0);
@@ -341,6 +360,7 @@ TEST_F(Layout, RecentBarcodesWindowFitsAndWorksByKeyboard) {
     ::GetWindowRect(window, &r);
     EXPECT_EQ(r.left, 90);
     EXPECT_EQ(r.top, 110);
+    EXPECT_EQ(r.right - r.left, before.right - before.left + 200) << "its size is kept for the run";
     list = ::GetDlgItem(window, IDC_RECENT_LIST);
     ASSERT_TRUE(ClickUntilItHasTheFocus(list)) << "in front: \"" << testsupport::WindowTextOf(::GetForegroundWindow())
         << "\", focus " << FocusOfForeground() << ", list " << list << ", window " << window;

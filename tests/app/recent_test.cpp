@@ -203,8 +203,15 @@ TEST_F(Recent, TracedBarcodesAndTheWindowsTypeAgainRefuses) {
     ASSERT_TRUE(view.Click(IDC_RECENT_TYPE_AGAIN));
     EXPECT_EQ(view.Status(), "The window that was in front has closed: nothing typed.");
 
-    ASSERT_TRUE(view.Click(IDC_RECENT_CLEAR));
-    EXPECT_TRUE(view.Lines().empty());
+    // Clear asks first: No keeps the list, Yes empties it.
+    for (const int answer : {IDNO, IDYES}) {
+        testsupport::PostClick(view.Item(IDC_RECENT_CLEAR));
+        const testsupport::MessageBoxWindow box = testsupport::MessageBoxWindow::WaitFor("Clear Recent Barcodes");
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box.Text(), "Forget the 2 barcodes listed here? They cannot be typed again or copied afterwards.");
+        ASSERT_TRUE(box.Answer(answer));
+        EXPECT_TRUE(WaitUntil([&] { return view.Lines().size() == (answer == IDYES ? 0u : 2u); }, 5000));
+    }
 }
 
 // Of 600 barcodes the newest 500 stay. With the window open, 1,400 more

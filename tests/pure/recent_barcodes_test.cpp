@@ -99,6 +99,10 @@ TEST(RecentBarcodes, LineShowsTimeDestinationAndRawTraceText) {
     entry.length = sizeof bytes;
     std::copy(std::begin(bytes), std::end(bytes), entry.bytes);
     EXPECT_EQ(RecentBarcodeLine(entry), "09:04:00\tReceiver - Notes\tA<HT>\xE9<CR><DEL>");
+    // A barcode from another day shows its date; one from today does not.
+    entry.time = ClockTime{23, 59, 58, 2026, 12, 7};
+    EXPECT_EQ(RecentBarcodeLine(entry, ClockTime{0, 0, 1, 2026, 12, 8}).substr(0, 20), "2026-12-07 23:59:58\t");
+    EXPECT_EQ(RecentBarcodeLine(entry, ClockTime{23, 59, 59, 2026, 12, 7}).substr(0, 9), "23:59:58\t");
 
     RecentBarcode second;
     second.length = 2;
