@@ -315,6 +315,15 @@ TEST_F(Layout, RecentBarcodesWindowFitsAndWorksByKeyboard) {
     EXPECT_EQ(::SendMessageA(list, LB_GETSELCOUNT, 0, 0), 1) << "the newest alone is selected";
     EXPECT_GT(::SendMessageA(list, LB_GETSEL, 0, 0), 0);
     ExpectControlsFit(window);
+    EXPECT_TRUE(testsupport::ClickTitleBar(window));
+    ::SendMessageA(list, LB_SETSEL, TRUE, 0);
+    Capture picture;
+    EXPECT_TRUE(WaitUntil([&] {
+        picture = testsupport::CaptureWindow(window);
+        return testsupport::CountDarkPixels(picture) > 300;
+    }, 5000)) << "texts are drawn";
+    SaveIfWanted(picture, dpi ? std::string("recent-barcodes-") + dpi + "dpi" : std::string("recent-barcodes"));
+
     // Made larger, the list takes the room; Close stays at the right edge.
     RECT before{}, listBefore{};
     ::GetWindowRect(window, &before);
@@ -331,14 +340,6 @@ TEST_F(Layout, RecentBarcodesWindowFitsAndWorksByKeyboard) {
     ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
     EXPECT_NEAR(client.right - close.right, listBefore.left - client.left, 1);
     ExpectControlsFit(window);
-    EXPECT_TRUE(testsupport::ClickTitleBar(window));
-    ::SendMessageA(list, LB_SETSEL, TRUE, 0);
-    Capture picture;
-    EXPECT_TRUE(WaitUntil([&] {
-        picture = testsupport::CaptureWindow(window);
-        return testsupport::CountDarkPixels(picture) > 300;
-    }, 5000)) << "texts are drawn";
-    SaveIfWanted(picture, dpi ? std::string("recent-barcodes-") + dpi + "dpi" : std::string("recent-barcodes"));
 
     ASSERT_TRUE(ClickUntilItHasTheFocus(list)) << "in front: \"" << testsupport::WindowTextOf(::GetForegroundWindow())
         << "\", focus " << FocusOfForeground() << ", list " << list << ", window " << window;
