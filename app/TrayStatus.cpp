@@ -9,6 +9,7 @@
 #include "app/MainWindow.h"
 #include "config/Application.h"
 #include "config/UserOptions.h"
+#include "delivery/ScanLog.h"
 #include "pages/ConnectionsPage.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
@@ -85,6 +86,9 @@ void TrayStatus::NoteChanges(const TrayView& view) {
         Queue({"Barcodes typed", BatchBalloonText(*batch), NIIF_INFO});
     if (const int32_t held = Link.HeldAtStart.exchange(0); held > 0 && view.paused)
         Queue({"Typing paused", WaitingBalloonText(held), NIIF_INFO, true});
+    if (const std::optional<std::string> trouble = scanlog::TakeTrouble())
+        Queue({"Scan log", "The scan log " + *trouble + ". Barcodes are still typed; those not logged are not on record.",
+               NIIF_WARNING});
     last_ = view;
 }
 

@@ -28,6 +28,7 @@
 #include "sdk/VantuSdk.h"
 #include "win/ListControls.h"
 #include "win/ProgramFile.h"
+#include "delivery/BarcodeHistory.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/PollingThread.h"
 
@@ -113,6 +114,8 @@ int RunProgram(HINSTANCE instance) {
     (void)App.WithSettings(LoadSettingsAtStartup);
     (void)GrantFileAccess(SettingsFileName, LocalUsersSid, ModifyAccess);
     Scanner.SetStatusText(" ");
+    // Before any activation's barcodes: what an earlier run left untyped.
+    (void)ScannerCommands.Post([] { ListUnfinishedOfEarlierRuns(); });
 
     if (App.Settings.Get().Activate) {
         ActivateStoredScanner();

@@ -36,6 +36,10 @@ uint64_t RememberBarcode(std::string_view destination, const uint8_t* bytes, siz
 void SettleBarcode(uint64_t sequence, BarcodeFate fate, std::string_view destination, uint16_t keysTyped = 0,
                    uint16_t keysTotal = 0);
 
+// At start-up, with the scan log on: lists the barcodes an earlier run
+// fetched and never typed ("not typed (program ended)").
+void ListUnfinishedOfEarlierRuns();
+
 // For the polling benchmark only: its figures with the history turned off.
 namespace history_bench_seam {
 void SetEnabled(bool enabled);

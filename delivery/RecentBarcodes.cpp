@@ -46,7 +46,7 @@ void RecentBarcodes::CopyNewerThan(uint64_t after, std::vector<RecentBarcode>& o
 }
 
 bool RecentBarcodes::Settle(uint64_t sequence, BarcodeFate fate, std::string_view destination, uint16_t keysTyped,
-                            uint16_t keysTotal) {
+                            uint16_t keysTotal, RecentBarcode* settled) {
     std::lock_guard<std::mutex> lock(mutex_);
     const uint64_t age = lastSequence_ - sequence;
     if (sequence == 0 || sequence > lastSequence_ || age >= size_) return false;
@@ -56,6 +56,7 @@ bool RecentBarcodes::Settle(uint64_t sequence, BarcodeFate fate, std::string_vie
     entry.keysTyped = keysTyped;
     entry.keysTotal = keysTotal;
     SetDestination(entry, destination);
+    if (settled) *settled = entry;
     return true;
 }
 
@@ -88,6 +89,7 @@ std::string ClockText(ClockTime time) {
 }
 
 std::string DestinationText(const RecentBarcode& barcode) {
+    if (barcode.fate == BarcodeFate::Unfinished) return "not typed (program ended)";
     if (barcode.fate != BarcodeFate::PartlyTyped) return std::string(barcode.Destination());
     if (barcode.keysTyped == 0) return "not typed";
     return std::to_string(barcode.keysTyped) + " of " + std::to_string(barcode.keysTotal) + " characters into " +

@@ -31,7 +31,9 @@ struct ClockTime {
 // What became of a barcode: on its way (typing, or waiting for its window),
 // typed whole, written into the Trace page, or typed only in part (its window
 // closed, or a new activation or the exit came first): the rest went nowhere.
-enum class BarcodeFate : uint8_t { Typing, Typed, Traced, PartlyTyped };
+// Unfinished: fetched by an earlier run that ended before its first key (the
+// scan log says so).
+enum class BarcodeFate : uint8_t { Typing, Typed, Traced, PartlyTyped, Unfinished };
 
 // One remembered barcode. Fixed size, so the ring's memory is fixed.
 struct RecentBarcode {
@@ -65,10 +67,11 @@ public:
     uint64_t Add(ClockTime time, std::string_view destination, const uint8_t* bytes, size_t length,
                  BarcodeFate fate = BarcodeFate::Typed);
 
-    // Records what became of barcode `sequence` and where it went. False when
-    // it is no longer kept.
+    // Records what became of barcode `sequence` and where it went, and copies
+    // the entry as it now stands into `settled` when given. False when it is
+    // no longer kept.
     bool Settle(uint64_t sequence, BarcodeFate fate, std::string_view destination, uint16_t keysTyped,
-                uint16_t keysTotal);
+                uint16_t keysTotal, RecentBarcode* settled = nullptr);
 
     // Replaces out by the entries added or changed after `revision`, newest
     // first (reuses out's storage); returns the history's revision now.

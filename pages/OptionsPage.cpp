@@ -1,6 +1,6 @@
 // The Options page: activate at start-up, start with Windows, start minimised,
-// the tray's balloons and the typing pace. The start-with-Windows value and
-// the user options (balloons, pace) are written the moment the box is clicked
+// the tray's balloons, the typing pace and the scan log. The start-with-Windows
+// value and the user options (balloons, pace, log) are written the moment the box is clicked
 // or the field edited; the other two take effect at the next start. A
 // policy's value shows, and its control is disabled.
 #include "pages/OptionsPage.h"
@@ -9,6 +9,7 @@
 #include "config/Application.h"
 #include "config/Registry.h"
 #include "config/UserOptions.h"
+#include "delivery/ScanLog.h"
 #include "pages/PageSupport.h"
 #include "res/resource.h"
 
@@ -16,48 +17,76 @@
 
 namespace {
 
-struct PaceField {
+// A field holding a number of one user option.
+struct NumberField {
     int id;
     const char* value;  // the user option it stands for
-    uint32_t max;
+    uint32_t fallback, min, max;
+
+    uint32_t Within(uint32_t n) const { return n < min ? min : n > max ? max : n; }
 };
-constexpr PaceField PaceFields[] = {
-    {IDC_KEY_DELAY, KeyDelayValue, TypingPace::MaxKeyDelayMs},
-    {IDC_BARCODE_DELAY, BarcodeDelayValue, TypingPace::MaxBarcodeDelayMs},
+constexpr NumberField NumberFields[] = {
+    {IDC_KEY_DELAY, KeyDelayValue, 0, 0, TypingPace::MaxKeyDelayMs},
+    {IDC_BARCODE_DELAY, BarcodeDelayValue, 0, 0, TypingPace::MaxBarcodeDelayMs},
+    {IDC_SCAN_LOG_DAYS, scanlog::DaysValue, scanlog::DefaultRetentionDays, 1, scanlog::MaxRetentionDays},
 };
 
-const PaceField* PaceFieldOf(int id) {
-    for (const PaceField& field : PaceFields)
+const NumberField* NumberFieldOf(int id) {
+    for (const NumberField& field : NumberFields)
         if (field.id == id) return &field;
     return nullptr;
 }
 
-// The field's number within its limit; an empty field counts as 0.
-uint32_t PaceInField(HWND page, const PaceField& field) {
-    const UINT typed = ::GetDlgItemInt(page, field.id, nullptr, FALSE);
-    return typed > field.max ? field.max : typed;
+// The field's number within its limits; an empty field counts as 0.
+uint32_t NumberInField(HWND page, const NumberField& field) {
+    return field.Within(::GetDlgItemInt(page, field.id, nullptr, FALSE));
 }
 
-void InitPaceFields(HWND page) {
-    for (const PaceField& field : PaceFields) {
-        const UserOption option = ReadUserOption(field.value, 0);
+void InitNumberFields(HWND page) {
+    for (const NumberField& field : NumberFields) {
+        const UserOption option = ReadUserOption(field.value, field.fallback);
         const HWND edit = ::GetDlgItem(page, field.id);
         ::SendMessageA(edit, EM_LIMITTEXT, std::to_string(field.max).size(), 0);
-        ::SetDlgItemInt(page, field.id, option.value > field.max ? field.max : option.value, FALSE);
+        ::SetDlgItemInt(page, field.id, field.Within(option.value), FALSE);
         ::EnableWindow(edit, !option.byPolicy);
     }
 }
 
-// Edited: the user's value is stored at once (within its limit); leaving
+// Edited: the user's value is stored at once (within its limits); leaving
 // the field shows what was stored.
-void OnPaceFieldNotice(HWND page, const PaceField& field, WORD notice) {
+void OnNumberFieldNotice(HWND page, const NumberField& field, WORD notice) {
     if (notice == EN_CHANGE) {
-        (void)WriteUserOption(field.value, PaceInField(page, field));
+        (void)WriteUserOption(field.value, NumberInField(page, field));
         PageChanged(page);
     } else if (notice == EN_KILLFOCUS) {
         pages::InitialisingMark mark(page);
-        ::SetDlgItemInt(page, field.id, PaceInField(page, field), FALSE);
+        ::SetDlgItemInt(page, field.id, NumberInField(page, field), FALSE);
     }
+}
+
+// A box standing for one user option (1 ticked, 0 not).
+struct OptionBox {
+    int id;
+    const char* value;
+    uint32_t fallback;
+};
+constexpr OptionBox OptionBoxes[] = {
+    {IDC_SHOW_BALLOONS, ShowBalloonsValue, 1},
+    {IDC_SCAN_LOG, scanlog::OnValue, 0},
+};
+
+void InitOptionBoxes(HWND page) {
+    for (const OptionBox& box : OptionBoxes) {
+        const UserOption option = ReadUserOption(box.value, box.fallback);
+        pages::SetTicked(page, box.id, option.value != 0);
+        ::EnableWindow(::GetDlgItem(page, box.id), !option.byPolicy);
+    }
+}
+
+const OptionBox* OptionBoxOf(int id) {
+    for (const OptionBox& box : OptionBoxes)
+        if (box.id == id) return &box;
+    return nullptr;
 }
 
 void InitOptionsPage(HWND page) {
@@ -66,10 +95,8 @@ void InitOptionsPage(HWND page) {
     pages::SetTicked(page, IDC_ACTIVATE_ON_START, settings.Activate != 0);
     pages::SetTicked(page, IDC_RUN_AT_STARTUP, App.RunAtStartup != 0);
     pages::SetTicked(page, IDC_MINIMIZE_ON_START, settings.Minimize != 0);
-    const UserOption balloons = ReadUserOption(ShowBalloonsValue, 1);
-    pages::SetTicked(page, IDC_SHOW_BALLOONS, balloons.value != 0);
-    ::EnableWindow(::GetDlgItem(page, IDC_SHOW_BALLOONS), !balloons.byPolicy);
-    InitPaceFields(page);
+    InitOptionBoxes(page);
+    InitNumberFields(page);
     PageOnInit(page, OptionsPageIndex);
 }
 
@@ -93,11 +120,15 @@ void OnButtonClick(HWND page, int id) {
         App.Settings.Update([ticked](SettingsRecord& settings) { settings.Activate = ticked ? 1 : 0; });
         break;
     case IDC_RUN_AT_STARTUP: ApplyRunAtStartup(ticked); break;
-    case IDC_SHOW_BALLOONS: (void)WriteUserOption(ShowBalloonsValue, ticked ? 1 : 0); break;
     case IDC_MINIMIZE_ON_START:
         App.Settings.Update([ticked](SettingsRecord& settings) { settings.Minimize = ticked ? 1 : 0; });
         break;
-    default: return;
+    default:
+        if (const OptionBox* box = OptionBoxOf(id)) {
+            (void)WriteUserOption(box->value, ticked ? 1 : 0);
+            break;
+        }
+        return;
     }
     PageChanged(page);
 }
@@ -110,8 +141,8 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         case WM_INITDIALOG: InitOptionsPage(page); break;
         case WM_COMMAND:
             if (pages::IsInitialising(page)) break;
-            if (const PaceField* field = PaceFieldOf(LOWORD(wParam)))
-                OnPaceFieldNotice(page, *field, HIWORD(wParam));
+            if (const NumberField* field = NumberFieldOf(LOWORD(wParam)))
+                OnNumberFieldNotice(page, *field, HIWORD(wParam));
             else if (HIWORD(wParam) == BN_CLICKED)
                 OnButtonClick(page, LOWORD(wParam));
             break;

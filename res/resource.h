@@ -49,6 +49,8 @@
 #define IDC_SHOW_BALLOONS     1190   // per user, or set by policy (then disabled)
 #define IDC_KEY_DELAY         1191   // the typing pace, per user or by policy
 #define IDC_BARCODE_DELAY     1192
+#define IDC_SCAN_LOG          1193   // the scan log, per user or by policy
+#define IDC_SCAN_LOG_DAYS     1194
 
 // Trace page
 #define IDC_TRACE_TEXT     1120

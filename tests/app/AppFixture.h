@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,6 +34,27 @@ inline std::string Sim(const std::vector<std::string>& args) {
     EXPECT_EQ(r.exitCode, 0u) << line << "\n" << r.output;
     return r.output;
 }
+
+// The program's per-user options (DWORD values under HKEY_CURRENT_USER\Software\Brontel Vask)
+// while it lives; the key goes with it.
+class UserOptions {
+public:
+    explicit UserOptions(std::initializer_list<std::pair<const char*, DWORD>> values) {
+        HKEY key = nullptr;
+        EXPECT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, Key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        for (const auto& [name, value] : values)
+            EXPECT_EQ(::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value),
+                      ERROR_SUCCESS);
+        ::RegCloseKey(key);
+    }
+    ~UserOptions() { (void)::RegDeleteKeyA(HKEY_CURRENT_USER, Key); }
+    UserOptions(const UserOptions&) = delete;
+    UserOptions& operator=(const UserOptions&) = delete;
+
+private:
+    static constexpr char Key[] = "Software\\Brontel Vask";
+};
 
 class AppTest : public ::testing::Test {
 protected:

@@ -788,29 +788,6 @@ TEST_F(Connections, PauseTypingHoldsBarcodesOnTheScannerUntilChosenAgain) {
     EXPECT_EQ(receiver.Text(), L"P-1\rP-2\rP-3\r");
 }
 
-// The user's typing pace in the program's per-user key while it lives.
-class UserPace {
-public:
-    UserPace(DWORD keyDelayMs, DWORD barcodeDelayMs) {
-        Set("KeyDelayMs", keyDelayMs);
-        Set("BarcodeDelayMs", barcodeDelayMs);
-    }
-    ~UserPace() { (void)::RegDeleteKeyA(HKEY_CURRENT_USER, Key); }
-    UserPace(const UserPace&) = delete;
-    UserPace& operator=(const UserPace&) = delete;
-
-private:
-    static constexpr char Key[] = "Software\\Brontel Vask";
-    static void Set(const char* name, DWORD value) {
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, Key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        EXPECT_EQ(::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value),
-                  ERROR_SUCCESS);
-        ::RegCloseKey(key);
-    }
-};
-
 // When each of the first `count` characters arrived, seen from here.
 std::vector<DWORD> ArrivalTicks(testsupport::KeyReceiver& receiver, size_t count) {
     std::vector<DWORD> ticks;
@@ -825,7 +802,7 @@ std::vector<DWORD> ArrivalTicks(testsupport::KeyReceiver& receiver, size_t count
 
 // With a 50 ms delay between keys, the keys of a barcode arrive 50 ms apart.
 TEST_F(Connections, AKeyDelaySpacesTheKeysOfABarcode) {
-    const UserPace pace(50, 0);
+    const UserOptions pace({{"KeyDelayMs", 50}});
     OpenActivated();
     testsupport::KeyReceiver receiver;
     ASSERT_TRUE(receiver.Ready());
@@ -845,7 +822,7 @@ TEST_F(Connections, AKeyDelaySpacesTheKeysOfABarcode) {
 // Pause Typing, chosen while a barcode is typed at a slow pace, stops it
 // between two keys; Resume types the rest into the same window, once.
 TEST_F(Connections, PauseTypingStopsABarcodeBetweenTwoKeys) {
-    const UserPace pace(100, 0);
+    const UserOptions pace({{"KeyDelayMs", 100}});
     OpenActivated();
     testsupport::KeyReceiver receiver;
     ASSERT_TRUE(receiver.Ready());

@@ -2,10 +2,17 @@
 // scanner: what it lists, Copy, Type Again and its refusals, the newest 500.
 #include "tests/app/AppFixture.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include <shlobj.h>
+
+#include <fstream>
+#include <sstream>
+
 #include "delivery/RecentBarcodes.h"
+#include "delivery/ScanLogText.h"
 #include "res/resource.h"
 #include "tests/support/KeyReceiver.h"
 #include "tests/support/SimControl.h"
@@ -249,6 +256,142 @@ TEST_F(Recent, SixHundredBarcodesKeepTheNewest500AndMemoryStaysBounded) {
     const long after = testsupport::ResidentPrivateKiB(VaskApp::ExePath());
     const long keptAll = 1400 * static_cast<long>(sizeof(RecentBarcode)) / 1024;
     EXPECT_LT(after - before, keptAll / 8) << before << " KiB -> " << after << " KiB";
+}
+
+// The scan log's folder, emptied when made and when it goes.
+class ScanLogFolder {
+public:
+    ScanLogFolder() {
+        char base[MAX_PATH] = {};
+        EXPECT_TRUE(SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base)));
+        path_ = std::string(base) + "\\Brontel Vask\\Scan Log";
+        Empty();
+    }
+    ~ScanLogFolder() { Empty(); }
+    std::string Path(const std::string& name) const { return path_ + "\\" + name; }
+    // Every row of every day's file, oldest file first.
+    std::vector<scanlog::Row> Rows() const {
+        std::vector<scanlog::Row> rows;
+        for (const std::string& name : Names()) {
+            std::ifstream in(Path(name), std::ios::binary);
+            std::stringstream text;
+            text << in.rdbuf();
+            const std::vector<scanlog::Row> read = scanlog::ParseRows(text.str());
+            rows.insert(rows.end(), read.begin(), read.end());
+        }
+        return rows;
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA found{};
+        const HANDLE search = ::FindFirstFileA(Path("*.csv").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do names.push_back(found.cFileName);
+        while (::FindNextFileA(search, &found));
+        ::FindClose(search);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    void Empty() const {
+        for (const std::string& name : Names()) ::DeleteFileA(Path(name).c_str());
+    }
+    std::string path_;
+};
+
+std::string Utf8OfTyped(const std::string& bytes) {
+    std::string text;
+    for (unsigned char b : bytes) {
+        if (b < 0x80) {
+            text += static_cast<char>(b);
+        } else {
+            text += static_cast<char>(0xC0 | (b >> 6));
+            text += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    }
+    return text;
+}
+
+// With the log on, each of 1,000 barcodes has its "fetched" row and then its
+// "typed" row naming the receiver, and the rows read back as exactly what the
+// receiver got: quotes, commas, tabs and bytes above 0x7F included.
+TEST_F(Recent, WithTheLogOnEveryBarcodeIsLoggedAsTyped) {
+    const UserOptions log({{"ScanLog", 1}});
+    const ScanLogFolder folder;
+    CloseSheet(StartActivated());
+    KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    std::vector<std::string> barcodes;
+    std::wstring typed;
+    for (int i = 0; i < 1000; ++i) {
+        barcodes.push_back(i % 50 == 7 ? "Q\"" + std::to_string(i) + ",x\t\xE9" : "L" + std::to_string(i));
+        for (unsigned char b : barcodes.back()) typed += static_cast<wchar_t>(b);
+        typed += L"\r";
+    }
+    ASSERT_TRUE(testsupport::sim::Scan("s1", barcodes));
+    ASSERT_TRUE(receiver.WaitForText(L"L999\r", 240000));
+    EXPECT_EQ(receiver.Text(), typed);
+
+    std::vector<scanlog::Row> rows;
+    ASSERT_TRUE(WaitUntil([&] { return (rows = folder.Rows()).size() >= 2000; }, 10000)) << rows.size() << " rows";
+    std::vector<std::string> fetched, typedRows;
+    for (const scanlog::Row& row : rows) {
+        if (row.outcome == scanlog::Fetched) fetched.push_back(row.barcode);
+        if (row.outcome == scanlog::Typed) {
+            typedRows.push_back(row.barcode);
+            EXPECT_EQ(row.window, ReceiverTitle);
+        }
+    }
+    ASSERT_EQ(fetched.size(), 1000u);
+    ASSERT_EQ(typedRows.size(), 1000u);
+    for (size_t i = 0; i < barcodes.size(); ++i) {
+        EXPECT_EQ(fetched[i], Utf8OfTyped(barcodes[i])) << i;
+        EXPECT_EQ(typedRows[i], Utf8OfTyped(barcodes[i])) << i;
+    }
+    EXPECT_TRUE(scanlog::ParseIsoTime(rows.front().time)) << rows.front().time;
+}
+
+// A program that ended between a barcode's fetch and its first key (the
+// receiver would not take the focus) leaves the barcode in the log: the next
+// start lists it as not typed, once, and deletes the files older than the
+// retention.
+TEST_F(Recent, TheNextStartListsWhatTheLastRunFetchedAndNeverTyped) {
+    const UserOptions log({{"ScanLog", 1}, {"ScanLogDays", 30}});
+    const ScanLogFolder folder;
+    { std::ofstream(folder.Path("2020-01-01.csv")) << "Key,Time,Barcode,Outcome,Window,Length\r\n"; }
+    CloseSheet(StartActivated());
+    KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    const uint64_t slowed = testsupport::sim::StatusOf("s1").value_or(testsupport::sim::Status{}).slowed;
+    ASSERT_TRUE(testsupport::sim::Delay("s1", "fetch", 1500));
+    Sim({"scan", "s1", "LOST,1"});
+    ASSERT_TRUE(testsupport::sim::WaitForSlowCall("s1", slowed));  // fetched for the receiver
+    ASSERT_TRUE(receiver.RefuseFocus());                            // so no key may go
+    ASSERT_TRUE(WaitUntil([&] {
+        const std::vector<scanlog::Row> rows = folder.Rows();
+        return !rows.empty() && rows.back().barcode == "LOST,1" && rows.back().outcome == scanlog::Fetched;
+    }, 10000));
+    ASSERT_TRUE(::TerminateProcess(app.process().handle(), 1));
+    ASSERT_EQ(::WaitForSingleObject(app.process().handle(), 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(receiver.Text(), L"");
+    Sim({"reset"});  // the killed program's open scanner is no breach of the next one
+
+    VaskApp again;
+    ASSERT_TRUE(again.Start());
+    ASSERT_TRUE(again.OpenTrayMenu());
+    ASSERT_TRUE(again.PickTrayMenuItem('r'));
+    RecentView view = RecentView::WaitFor();
+    ASSERT_TRUE(view);
+    ASSERT_TRUE(view.WaitForLines(1));
+    EXPECT_EQ(WithoutTime(view.Lines()[0]), "not typed (program ended)\tLOST,1");
+    // The log says so too, so the start after this one lists it no more.
+    EXPECT_TRUE(WaitUntil([&] { return !folder.Rows().empty() && folder.Rows().back().outcome == scanlog::ProgramEnded; },
+                          5000));
+    EXPECT_TRUE(scanlog::Unfinished(folder.Rows()).empty());
+    EXPECT_EQ(folder.Names().size(), 1u) << "the file of 2020-01-01 is gone";
 }
 
 }  // namespace

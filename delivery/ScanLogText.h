@@ -1,0 +1,63 @@
+// The scan log's text: one CSV file a day ("YYYY-MM-DD.csv"), UTF-8 with a
+// byte-order mark, RFC 4180 quoting, one row when a barcode is fetched and
+// one more for what became of it, both keyed by the barcode's key (the run
+// and its sequence number), so that a program that ended between the two
+// leaves a record. Plain C++.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "delivery/RecentBarcodes.h"
+
+namespace scanlog {
+
+inline constexpr char ByteOrderMark[] = "\xEF\xBB\xBF";
+inline constexpr char HeaderRow[] = "Key,Time,Barcode,Outcome,Window,Length\r\n";
+
+// What became of a barcode, as its row says.
+inline constexpr char Fetched[] = "fetched";
+inline constexpr char Typed[] = "typed";
+inline constexpr char Traced[] = "traced";
+inline constexpr char PartlyTyped[] = "partly typed";
+inline constexpr char ProgramEnded[] = "not typed (program ended)";
+
+inline constexpr uint32_t DefaultRetentionDays = 30;
+inline constexpr uint32_t MaxRetentionDays = 3650;
+
+struct Row {
+    std::string key;      // "<run>-<sequence>"
+    std::string time;     // ISO 8601 local time with its offset
+    std::string barcode;  // UTF-8
+    std::string outcome;
+    std::string window;   // UTF-8; the window that took the barcode's first key
+    uint32_t length = 0;  // the barcode's bytes
+};
+
+// One field, quoted when it holds a quote, comma, tab, CR or LF (quotes doubled).
+std::string Field(std::string_view text);
+// One row, ending in CRLF.
+std::string RowText(const Row& row);
+// "2026-12-08T08:16:09+01:00": the local time and its offset from UTC in minutes.
+std::string IsoTime(const ClockTime& local, int offsetMinutes);
+// The local time an IsoTime text names; nullopt for anything else.
+std::optional<ClockTime> ParseIsoTime(std::string_view text);
+// "2026-12-08.csv"
+std::string FileName(const ClockTime& day);
+// Whether a file of that name holds a day at least `days` days before today;
+// false for any name not of FileName's form.
+bool Expired(std::string_view fileName, const ClockTime& today, uint32_t days);
+// The retention a stored value asks for, within 1..MaxRetentionDays.
+uint32_t RetentionWithin(uint32_t days);
+
+// The rows of a file's text (a leading byte-order mark and the header row
+// skipped); a row that does not parse is skipped.
+std::vector<Row> ParseRows(std::string_view text);
+// The fetched barcodes whose last row is still "fetched", oldest first: the
+// program ended before their first key.
+std::vector<Row> Unfinished(const std::vector<Row>& rows);
+
+}  // namespace scanlog
