@@ -1,5 +1,9 @@
 #include "app/RecentBarcodesWindow.h"
 
+#include <commdlg.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -12,6 +16,7 @@
 #include "config/UserOptions.h"
 #include "delivery/BarcodeHistory.h"
 #include "delivery/OwnWindows.h"
+#include "delivery/ScanLog.h"
 #include "delivery/Typist.h"
 #include "delivery/WindowInFront.h"
 #include "res/resource.h"
@@ -260,6 +265,36 @@ void OnTypeAgainDone(size_t typed, size_t total, TypeAgainStop stop) {
                   ".");
 }
 
+// The selected barcodes, or all when none is selected, oldest first, into a
+// CSV file of the scan log's form that the user names.
+void SaveAs(const RecentList& data) {
+    std::vector<const RecentBarcode*> chosen = SelectedOldestFirst(data);
+    if (chosen.empty())
+        for (auto entry = data.shown.rbegin(); entry != data.shown.rend(); ++entry) chosen.push_back(&*entry);
+    if (chosen.empty()) return SetStatus("There are no barcodes to save.");
+    wchar_t path[MAX_PATH] = L"Recent Barcodes.csv";
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Recent.dialog;
+    dialog.lpstrFilter = L"CSV files (*.csv)\0*.csv\0All files (*.*)\0*.*\0";
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrDefExt = L"csv";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    if (!::GetSaveFileNameW(&dialog)) return;
+    if (!scanlog::SaveAs(path, chosen)) return SetStatus("The file could not be written: nothing saved.");
+    SetStatus("Saved " + Plural(chosen.size(), "barcode") + ".");
+}
+
+// Explorer on the scan log's folder (made if need be).
+void OpenScanLogFolder() {
+    const std::wstring folder = scanlog::Folder();
+    (void)::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    if (reinterpret_cast<INT_PTR>(::ShellExecuteW(Recent.dialog, L"open", folder.c_str(), nullptr, nullptr,
+                                                  SW_SHOWNORMAL)) <= 32)
+        SetStatus("The scan log's folder could not be opened.");
+}
+
 // Asks first: what is cleared cannot be typed again or copied.
 void ClearAll(RecentList& data) {
     if (data.shown.empty()) return;
@@ -357,11 +392,11 @@ void LayOut(HWND dialog) {
     Place(dialog, IDC_RECENT_LIST, margin.x, margin.y, width, client.bottom - margin.y - below.y);
     Place(dialog, IDC_RECENT_STATUS, margin.x, client.bottom - status.y, width, Pixels(dialog, 0, StatusHeight).y);
     const int buttonsTop = client.bottom - Pixels(dialog, 0, ButtonsFromBottom).y;
-    for (int id : {IDC_RECENT_TYPE_AGAIN, IDC_RECENT_COPY, IDC_RECENT_CLEAR}) {
+    for (int id : {IDC_RECENT_TYPE_AGAIN, IDC_RECENT_COPY, IDC_RECENT_CLEAR, IDC_RECENT_SAVE_AS, IDC_RECENT_LOG_FOLDER}) {
         RECT r{};
         ::GetWindowRect(::GetDlgItem(dialog, id), &r);
         ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-        Place(dialog, id, r.left, buttonsTop, button.x, button.y);
+        Place(dialog, id, r.left, buttonsTop, r.right - r.left, button.y);
     }
     Place(dialog, IDCANCEL, client.right - margin.x - button.x, buttonsTop, button.x, button.y);
     ::InvalidateRect(dialog, nullptr, TRUE);
@@ -412,6 +447,8 @@ bool OnCommand(HWND dialog, WORD id) {
     case IDC_RECENT_COPY: CopySelected(*data); return true;
     case IDC_RECENT_TYPE_AGAIN: TypeAgain(*data); return true;
     case IDC_RECENT_CLEAR: ClearAll(*data); return true;
+    case IDC_RECENT_SAVE_AS: SaveAs(*data); return true;
+    case IDC_RECENT_LOG_FOLDER: OpenScanLogFolder(); return true;
     case IDCANCEL:
         RememberPlacement(dialog);
         ::DestroyWindow(dialog);

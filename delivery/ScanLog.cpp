@@ -36,21 +36,6 @@ Now LocalNow() {
     return now;
 }
 
-// Each byte as the character it was typed as (U+0000..U+00FF), in UTF-8.
-std::string TypedText(const uint8_t* bytes, size_t length) {
-    std::string text;
-    for (size_t i = 0; i < length; ++i) {
-        const uint8_t b = bytes[i];
-        if (b < 0x80) {
-            text += static_cast<char>(b);
-        } else {
-            text += static_cast<char>(0xC0 | (b >> 6));
-            text += static_cast<char>(0x80 | (b & 0x3F));
-        }
-    }
-    return text;
-}
-
 std::string Utf8(const std::wstring& wide) {
     if (wide.empty()) return {};
     const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
@@ -201,11 +186,7 @@ void LogTraced(uint64_t sequence, const uint8_t* bytes, size_t length) {
 }
 
 void LogOutcome(const RecentBarcode& settled) {
-    const char* outcome = settled.fate == BarcodeFate::Typed ? Typed
-                          : settled.fate == BarcodeFate::Traced ? Traced
-                          : settled.fate == BarcodeFate::Unfinished ? ProgramEnded
-                                                                   : PartlyTyped;
-    Log(settled.sequence, TypedText(settled.bytes, settled.length), settled.length, outcome,
+    Log(settled.sequence, TypedText(settled.bytes, settled.length), settled.length, OutcomeText(settled.fate),
         Utf8(win::AnsiToWide(std::string(settled.Destination()))), false);
 }
 
@@ -246,6 +227,22 @@ std::vector<uint8_t> BarcodeBytes(const std::string& utf8) {
             bytes.push_back(b);
     }
     return bytes;
+}
+
+bool SaveAs(const std::wstring& path, const std::vector<const RecentBarcode*>& barcodes) {
+    const int offset = LocalNow().offsetMinutes;
+    std::string text = std::string(ByteOrderMark) + HeaderRow;
+    for (const RecentBarcode* barcode : barcodes) {
+        const ClockTime time = barcode->time.year ? barcode->time : LocalNow().local;
+        text += RowText({KeyOf(barcode->sequence), IsoTime(time, offset), TypedText(barcode->bytes, barcode->length),
+                         OutcomeText(barcode->fate), Utf8(win::AnsiToWide(std::string(barcode->Destination()))),
+                         barcode->length});
+    }
+    win::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                       nullptr));
+    DWORD written = 0;
+    return file && ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
 }
 
 std::optional<std::string> TakeTrouble() { return TheLog().TakeTrouble(); }

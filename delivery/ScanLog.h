@@ -45,8 +45,9 @@ void LogOutcome(const RecentBarcode& settled);
 // newest two files are read); each gets a row saying so, so that the next
 // start does not list it again.
 std::vector<Row> TakeUnfinishedOfEarlierRuns();
-// The barcode's bytes as the log's text holds them (one character each).
-std::vector<uint8_t> BarcodeBytes(const std::string& utf8);
+// Writes the barcodes to a CSV file of the log's form at `path` (replacing
+// it); false when it could not be written whole.
+bool SaveAs(const std::wstring& path, const std::vector<const RecentBarcode*>& barcodes);
 
 // Why the log could not be written, once: nullopt when all went well or it
 // was told already.

@@ -56,6 +56,43 @@ std::optional<std::vector<std::string>> NextRecord(std::string_view text, size_t
 
 }  // namespace
 
+std::string TypedText(const uint8_t* bytes, size_t length) {
+    std::string text;
+    for (size_t i = 0; i < length; ++i) {
+        const uint8_t b = bytes[i];
+        if (b < 0x80) {
+            text += static_cast<char>(b);
+        } else {
+            text += static_cast<char>(0xC0 | (b >> 6));
+            text += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    }
+    return text;
+}
+
+std::vector<uint8_t> BarcodeBytes(std::string_view utf8) {
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<uint8_t>(utf8[i]);
+        if ((b & 0xE0) == 0xC0 && i + 1 < utf8.size())
+            bytes.push_back(static_cast<uint8_t>(((b & 0x1F) << 6) | (static_cast<uint8_t>(utf8[++i]) & 0x3F)));
+        else
+            bytes.push_back(b);
+    }
+    return bytes;
+}
+
+const char* OutcomeText(BarcodeFate fate) {
+    switch (fate) {
+    case BarcodeFate::Typing: return Fetched;
+    case BarcodeFate::Typed: return Typed;
+    case BarcodeFate::Traced: return Traced;
+    case BarcodeFate::PartlyTyped: return PartlyTyped;
+    case BarcodeFate::Unfinished: return ProgramEnded;
+    }
+    return Fetched;
+}
+
 std::string Field(std::string_view text) {
     if (text.find_first_of("\",\t\r\n") == std::string_view::npos) return std::string(text);
     std::string quoted = "\"";

@@ -37,6 +37,13 @@ struct Row {
     uint32_t length = 0;  // the barcode's bytes
 };
 
+// Each byte as the character it is typed as (U+0000..U+00FF), in UTF-8;
+// BarcodeBytes turns it back.
+std::string TypedText(const uint8_t* bytes, size_t length);
+std::vector<uint8_t> BarcodeBytes(std::string_view utf8);
+// What the log says became of a barcode of that fate.
+const char* OutcomeText(BarcodeFate fate);
+
 // One field, quoted when it holds a quote, comma, tab, CR or LF (quotes doubled).
 std::string Field(std::string_view text);
 // One row, ending in CRLF.

@@ -76,6 +76,32 @@ std::wstring ClipboardText() {
     return text;
 }
 
+std::vector<scanlog::Row> ReadRows(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return scanlog::ParseRows(text.str());
+}
+
+// Types `path` into the program's open "Save As" dialog as a user would and
+// confirms it; true once the dialog has gone.
+bool NameTheFileInTheSaveDialog(const std::string& path) {
+    HWND dialog = nullptr;
+    if (!WaitUntil([&] { return (dialog = testsupport::FindTopWindow(testsupport::DialogClass, "Save As")); }, 10000))
+        return false;
+    constexpr int FileNameCombo = 0x47C, FileNameEdit = 0x480;  // cmb13, edt1
+    HWND name = ::GetDlgItem(dialog, FileNameEdit);
+    if (HWND combo = ::GetDlgItem(dialog, FileNameCombo)) {
+        // A combo box, or (Wine) a ComboBoxEx holding one: its edit box takes the name.
+        const HWND inner = ::FindWindowExA(combo, nullptr, "ComboBox", nullptr);
+        name = ::FindWindowExA(inner ? inner : combo, nullptr, "Edit", nullptr);
+    }
+    if (!name) return false;
+    ::SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    return WaitUntil([&] { return !::IsWindow(dialog); }, 10000);
+}
+
 class Recent : public AppTest {
 protected:
     // The program with the scanner "s1" found and activated on its
@@ -120,6 +146,24 @@ TEST_F(Recent, TypedBarcodesAreListedCopiedAndTypedAgain) {
     EXPECT_EQ(WithoutTime(lines[0]), std::string(ReceiverTitle) + "\tT<HT>9");
     EXPECT_EQ(WithoutTime(lines[1]), std::string(ReceiverTitle) + "\tX\xE9Y");
     EXPECT_EQ(WithoutTime(lines[2]), std::string(ReceiverTitle) + "\tABC123");
+
+    // Save As writes the selected rows, oldest first, in the scan log's form.
+    view.SelectOnly(0);
+    ::SendMessageA(view.Item(IDC_RECENT_LIST), LB_SETSEL, TRUE, 2);
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string saved = std::string(temp) + "vask-saved-barcodes.csv";
+    ::DeleteFileA(saved.c_str());
+    testsupport::PostClick(view.Item(IDC_RECENT_SAVE_AS));
+    ASSERT_TRUE(NameTheFileInTheSaveDialog(saved));
+    EXPECT_TRUE(WaitUntil([&] { return view.Status() == "Saved 2 barcodes."; }, 5000)) << view.Status();
+    const std::vector<scanlog::Row> rows = ReadRows(saved);
+    ::DeleteFileA(saved.c_str());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].barcode, "ABC123");
+    EXPECT_EQ(rows[1].barcode, "T\t9");
+    EXPECT_EQ(rows[1].outcome, scanlog::Typed);
+    EXPECT_EQ(rows[1].window, ReceiverTitle);
 
     view.SelectAll();
     ASSERT_TRUE(view.Click(IDC_RECENT_COPY));
@@ -273,10 +317,7 @@ public:
     std::vector<scanlog::Row> Rows() const {
         std::vector<scanlog::Row> rows;
         for (const std::string& name : Names()) {
-            std::ifstream in(Path(name), std::ios::binary);
-            std::stringstream text;
-            text << in.rdbuf();
-            const std::vector<scanlog::Row> read = scanlog::ParseRows(text.str());
+            const std::vector<scanlog::Row> read = ReadRows(Path(name));
             rows.insert(rows.end(), read.begin(), read.end());
         }
         return rows;
@@ -351,6 +392,13 @@ TEST_F(Recent, WithTheLogOnEveryBarcodeIsLoggedAsTyped) {
         EXPECT_EQ(typedRows[i], Utf8OfTyped(barcodes[i])) << i;
     }
     EXPECT_TRUE(scanlog::ParseIsoTime(rows.front().time)) << rows.front().time;
+
+    // "Open Scan Log Folder" shows the folder in Explorer.
+    RecentView view = OpenRecent();
+    testsupport::PostClick(view.Item(IDC_RECENT_LOG_FOLDER));
+    HWND explorer = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return (explorer = ::FindWindowA(nullptr, "Scan Log")) != nullptr; }, 15000));
+    if (explorer) ::PostMessageA(explorer, WM_CLOSE, 0, 0);
 }
 
 // A program that ended between a barcode's fetch and its first key (the
