@@ -49,6 +49,15 @@ constexpr int ButtonsFromBottom = 24;
 constexpr int ButtonWidth = 62;
 constexpr int ButtonHeight = 16;
 
+// Type Again's barcodes while the user is to click the window they go into.
+struct AwaitedWindow {
+    std::vector<TypingJob> jobs;
+    DWORD since = 0;
+};
+constexpr UINT_PTR NextWindowTimer = 1;
+constexpr UINT NextWindowStepMs = 50;
+constexpr DWORD NextWindowPatienceMs = 10000;
+
 // What one Recent Barcodes window lists: owned by that window
 // (GWLP_USERDATA) from WM_INITDIALOG until WM_NCDESTROY. User-interface
 // thread only.
@@ -58,6 +67,7 @@ struct RecentList {
     uint64_t newestSeen = 0;              // the newest sequence listed
     uint64_t revisionSeen = 0;            // the history's revision last copied
     bool dated = false;                   // a listed barcode is from another day: its date shows
+    std::optional<AwaitedWindow> awaiting;  // Type Again waits for the user to click a window
     win::UniqueHook keyboardHook;         // the dialog's keys in any message loop
 };
 
@@ -222,12 +232,7 @@ void ShowAgainWith(const std::string& status) {
 // Hides the window, brings the remembered window forward and hands the
 // selected barcodes to the typist, oldest first, each shaped by the current
 // format settings; the typist says how far it got (OnTypeAgainDone).
-void TypeAgain(const RecentList& data) {
-    const std::vector<const RecentBarcode*> selected = SelectedOldestFirst(data);
-    if (selected.empty()) return SetStatus("Select the barcodes to type first.");
-    const HWND target = Recent.target;
-    if (const auto refusal = RefusalFor(target)) return SetStatus(*refusal);
-
+std::vector<TypingJob> JobsOf(const std::vector<const RecentBarcode*>& selected) {
     std::vector<TypingJob> jobs(selected.size());
     const FormatSettings format = App.Format();
     const TypingPace pace = TypingPaceWanted();
@@ -237,6 +242,11 @@ void TypeAgain(const RecentList& data) {
         jobs[i].format = format;
         jobs[i].pace = pace;
     }
+    return jobs;
+}
+
+// Hides the window and hands the barcodes to the typist for `target`.
+void HandToTypist(std::vector<TypingJob> jobs, HWND target) {
     SetStatus("Typing " + Plural(jobs.size(), "barcode") + "...");
     {
         // Hiding may bring the sheet forward for a moment; the target follows.
@@ -245,6 +255,50 @@ void TypeAgain(const RecentList& data) {
     }
     ::SetForegroundWindow(target);
     SoleTypist.TypeAgain(std::move(jobs), target, Recent.dialog);
+}
+
+void StopWaitingForAWindow(RecentList& data, const std::string& status) {
+    ::KillTimer(Recent.dialog, NextWindowTimer);
+    data.awaiting.reset();
+    SetStatus(status);
+}
+
+// With no window to type into, the user may click one: the next other
+// program's window that comes forward within NextWindowPatienceMs, under the
+// usual rules, takes the barcodes.
+bool OfferTheNextWindow(RecentList& data, const std::string& refusal, std::vector<TypingJob>& jobs) {
+    const std::string question = refusal + "\n\nType the " + Plural(jobs.size(), "barcode") +
+                                 " into the next window you click instead?";
+    if (::MessageBoxA(Recent.dialog, question.c_str(), "Type Again", MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
+    data.awaiting = AwaitedWindow{std::move(jobs), ::GetTickCount()};
+    ::SetTimer(Recent.dialog, NextWindowTimer, NextWindowStepMs, nullptr);
+    SetStatus("Click the window to type into within 10 seconds (Esc cancels).");
+    return true;
+}
+
+void WatchForTheNextWindow(RecentList& data) {
+    if (!data.awaiting) return;
+    const HWND front = ::GetForegroundWindow();
+    if (front && front != Recent.dialog && CheckTypingTarget(front) == TypingTarget::Fine) {
+        std::vector<TypingJob> jobs = std::move(data.awaiting->jobs);
+        StopWaitingForAWindow(data, "");
+        return HandToTypist(std::move(jobs), front);
+    }
+    if (::GetTickCount() - data.awaiting->since >= NextWindowPatienceMs)
+        StopWaitingForAWindow(data, "No window was clicked within 10 seconds: nothing typed.");
+}
+
+void TypeAgain(RecentList& data) {
+    const std::vector<const RecentBarcode*> selected = SelectedOldestFirst(data);
+    if (selected.empty()) return SetStatus("Select the barcodes to type first.");
+    std::vector<TypingJob> jobs = JobsOf(selected);
+    const HWND target = Recent.target;
+    if (const auto refusal = RefusalFor(target)) {
+        if (!OfferTheNextWindow(data, *refusal, jobs)) SetStatus(*refusal);
+        return;
+    }
+    HandToTypist(std::move(jobs), target);
 }
 
 const char* StopText(TypeAgainStop stop) {
@@ -450,6 +504,10 @@ bool OnCommand(HWND dialog, WORD id) {
     case IDC_RECENT_SAVE_AS: SaveAs(*data); return true;
     case IDC_RECENT_LOG_FOLDER: OpenScanLogFolder(); return true;
     case IDCANCEL:
+        if (data->awaiting) {
+            StopWaitingForAWindow(*data, "Cancelled: nothing typed.");
+            return true;
+        }
         RememberPlacement(dialog);
         ::DestroyWindow(dialog);
         return true;
@@ -464,6 +522,10 @@ INT_PTR HandleRecentMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         return TRUE;
     case NewBarcodesMessage:
         if (RecentList* data = ListOf(dialog)) TakeNewBarcodes(*data);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == NextWindowTimer)
+            if (RecentList* data = ListOf(dialog)) WatchForTheNextWindow(*data);
         return TRUE;
     case TypeAgainDoneMessage:
         OnTypeAgainDone(LOWORD(wParam), HIWORD(wParam), static_cast<TypeAgainStop>(lParam));

@@ -102,6 +102,12 @@ bool NameTheFileInTheSaveDialog(const std::string& path) {
     return WaitUntil([&] { return !::IsWindow(dialog); }, 10000);
 }
 
+// Answers the question Type Again asks when no window can take its barcodes.
+bool AnswerTheNextWindowOffer(int answer) {
+    const testsupport::MessageBoxWindow box = testsupport::MessageBoxWindow::WaitFor("Type Again");
+    return box && box.Answer(answer);
+}
+
 class Recent : public AppTest {
 protected:
     // The program with the scanner "s1" found and activated on its
@@ -234,7 +240,8 @@ TEST_F(Recent, TracedBarcodesAndTheWindowsTypeAgainRefuses) {
     EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 1u);
 
     view.SelectOnly(0);
-    ASSERT_TRUE(view.Click(IDC_RECENT_TYPE_AGAIN));
+    testsupport::PostClick(view.Item(IDC_RECENT_TYPE_AGAIN));
+    ASSERT_TRUE(AnswerTheNextWindowOffer(IDNO));
     EXPECT_EQ(view.Status(), "The window that was in front belongs to Brontel Vask: nothing typed.");
     EXPECT_TRUE(::IsWindowVisible(view.window()));
     EXPECT_EQ(sheet.ItemText(IDC_TRACE_TEXT).find("TR1", sheet.ItemText(IDC_TRACE_TEXT).find("TR1") + 1),
@@ -251,8 +258,22 @@ TEST_F(Recent, TracedBarcodesAndTheWindowsTypeAgainRefuses) {
         view = OpenRecent();
     }
     view.SelectOnly(0);
-    ASSERT_TRUE(view.Click(IDC_RECENT_TYPE_AGAIN));
+    testsupport::PostClick(view.Item(IDC_RECENT_TYPE_AGAIN));
+    ASSERT_TRUE(AnswerTheNextWindowOffer(IDNO));
     EXPECT_EQ(view.Status(), "The window that was in front has closed: nothing typed.");
+
+    // Offered the next window clicked instead: our own windows in front are
+    // passed over, the receiver brought forward gets the barcode.
+    testsupport::PostClick(view.Item(IDC_RECENT_TYPE_AGAIN));
+    ASSERT_TRUE(AnswerTheNextWindowOffer(IDYES));
+    EXPECT_TRUE(WaitUntil([&] { return view.Status().rfind("Click the window", 0) == 0; }, 5000)) << view.Status();
+    ASSERT_TRUE(testsupport::ClickTitleBar(sheet.window()));
+    KeyReceiver next;
+    ASSERT_TRUE(next.Ready());
+    ASSERT_TRUE(next.Focus());
+    EXPECT_TRUE(next.WaitForText(L"HELD\r", 10000));
+    EXPECT_TRUE(WaitUntil([&] { return view.Status() == "Typed 1 barcode again."; }, 10000)) << view.Status();
+    EXPECT_EQ(sheet.ItemText(IDC_TRACE_TEXT).find("HELD"), std::string::npos) << "nothing went into the sheet";
 
     // Clear asks first: No keeps the list, Yes empties it.
     for (const int answer : {IDNO, IDYES}) {
