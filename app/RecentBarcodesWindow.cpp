@@ -1,5 +1,6 @@
 #include "app/RecentBarcodesWindow.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -17,6 +18,7 @@
 #include "delivery/BarcodeHistory.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/ScanLog.h"
+#include "delivery/TraceText.h"
 #include "delivery/Typist.h"
 #include "delivery/WindowInFront.h"
 #include "res/resource.h"
@@ -68,6 +70,9 @@ struct RecentList {
     uint64_t revisionSeen = 0;            // the history's revision last copied
     bool dated = false;                   // a listed barcode is from another day: its date shows
     std::optional<AwaitedWindow> awaiting;  // Type Again waits for the user to click a window
+    HWND tip = nullptr;                   // the list's tooltip (owned by the window, goes with it)
+    int tipEntry = -1;                    // the entry the tooltip shows
+    std::string tipText;                  // its whole barcode, while the tooltip asks for it
     win::UniqueHook keyboardHook;         // the dialog's keys in any message loop
 };
 
@@ -456,6 +461,56 @@ void LayOut(HWND dialog) {
     ::InvalidateRect(dialog, nullptr, TRUE);
 }
 
+// The entry under the mouse, or -1.
+int EntryUnderMouse(HWND list) {
+    POINT at{};
+    ::GetCursorPos(&at);
+    ::ScreenToClient(list, &at);
+    const LRESULT hit = ::SendMessageA(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(at.x, at.y));
+    return HIWORD(hit) ? -1 : static_cast<int>(LOWORD(hit));
+}
+
+// The mouse went onto another entry: the tooltip goes, and asks anew.
+LRESULT CALLBACK ListFollowingTheMouse(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_MOUSEMOVE)
+        if (RecentList* data = ListOf(::GetParent(list)); data && data->tip)
+            if (const int entry = EntryUnderMouse(list); entry != data->tipEntry) {
+                data->tipEntry = entry;
+                ::SendMessageA(data->tip, TTM_POP, 0, 0);
+            }
+    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(list, ListFollowingTheMouse, 0);
+    return ::DefSubclassProc(list, message, wParam, lParam);
+}
+
+// A tooltip over the list shows the whole barcode under the mouse, which
+// its column may show cut.
+void AddBarcodeTooltip(HWND dialog, RecentList& data) {
+    const HWND list = ::GetDlgItem(dialog, IDC_RECENT_LIST);
+    data.tip = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr,
+                                 ModuleInstance, nullptr);
+    if (!data.tip) return;
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = dialog;
+    tool.uId = reinterpret_cast<UINT_PTR>(list);
+    tool.lpszText = LPSTR_TEXTCALLBACKA;
+    ::SendMessageA(data.tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageA(data.tip, TTM_SETMAXTIPWIDTH, 0, Pixels(dialog, 300, 0).x);
+    (void)::SetWindowSubclass(list, ListFollowingTheMouse, 0, 0);
+}
+
+void OnTooltipAsks(RecentList& data, NMTTDISPINFOA& info) {
+    const int entry = EntryUnderMouse(::GetDlgItem(Recent.dialog, IDC_RECENT_LIST));
+    data.tipEntry = entry;
+    data.tipText = entry >= 0 && static_cast<size_t>(entry) < data.shown.size()
+                       ? RawDisplayText(data.shown[static_cast<size_t>(entry)].bytes,
+                                        data.shown[static_cast<size_t>(entry)].length)
+                       : std::string();
+    info.lpszText = data.tipText.data();
+}
+
 // The newest barcode is selected, so Enter types it again at once.
 void SelectNewest() {
     const win::ListBox list(List());
@@ -479,6 +534,7 @@ void OnInit(HWND dialog) {
     SetBarcodeHistoryListener(dialog, NewBarcodesMessage);
     TakeNewBarcodes(*data);
     SelectNewest();
+    AddBarcodeTooltip(dialog, *data);
     data->keyboardHook.reset(::SetWindowsHookExA(WH_GETMESSAGE, DialogKeys, nullptr, ::GetCurrentThreadId()));
 }
 
@@ -548,6 +604,10 @@ INT_PTR HandleRecentMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_MEASUREITEM:
         reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(RowPixels(dialog));
         return TRUE;
+    case WM_NOTIFY:
+        if (reinterpret_cast<const NMHDR*>(lParam)->code == TTN_GETDISPINFOA)
+            if (RecentList* data = ListOf(dialog)) OnTooltipAsks(*data, *reinterpret_cast<NMTTDISPINFOA*>(lParam));
+        return FALSE;
     case WM_DRAWITEM:
         DrawEntry(dialog, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;

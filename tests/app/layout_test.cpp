@@ -10,6 +10,8 @@
 #include <functional>
 #include <set>
 
+#include <commctrl.h>
+
 #include "res/resource.h"
 #include "tests/support/KeyReceiver.h"
 
@@ -273,6 +275,23 @@ std::wstring ClipboardUnicode() {
     return text;
 }
 
+void MoveMouseTo(POINT p) {
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = ::MulDiv(p.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+    move.mi.dy = ::MulDiv(p.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    ::SendInput(1, &move, sizeof move);
+}
+
+// The text of a tooltip of owner's that shows now, or "".
+std::string VisibleTooltipText(HWND owner) {
+    for (HWND tip = ::FindWindowExA(nullptr, nullptr, TOOLTIPS_CLASSA, nullptr); tip;
+         tip = ::FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr))
+        if (::GetWindow(tip, GW_OWNER) == owner && ::IsWindowVisible(tip)) return testsupport::WindowTextOf(tip);
+    return {};
+}
+
 // The Recent Barcodes window with three barcodes: laid out like the pages,
 // drawn, and used by keyboard alone (Home, Ctrl+C, Tab, Enter, Esc); it opens
 // again where it was left.
@@ -340,6 +359,15 @@ TEST_F(Layout, RecentBarcodesWindowFitsAndWorksByKeyboard) {
     ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
     EXPECT_NEAR(client.right - close.right, listBefore.left - client.left, 1);
     ExpectControlsFit(window);
+
+    // Resting the mouse on an entry shows its whole barcode in a tooltip.
+    RECT item{};
+    ::SendMessageA(list, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
+    ::MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&item), 2);
+    EXPECT_TRUE(WaitUntil([&] {
+        MoveMouseTo(POINT{item.left + (item.right - item.left) * 3 / 4, (item.top + item.bottom) / 2});
+        return VisibleTooltipText(window) == "Caf\xE9<HT>42";
+    }, 10000)) << "tooltip: \"" << VisibleTooltipText(window) << "\"";
 
     ASSERT_TRUE(ClickUntilItHasTheFocus(list)) << "in front: \"" << testsupport::WindowTextOf(::GetForegroundWindow())
         << "\", focus " << FocusOfForeground() << ", list " << list << ", window " << window;
