@@ -463,5 +463,27 @@ TEST_F(Recent, TheNextStartListsWhatTheLastRunFetchedAndNeverTyped) {
     EXPECT_EQ(folder.Names().size(), 1u) << "the file of 2020-01-01 is gone";
 }
 
+// A log file that another program holds locked never stops the typing: the
+// barcodes go into the receiver, and a balloon says the log's trouble.
+TEST_F(Recent, ALockedScanLogNeverStopsTheTyping) {
+    const UserOptions log({{"ScanLog", 1}});
+    const ScanLogFolder folder;
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    const ClockTime today{0, 0, 0, now.wYear, static_cast<uint8_t>(now.wMonth), static_cast<uint8_t>(now.wDay)};
+    ::SHCreateDirectoryExA(nullptr, folder.Path("").c_str(), nullptr);
+    const HANDLE locked = ::CreateFileA(folder.Path(scanlog::FileName(today)).c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    CloseSheet(StartActivated());
+    KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    Sim({"scan", "s1", "K1", "K2"});
+    EXPECT_TRUE(receiver.WaitForText(L"K1\rK2\r", 10000));
+    EXPECT_TRUE(WaitUntil([] { return testsupport::ShellShows("The scan log cannot open") != nullptr; }, 15000));
+    ::CloseHandle(locked);
+}
+
 }  // namespace
 }  // namespace apptest
