@@ -217,18 +217,6 @@ std::vector<Row> TakeUnfinishedOfEarlierRuns() {
     return unfinished;
 }
 
-std::vector<uint8_t> BarcodeBytes(const std::string& utf8) {
-    std::vector<uint8_t> bytes;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const auto b = static_cast<uint8_t>(utf8[i]);
-        if ((b & 0xE0) == 0xC0 && i + 1 < utf8.size())
-            bytes.push_back(static_cast<uint8_t>(((b & 0x1F) << 6) | (static_cast<uint8_t>(utf8[++i]) & 0x3F)));
-        else
-            bytes.push_back(b);
-    }
-    return bytes;
-}
-
 bool SaveAs(const std::wstring& path, const std::vector<const RecentBarcode*>& barcodes) {
     const int offset = LocalNow().offsetMinutes;
     std::string text = std::string(ByteOrderMark) + HeaderRow;

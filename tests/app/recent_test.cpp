@@ -362,17 +362,19 @@ private:
     std::string path_;
 };
 
-std::string Utf8OfTyped(const std::string& bytes) {
-    std::string text;
-    for (unsigned char b : bytes) {
-        if (b < 0x80) {
-            text += static_cast<char>(b);
-        } else {
-            text += static_cast<char>(0xC0 | (b >> 6));
-            text += static_cast<char>(0x80 | (b & 0x3F));
-        }
+// What a receiver got, one UTF-8 text per line.
+std::vector<std::string> Utf8Lines(const std::wstring& text) {
+    std::vector<std::string> lines;
+    size_t from = 0;
+    for (size_t end; (end = text.find(L'\r', from)) != std::wstring::npos; from = end + 1) {
+        const std::wstring line = text.substr(from, end - from);
+        std::string utf8(line.size() * 3, '\0');
+        utf8.resize(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()),
+                                                              utf8.data(), static_cast<int>(utf8.size()), nullptr,
+                                                              nullptr)));
+        lines.push_back(utf8);
     }
-    return text;
+    return lines;
 }
 
 // With the log on, each of 1,000 barcodes has its "fetched" row and then its
@@ -408,9 +410,11 @@ TEST_F(Recent, WithTheLogOnEveryBarcodeIsLoggedAsTyped) {
     }
     ASSERT_EQ(fetched.size(), 1000u);
     ASSERT_EQ(typedRows.size(), 1000u);
-    for (size_t i = 0; i < barcodes.size(); ++i) {
-        EXPECT_EQ(fetched[i], Utf8OfTyped(barcodes[i])) << i;
-        EXPECT_EQ(typedRows[i], Utf8OfTyped(barcodes[i])) << i;
+    const std::vector<std::string> received = Utf8Lines(receiver.Text());
+    ASSERT_EQ(received.size(), 1000u);
+    for (size_t i = 0; i < received.size(); ++i) {
+        EXPECT_EQ(fetched[i], received[i]) << i;
+        EXPECT_EQ(typedRows[i], received[i]) << i;
     }
     EXPECT_TRUE(scanlog::ParseIsoTime(rows.front().time)) << rows.front().time;
 
