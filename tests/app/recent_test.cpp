@@ -262,8 +262,18 @@ TEST_F(Recent, TracedBarcodesAndTheWindowsTypeAgainRefuses) {
     ASSERT_TRUE(AnswerTheNextWindowOffer(IDNO));
     EXPECT_EQ(view.Status(), "The window that was in front has closed: nothing typed.");
 
-    // Offered the next window clicked instead: our own windows in front are
-    // passed over, the receiver brought forward gets the barcode.
+    // Offered the next window clicked instead: Esc in this window cancels it.
+    testsupport::PostClick(view.Item(IDC_RECENT_TYPE_AGAIN));
+    ASSERT_TRUE(AnswerTheNextWindowOffer(IDYES));
+    EXPECT_TRUE(WaitUntil([&] { return view.Status().rfind("Click the window", 0) == 0; }, 5000)) << view.Status();
+    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == view.window(); }, 5000));
+    ::keybd_event(VK_ESCAPE, 0x01, 0, 0);
+    ::keybd_event(VK_ESCAPE, 0x01, KEYEVENTF_KEYUP, 0);
+    EXPECT_TRUE(WaitUntil([&] { return view.Status() == "Cancelled: nothing typed."; }, 5000)) << view.Status();
+    EXPECT_TRUE(::IsWindowVisible(view.window()));
+
+    // Taken up: our own windows in front are passed over, the receiver
+    // brought forward gets the barcode.
     testsupport::PostClick(view.Item(IDC_RECENT_TYPE_AGAIN));
     ASSERT_TRUE(AnswerTheNextWindowOffer(IDYES));
     EXPECT_TRUE(WaitUntil([&] { return view.Status().rfind("Click the window", 0) == 0; }, 5000)) << view.Status();
