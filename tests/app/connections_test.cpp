@@ -518,7 +518,16 @@ TEST_F(Connections, TheRestOfAPausedBarcodeGoesOnlyIntoTheWindowThatTookItsFirst
     testsupport::KeyReceiver second;
     ASSERT_TRUE(second.Ready());
     ASSERT_TRUE(second.Focus());
-    first.reset();  // the window that took "ABC" closes: the rest goes nowhere
+    // Wine may hand the foreground back to the first window for a moment
+    // after the box came forward: a key or two more may then go there, its
+    // own window. What it got is what the list must say.
+    const size_t firstGot = first->Text().size();
+    EXPECT_EQ(first->Text(), std::wstring(L"ABCDEF").substr(0, firstGot));
+    first.reset();  // the window that took the first keys closes: the rest goes nowhere
+    ASSERT_TRUE(WaitUntil([&] {
+        ::SetForegroundWindow(box.window());
+        return ::GetForegroundWindow() == box.window();
+    }, 5000));
     EXPECT_TRUE(box.Answer(IDNO));
     ASSERT_TRUE(second.Focus());
 
@@ -534,7 +543,11 @@ TEST_F(Connections, TheRestOfAPausedBarcodeGoesOnlyIntoTheWindowThatTookItsFirst
                                                                             "Recent Barcodes")) != nullptr; }, 10000));
     const std::vector<std::string> lines = testsupport::ListEntries(::GetDlgItem(recent, IDC_RECENT_LIST));
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[1].find("\t3 of 7 characters into Vask Key Receiver\tABCDEF"), std::string::npos) << lines[1];
+    ASSERT_GE(firstGot, 3u);
+    ASSERT_LT(firstGot, 7u);
+    EXPECT_NE(lines[1].find("\t" + std::to_string(firstGot) + " of 7 characters into Vask Key Receiver\tABCDEF"),
+              std::string::npos)
+        << lines[1];
 }
 
 // Deactivate during a slow call hands the close to the polling thread; an
