@@ -386,17 +386,9 @@ LRESULT CALLBACK DialogKeys(int code, WPARAM removed, LPARAM lParam) {
     return ::CallNextHookEx(nullptr, code, removed, lParam);
 }
 
-int DialogUnitsToPixels(HWND dialog, int units) {
-    RECT r{0, 0, units, 0};
-    ::MapDialogRect(dialog, &r);
-    return r.right;
-}
+int DialogUnitsToPixels(HWND dialog, int units) { return Pixels(dialog, units, 0).x; }
 
-int RowPixels(HWND dialog) {
-    RECT r{0, 0, 0, RowHeight};
-    ::MapDialogRect(dialog, &r);
-    return r.bottom;
-}
+int RowPixels(HWND dialog) { return Pixels(dialog, 0, RowHeight).y; }
 
 // One entry: its tab-separated fields in their columns, each cut with "..."
 // where the next column begins.
