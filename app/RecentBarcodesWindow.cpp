@@ -16,6 +16,7 @@
 #include "config/Application.h"
 #include "config/UserOptions.h"
 #include "delivery/BarcodeHistory.h"
+#include "delivery/BarcodeRecords.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/ScanLog.h"
 #include "delivery/TraceText.h"
@@ -246,12 +247,19 @@ std::vector<TypingJob> JobsOf(const std::vector<const RecentBarcode*>& selected)
         std::memcpy(jobs[i].barcode.bytes, selected[i]->bytes, jobs[i].barcode.length);
         jobs[i].format = format;
         jobs[i].pace = pace;
+        jobs[i].sequence = selected[i]->sequence;
     }
     return jobs;
 }
 
-// Hides the window and hands the barcodes to the typist for `target`.
+// Hides the window and hands the barcodes to the typist for `target`. One
+// still waiting to be typed is taken from the typist first, so that it goes
+// only where the user asks; one being typed right now is left to finish.
 void HandToTypist(std::vector<TypingJob> jobs, HWND target) {
+    std::vector<uint64_t> sequences;
+    for (const TypingJob& job : jobs) sequences.push_back(job.sequence);
+    if (!records::ClaimForTypeAgain(sequences))
+        return ShowAgainWith("A barcode chosen is being typed right now: type it again once it has been typed.");
     SetStatus("Typing " + Plural(jobs.size(), "barcode") + "...");
     {
         // Hiding may bring the sheet forward for a moment; the target follows.

@@ -29,6 +29,7 @@
 #include "win/ListControls.h"
 #include "win/ProgramFile.h"
 #include "delivery/BarcodeHistory.h"
+#include "delivery/BarcodeRecords.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/PollingThread.h"
 
@@ -115,7 +116,7 @@ int RunProgram(HINSTANCE instance) {
     (void)GrantFileAccess(SettingsFileName, LocalUsersSid, ModifyAccess);
     Scanner.SetStatusText(" ");
     // Before any activation's barcodes: what an earlier run left untyped.
-    (void)ScannerCommands.Post([] { ListUnfinishedOfEarlierRuns(); });
+    (void)ScannerCommands.Post([] { records::OfferWhatEarlierRunsLeft(); });
 
     if (App.Settings.Get().Activate) {
         ActivateStoredScanner();

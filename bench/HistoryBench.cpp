@@ -1,7 +1,8 @@
 // vask-bench-history: what the run's barcode history adds on the polling
 // thread, side by side with the history turned off (a switch only this
 // benchmark uses).
-//   hand-over   RememberBarcode alone, per barcode, while a window on another
+//   records     a barcode's record as it is fetched, scan log off and on
+//   hand-over   the history's entry alone, per barcode, while a window on another
 //               thread takes each notice and copies the new barcodes out
 //   delivery    DeliverNextBarcode per barcode: count of one barcode, fetch
 //               from the simulated scanner, type into the keystroke receiver
@@ -28,6 +29,7 @@
 
 #include "config/Application.h"
 #include "config/UserOptions.h"
+#include "delivery/BarcodeRecords.h"
 #include "delivery/BarcodeHistory.h"
 #include "delivery/ScanLog.h"
 #include "delivery/Poller.h"
@@ -98,7 +100,8 @@ void MeasureHandOver(int count) {
         const bool enabled = i % 2 == 0;
         history_bench_seam::SetEnabled(enabled);
         const double start = SecondsNow();
-        RememberBarcode("Vask Key Receiver", reinterpret_cast<const uint8_t*>(text.data()), text.size());
+        (void)AddToHistory("Vask Key Receiver", reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                           BarcodeFate::Typed);
         (enabled ? on : off).push_back(SecondsNow() - start);
     }
     history_bench_seam::SetEnabled(true);
@@ -107,7 +110,7 @@ void MeasureHandOver(int count) {
     ::PostMessageA(window, WM_QUIT, 0, 0);
     ui.join();
     ::CloseHandle(ready);
-    PrintSideBySide("hand-over (RememberBarcode)", on, off, "us", 1e6);
+    PrintSideBySide("hand-over (AddToHistory)", on, off, "us", 1e6);
     std::printf("hand-over: the window copied out %zu times for %zu barcodes\n", Copier.copies, on.size());
 }
 
@@ -202,33 +205,37 @@ bool MeasureMemory(int total) {
 
 }  // namespace
 
-// The scan log's cost per fetched barcode on the polling thread: off (only
-// the option is read), on without the flush to disk, and on with it (as the
-// program does). The three ways take turns barcode by barcode; the option is
-// set between two, untimed. The log's folder keeps what was written for this
-// run's day; its rows carry a key of this process.
-void MeasureScanLog(int count) {
+// A barcode record's cost on the polling thread (records::Fetched: the
+// history's entry, the "fetched" row on disk in the file of unfinished
+// barcodes, and in the scan log when it is on), with the log off and on,
+// taking turns barcode by barcode; the option is set between two, untimed.
+// Each record is then ended as typed, untimed, as the typist would. The log's
+// folder keeps what was written for this run's day.
+void MeasureRecords(int count) {
     const uint32_t before = ReadUserOption(scanlog::OnValue, 0).value;
     const std::string text = "4006381333931-ABCDEFG";
-    std::vector<double> ways[3];
+    FetchedBarcode barcode;
+    barcode.length = static_cast<uint16_t>(text.size());
+    std::memcpy(barcode.bytes, text.data(), text.size());
+    std::vector<double> ways[2];
     for (int i = 0; i < count; ++i) {
-        const int way = i % 3;
-        (void)WriteUserOption(scanlog::OnValue, way == 0 ? 0 : 1);
+        const int way = i % 2;
+        (void)WriteUserOption(scanlog::OnValue, way);
         const double start = SecondsNow();
-        scanlog::LogFetched(static_cast<uint64_t>(i + 1), reinterpret_cast<const uint8_t*>(text.data()), text.size(),
-                            way == 2);
+        const uint64_t sequence = records::Fetched(barcode);
         ways[way].push_back(SecondsNow() - start);
+        records::Ended(sequence, "Bench", 1, 1);
     }
     (void)WriteUserOption(scanlog::OnValue, before);
-    std::printf("scan log per fetched barcode, %d barcodes each: off median %.1f us (p99 %.1f), on without flush "
-                "%.1f us (p99 %.1f), on with flush %.1f us (p99 %.1f)\n",
-                count / 3, Percentile(ways[0], 50) * 1e6, Percentile(ways[0], 99) * 1e6, Percentile(ways[1], 50) * 1e6,
-                Percentile(ways[1], 99) * 1e6, Percentile(ways[2], 50) * 1e6, Percentile(ways[2], 99) * 1e6);
+    std::printf("record per fetched barcode, %d barcodes each: log off median %.1f us (p99 %.1f), log on %.1f us "
+                "(p99 %.1f)\n",
+                count / 2, Percentile(ways[0], 50) * 1e6, Percentile(ways[0], 99) * 1e6, Percentile(ways[1], 50) * 1e6,
+                Percentile(ways[1], 99) * 1e6);
     if (const auto trouble = scanlog::TakeTrouble()) std::printf("scan log trouble: %s\n", trouble->c_str());
 }
 
 int main(int argc, char** argv) {
-    MeasureScanLog(OptionValue(argc, argv, "--log", 3000));
+    MeasureRecords(OptionValue(argc, argv, "--log", 2000));
     std::fflush(stdout);
     MeasureHandOver(OptionValue(argc, argv, "--handovers", 20000));
     MeasureCopyOut();

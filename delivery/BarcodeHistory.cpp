@@ -1,9 +1,6 @@
 #include "delivery/BarcodeHistory.h"
 
 #include <atomic>
-#include <vector>
-
-#include "delivery/ScanLog.h"
 
 namespace {
 
@@ -47,31 +44,17 @@ ClockTime LocalClockNow() {
     return ClockOf(now);
 }
 
-uint64_t RememberBarcode(std::string_view destination, const uint8_t* bytes, size_t length, BarcodeFate fate) {
+uint64_t AddToHistory(std::string_view destination, const uint8_t* bytes, size_t length, BarcodeFate fate,
+                      const ClockTime* time) {
     if (!Enabled.load(std::memory_order_relaxed)) return 0;
-    const ClockTime time = LocalClockNow();
-    const uint64_t sequence = History.Add(time, destination, bytes, length, fate);
-    if (fate == BarcodeFate::Typing) scanlog::LogFetched(sequence, bytes, length);
-    if (fate == BarcodeFate::Traced) scanlog::LogTraced(sequence, bytes, length);
+    const uint64_t sequence = History.Add(time ? *time : LocalClockNow(), destination, bytes, length, fate);
     TellListener();
     return sequence;
 }
 
-void SettleBarcode(uint64_t sequence, BarcodeFate fate, std::string_view destination, uint16_t keysTyped,
-                   uint16_t keysTotal) {
-    RecentBarcode settled;
-    if (!History.Settle(sequence, fate, destination, keysTyped, keysTotal, &settled)) return;
-    scanlog::LogOutcome(settled);
-    TellListener();
-}
-
-void ListUnfinishedOfEarlierRuns() {
-    for (const scanlog::Row& row : scanlog::TakeUnfinishedOfEarlierRuns()) {
-        const std::vector<uint8_t> bytes = scanlog::BarcodeBytes(row.barcode);
-        const ClockTime time = scanlog::ParseIsoTime(row.time).value_or(LocalClockNow());
-        (void)History.Add(time, {}, bytes.data(), bytes.size(), BarcodeFate::Unfinished);
-    }
-    TellListener();
+void SettleInHistory(uint64_t sequence, BarcodeFate fate, std::string_view destination, uint16_t keysTyped,
+                     uint16_t keysTotal) {
+    if (History.Settle(sequence, fate, destination, keysTyped, keysTotal)) TellListener();
 }
 
 namespace history_bench_seam {

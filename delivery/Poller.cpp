@@ -11,7 +11,7 @@
 
 #include "config/Application.h"
 #include "config/UserOptions.h"
-#include "delivery/BarcodeHistory.h"
+#include "delivery/BarcodeRecords.h"
 #include "delivery/ScannerLink.h"
 #include "delivery/WindowInFront.h"
 #include "delivery/TraceState.h"
@@ -103,7 +103,7 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
     switch (decision.delivery) {
     case Delivery::Type:
         // Listed before its first key: should the program end in between, it is on record.
-        job.sequence = RememberBarcode({}, barcode.bytes, barcode.length, BarcodeFate::Typing);
+        job.sequence = records::Fetched(barcode);
         job.format = app.Format();
         job.pace = TypingPaceWanted();
         job.followsPause = true;
@@ -112,11 +112,11 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
         break;
     case Delivery::TraceRaw:
         (void)AppendTrace(trace, RawDisplayText(barcode.bytes, barcode.length));
-        RememberBarcode(TracePageTitle, barcode.bytes, barcode.length, BarcodeFate::Traced);
+        records::Traced(barcode);
         break;
     case Delivery::TraceFormatted:
         (void)AppendTrace(trace, FormattedTraceText(barcode.bytes, barcode.length, app.Format()));
-        RememberBarcode(TracePageTitle, barcode.bytes, barcode.length, BarcodeFate::Traced);
+        records::Traced(barcode);
         break;
     case Delivery::Leave:
         break;

@@ -89,7 +89,9 @@ std::string ClockText(ClockTime time) {
 }
 
 std::string DestinationText(const RecentBarcode& barcode) {
-    if (barcode.fate == BarcodeFate::Unfinished) return "not typed (program ended)";
+    // An earlier run's barcode carries what the next start found of it.
+    if (barcode.fate == BarcodeFate::Unfinished)
+        return barcode.destinationLength ? std::string(barcode.Destination()) : "not typed (program ended)";
     if (barcode.fate != BarcodeFate::PartlyTyped) return std::string(barcode.Destination());
     if (barcode.keysTyped == 0) return "not typed";
     return std::to_string(barcode.keysTyped) + " of " + std::to_string(barcode.keysTotal) + " characters into " +

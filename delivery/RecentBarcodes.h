@@ -31,8 +31,9 @@ struct ClockTime {
 // What became of a barcode: on its way (typing, or waiting for its window),
 // typed whole, written into the Trace page, or typed only in part (its window
 // closed, or a new activation or the exit came first): the rest went nowhere.
-// Unfinished: fetched by an earlier run that ended before its first key (the
-// scan log says so).
+// Unfinished: fetched by an earlier run and never typed whole there; its
+// destination says what that run got done ("not typed (program ended)",
+// "4 of 13 characters into TITLE").
 enum class BarcodeFate : uint8_t { Typing, Typed, Traced, PartlyTyped, Unfinished };
 
 // One remembered barcode. Fixed size, so the ring's memory is fixed.

@@ -1,13 +1,13 @@
 // The scan log on disk (its text: ScanLogText.h), when the user or a policy
 // has switched it on: %LOCALAPPDATA%\Brontel Vask\Scan Log\YYYY-MM-DD.csv,
-// private to the user as that folder is. A fetched barcode's row is written
-// and flushed before its first key goes out; its outcome follows as a second
-// row. A full disk or a locked file never stops the typing: the trouble is
-// kept for the tray to tell once.
+// private to the user as that folder is. Every change of a barcode's record
+// (BarcodeRecords.h) is a row; a fetched barcode's row is on disk before its
+// first key goes out. A full disk or a locked file never stops the typing:
+// the trouble is kept for the tray to tell once.
 //
-// Threads: the polling thread logs fetched and traced barcodes, the typist
-// their outcomes (through BarcodeHistory.h); one lock keeps each row whole.
-// Start-up runs on the user-interface thread before any polling starts.
+// Threads: the polling thread and the typist append rows (one lock keeps
+// each whole); the scanner worker deletes the expired files at start-up; the
+// user-interface thread only reads the trouble, which takes no lock of theirs.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "delivery/RecentBarcodes.h"
@@ -33,18 +34,19 @@ uint32_t RetentionDays();
 // The log's folder (made when the first row is written).
 std::wstring Folder();
 
-// A barcode just fetched (flushed to disk before this returns; only the
-// benchmark asks for no flush) or written into the Trace page, and what
-// became of a fetched one.
-void LogFetched(uint64_t sequence, const uint8_t* bytes, size_t length, bool flush = true);
-void LogTraced(uint64_t sequence, const uint8_t* bytes, size_t length);
-void LogOutcome(const RecentBarcode& settled);
+// The key of this run's barcode `sequence`: the run (its start and
+// process) and the number, so that keys of two runs on one day never meet.
+std::string KeyOf(uint64_t sequence);
+// The local time now as IsoTime writes it; its date and time in `local`.
+std::string IsoNow(ClockTime* local = nullptr);
+// A window title in the system's code page, in UTF-8.
+std::string Utf8Title(std::string_view ansiTitle);
 
-// At start-up: deletes the files past the retention, and hands back the
-// barcodes the log says were fetched by an earlier run and never typed (the
-// newest two files are read); each gets a row saying so, so that the next
-// start does not list it again.
-std::vector<Row> TakeUnfinishedOfEarlierRuns();
+// Appends the row to today's file when the log is on, flushed to disk
+// before this returns when asked.
+void Append(const Row& row, bool flush);
+// Deletes the files past the retention; nothing when the folder is unknown.
+void DeleteExpired();
 // Writes the barcodes to a CSV file of the log's form at `path` (replacing
 // it); false when it could not be written whole.
 bool SaveAs(const std::wstring& path, const std::vector<const RecentBarcode*>& barcodes);

@@ -93,9 +93,42 @@ const char* OutcomeText(BarcodeFate fate) {
     return Fetched;
 }
 
+namespace {
+
+// Whether a spreadsheet would read the field as a formula, or the reader
+// would take a leading ' for Field's mark.
+bool LooksLikeFormula(std::string_view text) {
+    if (text.empty()) return false;
+    if (std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) return true;
+    return text.front() == '\'' && LooksLikeFormula(text.substr(1));
+}
+
+std::string Unmarked(std::string text) {
+    if (!text.empty() && text.front() == '\'' && LooksLikeFormula(std::string_view(text).substr(1)))
+        text.erase(0, 1);
+    return text;
+}
+
+std::string KeysText(const Row& row) {
+    if (row.keysTotal == 0) return {};
+    return std::to_string(row.keysTyped) + " of " + std::to_string(row.keysTotal);
+}
+
+void ParseKeys(const std::string& text, Row& row) {
+    unsigned typed = 0, total = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%u of %u%c", &typed, &total, &tail) != 2 || typed > total || total > 0xFFFF)
+        return;
+    row.keysTyped = static_cast<uint16_t>(typed);
+    row.keysTotal = static_cast<uint16_t>(total);
+}
+
+}  // namespace
+
 std::string Field(std::string_view text) {
-    if (text.find_first_of("\",\t\r\n") == std::string_view::npos) return std::string(text);
-    std::string quoted = "\"";
+    const bool formula = LooksLikeFormula(text);
+    if (!formula && text.find_first_of("\",\t\r\n") == std::string_view::npos) return std::string(text);
+    std::string quoted = formula ? "\"'" : "\"";
     for (char c : text) {
         if (c == '"') quoted += '"';
         quoted += c;
@@ -105,7 +138,7 @@ std::string Field(std::string_view text) {
 
 std::string RowText(const Row& row) {
     return Field(row.key) + ',' + Field(row.time) + ',' + Field(row.barcode) + ',' + Field(row.outcome) + ',' +
-           Field(row.window) + ',' + std::to_string(row.length) + "\r\n";
+           Field(row.window) + ',' + std::to_string(row.length) + ',' + KeysText(row) + "\r\n";
 }
 
 std::string IsoTime(const ClockTime& local, int offsetMinutes) {
@@ -161,19 +194,37 @@ std::vector<Row> ParseRows(std::string_view text) {
     while (at < text.size()) {
         const auto fields = NextRecord(text, at);
         if (!fields) break;
-        if (std::exchange(header, false) || fields->size() != 6 || !AllDigits((*fields)[5])) continue;
+        // Files written before the Keys column have six fields.
+        if (std::exchange(header, false) || fields->size() < 6 || fields->size() > 7 || !AllDigits((*fields)[5]))
+            continue;
         const std::vector<std::string>& f = *fields;
-        rows.push_back({f[0], f[1], f[2], f[3], f[4], static_cast<uint32_t>(std::strtoul(f[5].c_str(), nullptr, 10))});
+        Row row{Unmarked(f[0]), Unmarked(f[1]), Unmarked(f[2]), Unmarked(f[3]), Unmarked(f[4]),
+                static_cast<uint32_t>(std::strtoul(f[5].c_str(), nullptr, 10))};
+        if (f.size() == 7) ParseKeys(f[6], row);
+        rows.push_back(std::move(row));
     }
     return rows;
+}
+
+std::optional<std::string> OfferText(const Row& last) {
+    if (last.outcome == Fetched) return std::string(ProgramEnded);
+    if (last.outcome == Typing) return "the program ended while typing it into " + last.window;
+    if (last.outcome != PartlyTyped) return std::nullopt;
+    if (last.keysTyped == 0) return std::string("not typed");
+    return std::to_string(last.keysTyped) + " of " + std::to_string(last.keysTotal) + " characters into " +
+           last.window;
 }
 
 std::vector<Row> Unfinished(const std::vector<Row>& rows) {
     std::map<std::string, size_t> last;  // key -> index of its last row
     for (size_t i = 0; i < rows.size(); ++i) last[rows[i].key] = i;
     std::vector<Row> unfinished;
-    for (size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].outcome == Fetched && last[rows[i].key] == i) unfinished.push_back(rows[i]);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const auto found = last.find(rows[i].key);
+        if (found == last.end()) continue;  // listed at its first row already
+        if (OfferText(rows[found->second])) unfinished.push_back(rows[found->second]);
+        last.erase(found);
+    }
     return unfinished;
 }
 

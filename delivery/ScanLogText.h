@@ -16,14 +16,16 @@
 namespace scanlog {
 
 inline constexpr char ByteOrderMark[] = "\xEF\xBB\xBF";
-inline constexpr char HeaderRow[] = "Key,Time,Barcode,Outcome,Window,Length\r\n";
+inline constexpr char HeaderRow[] = "Key,Time,Barcode,Outcome,Window,Length,Keys\r\n";
 
 // What became of a barcode, as its row says.
 inline constexpr char Fetched[] = "fetched";
+inline constexpr char Typing[] = "typing";  // its first key is about to go into the row's window
 inline constexpr char Typed[] = "typed";
 inline constexpr char Traced[] = "traced";
 inline constexpr char PartlyTyped[] = "partly typed";
 inline constexpr char ProgramEnded[] = "not typed (program ended)";
+inline constexpr char TypedAgain[] = "typed again";  // whole, by Type Again
 
 inline constexpr uint32_t DefaultRetentionDays = 30;
 inline constexpr uint32_t MaxRetentionDays = 3650;
@@ -35,6 +37,8 @@ struct Row {
     std::string outcome;
     std::string window;   // UTF-8; the window that took the barcode's first key
     uint32_t length = 0;  // the barcode's bytes
+    uint16_t keysTyped = 0;  // of a typed or partly typed barcode: keys into the window, of keysTotal
+    uint16_t keysTotal = 0;
 };
 
 // Each byte as the character it is typed as (U+0000..U+00FF), in UTF-8;
@@ -44,7 +48,10 @@ std::vector<uint8_t> BarcodeBytes(std::string_view utf8);
 // What the log says became of a barcode of that fate.
 const char* OutcomeText(BarcodeFate fate);
 
-// One field, quoted when it holds a quote, comma, tab, CR or LF (quotes doubled).
+// One field, quoted when it holds a quote, comma, tab, CR or LF (quotes
+// doubled). A field that a spreadsheet would take for a formula (it begins
+// with =, +, -, @, a tab or a CR) is written quoted behind a ' so that it
+// shows as text; so is one that would otherwise read back as such a field.
 std::string Field(std::string_view text);
 // One row, ending in CRLF.
 std::string RowText(const Row& row);
@@ -61,10 +68,16 @@ bool Expired(std::string_view fileName, const ClockTime& today, uint32_t days);
 uint32_t RetentionWithin(uint32_t days);
 
 // The rows of a file's text (a leading byte-order mark and the header row
-// skipped); a row that does not parse is skipped.
+// skipped); a row that does not parse is skipped. A field that Field marked
+// with a ' reads back without it.
 std::vector<Row> ParseRows(std::string_view text);
-// The fetched barcodes whose last row is still "fetched", oldest first: the
-// program ended before their first key.
+// What the next start lists for a barcode whose last row is `last`: nullopt
+// when it needs no offer (typed whole, traced, offered already), else "not
+// typed (program ended)" (no key had gone), "the program ended while typing
+// it into TITLE", "4 of 13 characters into TITLE" or "not typed".
+std::optional<std::string> OfferText(const Row& last);
+// The last rows of the barcodes that the next start lists (OfferText), in
+// the order of their first rows.
 std::vector<Row> Unfinished(const std::vector<Row>& rows);
 
 }  // namespace scanlog

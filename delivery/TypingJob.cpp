@@ -4,6 +4,7 @@
 #include <chrono>
 #include <optional>
 
+#include "delivery/BarcodeRecords.h"
 #include "delivery/KeyPlan.h"
 #include "delivery/KeySender.h"
 #include "delivery/OwnWindows.h"
@@ -62,6 +63,18 @@ public:
         for (;;) {
             keyTurn_.Take();
             if (MayType()) {
+                const HWND window = job_.window ? job_.window : candidate_;
+                if (job_.begunIn != window) {
+                    // The first key into this window: on record first, on
+                    // disk and outside the key turn; then the window in
+                    // front is looked at again.
+                    keyTurn_.Release();
+                    if (!records::BeginTyping(job_.sequence, job_.window ? job_.windowTitle : candidateTitle_,
+                                              job_.again))
+                        return job_.taken = true, false;
+                    job_.begunIn = window;
+                    continue;
+                }
                 TakeAsTheJobsWindow();
                 lastKeyAt_ = PaceClock::now();
                 return true;
@@ -72,8 +85,12 @@ public:
         }
     }
 
-    // The last key has been sent: the key turn is kept until it has been read.
-    void Finish(unsigned eventsSent) { LetTheWindowRead(job_.window, eventsSent); }
+    // The last key has been sent: the key turn is kept until it has been
+    // read, and not through the delay after the barcode.
+    void Finish(unsigned eventsSent) {
+        LetTheWindowRead(job_.window, eventsSent);
+        keyTurn_.Release();
+    }
 
 private:
     // Waits out the key delay since this call's previous key; false when

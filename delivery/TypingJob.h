@@ -36,6 +36,9 @@ struct TypingJob {
     std::string windowTitle;
     TypingPace pace;
     bool followsPause = false;  // the user's Pause Typing stops it between two keys (not "Type Again")
+    bool again = false;         // a "Type Again" copy of barcode `sequence`
+    HWND begunIn = nullptr;     // the window its record says it is being typed into
+    bool taken = false;         // Type Again took it before its first key: none of it may go
 };
 
 // Keys of the job in all, and those typed so far.
@@ -46,8 +49,11 @@ uint16_t KeysTyped(const TypingJob& job);
 // is in front with the keyboard focus, none of ours is coming forward and
 // (for a job that follows it) typing is not paused: before the first key any
 // other program's window that takes our input, from then on only
-// job.window. Keeps the job's pace: its key delay between two keys, its
-// barcode delay after the last. Waits while no window may take keys; false,
+// job.window. Before the first key into a window the barcode's record says
+// so (BarcodeRecords.h), on disk; a polled barcode that Type Again took
+// meanwhile is not typed (false, job.taken). Keeps the job's pace: its key
+// delay between two keys, its barcode delay after the last, by which time
+// the key turn is free again. Waits while no window may take keys; false,
 // with the job left where it stopped, when keepRunning() turns false during
 // such a wait or the key delay, or the wait lasts longer than patienceMs.
 bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, DWORD patienceMs = INFINITE);

@@ -1,7 +1,8 @@
 #include "delivery/Typist.h"
 
-#include "delivery/BarcodeHistory.h"
+#include "delivery/BarcodeRecords.h"
 #include "delivery/ScannerLink.h"
+#include "delivery/WindowInFront.h"
 
 Typist SoleTypist;
 
@@ -49,11 +50,17 @@ void Typist::Run() {
             TypeInHand(lock);
         }
     }
-    if (inHand_) SettleInHand(false);
-    for (const Batch& batch : batches_)
+    std::optional<TypingJob> last = std::move(inHand_);
+    inHand_.reset();
+    std::deque<Batch> dropped = std::move(batches_);
+    batches_.clear();
+    lock.unlock();
+    if (last && !last->taken) Settle(*last, false);
+    for (const Batch& batch : dropped) {
+        for (const TypingJob& job : batch.jobs) records::TypedAgain(job.sequence, {}, 0, KeysInAll(job));
         (void)::PostMessageA(batch.reportTo, TypeAgainDoneMessage, MAKEWPARAM(0, batch.jobs.size()),
                              static_cast<LPARAM>(TypeAgainStop::ProgramEnding));
-    batches_.clear();
+    }
 }
 
 // Waits for work; false when the thread is to end.
@@ -79,6 +86,7 @@ bool Typist::KeepWaitingInHand() {
     const HWND window = inHand_->window;
     awaited_ = window ? window : inHand_->intended;
     if (window && !::IsWindow(window)) return false;
+    if (!window && records::TakenByTypeAgain(inHand_->sequence)) return inHand_->taken = true, false;
     return batches_.empty() || (window && window == batches_.front().target);
 }
 
@@ -88,9 +96,13 @@ void Typist::TypeInHand(std::unique_lock<std::mutex>& lock) {
     const bool typed = ContinueTyping(job, [this] { return KeepWaitingInHand(); });
     if (!job.window) giveUpStarted_ = false;  // not begun: a give-up concerns only a begun barcode
     const bool givenUp = !typed && job.window && (giveUpStarted_ || EndReached() || !::IsWindow(job.window));
-    lock.lock();
     if (typed || givenUp) {
-        SettleInHand(typed);
+        giveUpStarted_ = false;
+        Settle(job, typed);  // on disk, outside the lock that Type Again takes
+    }
+    lock.lock();
+    if (typed || givenUp || job.taken) {
+        // Taken by Type Again before its first key: its record is Type Again's now.
         inHand_.reset();
         awaited_ = nullptr;
         changed_.notify_all();
@@ -99,32 +111,28 @@ void Typist::TypeInHand(std::unique_lock<std::mutex>& lock) {
     }
 }
 
-void Typist::SettleInHand(bool typed) {
-    const TypingJob& job = *inHand_;
-    giveUpStarted_ = false;
-    if (typed) {
-        SettleBarcode(job.sequence, BarcodeFate::Typed, job.windowTitle);
-        ++Link.Typed;
-        Link.NoteTyped(job.windowTitle);
-    } else {
-        SettleBarcode(job.sequence, BarcodeFate::PartlyTyped, job.windowTitle, KeysTyped(job), KeysInAll(job));
-    }
+void Typist::Settle(const TypingJob& job, bool typed) {
+    records::Ended(job.sequence, job.windowTitle, typed ? KeysInAll(job) : KeysTyped(job), KeysInAll(job));
+    if (!typed) return;
+    ++Link.Typed;
+    Link.NoteTyped(job.windowTitle);
 }
 
 void Typist::RunBatch(Batch& batch) {
     size_t typed = 0;
     TypeAgainStop stop = TypeAgainStop::None;
+    const std::string title = ObserveWindow(batch.target).title;
     for (TypingJob& job : batch.jobs) {
         job.window = batch.target;
-        if (EndReached()) {
-            stop = TypeAgainStop::ProgramEnding;
-            break;
-        }
-        if (!ContinueTyping(job, [this] { return !EndReached(); }, TypeAgainPatienceMs)) {
+        job.windowTitle = title;
+        job.again = true;
+        if (stop == TypeAgainStop::None && EndReached()) stop = TypeAgainStop::ProgramEnding;
+        if (stop == TypeAgainStop::None && !ContinueTyping(job, [this] { return !EndReached(); }, TypeAgainPatienceMs))
             stop = EndReached() ? TypeAgainStop::ProgramEnding : StopReason(batch.target);
-            break;
-        }
-        ++typed;
+        // Each barcode's record hears how far it got, those never begun too.
+        const bool whole = stop == TypeAgainStop::None;
+        records::TypedAgain(job.sequence, title, whole ? KeysInAll(job) : KeysTyped(job), KeysInAll(job));
+        typed += whole;
     }
     (void)::PostMessageA(batch.reportTo, TypeAgainDoneMessage, MAKEWPARAM(typed, batch.jobs.size()),
                          static_cast<LPARAM>(stop));
@@ -136,7 +144,8 @@ bool Typist::Type(TypingJob job, const std::function<bool()>& keepRunning) {
     // last. Should one still be there, or the program be ending, this one is
     // listed, never dropped unseen.
     if (inHand_ || !EnsureRunning()) {
-        SettleBarcode(job.sequence, BarcodeFate::PartlyTyped, {}, 0, KeysInAll(job));
+        lock.unlock();
+        records::Ended(job.sequence, {}, 0, KeysInAll(job));
         return false;
     }
     awaited_ = job.intended;

@@ -94,7 +94,7 @@ private:
     void Run();
     bool NextWork(std::unique_lock<std::mutex>& lock);
     void TypeInHand(std::unique_lock<std::mutex>& lock);
-    void SettleInHand(bool typed);
+    static void Settle(const TypingJob& job, bool typed);
     void RunBatch(Batch& batch);
     bool KeepWaitingInHand();
     bool EndReached() const;

@@ -9,6 +9,7 @@ namespace win {
 std::string WindowText(HWND window);                   // whole text of any window
 std::wstring AnsiToWide(const std::string& text);      // system ANSI code page
 std::string WideToAnsi(const std::wstring& text);
+std::wstring Utf8ToWide(const std::string& text);
 bool IsAnsiLeadByte(unsigned char byte);               // a lead byte of the system ANSI code page
 
 }  // namespace win

@@ -164,7 +164,7 @@ TEST(BarcodeHistoryHandOver, NeverWaitsForTheListenersThread) {
 
     const DWORD start = ::GetTickCount();
     const uint8_t barcode[] = {'4', '0', '0', '6', 0xE9};
-    for (int i = 0; i < 100; ++i) RememberBarcode("Receiver", barcode, sizeof barcode);
+    for (int i = 0; i < 100; ++i) AddToHistory("Receiver", barcode, sizeof barcode, BarcodeFate::Typed);
     const DWORD elapsed = ::GetTickCount() - start;
     EXPECT_LT(elapsed, 1000u) << "the hand-over waited for the busy thread";
     EXPECT_EQ(BarcodeHistory().Size(), 100u);

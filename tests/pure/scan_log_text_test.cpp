@@ -26,6 +26,52 @@ TEST(ScanLogText, RowsReadBackExactlyAndUnfinishedBarcodesAreFound) {
 
     // A row cut off by a crash inside a quoted field is left out.
     EXPECT_EQ(ParseRows(file + "r1-3,x,\"cut").size(), 3u);
+    // A file written before the Keys column still reads.
+    EXPECT_EQ(ParseRows("Key,Time,Barcode,Outcome,Window,Length\r\nr0-1,t,B,fetched,,1\r\n").size(), 1u);
+}
+
+// What a spreadsheet would run as a formula is written as text behind a ',
+// and reads back exactly; a barcode that itself begins with ' stays as it is.
+TEST(ScanLogText, FormulaLikeFieldsAreNeutralisedAndReadBackExactly) {
+    const std::vector<std::string> awkward = {"=1+2", "+31", "-5", "@SUM(A1)", "\tx", "\r=1", "'=1", "''+2",
+                                              "=HYPERLINK(\"http://example.invalid/?x\",\"Click\")", "'plain", "a=b"};
+    EXPECT_EQ(Field("=1+2"), "\"'=1+2\"");
+    EXPECT_EQ(Field("'=1"), "\"''=1\"");
+    EXPECT_EQ(Field("'plain"), "'plain");
+    EXPECT_EQ(Field("a=b"), "a=b");
+    for (const std::string& text : awkward) {
+        const std::vector<Row> rows = ParseRows(std::string(HeaderRow) + RowText({"k", "t", text, Fetched, text, 1}));
+        ASSERT_EQ(rows.size(), 1u) << text;
+        EXPECT_EQ(rows[0].barcode, text);
+        EXPECT_EQ(rows[0].window, text);
+    }
+}
+
+// The next start lists each barcode by its last row: one whose first key had
+// gone is never offered as not typed, and one typed whole (or again) is not
+// offered at all.
+TEST(ScanLogText, EachUnfinishedBarcodeIsOfferedByItsLastRow) {
+    const auto row = [](const char* key, const char* outcome, const char* window = "", uint16_t typed = 0,
+                        uint16_t total = 0) {
+        return Row{key, "t", "B", outcome, window, 1, typed, total};
+    };
+    const std::vector<Row> rows = {row("a", Fetched), row("b", Fetched), row("c", Fetched), row("d", Fetched),
+                                   row("e", Fetched), row("b", Typing, "Orders"), row("c", Typing, "Orders"),
+                                   row("c", Typed, "Orders", 5, 5), row("d", PartlyTyped, "Orders", 4, 13),
+                                   row("e", PartlyTyped, "Orders", 0, 13), row("f", Fetched),
+                                   row("f", PartlyTyped, "X", 2, 3), row("f", TypedAgain, "Y", 3, 3)};
+    const std::vector<Row> parsed = ParseRows(std::string(HeaderRow) + [&] {
+        std::string text;
+        for (const Row& r : rows) text += RowText(r);
+        return text;
+    }());
+    const std::vector<Row> offered = Unfinished(parsed);
+    ASSERT_EQ(offered.size(), 4u);
+    EXPECT_EQ(*OfferText(offered[0]), "not typed (program ended)");
+    EXPECT_EQ(*OfferText(offered[1]), "the program ended while typing it into Orders");
+    EXPECT_EQ(*OfferText(offered[2]), "4 of 13 characters into Orders");
+    EXPECT_EQ(*OfferText(offered[3]), "not typed");
+    EXPECT_FALSE(OfferText(row("g", ProgramEnded)));
 }
 
 TEST(ScanLogText, TimesNamesAndRetention) {
