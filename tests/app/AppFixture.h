@@ -61,6 +61,7 @@ protected:
     void SetUp() override {
         VaskApp::EndRunningInstances();
         VaskApp::ClearRunValues();
+        VaskApp::ForgetUnfinishedBarcodes();
         Sim({"reset"});
         VaskApp::RemoveSettingsFile();
     }
@@ -74,6 +75,7 @@ protected:
         VaskApp::RemoveSettingsFile();
         ::DeleteFileA((VaskApp::SettingsPath() + ".bad").c_str());
         VaskApp::ClearRunValues();
+        VaskApp::ForgetUnfinishedBarcodes();
         Sim({"reset"});
     }
 

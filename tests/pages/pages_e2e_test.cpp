@@ -82,6 +82,7 @@ class PagesEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         VaskApp::ClearRunValues();
+        VaskApp::ForgetUnfinishedBarcodes();
         ASSERT_TRUE(sim::Reset());
         ASSERT_TRUE(sim::AddSerial("S1", "COM3", "VX100"));
         VaskApp::WriteSettings(settings_);

@@ -211,6 +211,7 @@ bool Driver::Start() {
     UseOwnSimulatorFolder();
     VaskApp::EndRunningInstances();
     VaskApp::ClearRunValues();
+    VaskApp::ForgetUnfinishedBarcodes();
     if (auto r = sim::Reset(); !r) return Fail(r.message()), false;
     if (auto r = sim::AddSerial(ScannerName, "COM3", "STRESS-1"); !r) return Fail(r.message()), false;
     if (!receiver_.Ready()) return Fail("the keystroke receiver did not start"), false;

@@ -1,6 +1,7 @@
 #include "tests/support/UiDriver.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 #include <prsht.h>
 
 #include <algorithm>
@@ -635,6 +636,14 @@ void VaskApp::ClearRunValues() {
         }
     }
 }
+
+std::string VaskApp::UnfinishedBarcodesPath() {
+    char base[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base))) return {};
+    return std::string(base) + "\\Brontel Vask\\Unfinished Barcodes.csv";
+}
+
+void VaskApp::ForgetUnfinishedBarcodes() { ::DeleteFileA(UnfinishedBarcodesPath().c_str()); }
 
 bool VaskApp::Start(DWORD timeoutMs) {
     EndRunningInstances();

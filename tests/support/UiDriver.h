@@ -204,6 +204,10 @@ public:
     static HWND FindMainWindow();
     // Deletes the start-with-Windows value under both hives.
     static void ClearRunValues();
+    // The user's file of unfinished barcodes, which the next start lists.
+    static std::string UnfinishedBarcodesPath();
+    // Deletes it, so that no earlier test's barcodes are listed.
+    static void ForgetUnfinishedBarcodes();
 
     // Ends leftovers, starts the program and waits for its main window and
     // for its first wait for input (see SettledAfterStart).
