@@ -215,8 +215,9 @@ TEST_F(Records, KilledWhileTypingNothingIsLostOrOfferedWrongly) {
         std::vector<std::string> batch;
         for (int i = 0; i < 40; ++i) batch.push_back("R" + std::to_string(round) + "-" + std::to_string(100 + i) + "-XYZ");
         ASSERT_TRUE(testsupport::sim::Scan("s1", batch));
-        // The kill's moment is the scenario: somewhere in the batch, or before it.
-        ::Sleep(std::uniform_int_distribution<DWORD>(0, 1500)(random));
+        // The kill's moment is the scenario: somewhere in the batch, once its typing has begun.
+        ASSERT_TRUE(WaitUntil([&] { return !receiver.Text().empty(); }, 10000));
+        ::Sleep(std::uniform_int_distribution<DWORD>(0, 600)(random));
         ASSERT_TRUE(::TerminateProcess(app.process().handle(), 1));
         ASSERT_EQ(::WaitForSingleObject(app.process().handle(), 10000), WAIT_OBJECT_0);
         const uint64_t fetched = testsupport::sim::StatusOf("s1").value_or(testsupport::sim::Status{}).delivered;
@@ -229,6 +230,9 @@ TEST_F(Records, KilledWhileTypingNothingIsLostOrOfferedWrongly) {
         for (size_t end; (end = text.find(L'\r', from)) != std::wstring::npos; from = end + 1)
             ++whole[std::string(text.begin() + from, text.begin() + end)];
         const std::string cut(text.begin() + from, text.end());
+        if (std::getenv("VASK_KILL_TRACE"))
+            std::cout << "round " << round << ": fetched " << fetched << ", " << whole.size() << " whole, cut '" << cut
+                      << "'\n";
 
         // What the next start offers: barcode -> what the list says of it.
         std::map<std::string, std::string> offered;
