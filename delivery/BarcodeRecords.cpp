@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "delivery/BarcodeHistory.h"
 #include "delivery/DeliveryRule.h"
@@ -37,6 +38,7 @@ struct Record {
     std::string window;   // UTF-8
     uint16_t keysTyped = 0;
     uint16_t keysTotal = 0;
+    bool listedPartly = false;  // Recent Barcodes shows what its first window got, whatever comes after
 };
 
 std::mutex RecordsMutex;  // never held across a disk call
@@ -108,6 +110,7 @@ std::string ReadWhole(const std::wstring& path) {
 void End(uint64_t sequence, std::string_view title, uint16_t keysTyped, uint16_t keysTotal, const char* wholeOutcome) {
     const bool whole = keysTyped >= keysTotal;
     std::optional<scanlog::Row> row;
+    bool listed = false;
     {
         const std::lock_guard<std::mutex> lock(RecordsMutex);
         const auto found = Open.find(sequence);
@@ -118,9 +121,11 @@ void End(uint64_t sequence, std::string_view title, uint16_t keysTyped, uint16_t
         record.keysTotal = keysTotal;
         record.stage = Stage::Unfinished;
         row = RowOf(sequence, record, whole ? wholeOutcome : scanlog::PartlyTyped);
+        listed = std::exchange(record.listedPartly, record.listedPartly || !whole);
         if (whole) Open.erase(found);
     }
-    SettleInHistory(sequence, whole ? BarcodeFate::Typed : BarcodeFate::PartlyTyped, title, keysTyped, keysTotal);
+    if (!listed)
+        SettleInHistory(sequence, whole ? BarcodeFate::Typed : BarcodeFate::PartlyTyped, title, keysTyped, keysTotal);
     Journal(*row, false);
     KeepUnfinishedFileSmall();
 }

@@ -115,8 +115,10 @@ size_t TypeBarcodeBytes(KeyboardPort& port, const uint8_t* bytes, size_t length,
     const ByteRange range = TypedRange(length, leading, trailing);
     size_t typed = 0;
     (void)WithCapsLockOff(port, [&] {
-        for (; typed < range.count && port.WaitForTarget(); ++typed)
+        for (; typed < range.count && port.WaitForTarget(); ++typed) {
+            port.BeforeCharacter(typed);
             (void)SendCharacterKey(port, bytes[range.first + typed], 0);
+        }
         return typed == range.count;
     });
     return typed;

@@ -64,6 +64,9 @@ public:
     // waits until the window in front may take it. False stops the typing
     // there (the Caps Lock state is still restored).
     virtual bool WaitForTarget() { return true; }
+    // Called before the keys of the barcode's character `index` (from the
+    // first byte this call types) are sent.
+    virtual void BeforeCharacter(size_t /*index*/) {}
 };
 
 // Keys that sit outside the numeric keypad block (arrows, Insert, Delete,

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "delivery/KeyPlan.h"
+#include "delivery/KeyStamp.h"
 #include "win/WinText.h"
 
 namespace {
@@ -17,8 +18,10 @@ LayoutId AsId(HKL layout) { return reinterpret_cast<LayoutId>(layout); }
 
 class SystemKeyboard final : public KeyboardPort {
 public:
-    SystemKeyboard(const KeySender::TargetGate& gate, unsigned& eventsSinceGate)
-        : gate_(gate), eventsSinceGate_(eventsSinceGate) {}
+    SystemKeyboard(const KeySender::TargetGate& gate, unsigned& eventsSinceGate, uint16_t tag, uint16_t unit)
+        : gate_(gate), eventsSinceGate_(eventsSinceGate), tag_(tag), base_(unit), stamp_(KeyStamp(tag, unit)) {}
+
+    void BeforeCharacter(size_t index) override { stamp_ = KeyStamp(tag_, static_cast<uint16_t>(base_ + index)); }
 
     bool WaitForTarget() override {
         const unsigned sent = std::exchange(eventsSinceGate_, 0);
@@ -47,7 +50,7 @@ public:
         DWORD flags = 0;
         if (stroke.keyUp) flags |= KEYEVENTF_KEYUP;
         if (stroke.extended) flags |= KEYEVENTF_EXTENDEDKEY;
-        ::keybd_event(stroke.virtualKey, stroke.scanCode, flags, 0);
+        ::keybd_event(stroke.virtualKey, stroke.scanCode, flags, stamp_);
         ++eventsSinceGate_;
     }
 
@@ -58,6 +61,7 @@ public:
             e.ki.wVk = 0;
             e.ki.wScan = character;
             e.ki.dwFlags = KEYEVENTF_UNICODE;
+            e.ki.dwExtraInfo = stamp_;
         }
         events[1].ki.dwFlags |= KEYEVENTF_KEYUP;
         const unsigned accepted = ::SendInput(2, events, sizeof(INPUT));
@@ -82,27 +86,30 @@ public:
 private:
     const KeySender::TargetGate& gate_;
     unsigned& eventsSinceGate_;
+    const uint16_t tag_;
+    const uint16_t base_;
+    ULONG_PTR stamp_;
 
 };
 
 }  // namespace
 
 uint32_t KeySender::PressVirtualKey(uint8_t virtualKey, uint16_t modifiers) const {
-    SystemKeyboard keyboard(gate_, eventsSinceGate_);
+    SystemKeyboard keyboard(gate_, eventsSinceGate_, tag_, unit_);
     return SendVirtualKey(keyboard, virtualKey, modifiers);
 }
 
 uint32_t KeySender::SendCharacter(uint16_t character, uint16_t modifiers) const {
-    SystemKeyboard keyboard(gate_, eventsSinceGate_);
+    SystemKeyboard keyboard(gate_, eventsSinceGate_, tag_, unit_);
     return SendCharacterKey(keyboard, character, modifiers);
 }
 
 size_t KeySender::TypeBarcode(const uint8_t* bytes, size_t length, int leading, int trailing) const {
-    SystemKeyboard keyboard(gate_, eventsSinceGate_);
+    SystemKeyboard keyboard(gate_, eventsSinceGate_, tag_, unit_);
     return TypeBarcodeBytes(keyboard, bytes, length, leading, trailing);
 }
 
 bool KeySender::TypeToken(const std::string& token, int ctrl) const {
-    SystemKeyboard keyboard(gate_, eventsSinceGate_);
+    SystemKeyboard keyboard(gate_, eventsSinceGate_, tag_, unit_);
     return TypeFormatToken(keyboard, token, ctrl);
 }

@@ -31,7 +31,17 @@ public:
     // Input events sent since the gate was last asked (the last key's).
     unsigned EventsSinceGate() const { return eventsSinceGate_; }
 
+    // Every event sent from now on carries this stamp (KeyStamp.h) in its
+    // extra information: the job's `tag`, and `unit` for a token, or unit
+    // plus the character's index for the characters of a barcode.
+    void StampWith(uint16_t tag, uint16_t unit) {
+        tag_ = tag;
+        unit_ = unit;
+    }
+
 private:
     TargetGate gate_;
     mutable unsigned eventsSinceGate_ = 0;
+    uint16_t tag_ = 0;
+    uint16_t unit_ = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "delivery/KeyStamp.h"
+
 namespace {
 
 std::mutex KeyTurnMutex;
@@ -21,9 +23,53 @@ bool OwnWindowWanted() {
     return at != 0 && ::GetTickCount() - at < OwnWindowWantedMs;
 }
 
+// An activation the program did not ask for (a click on our window, another
+// program's SetForegroundWindow) is under way already: by now the window that
+// had the keys has lost them, and waiting here would only hold our window up.
+// The typist sends no key from now on, and a key already on its way that
+// lands in our window is handed back (BeforeMessage).
 LRESULT CALLBACK BeforeActivation(int code, WPARAM window, LPARAM details) {
-    if (code == HCBT_ACTIVATE && QuietDepth == 0) AnnounceOwnWindow();
+    if (code == HCBT_ACTIVATE && QuietDepth == 0) OwnWindowAnnouncedAt = ::GetTickCount() | 1;
     return ::CallNextHookEx(nullptr, code, window, details);
+}
+
+// The lowest unit handed back, with its tag: (tag << 16) | (unit + 1); 0: none.
+std::atomic<uint32_t> HandedBack{0};
+std::atomic<uint32_t> CheckpointsSeen{0};
+
+bool IsModifierOrLock(WPARAM key) {
+    return key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU || key == VK_CAPITAL ||
+           (key >= VK_LSHIFT && key <= VK_RMENU);
+}
+
+void NoteHandedBack(const MSG& message, uintptr_t stamp) {
+    const uint16_t tag = TagOfKey(stamp), unit = UnitOfKey(stamp);
+    if (unit == CheckpointUnit) {
+        ++CheckpointsSeen;
+        return;
+    }
+    // A key's press is what types it; its release and the modifiers around it type nothing.
+    if ((message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) || IsModifierOrLock(message.wParam))
+        return;
+    const uint32_t mine = (static_cast<uint32_t>(tag) << 16) | (unit + 1u);
+    uint32_t seen = HandedBack.load();
+    while ((seen == 0 || (seen >> 16) != tag || (seen & 0xFFFF) > (mine & 0xFFFF)) &&
+           !HandedBack.compare_exchange_weak(seen, mine)) {
+    }
+}
+
+// Every message our windows' thread takes passes here first: a key of the
+// typist's becomes a message nobody acts on, and goes back to the typist.
+LRESULT CALLBACK BeforeMessage(int code, WPARAM removal, LPARAM message) {
+    if (code == HC_ACTION) {
+        MSG& taken = *reinterpret_cast<MSG*>(message);
+        const auto stamp = static_cast<uintptr_t>(::GetMessageExtraInfo());
+        if (taken.message >= WM_KEYFIRST && taken.message <= WM_KEYLAST && IsOurKey(stamp)) {
+            if (removal == PM_REMOVE) NoteHandedBack(taken, stamp);
+            taken.message = WM_NULL;
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, removal, message);
 }
 
 }  // namespace
@@ -76,4 +122,25 @@ bool OwnWindowComing(bool oursInFront) {
 }
 
 OwnWindowWatch::OwnWindowWatch()
-    : hook_(::SetWindowsHookExA(WH_CBT, BeforeActivation, nullptr, ::GetCurrentThreadId())) {}
+    : activations_(::SetWindowsHookExA(WH_CBT, BeforeActivation, nullptr, ::GetCurrentThreadId())),
+      messages_(::SetWindowsHookExA(WH_GETMESSAGE, BeforeMessage, nullptr, ::GetCurrentThreadId())) {}
+
+std::optional<uint16_t> TakeHandedBackKey(uint16_t tag) {
+    uint32_t seen = HandedBack.load();
+    while (seen != 0 && (seen >> 16) == tag % KeyTags) {
+        if (HandedBack.compare_exchange_weak(seen, 0)) return static_cast<uint16_t>((seen & 0xFFFF) - 1);
+    }
+    return std::nullopt;
+}
+
+bool AwaitHandBacks(uint16_t tag, DWORD ms) {
+    const uint32_t before = CheckpointsSeen.load();
+    constexpr BYTE NoKey = 0xFF;  // a key-up of no key: it types nothing wherever it lands
+    ::keybd_event(NoKey, 0, KEYEVENTF_KEYUP, KeyStamp(tag, CheckpointUnit));
+    const DWORD start = ::GetTickCount();
+    while (CheckpointsSeen.load() == before) {
+        if (::GetTickCount() - start >= ms) return false;
+        ::Sleep(5);
+    }
+    return true;
+}

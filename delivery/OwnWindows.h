@@ -10,9 +10,11 @@
 // first (TryAnnounceOwnWindow) and is put off and tried again if a key is
 // on its way, since another program's keyboard hook may hold that key for
 // seconds. Any other activation of our window (a click on it, another
-// program's SetForegroundWindow) waits in the hook for the key: Wine hands
-// the keyboard to the new foreground thread as soon as an activation
-// begins, so one put off then would still take the key.
+// program's SetForegroundWindow) is only recorded by the hook, which never
+// waits: the typist stops before its next key. Every key the typist sends
+// carries its stamp (KeyStamp.h), so one that lands in our window all the
+// same is taken out of that window's input, never acted on, and handed back
+// to the typist, which types it again into the barcode's window.
 //
 // Threads: AnnounceOwnWindow and OwnWindowWatch run on the thread that owns
 // our windows; the key turn is taken by the typist.
@@ -20,7 +22,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <mutex>
+#include <optional>
 
 #include "win/Scoped.h"
 
@@ -78,7 +82,9 @@ public:
 };
 
 // Announces every window of the calling thread just before it is activated,
-// whatever activates it (a box, the sheet, a click): a thread-local hook.
+// whatever activates it (a box, the sheet, a click), and takes every key of
+// the typist's (KeyStamp.h) out of those windows' input before any of them
+// acts on it, handing it back to the typist: thread-local hooks.
 class OwnWindowWatch {
 public:
     OwnWindowWatch();
@@ -86,5 +92,17 @@ public:
     OwnWindowWatch& operator=(const OwnWindowWatch&) = delete;
 
 private:
-    win::UniqueHook hook_;
+    win::UniqueHook activations_;
+    win::UniqueHook messages_;
 };
+
+// The typist: the first unit of job `tag` that landed in a window of ours
+// since it last asked, and was taken out there; it never reached the
+// barcode's window. Nullopt when none did.
+std::optional<uint16_t> TakeHandedBackKey(uint16_t tag);
+
+// The typist, with a window of ours in front: sends a checkpoint event, which
+// goes to that window behind any key of ours already on its way there, and
+// waits up to ms for our window to take it; by then every such key has been
+// handed back. False when it did not arrive in time.
+bool AwaitHandBacks(uint16_t tag, DWORD ms);

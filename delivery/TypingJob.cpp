@@ -1,12 +1,15 @@
 #include "delivery/TypingJob.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <optional>
+#include <utility>
 
 #include "delivery/BarcodeRecords.h"
 #include "delivery/KeyPlan.h"
 #include "delivery/KeySender.h"
+#include "delivery/KeyStamp.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/ScannerLink.h"
 #include "delivery/WindowInFront.h"
@@ -23,6 +26,7 @@ DWORD MsSince(PaceClock::time_point then) {
 
 constexpr int PieceCount = 4;  // prefix, barcode, first suffix, second suffix
 constexpr DWORD ReadPatienceMs = 150;  // a window slower to read is busy: typing goes on
+constexpr DWORD HandBackPatienceMs = 300;  // for our own window to take what landed there
 
 // Keys sent to another program wait in its input queue until it reads them,
 // and one of our windows coming forward meanwhile would take them (Wine
@@ -55,9 +59,19 @@ public:
     KeyTarget(TypingJob& job, const std::function<bool()>& keepRunning, DWORD patienceMs)
         : job_(job), keepRunning_(keepRunning), patienceMs_(patienceMs) {}
 
+    // The stamp of this call's keys (KeyStamp.h).
+    uint16_t Tag() const { return tag_; }
+
+    // The unit to type again from, once: keys from it on landed in a window
+    // of ours and were handed back.
+    std::optional<uint16_t> TakeRewind() { return std::exchange(rewindTo_, std::nullopt); }
+
     bool WaitUntilReady(unsigned eventsSent) {
+        if (rewindTo_) return false;  // stopped already, to type again from there
         LetTheWindowRead(job_.window, eventsSent);
         keyTurn_.Release();  // the previous key has been sent and read
+        sentSinceCheckpoint_ |= eventsSent > 0;
+        if (TakeHandedBack()) return false;
         if (!KeepThePace()) return false;
         const DWORD start = ::GetTickCount();
         for (;;) {
@@ -80,16 +94,21 @@ public:
                 return true;
             }
             keyTurn_.Release();
+            if (CheckpointFound() && TakeHandedBack()) return false;
             if (!keepRunning_() || ::GetTickCount() - start >= patienceMs_) return false;
             ::Sleep(TargetRecheckMs);
         }
     }
 
     // The last key has been sent: the key turn is kept until it has been
-    // read, and not through the delay after the barcode.
-    void Finish(unsigned eventsSent) {
+    // read, and not through the delay after the barcode. False when keys
+    // landed in a window of ours and must be typed again (TakeRewind).
+    bool Finish(unsigned eventsSent) {
         LetTheWindowRead(job_.window, eventsSent);
         keyTurn_.Release();
+        sentSinceCheckpoint_ |= eventsSent > 0;
+        (void)CheckpointFound();
+        return !TakeHandedBack();
     }
 
 private:
@@ -126,9 +145,31 @@ private:
         job_.windowTitle = candidateTitle_;
     }
 
+    // Keys handed back from our windows: typing stops, to go on from the first.
+    bool TakeHandedBack() {
+        if (const std::optional<uint16_t> unit = TakeHandedBackKey(tag_)) rewindTo_ = unit;
+        return rewindTo_.has_value();
+    }
+
+    // With a window of ours in front and keys sent since the last look, waits
+    // until every key of ours that went there has been handed back.
+    bool CheckpointFound() {
+        if (!sentSinceCheckpoint_ || !ObserveWindow(::GetForegroundWindow()).ours) return false;
+        sentSinceCheckpoint_ = false;
+        return AwaitHandBacks(tag_, HandBackPatienceMs);
+    }
+
+    static uint16_t NextTag() {
+        static std::atomic<uint16_t> tags{0};
+        return static_cast<uint16_t>(++tags % KeyTags);
+    }
+
     TypingJob& job_;
     const std::function<bool()>& keepRunning_;
     const DWORD patienceMs_;
+    const uint16_t tag_ = NextTag();
+    std::optional<uint16_t> rewindTo_;
+    bool sentSinceCheckpoint_ = false;
     HWND candidate_ = nullptr;
     std::string candidateTitle_;
     std::optional<PaceClock::time_point> lastKeyAt_;  // when this call's previous key went
@@ -186,12 +227,41 @@ uint16_t KeysTyped(const TypingJob& job) {
     return Clamp16(keys);
 }
 
+namespace {
+
+// Back to the key `unit` of the job (0: its first): the keys from there on
+// went into a window of ours, not the barcode's.
+void RewindTo(TypingJob& job, uint16_t unit) {
+    size_t left = unit;
+    for (int piece = 0; piece < PieceCount; ++piece) {
+        const size_t keys = KeysOfPiece(job, piece);
+        if (left < keys || piece == PieceCount - 1) {
+            job.piece = piece;
+            job.bytesTyped = piece == 1 ? std::min(left, keys) : 0;
+            return;
+        }
+        left -= keys;
+    }
+}
+
+}  // namespace
+
 bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, DWORD patienceMs) {
     KeyTarget target(job, keepRunning, patienceMs);
-    const KeySender keys([&target](unsigned eventsSent) { return target.WaitUntilReady(eventsSent); });
-    for (; job.piece < PieceCount; ++job.piece)
-        if (!TypePiece(keys, job)) return false;
-    target.Finish(keys.EventsSinceGate());
+    KeySender keys([&target](unsigned eventsSent) { return target.WaitUntilReady(eventsSent); });
+    for (;;) {
+        for (; job.piece < PieceCount; ++job.piece) {
+            keys.StampWith(target.Tag(), KeysTyped(job));
+            if (!TypePiece(keys, job)) break;
+        }
+        const bool whole = job.piece >= PieceCount && target.Finish(keys.EventsSinceGate());
+        if (const std::optional<uint16_t> unit = target.TakeRewind()) {
+            RewindTo(job, *unit);
+            continue;
+        }
+        if (!whole) return false;
+        break;
+    }
     WaitAfterBarcode(job.pace.barcodeDelayMs, keepRunning);
     return true;
 }

@@ -498,6 +498,11 @@ void Driver::TypeAgainTheNewest() {
         return;
     }
     const std::string barcode = lines[0].substr(tab2 + 1);
+    // Listed without a window: it is still on its way. Type Again then takes
+    // it from the typist (its copy is the barcode itself), or refuses while
+    // its keys are being typed.
+    const size_t tab1 = lines[0].find('\t');
+    const bool onItsWay = tab2 == tab1 + 1;
     ::SendMessageA(list, LB_SETSEL, FALSE, -1);
     ::SendMessageA(list, LB_SETSEL, TRUE, 0);
     testsupport::PostClick(::GetDlgItem(recent, IDC_RECENT_TYPE_AGAIN));
@@ -509,10 +514,11 @@ void Driver::TypeAgainTheNewest() {
         if (testsupport::MessageBoxWindow::Exists("Type Again"))
             (void)testsupport::MessageBoxWindow::WaitFor("Type Again", 1000).Answer(IDNO);
         status = testsupport::WindowTextOf(::GetDlgItem(recent, IDC_RECENT_STATUS));
-        return status.rfind("Typed", 0) == 0 || status.find("nothing typed") != std::string::npos;
+        return status.rfind("Typed", 0) == 0 || status.find("nothing typed") != std::string::npos ||
+               status.find("is being typed right now") != std::string::npos;
     }, 30000);
     if (!said && ProgramRunning()) Fail("Type Again said nothing: \"" + status + "\"");
-    if (status == "Typed 1 barcode again.") ++typedAgain_[barcode];
+    if (status == "Typed 1 barcode again." && !onItsWay) ++typedAgain_[barcode];
     if (::IsWindowVisible(recent)) {
         testsupport::PostClick(::GetDlgItem(recent, IDCANCEL));
         Settle();
