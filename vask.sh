@@ -86,7 +86,7 @@ build_native() {
 
 # The fuzz targets (tests/fuzz), built with clang and libFuzzer.
 FUZZ=$BUILD/native-fuzz
-FUZZ_TARGETS=(section_names key_plans trace_texts run_value settings_values sheet_place sim_state)
+FUZZ_TARGETS=(section_names key_plans trace_texts run_value settings_values sheet_place sim_state scan_log_rows)
 
 build_fuzz() {
     if [ ! -f "$FUZZ/CMakeCache.txt" ]; then

@@ -119,3 +119,16 @@ write('sim_state', 'damaged-line', state.encode())
 write('sim_state', 'empty-state', b'vask-sim-state 1\n')
 write('sim_state', 'old-without-delays', (state.replace('breach: x\n', '')
       .replace(' delay-open=0 delay-idmode=0 delay-download=0 delay-count=0 delay-fetch=0 delay-close=0', '')).encode())
+
+# scan log rows: a length byte (file bytes / 8), that file's text, then fields of rows to write
+log_file = ('\ufeffKey,Time,Barcode,Outcome,Window,Length,Keys\r\n'
+            'r1-1,2026-12-08T08:16:09+01:00,4006381333931,fetched,,13,\r\n'
+            'r1-1,2026-12-08T08:16:09+01:00,4006381333931,typing,Orders,13,\r\n'
+            'r1-2,2026-12-08T08:16:10+01:00,"\'=1+2",partly typed,"Sheet1, ""Q4""",4,2 of 5\r\n'
+            'r1-3,2026-12-08T08:16:11+01:00,"cut').encode('utf-8')
+log_file += b' ' * (-len(log_file) % 8)
+def field(value): return bytes([len(value)]) + value
+row = (field(b'r2-7') + field(b'2026-12-08T00:10:00+01:00') + field(b'=HYPERLINK("x","y")') + field(b'partly typed') +
+       field(b'@Orders\r\n') + (13).to_bytes(4, 'little') + (4).to_bytes(2, 'little') + bytes([9]))
+write('scan_log_rows', 'file-and-rows', bytes([len(log_file) // 8]) + log_file + row + row)
+write('scan_log_rows', 'old-six-columns', bytes([8]) + b'Key,Time,Barcode,Outcome,Window,Length\r\nr0-1,t,B,fetched,,1\r\n'[:64] + row)
