@@ -1,7 +1,5 @@
 #include "delivery/BarcodeRecords.h"
 
-#include <shlobj.h>
-
 #include <map>
 #include <mutex>
 #include <optional>
@@ -50,13 +48,8 @@ JournalFile& UnfinishedFile() {
 }
 
 std::wstring UnfinishedPath() {
-    static const std::wstring path = [] {
-        wchar_t base[MAX_PATH] = {};
-        if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base)))
-            return std::wstring();
-        return std::wstring(base) + L"\\Brontel Vask\\Unfinished Barcodes.csv";
-    }();
-    return path;
+    const std::wstring folder = scanlog::UserFolder();
+    return folder.empty() ? std::wstring() : folder + L"\\Unfinished Barcodes.csv";
 }
 
 const char* OutcomeOf(Stage stage) {

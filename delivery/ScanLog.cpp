@@ -99,16 +99,18 @@ bool Wanted() { return ReadUserOption(OnValue, 0).value != 0; }
 
 uint32_t RetentionDays() { return RetentionWithin(ReadUserOption(DaysValue, DefaultRetentionDays).value); }
 
-std::wstring Folder() {
+std::wstring UserFolder() {
     // Looked up once: the shell's answer is slow, and the user's folder stays for the run.
     static const std::wstring folder = [] {
         wchar_t base[MAX_PATH] = {};
         if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base)))
             return std::wstring();
-        return std::wstring(base) + L"\\Brontel Vask\\Scan Log";
+        return std::wstring(base) + L"\\Brontel Vask";
     }();
     return folder;
 }
+
+std::wstring Folder() { return UserFolder().empty() ? std::wstring() : UserFolder() + L"\\Scan Log"; }
 
 void Append(const Row& row, bool flush) {
     if (!Wanted()) return;

@@ -31,7 +31,10 @@ inline constexpr char DaysValue[] = "ScanLogDays";
 
 bool Wanted();
 uint32_t RetentionDays();
-// The log's folder (made when the first row is written).
+// %LOCALAPPDATA%\Brontel Vask: the user's own files of the program; empty
+// when the system cannot say where that is.
+std::wstring UserFolder();
+// The log's folder in it (made when the first row is written); empty with it.
 std::wstring Folder();
 
 // The key of this run's barcode `sequence`: the run (its start and

@@ -8,11 +8,13 @@
 #include <map>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <random>
 #include <thread>
 
+#include "delivery/ScanLogText.h"
 #include "res/resource.h"
 #include "tests/support/KeyReceiver.h"
 #include "tests/support/Process.h"
@@ -23,6 +25,8 @@ namespace stresstest {
 namespace {
 
 namespace sim = testsupport::sim;
+
+void ForgetPace();  // the typing pace back to none (below)
 using testsupport::MessageBoxWindow;
 using testsupport::Sheet;
 using testsupport::VaskApp;
@@ -147,7 +151,7 @@ public:
 private:
     enum class Action {
         Find, Activate, Deactivate, PlugOrUnplug, TrayOpen, TrayAbout, ConfirmExit, SheetExit, CloseSheet,
-        UserApp, SlowCall, TypeAgain, SecondStart, Logoff
+        UserApp, SlowCall, TypeAgain, SecondStart, Logoff, ClearRecent, Pace
     };
 
     void Fail(const std::string& why) {
@@ -172,6 +176,8 @@ private:
     void DismissStrayBoxes();
     void InjectOrClearSlowCall();
     void TypeAgainTheNewest();
+    void ClearRecentBarcodes();
+    void SetARandomPace();
     void StartASecondCopy();
     void LogoffAndStartAgain();
     HWND OpenRecent();
@@ -212,6 +218,7 @@ bool Driver::Start() {
     VaskApp::EndRunningInstances();
     VaskApp::ClearRunValues();
     VaskApp::ForgetUnfinishedBarcodes();
+    ForgetPace();
     if (auto r = sim::Reset(); !r) return Fail(r.message()), false;
     if (auto r = sim::AddSerial(ScannerName, "COM3", "STRESS-1"); !r) return Fail(r.message()), false;
     if (!receiver_.Ready()) return Fail("the keystroke receiver did not start"), false;
@@ -396,7 +403,8 @@ Driver::Action Driver::PickAction() {
         {Action::PlugOrUnplug, 7}, {Action::TrayOpen, 8},     {Action::TrayAbout, 6},
         {Action::ConfirmExit, 6}, {Action::SheetExit, 3},    {Action::CloseSheet, 4},
         {Action::UserApp, 20},    {Action::SlowCall, 10},    {Action::TypeAgain, 5},
-        {Action::SecondStart, 3}, {Action::Logoff, 1},
+        {Action::SecondStart, 3}, {Action::Logoff, 1},    {Action::ClearRecent, 2},
+        {Action::Pace, 2},
     };
     // VASK_STRESS_SECOND_STARTS=0 or VASK_STRESS_LOGOFFS=0 leaves those out.
     auto driven = [](const char* variable) {
@@ -452,6 +460,8 @@ void Driver::Do(Action action) {
     case Action::TypeAgain: doing_ = "Type Again"; TypeAgainTheNewest(); break;
     case Action::SecondStart: doing_ = "second start"; StartASecondCopy(); break;
     case Action::Logoff: doing_ = "logoff"; LogoffAndStartAgain(); break;
+    case Action::ClearRecent: doing_ = "Clear Recent Barcodes"; ClearRecentBarcodes(); break;
+    case Action::Pace: doing_ = "typing pace"; SetARandomPace(); break;
     }
 }
 
@@ -467,8 +477,13 @@ HWND Driver::OpenRecent() {
 }
 
 // "hh:mm:ss<tab>where<tab>barcode": the barcodes listed as "k of n
-// characters into ..." are noted with k.
+// characters into ..." are noted with k; so are those the user's file of
+// unfinished barcodes holds as partly typed (Clear took them off the list).
 void Driver::NotePartlyTyped() {
+    std::ifstream file(VaskApp::UnfinishedBarcodesPath(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    for (const scanlog::Row& row : scanlog::Unfinished(scanlog::ParseRows(text)))
+        if (row.outcome == scanlog::PartlyTyped) partlyTyped_[row.barcode] = row.keysTyped;
     const HWND recent = OpenRecent();
     if (!recent) return;
     for (const std::string& line : testsupport::ListEntries(::GetDlgItem(recent, IDC_RECENT_LIST))) {
@@ -481,6 +496,55 @@ void Driver::NotePartlyTyped() {
     }
     testsupport::PostClick(::GetDlgItem(recent, IDCANCEL));
     Settle();
+}
+
+// Clear in Recent Barcodes, answered Yes: what was listed as partly typed is
+// noted first; what ends afterwards is still in the user's file of
+// unfinished barcodes.
+void Driver::ClearRecentBarcodes() {
+    NotePartlyTyped();
+    const HWND recent = OpenRecent();
+    if (!recent) return;
+    ++result_.actions[doing_];
+    if (testsupport::ListEntries(::GetDlgItem(recent, IDC_RECENT_LIST)).empty()) {
+        testsupport::PostClick(::GetDlgItem(recent, IDCANCEL));
+        Settle();
+        return;
+    }
+    testsupport::PostClick(::GetDlgItem(recent, IDC_RECENT_CLEAR));
+    const testsupport::MessageBoxWindow box = testsupport::MessageBoxWindow::WaitFor("Clear Recent Barcodes", 5000);
+    if (!box || !box.Answer(IDYES)) {
+        if (ProgramRunning()) Fail("Clear did not ask");
+        return;
+    }
+    testsupport::PostClick(::GetDlgItem(recent, IDCANCEL));
+    Settle();
+}
+
+// Back to the default pace (none).
+void ForgetPace() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Brontel Vask", 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    ::RegDeleteValueA(key, "KeyDelayMs");
+    ::RegDeleteValueA(key, "BarcodeDelayMs");
+    ::RegCloseKey(key);
+}
+
+// A random typing pace for the barcodes that follow (a third of the time
+// none): up to 15 ms between keys and 300 ms after each barcode.
+void Driver::SetARandomPace() {
+    ++result_.actions[doing_];
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Brontel Vask", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                          nullptr) != ERROR_SUCCESS)
+        return Fail("the typing pace could not be set");
+    const bool none = Chance(33);
+    const DWORD keyDelay = none ? 0 : static_cast<DWORD>(Between(0, 15));
+    const DWORD barcodeDelay = none ? 0 : static_cast<DWORD>(Between(0, 300));
+    ::RegSetValueExA(key, "KeyDelayMs", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&keyDelay), sizeof keyDelay);
+    ::RegSetValueExA(key, "BarcodeDelayMs", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&barcodeDelay),
+                     sizeof barcodeDelay);
+    ::RegCloseKey(key);
 }
 
 // Type Again of the newest barcode listed, into the receiver: the status
@@ -768,6 +832,7 @@ void Driver::Finish() {
              worstProbeDuring_);
     for (const std::string& breach : sim::Breaches()) Fail("SDK misuse: " + breach);
     VaskApp::EndRunningInstances();
+    ForgetPace();
     (void)sim::Reset();
 }
 
