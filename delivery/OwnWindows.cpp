@@ -58,13 +58,21 @@ void NoteHandedBack(const MSG& message, uintptr_t stamp) {
     }
 }
 
+// A key press or release as the keyboard (or SendInput) makes it. The
+// extra information belongs to these alone: a character posted by
+// TranslateMessage or by another program would show what the last of them
+// carried.
+bool IsKeyEvent(UINT message) {
+    return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN || message == WM_SYSKEYUP;
+}
+
 // Every message our windows' thread takes passes here first: a key of the
 // typist's becomes a message nobody acts on, and goes back to the typist.
 LRESULT CALLBACK BeforeMessage(int code, WPARAM removal, LPARAM message) {
     if (code == HC_ACTION) {
         MSG& taken = *reinterpret_cast<MSG*>(message);
         const auto stamp = static_cast<uintptr_t>(::GetMessageExtraInfo());
-        if (taken.message >= WM_KEYFIRST && taken.message <= WM_KEYLAST && IsOurKey(stamp)) {
+        if (IsKeyEvent(taken.message) && IsOurKey(stamp)) {
             if (removal == PM_REMOVE) NoteHandedBack(taken, stamp);
             taken.message = WM_NULL;
         }
