@@ -18,16 +18,6 @@ using testsupport::MessageBoxWindow;
 
 class Records : public Recent {
 protected:
-    // Ends the program through the tray menu's Exit, answered Yes.
-    void ExitThroughTheTray() {
-        ASSERT_TRUE(app.OpenTrayMenu());
-        ASSERT_TRUE(app.PickTrayMenuItem('e'));
-        const MessageBoxWindow box = MessageBoxWindow::WaitFor("Confirm Exit");
-        ASSERT_TRUE(box);
-        ASSERT_TRUE(box.Answer(IDYES));
-        ASSERT_EQ(::WaitForSingleObject(app.process().handle(), 15000), WAIT_OBJECT_0);
-    }
-
     // The next start's Recent Barcodes lines, once `count` are listed.
     std::vector<std::string> LinesOfTheNextStart(size_t count) {
         Sim({"reset"});  // an ended program's open scanner is no breach of the next one
@@ -109,7 +99,7 @@ TEST_F(Records, ClearMidBarcodeThenExitOffersOnlyWhatWasNotTyped) {
         const std::vector<scanlog::Row> rows = folder.Rows();
         return !rows.empty() && rows.back().barcode == "WAITING";
     }, 10000));
-    ExitThroughTheTray();
+    ASSERT_NE(app.ExitThroughTray(15000), 0xFFFFFFFFu) << "Exit through the tray, answered Yes";
 
     const std::vector<std::string> lines = LinesOfTheNextStart(1);
     ASSERT_EQ(lines.size(), 1u);
