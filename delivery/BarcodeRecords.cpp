@@ -82,7 +82,8 @@ void KeepUnfinishedFileSmall() {
         const std::lock_guard<std::mutex> lock(RecordsMutex);
         if (appended == 0 || (!Open.empty() && appended < RowsBeforeRewrite)) return std::nullopt;
         std::string rows;
-        for (const auto& [sequence, record] : Open) rows += scanlog::RowText(RowOf(sequence, record, OutcomeOf(record.stage)));
+        for (const auto& [sequence, record] : Open)
+            rows += scanlog::RowText(RowOf(sequence, record, OutcomeOf(record.stage)));
         return rows;
     });
 }

@@ -46,7 +46,7 @@ void RecentBarcodes::CopyNewerThan(uint64_t after, std::vector<RecentBarcode>& o
 }
 
 bool RecentBarcodes::Settle(uint64_t sequence, BarcodeFate fate, std::string_view destination, uint16_t keysTyped,
-                            uint16_t keysTotal, RecentBarcode* settled) {
+                            uint16_t keysTotal) {
     std::lock_guard<std::mutex> lock(mutex_);
     const uint64_t age = lastSequence_ - sequence;
     if (sequence == 0 || sequence > lastSequence_ || age >= size_) return false;
@@ -56,7 +56,6 @@ bool RecentBarcodes::Settle(uint64_t sequence, BarcodeFate fate, std::string_vie
     entry.keysTyped = keysTyped;
     entry.keysTotal = keysTotal;
     SetDestination(entry, destination);
-    if (settled) *settled = entry;
     return true;
 }
 

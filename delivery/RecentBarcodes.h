@@ -68,11 +68,10 @@ public:
     uint64_t Add(ClockTime time, std::string_view destination, const uint8_t* bytes, size_t length,
                  BarcodeFate fate = BarcodeFate::Typed);
 
-    // Records what became of barcode `sequence` and where it went, and copies
-    // the entry as it now stands into `settled` when given. False when it is
-    // no longer kept.
+    // Records what became of barcode `sequence` and where it went. False when
+    // it is no longer kept.
     bool Settle(uint64_t sequence, BarcodeFate fate, std::string_view destination, uint16_t keysTyped,
-                uint16_t keysTotal, RecentBarcode* settled = nullptr);
+                uint16_t keysTotal);
 
     // Replaces out by the entries added or changed after `revision`, newest
     // first (reuses out's storage); returns the history's revision now.

@@ -3,12 +3,9 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <atomic>
-#include <mutex>
-
-#include "delivery/JournalFile.h"
 
 #include "config/UserOptions.h"
+#include "delivery/JournalFile.h"
 #include "win/Scoped.h"
 #include "win/WinText.h"
 
