@@ -11,8 +11,10 @@
 //               (our own window in front; then typing paused with another
 //               program's window in front), measured in turns with an idle
 //               connection, R rounds of S seconds each; medians side by side
+//   against     the sustained run alternating with one SendInput call per
+//               character of the same text into the same receiver, R rounds
 // Options: --latency N (200), --sustained N (1000), --length L (20), --idle S (20),
-//          --held N (0 = not measured), --rounds R (5), --phase S (10).
+//          --held N (0 = not measured), --rounds R (5), --phase S (10), --against R (5).
 #include "bench/Clock.h"
 #include <windows.h>
 
@@ -44,6 +46,7 @@ struct Options {
     int heldBarcodes = 0;
     int heldRounds = 5;
     int phaseSeconds = 10;
+    int againstRounds = 5;
 };
 
 Options ParseOptions(int argc, char** argv) {
@@ -57,6 +60,7 @@ Options ParseOptions(int argc, char** argv) {
         else if (!std::strcmp(argv[i], "--held")) o.heldBarcodes = value;
         else if (!std::strcmp(argv[i], "--rounds")) o.heldRounds = value;
         else if (!std::strcmp(argv[i], "--phase")) o.phaseSeconds = value;
+        else if (!std::strcmp(argv[i], "--against")) o.againstRounds = value;
     }
     return o;
 }
@@ -66,6 +70,8 @@ double Percentile(std::vector<double> values, double p) {
     const size_t rank = std::min(values.size() - 1, size_t(p / 100.0 * double(values.size() - 1) + 0.5));
     return values[rank];
 }
+
+double Median(std::vector<double> values) { return Percentile(std::move(values), 50); }
 
 // Waits for the first record after a Clear(), polling every millisecond.
 bool AwaitFirstKey(testsupport::KeyReceiver& receiver, DWORD timeoutMs) {
@@ -141,11 +147,9 @@ bool MeasureLatency(testsupport::KeyReceiver& receiver, int count) {
     return true;
 }
 
-bool MeasureSustained(testsupport::KeyReceiver& receiver, int count, int length) {
-    ::Sleep(500);  // past the polling thread's first delay
-    receiver.Clear();
+// The barcodes of a sustained run and the text they make in the receiver.
+std::vector<std::string> SustainedBarcodes(int count, int length, std::wstring& expected) {
     std::vector<std::string> barcodes;
-    std::wstring expected;
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> digit(0, 35);
     for (int i = 0; i < count; ++i) {
@@ -157,6 +161,14 @@ bool MeasureSustained(testsupport::KeyReceiver& receiver, int count, int length)
         barcodes.push_back(b);
         expected += AsTyped(b) + L"\r";
     }
+    return barcodes;
+}
+
+bool MeasureSustained(testsupport::KeyReceiver& receiver, int count, int length, double* charsPerSecond = nullptr) {
+    ::Sleep(500);  // past the polling thread's first delay
+    receiver.Clear();
+    std::wstring expected;
+    const std::vector<std::string> barcodes = SustainedBarcodes(count, length, expected);
     const uint64_t deliveredBefore = DeliveredNow();
     if (!StoreBarcodes(barcodes)) return std::printf("sustained: the barcodes could not be stored\n"), false;
     const double ready = SecondsNow();
@@ -180,6 +192,10 @@ bool MeasureSustained(testsupport::KeyReceiver& receiver, int count, int length)
     (void)receiver.WaitForQuiet(300, 5000);
     if (receiver.Text() != expected) return std::printf("sustained: the text arrived changed\n"), false;
     const double seconds = done - ready;
+    if (charsPerSecond) {
+        *charsPerSecond = double(expected.size()) / seconds;
+        return true;
+    }
     std::printf("sustained, %d barcodes of %d characters (+ Enter): %.2f s from ready to last key, "
                 "%.0f barcodes/s, %.0f characters/s (first barcode fetched within %.0f ms, first key after %.0f ms)\n",
                 count, length, seconds, count / seconds, double(expected.size()) / seconds,
@@ -190,6 +206,49 @@ bool MeasureSustained(testsupport::KeyReceiver& receiver, int count, int length)
                     "%.0f barcodes/s, %.0f characters/s (the receiver's handling of the keys is the limit above)\n",
                     count, sending, count / sending, double(expected.size()) / sending);
     }
+    return true;
+}
+
+// The same text typed by this process as one SendInput call per character
+// (press and release), the fastest a program can hand keys over one by one;
+// characters per second until the last arrived, 0 when it arrived changed.
+double OneSendInputPerCharacter(testsupport::KeyReceiver& receiver, const std::wstring& text) {
+    receiver.Clear();
+    const double start = SecondsNow();
+    for (const wchar_t c : text) {
+        INPUT events[2] = {};
+        for (int k = 0; k < 2; ++k) {
+            events[k].type = INPUT_KEYBOARD;
+            if (c == L'\r') events[k].ki.wVk = VK_RETURN; else events[k].ki.wScan = c;
+            events[k].ki.dwFlags = (c == L'\r' ? 0 : KEYEVENTF_UNICODE) | (k ? KEYEVENTF_KEYUP : 0);
+        }
+        ::SendInput(2, events, sizeof(INPUT));
+    }
+    while (receiver.Text().size() < text.size() && SecondsNow() - start < 60) ::Sleep(2);
+    const double seconds = SecondsNow() - start;
+    (void)receiver.WaitForQuiet(300, 5000);
+    return receiver.Text() == text ? double(text.size()) / seconds : 0;
+}
+
+// The whole pipeline against one SendInput call per character into the same
+// receiver, alternating, `rounds` of each; medians and their ratio.
+bool MeasureAgainstSendInput(testsupport::KeyReceiver& receiver, int rounds, int count, int length) {
+    std::wstring text;
+    (void)SustainedBarcodes(count, length, text);
+    std::vector<double> pipeline, direct, ratios;
+    for (int round = 0; round < rounds; ++round) {
+        double through = 0;
+        if (!MeasureSustained(receiver, count, length, &through)) return false;
+        const double one = OneSendInputPerCharacter(receiver, text);
+        if (one == 0) return std::printf("against SendInput: the text arrived changed\n"), false;
+        pipeline.push_back(through);
+        direct.push_back(one);
+        ratios.push_back(through / one);
+    }
+    std::printf("whole pipeline vs one SendInput per character, %d rounds of %d barcodes of %d characters, "
+                "alternating (medians): %.0f vs %.0f characters/s, ratio %.2f (median of the rounds' ratios %.2f)\n",
+                rounds, count, length, Median(pipeline), Median(direct), Median(pipeline) / Median(direct),
+                Median(ratios));
     return true;
 }
 
@@ -278,7 +337,6 @@ bool ClearReadyBarcodes(const ScannerConnection& connection) {
     return vantu::VantuSDKClearStoredBarcodes(connection.Handle()) == 0;
 }
 
-double Median(std::vector<double> values) { return Percentile(std::move(values), 50); }
 
 void PrintHeldLine(const char* what, const std::vector<CpuPerMinute>& idle, const std::vector<CpuPerMinute>& held,
                    const std::vector<CpuPerMinute>& paused, double CpuPerMinute::*field) {
@@ -351,6 +409,9 @@ int main(int argc, char** argv) {
     if (options.latencyBarcodes > 0) ok &= MeasureLatency(receiver, options.latencyBarcodes);
     std::fflush(stdout);
     if (options.sustainedBarcodes > 0) ok &= MeasureSustained(receiver, options.sustainedBarcodes, options.sustainedLength);
+    std::fflush(stdout);
+    if (options.sustainedBarcodes > 0 && options.againstRounds > 0)
+        ok &= MeasureAgainstSendInput(receiver, options.againstRounds, options.sustainedBarcodes, options.sustainedLength);
     std::fflush(stdout);
     return ok ? 0 : 1;
 }

@@ -1,36 +1,69 @@
 #include "delivery/OwnWindows.h"
 
 #include <atomic>
+#include <utility>
 
 #include "delivery/KeyStamp.h"
+#include "delivery/KeyTurn.h"
 
 namespace {
 
-std::mutex KeyTurnMutex;
-// Announcements waiting for the turn: the typist lets them have it before
-// its next key (the mutex itself is not fair, and the typist would take it
-// again key after key while our window waits).
-std::atomic<int> AnnouncementsWaiting{0};
-// When the last announcement was made (GetTickCount, never 0); 0 when none waits.
-std::atomic<DWORD> OwnWindowAnnouncedAt{0};
-// When a window of ours last found a key on its way (GetTickCount, never 0);
-// the typist lets it go first while it asks again.
-std::atomic<DWORD> OwnWindowWantedAt{0};
 thread_local int QuietDepth = 0;
 
-bool OwnWindowWanted() {
-    const DWORD at = OwnWindowWantedAt.load();
-    return at != 0 && ::GetTickCount() - at < OwnWindowWantedMs;
-}
-
-// An activation the program did not ask for (a click on our window, another
-// program's SetForegroundWindow) is under way already: by now the window that
-// had the keys has lost them, and waiting here would only hold our window up.
-// The typist sends no key from now on, and a key already on its way that
+// An activation the program did not ask for (another program's
+// SetForegroundWindow, a box) is under way already: by now the window that
+// had the keys has lost them, and waiting here would only hold our window
+// up. The typist sends no key from now on, and a key already on its way that
 // lands in our window is handed back (BeforeMessage).
 LRESULT CALLBACK BeforeActivation(int code, WPARAM window, LPARAM details) {
-    if (code == HCBT_ACTIVATE && QuietDepth == 0) OwnWindowAnnouncedAt = ::GetTickCount() | 1;
+    if (code == HCBT_ACTIVATE && QuietDepth == 0) TheKeyTurn().NoteActivation();
     return ::CallNextHookEx(nullptr, code, window, details);
+}
+
+// A window of ours clicked while keys were on their way, to bring forward
+// once they have been read, and the timer that asks for the turn again.
+// Our windows' thread only.
+HWND ClickedWindow = nullptr;
+UINT_PTR ClickRetryTimer = 0;
+constexpr UINT ClickRetryEveryMs = 10;
+
+void CALLBACK BringClickedWindowForward(HWND, UINT, UINT_PTR, DWORD) {
+    if (::IsWindow(ClickedWindow) && !TheKeyTurn().TryAnnounce()) return;
+    ::KillTimer(nullptr, std::exchange(ClickRetryTimer, 0));
+    if (::IsWindow(ClickedWindow)) ::SetForegroundWindow(ClickedWindow);
+    ClickedWindow = nullptr;
+}
+
+bool IsButtonPress(WPARAM message) {
+    switch (message) {
+    case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN: case WM_XBUTTONDOWN:
+    case WM_NCLBUTTONDOWN: case WM_NCRBUTTONDOWN: case WM_NCMBUTTONDOWN: case WM_NCXBUTTONDOWN:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool OursInFront() {
+    return ::GetWindowThreadProcessId(::GetForegroundWindow(), nullptr) == ::GetCurrentThreadId();
+}
+
+// A press of a mouse button on a window of ours that another program's
+// window is in front of would bring ours forward there and then, with keys
+// of ours perhaps still unread by that program. While keys are on their way
+// the press is taken out, and our window comes forward as soon as they have
+// been read (a matter of milliseconds): the press itself only brings it
+// forward, as a click on a busy window would.
+LRESULT CALLBACK BeforeMouse(int code, WPARAM message, LPARAM details) {
+    if (code >= 0 && IsButtonPress(message) && !OursInFront()) {
+        const HWND clicked = ::GetAncestor(reinterpret_cast<const MOUSEHOOKSTRUCT*>(details)->hwnd, GA_ROOT);
+        if (clicked && !TheKeyTurn().TryAnnounce()) {
+            ClickedWindow = clicked;
+            if (!ClickRetryTimer) ClickRetryTimer = ::SetTimer(nullptr, 0, ClickRetryEveryMs, BringClickedWindowForward);
+            return 1;
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, message, details);
 }
 
 // The lowest unit handed back, with its tag: (tag << 16) | (unit + 1); 0: none.
@@ -82,55 +115,21 @@ LRESULT CALLBACK BeforeMessage(int code, WPARAM removal, LPARAM message) {
 
 }  // namespace
 
-void KeyTurn::Take() {
-    while (AnnouncementsWaiting.load() > 0 || OwnWindowWanted()) ::Sleep(1);
-    lock_ = std::unique_lock(KeyTurnMutex);
-}
-
-void KeyTurn::Release() {
-    if (lock_.owns_lock()) lock_.unlock();
-}
-
-void AnnounceOwnWindow() {
-    ++AnnouncementsWaiting;
-    {
-        const std::lock_guard<std::mutex> turn(KeyTurnMutex);
-        OwnWindowAnnouncedAt = ::GetTickCount() | 1;
-    }
-    --AnnouncementsWaiting;
-}
-
-bool TryAnnounceOwnWindow() {
-    const std::unique_lock<std::mutex> turn(KeyTurnMutex, std::try_to_lock);
-    if (!turn.owns_lock()) {
-        OwnWindowWantedAt = ::GetTickCount() | 1;
-        return false;
-    }
-    OwnWindowAnnouncedAt = ::GetTickCount() | 1;
-    OwnWindowWantedAt = 0;
-    return true;
-}
+bool TryAnnounceOwnWindow() { return TheKeyTurn().TryAnnounce(); }
 
 void BringOwnWindowForward(HWND window) {
-    AnnounceOwnWindow();
+    (void)TheKeyTurn().Announce(OwnWindowReadMs);
     ::SetForegroundWindow(window);
 }
 
-void ForgetOwnWindowAnnouncement() { OwnWindowAnnouncedAt = 0; }
+void ForgetOwnWindowAnnouncement() { TheKeyTurn().Forget(); }
 
 QuietActivations::QuietActivations() { ++QuietDepth; }
 QuietActivations::~QuietActivations() { --QuietDepth; }
 
-bool OwnWindowComing(bool oursInFront) {
-    DWORD at = OwnWindowAnnouncedAt.load();
-    if (at == 0) return false;
-    if (!oursInFront && ::GetTickCount() - at < OwnWindowPatienceMs) return true;
-    OwnWindowAnnouncedAt.compare_exchange_strong(at, 0);
-    return false;
-}
-
 OwnWindowWatch::OwnWindowWatch()
     : activations_(::SetWindowsHookExA(WH_CBT, BeforeActivation, nullptr, ::GetCurrentThreadId())),
+      clicks_(::SetWindowsHookExA(WH_MOUSE, BeforeMouse, nullptr, ::GetCurrentThreadId())),
       messages_(::SetWindowsHookExA(WH_GETMESSAGE, BeforeMessage, nullptr, ::GetCurrentThreadId())) {}
 
 std::optional<uint16_t> TakeHandedBackKey(uint16_t tag) {

@@ -10,6 +10,7 @@
 #include "delivery/KeyPlan.h"
 #include "delivery/KeySender.h"
 #include "delivery/KeyStamp.h"
+#include "delivery/KeyTurn.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/ScannerLink.h"
 #include "delivery/WindowInFront.h"
@@ -27,33 +28,52 @@ DWORD MsSince(PaceClock::time_point then) {
 constexpr int PieceCount = 4;  // prefix, barcode, first suffix, second suffix
 constexpr DWORD ReadPatienceMs = 150;  // a window slower to read is busy: typing goes on
 constexpr DWORD HandBackPatienceMs = 300;  // for our own window to take what landed there
+// Keys left unread after a barcode before the typist waits for them to be
+// read: how far a fast typist may run ahead of a slow window, and so how long
+// a window of ours may have to wait for the turn.
+constexpr unsigned MostUnreadEvents = 96;
 
 // Keys sent to another program wait in its input queue until it reads them,
 // and one of our windows coming forward meanwhile would take them (Wine
 // drops them). Each answer to a sent message means that the window's thread
-// has gone back to its message loop once more, having taken one more
+// has gone back to its message loop once more, having taken at most one more
 // message: two answers an event (the key, and the character it became)
-// cover what a key left queued. The key turn is held meanwhile, so the wait
-// is bounded: our windows wait for it.
+// cover what a key left queued. A window that takes longer than
+// ReadPatienceMs to answer is busy, and is not waited for.
 void LetTheWindowRead(HWND window, unsigned eventsSent) {
-    const DWORD start = ::GetTickCount();
     for (unsigned n = 0; window && n < 2 * eventsSent; ++n) {
-        const DWORD spent = ::GetTickCount() - start;
         DWORD_PTR answer = 0;
-        if (spent >= ReadPatienceMs ||
-            !::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ReadPatienceMs - spent, &answer))
-            return;
+        if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ReadPatienceMs, &answer)) return;
     }
+}
+
+// The keys on their way, while the typist holds the key turn (KeyTurn.h):
+// where they went and how many events. The typist's thread only.
+struct KeysOnTheirWay {
+    HWND window = nullptr;
+    unsigned events = 0;
+};
+KeysOnTheirWay Unread;
+
+void NoteSent(HWND window, unsigned events) {
+    if (events == 0) return;
+    if (Unread.window != window) {
+        LetTheWindowRead(Unread.window, Unread.events);  // typing goes on into another window
+        Unread = {window, 0};
+    }
+    Unread.events += events;
 }
 
 // Asked before every key. Before the job's first key, any other program's
 // window that takes our input will do (the one that took the previous look
 // is accepted again at the cost of one call); from then on only the job's
 // window. While none may take keys (our tray menu, the "Confirm Exit" box,
-// the sheet, no window, no focus) or one of ours is coming forward, it
+// the sheet, no window, no focus) or one of ours is wanted or coming, it
 // waits, so that a key meant for another program never answers one of ours.
-// A key found free to go keeps the key turn until it has been sent (the
-// next call, or the end).
+// The key turn is kept from key to key and from barcode to barcode; it is
+// handed over, once the window has read what was sent, when one of ours
+// wants it, before a wait (the key delay, the delay after a barcode, no
+// window to type into, no barcode) and when the window lags too far behind.
 class KeyTarget {
 public:
     KeyTarget(TypingJob& job, const std::function<bool()>& keepRunning, DWORD patienceMs)
@@ -68,21 +88,17 @@ public:
 
     bool WaitUntilReady(unsigned eventsSent) {
         if (rewindTo_) return false;  // stopped already, to type again from there
-        LetTheWindowRead(job_.window, eventsSent);
-        keyTurn_.Release();  // the previous key has been sent and read
-        sentSinceCheckpoint_ |= eventsSent > 0;
+        Sent(eventsSent);
         if (TakeHandedBack()) return false;
         if (!KeepThePace()) return false;
         const DWORD start = ::GetTickCount();
         for (;;) {
-            keyTurn_.Take();
+            if (TheKeyTurn().OursWaiting()) HandOverKeyTurn();
             if (MayType()) {
                 const HWND window = job_.window ? job_.window : candidate_;
                 if (job_.begunIn != window) {
                     // The first key into this window: on record first, on
-                    // disk and outside the key turn; then the window in
-                    // front is looked at again.
-                    keyTurn_.Release();
+                    // disk; then the window in front is looked at again.
                     if (!records::BeginTyping(job_.sequence, job_.window ? job_.windowTitle : candidateTitle_,
                                               job_.again))
                         return job_.taken = true, false;
@@ -93,30 +109,36 @@ public:
                 lastKeyAt_ = PaceClock::now();
                 return true;
             }
-            keyTurn_.Release();
+            HandOverKeyTurn();
             if (CheckpointFound() && TakeHandedBack()) return false;
             if (!keepRunning_() || ::GetTickCount() - start >= patienceMs_) return false;
             ::Sleep(TargetRecheckMs);
         }
     }
 
-    // The last key has been sent: the key turn is kept until it has been
-    // read, and not through the delay after the barcode. False when keys
+    // The last key has been sent. The key turn goes on to the next barcode
+    // unless a delay follows or the window lags behind. False when keys
     // landed in a window of ours and must be typed again (TakeRewind).
     bool Finish(unsigned eventsSent) {
-        LetTheWindowRead(job_.window, eventsSent);
-        keyTurn_.Release();
-        sentSinceCheckpoint_ |= eventsSent > 0;
+        Sent(eventsSent);
+        if (job_.pace.barcodeDelayMs > 0 || Unread.events > MostUnreadEvents || TheKeyTurn().OursWaiting())
+            HandOverKeyTurn();
         (void)CheckpointFound();
         return !TakeHandedBack();
     }
 
 private:
-    // Waits out the key delay since this call's previous key; false when
-    // keepRunning() turns false meanwhile.
+    void Sent(unsigned events) {
+        NoteSent(job_.window, events);
+        sentSinceCheckpoint_ |= events > 0;
+    }
+
+    // Waits out the key delay since this call's previous key, the key turn
+    // handed over meanwhile; false when keepRunning() turns false.
     bool KeepThePace() {
         const DWORD delay = job_.pace.keyDelayMs;
         if (!lastKeyAt_ || delay == 0) return true;
+        HandOverKeyTurn();
         for (;;) {
             const DWORD since = MsSince(*lastKeyAt_);
             if (since >= delay) return true;
@@ -128,15 +150,14 @@ private:
     bool MayType() {
         if (job_.followsPause && Link.Paused.load()) return false;
         const HWND foreground = ::GetForegroundWindow();
-        bool oursInFront = false;
         if (foreground != candidate_) {
             const ForegroundView view = ObserveWindow(foreground);
-            oursInFront = view.ours;
+            if (view.ours) TheKeyTurn().OursInFront();
             const bool fit = job_.window ? foreground == job_.window && !view.ours : TakesTypedKeys(view);
             candidate_ = fit ? foreground : nullptr;
             candidateTitle_ = fit ? view.title : std::string();
         }
-        return !OwnWindowComing(oursInFront) && candidate_ && HasKeyboardFocus();
+        return candidate_ && HasKeyboardFocus() && TheKeyTurn().TakeForKey();
     }
 
     void TakeAsTheJobsWindow() {
@@ -173,7 +194,6 @@ private:
     HWND candidate_ = nullptr;
     std::string candidateTitle_;
     std::optional<PaceClock::time_point> lastKeyAt_;  // when this call's previous key went
-    KeyTurn keyTurn_;
 };
 
 // After a barcode: its delay, cut short when keepRunning() turns false.
@@ -213,6 +233,13 @@ bool TypePiece(const KeySender& keys, TypingJob& job) {
 uint16_t Clamp16(size_t n) { return static_cast<uint16_t>(n > 0xFFFF ? 0xFFFF : n); }
 
 }  // namespace
+
+void HandOverKeyTurn() {
+    if (!TheKeyTurn().HeldByTypist()) return;
+    LetTheWindowRead(Unread.window, Unread.events);
+    Unread = {};
+    TheKeyTurn().Release();
+}
 
 uint16_t KeysInAll(const TypingJob& job) {
     size_t keys = 0;

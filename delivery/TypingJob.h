@@ -57,3 +57,7 @@ uint16_t KeysTyped(const TypingJob& job);
 // with the job left where it stopped, when keepRunning() turns false during
 // such a wait or the key delay, or the wait lasts longer than patienceMs.
 bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, DWORD patienceMs = INFINITE);
+
+// The typist, before it waits for work: lets the window read the keys still
+// on their way, then hands the key turn back (KeyTurn.h).
+void HandOverKeyTurn();

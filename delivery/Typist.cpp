@@ -1,6 +1,7 @@
 #include "delivery/Typist.h"
 
 #include "delivery/BarcodeRecords.h"
+#include "delivery/KeyTurn.h"
 #include "delivery/ScannerLink.h"
 #include "delivery/WindowInFront.h"
 
@@ -55,6 +56,7 @@ void Typist::Run() {
     std::deque<Batch> dropped = std::move(batches_);
     batches_.clear();
     lock.unlock();
+    HandOverKeyTurn();
     if (last && !last->taken) Settle(*last, false);
     for (const Batch& batch : dropped) {
         for (const TypingJob& job : batch.jobs) records::TypedAgain(job.sequence, {}, 0, KeysInAll(job));
@@ -71,6 +73,15 @@ bool Typist::NextWork(std::unique_lock<std::mutex>& lock) {
         if (inHand_) {
             changed_.wait_for(lock, std::chrono::milliseconds(TargetRecheckMs));
             inHandWaits_ = false;  // a paused barcode looks at the window in front again
+        } else if (TheKeyTurn().HeldByTypist()) {
+            // Keys are still on their way: the next barcode, if it comes at
+            // once, follows them; otherwise they are read and the turn goes.
+            changed_.wait_for(lock, std::chrono::milliseconds(TargetRecheckMs));
+            if (batches_.empty() && !inHand_) {
+                lock.unlock();
+                HandOverKeyTurn();
+                lock.lock();
+            }
         } else {
             changed_.wait(lock);  // idle: nothing to look at until work comes
         }

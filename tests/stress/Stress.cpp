@@ -151,7 +151,7 @@ public:
 private:
     enum class Action {
         Find, Activate, Deactivate, PlugOrUnplug, TrayOpen, TrayAbout, ConfirmExit, SheetExit, CloseSheet,
-        UserApp, SlowCall, TypeAgain, SecondStart, Logoff, ClearRecent, Pace
+        UserApp, SlowCall, TypeAgain, SecondStart, Logoff, ClearRecent, Pace, ClickSheet
     };
 
     void Fail(const std::string& why) {
@@ -178,6 +178,7 @@ private:
     void TypeAgainTheNewest();
     void ClearRecentBarcodes();
     void SetARandomPace();
+    void ClickTheSheetWhileTyping();
     void StartASecondCopy();
     void LogoffAndStartAgain();
     HWND OpenRecent();
@@ -260,6 +261,38 @@ void Driver::ScanSome(int most) {
     if (auto r = sim::Scan(ScannerName, batch); !r) Fail(r.message());
 }
 
+// A real mouse click on the sheet (on its own background at the bottom left,
+// clear of the receiver; a click on the title bar would start Wine's move
+// loop) while the receiver in front takes barcodes: the sheet comes forward,
+// and the barcodes' keys still arrive whole in the receiver (checked at the
+// end).
+void Driver::ClickTheSheetWhileTyping() {
+    Sheet sheet = Sheet::Find();
+    if (!sheet || !sheet.MoveTo(790, 60) || !receiver_.Focus(5000)) return;
+    RECT client{};
+    (void)::GetClientRect(sheet.window(), &client);
+    POINT spot{6, client.bottom - 6};
+    (void)::ClientToScreen(sheet.window(), &spot);
+    if (::WindowFromPoint(spot) != sheet.window()) return;  // another window covers it
+    // While a command of the Connections page runs, the sheet drops the
+    // mouse by design: its Activate button, disabled, shows it.
+    for (HWND page = ::FindWindowExA(sheet.window(), nullptr, "#32770", nullptr); page;
+         page = ::FindWindowExA(sheet.window(), page, "#32770", nullptr)) {
+        if (const HWND activate = ::GetDlgItem(page, ActivateButton); activate && !::IsWindowEnabled(activate)) return;
+    }
+    const size_t before = scanned_.size(), arrived = receiver_.Text().size();
+    ScanSome(3);
+    // The click's moment: once keys of the scanned barcodes are arriving.
+    if (scanned_.size() > before) (void)WaitUntil([&] { return receiver_.Text().size() > arrived; }, 3000);
+    const bool clicked = testsupport::RealClickAt(spot);
+    if (!WaitUntil([&] { return ::GetForegroundWindow() == sheet.window(); }, 3000) && clicked && ProgramRunning() &&
+        ::IsWindow(sheet.window())) {
+        char inFront[128] = "";
+        ::GetWindowTextA(::GetForegroundWindow(), inFront, sizeof inFront);
+        Fail(std::string("a click on the sheet did not bring it forward; in front: ") + inFront);
+    }
+    ++result_.actions[doing_];
+}
 
 bool Driver::ProgramRunning() {
     if (app_.Running()) return true;
@@ -404,7 +437,7 @@ Driver::Action Driver::PickAction() {
         {Action::ConfirmExit, 6}, {Action::SheetExit, 3},    {Action::CloseSheet, 4},
         {Action::UserApp, 20},    {Action::SlowCall, 10},    {Action::TypeAgain, 5},
         {Action::SecondStart, 3}, {Action::Logoff, 1},    {Action::ClearRecent, 2},
-        {Action::Pace, 2},
+        {Action::Pace, 2},        {Action::ClickSheet, 6},
     };
     // VASK_STRESS_SECOND_STARTS=0 or VASK_STRESS_LOGOFFS=0 leaves those out.
     auto driven = [](const char* variable) {
@@ -462,6 +495,7 @@ void Driver::Do(Action action) {
     case Action::Logoff: doing_ = "logoff"; LogoffAndStartAgain(); break;
     case Action::ClearRecent: doing_ = "Clear Recent Barcodes"; ClearRecentBarcodes(); break;
     case Action::Pace: doing_ = "typing pace"; SetARandomPace(); break;
+    case Action::ClickSheet: doing_ = "a click on the sheet"; ClickTheSheetWhileTyping(); break;
     }
 }
 
