@@ -1,5 +1,7 @@
 #include "app/CloseRequestWatch.h"
 
+#include "win/Shielded.h"
+
 #include <sddl.h>
 
 namespace {
@@ -36,10 +38,12 @@ CloseRequestWatch::~CloseRequestWatch() {
 }
 
 DWORD WINAPI CloseRequestWatch::Run(void* self) {
-    auto* watch = static_cast<CloseRequestWatch*>(self);
-    const HANDLE events[] = {watch->stop_.get(), watch->request_.get()};
-    // One request is enough: the program is on its way out after it.
-    if (::WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
-        ::PostMessageA(watch->window_, WM_CLOSE, 0, 0);
+    win::Shielded([self] {
+        auto* watch = static_cast<CloseRequestWatch*>(self);
+        const HANDLE events[] = {watch->stop_.get(), watch->request_.get()};
+        // One request is enough: the program is on its way out after it.
+        if (::WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
+            ::PostMessageA(watch->window_, WM_CLOSE, 0, 0);
+    });
     return 0;
 }

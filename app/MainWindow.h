@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-// The tray icon's callback message (a fixed number a second instance sends too).
-inline constexpr UINT TrayCallbackMessage = 201;
+#include "res/Messages.h"
+
 
 // Registers the main window class; the result is ignored by start-up.
 ATOM RegisterMainWindowClass(HINSTANCE instance);

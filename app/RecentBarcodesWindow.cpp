@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/Shell.h"
+#include "res/Messages.h"
 #include "config/Application.h"
 #include "config/UserOptions.h"
 #include "delivery/BarcodeHistory.h"
@@ -23,12 +24,12 @@
 #include "delivery/Typist.h"
 #include "delivery/WindowInFront.h"
 #include "res/resource.h"
+#include "win/Shielded.h"
 #include "win/ListControls.h"
 #include "win/Scoped.h"
 
 namespace {
 
-constexpr UINT NewBarcodesMessage = WM_APP + 23;
 // Where the list's columns start, in dialog units from its inner left edge:
 // for today's barcodes, and wider for the time when a barcode from another
 // day shows its date. The headings stand at the same places. The list draws
@@ -380,17 +381,19 @@ void ClearAll(RecentList& data) {
 // message loop runs: the program's own, or a sheet's modal one, which knows
 // nothing of this window.
 LRESULT CALLBACK DialogKeys(int code, WPARAM removed, LPARAM lParam) {
-    auto* msg = reinterpret_cast<MSG*>(lParam);
-    const RecentList* data = ListOf(Recent.dialog);
-    if (code >= 0 && removed == PM_REMOVE && data && msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST &&
-        (msg->hwnd == Recent.dialog || ::IsChild(Recent.dialog, msg->hwnd))) {
+    win::Shielded([&] {
+        auto* msg = reinterpret_cast<MSG*>(lParam);
+        const RecentList* data = ListOf(Recent.dialog);
+        if (code < 0 || removed != PM_REMOVE || !data || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST ||
+            (msg->hwnd != Recent.dialog && !::IsChild(Recent.dialog, msg->hwnd)))
+            return;
         if (msg->message == WM_KEYDOWN && msg->wParam == 'C' && ::GetKeyState(VK_CONTROL) < 0) {
             CopySelected(*data);
             msg->message = WM_NULL;
         } else if (::IsDialogMessageA(Recent.dialog, msg)) {
             msg->message = WM_NULL;
         }
-    }
+    });
     return ::CallNextHookEx(nullptr, code, removed, lParam);
 }
 
@@ -473,11 +476,14 @@ int EntryUnderMouse(HWND list) {
 // The mouse went onto another entry: the tooltip goes, and asks anew.
 LRESULT CALLBACK ListFollowingTheMouse(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     if (message == WM_MOUSEMOVE)
-        if (RecentList* data = ListOf(::GetParent(list)); data && data->tip)
+        win::Shielded([&] {
+            RecentList* data = ListOf(::GetParent(list));
+            if (!data || !data->tip) return;
             if (const int entry = EntryUnderMouse(list); entry != data->tipEntry) {
                 data->tipEntry = entry;
                 ::SendMessageA(data->tip, TTM_POP, 0, 0);
             }
+        });
     if (message == WM_NCDESTROY) ::RemoveWindowSubclass(list, ListFollowingTheMouse, 0);
     return ::DefSubclassProc(list, message, wParam, lParam);
 }

@@ -19,6 +19,7 @@
 #include "pages/TracePage.h"
 #include "res/resource.h"
 #include "scanner/ScannerState.h"
+#include "win/Shielded.h"
 
 namespace {
 
@@ -121,10 +122,15 @@ bool ExitAnsweredYes = false;
 // Exit takes a click or Alt+E, which move the focus to the button first.
 LRESULT CALLBACK SheetWithConfirmedExit(HWND sheet, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                         DWORD_PTR) {
-    if (message == WM_COMMAND && LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
-        if (FocusIsInAField(sheet) || !AskToExit()) return 0;
-        ExitAnsweredYes = true;  // the pages apply their changes, then the program ends
-    }
+    const bool handled = win::Shielded(
+        [&] {
+            if (message != WM_COMMAND || LOWORD(wParam) != IDOK || HIWORD(wParam) != BN_CLICKED) return false;
+            if (FocusIsInAField(sheet) || !AskToExit()) return true;
+            ExitAnsweredYes = true;  // the pages apply their changes, then the program ends
+            return false;
+        },
+        [] { return true; });
+    if (handled) return 0;
     if (message == WM_NCDESTROY) ::RemoveWindowSubclass(sheet, SheetWithConfirmedExit, 0);
     return ::DefSubclassProc(sheet, message, wParam, lParam);
 }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "config/RunKey.h"
 #include "config/SettingsRecord.h"
 
 // The registry root handed to the scanner SDK: the current user's, whose SDK
@@ -13,8 +14,6 @@
 inline const HKEY SdkRegistryRoot = HKEY_CURRENT_USER;
 
 inline constexpr char SdkKeyPath[] = "Software\\Zantrovix\\VantuPlus SDK\\1.0";
-inline constexpr char RunKeyPath[] = "software\\Microsoft\\Windows\\CurrentVersion\\Run";
-inline constexpr char RunValueName[] = "Brontel Vask";
 
 // Makes sure the current user has the SDK key, copying the machine's; returns
 // the root to hand to the SDK. The entry point calls it first, before anything

@@ -5,6 +5,7 @@
 
 #include "delivery/KeyStamp.h"
 #include "delivery/KeyTurn.h"
+#include "win/Shielded.h"
 
 namespace {
 
@@ -16,7 +17,9 @@ thread_local int QuietDepth = 0;
 // up. The typist sends no key from now on, and a key already on its way that
 // lands in our window is handed back (BeforeMessage).
 LRESULT CALLBACK BeforeActivation(int code, WPARAM window, LPARAM details) {
-    if (code == HCBT_ACTIVATE && QuietDepth == 0) TheKeyTurn().NoteActivation();
+    win::Shielded([&] {
+        if (code == HCBT_ACTIVATE && QuietDepth == 0) TheKeyTurn().NoteActivation();
+    });
     return ::CallNextHookEx(nullptr, code, window, details);
 }
 
@@ -28,10 +31,12 @@ UINT_PTR ClickRetryTimer = 0;
 constexpr UINT ClickRetryEveryMs = 10;
 
 void CALLBACK BringClickedWindowForward(HWND, UINT, UINT_PTR, DWORD) {
-    if (::IsWindow(ClickedWindow) && !TheKeyTurn().TryAnnounce()) return;
-    ::KillTimer(nullptr, std::exchange(ClickRetryTimer, 0));
-    if (::IsWindow(ClickedWindow)) ::SetForegroundWindow(ClickedWindow);
-    ClickedWindow = nullptr;
+    win::Shielded([] {
+        if (::IsWindow(ClickedWindow) && !TheKeyTurn().TryAnnounce()) return;
+        ::KillTimer(nullptr, std::exchange(ClickRetryTimer, 0));
+        if (::IsWindow(ClickedWindow)) ::SetForegroundWindow(ClickedWindow);
+        ClickedWindow = nullptr;
+    });
 }
 
 bool IsButtonPress(WPARAM message) {
@@ -54,15 +59,17 @@ bool OursInFront() {
 // the press is taken out, and our window comes forward as soon as they have
 // been read (a matter of milliseconds): the press itself only brings it
 // forward, as a click on a busy window would.
+bool PutOffPress(int code, WPARAM message, LPARAM details) {
+    if (code < 0 || !IsButtonPress(message) || OursInFront()) return false;
+    const HWND clicked = ::GetAncestor(reinterpret_cast<const MOUSEHOOKSTRUCT*>(details)->hwnd, GA_ROOT);
+    if (!clicked || TheKeyTurn().TryAnnounce()) return false;
+    ClickedWindow = clicked;
+    if (!ClickRetryTimer) ClickRetryTimer = ::SetTimer(nullptr, 0, ClickRetryEveryMs, BringClickedWindowForward);
+    return true;
+}
+
 LRESULT CALLBACK BeforeMouse(int code, WPARAM message, LPARAM details) {
-    if (code >= 0 && IsButtonPress(message) && !OursInFront()) {
-        const HWND clicked = ::GetAncestor(reinterpret_cast<const MOUSEHOOKSTRUCT*>(details)->hwnd, GA_ROOT);
-        if (clicked && !TheKeyTurn().TryAnnounce()) {
-            ClickedWindow = clicked;
-            if (!ClickRetryTimer) ClickRetryTimer = ::SetTimer(nullptr, 0, ClickRetryEveryMs, BringClickedWindowForward);
-            return 1;
-        }
-    }
+    if (win::Shielded([&] { return PutOffPress(code, message, details); }, [] { return false; })) return 1;
     return ::CallNextHookEx(nullptr, code, message, details);
 }
 
@@ -102,14 +109,15 @@ bool IsKeyEvent(UINT message) {
 // Every message our windows' thread takes passes here first: a key of the
 // typist's becomes a message nobody acts on, and goes back to the typist.
 LRESULT CALLBACK BeforeMessage(int code, WPARAM removal, LPARAM message) {
-    if (code == HC_ACTION) {
+    win::Shielded([&] {
+        if (code != HC_ACTION) return;
         MSG& taken = *reinterpret_cast<MSG*>(message);
         const auto stamp = static_cast<uintptr_t>(::GetMessageExtraInfo());
         if (IsKeyEvent(taken.message) && IsOurKey(stamp)) {
             if (removal == PM_REMOVE) NoteHandedBack(taken, stamp);
             taken.message = WM_NULL;
         }
-    }
+    });
     return ::CallNextHookEx(nullptr, code, removal, message);
 }
 

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "delivery/TypingJob.h"
+#include "res/Messages.h"
 #include "win/WorkerThread.h"
 
 // Why a "Type Again" batch stopped before its end.
@@ -39,9 +40,6 @@ enum class TypeAgainStop : int {
     ProgramEnding,    // the program is ending
 };
 
-// Posted to a batch's report window when it ends: wParam MAKEWPARAM(typed,
-// total), lParam a TypeAgainStop.
-inline constexpr UINT TypeAgainDoneMessage = WM_APP + 20;
 
 class Typist {
 public:

@@ -9,6 +9,7 @@
 #include "pages/AboutText.h"
 #include "pages/PageSupport.h"
 #include "res/resource.h"
+#include "res/Messages.h"
 #include "scanner/ScannerWorker.h"
 #include "sdk/VantuSdk.h"
 
@@ -32,8 +33,6 @@ std::string OwnVersionLine() {
     return ProgramVersionLine(HIWORD(fixed.dwProductVersionMS), LOWORD(fixed.dwProductVersionMS));
 }
 
-// Posted by the scanner worker with the SDK's version in wParam.
-constexpr UINT SdkVersionMessage = WM_APP + 22;
 
 // The SDK is asked again for every new sheet, so a replaced DLL shows; the
 // call (which may load the DLL) is made on the scanner worker.

@@ -19,9 +19,10 @@
 #include "pages/ScannerView.h"
 #include "scanner/ScannerState.h"
 #include "scanner/ScannerTexts.h"
+#include "win/Shielded.h"
 #include "win/ListControls.h"
 #include "win/Scoped.h"
-#include "scanner/ScannerWorker.h"
+#include "scanner/PageCommand.h"
 
 RetryReportTarget ConnectionsWindow{nullptr};
 
@@ -64,7 +65,6 @@ void ShowActivatedControls(HWND page) {
 void RestoreList(HWND page) { RestoreDeviceList(Item(page, IDC_SCANNER_LIST), Item(page, IDC_ACTIVATE)); }
 
 // The busy page, below.
-bool PageCommandRuns();
 void BeginBusy(HWND page);
 void StopDroppingInput();
 
@@ -153,8 +153,6 @@ void OnInit(HWND page) {
 // text as it comes, the list, and at the end what the controls become), by
 // queueing it here and posting CommandUpdateMessage to the newest page.
 
-enum class CommandEnd { None, Searched, Activated, NotActivated, Deactivated, StartupActivationEnded };
-
 struct PageUpdate {
     std::optional<std::string> status;
     std::optional<std::vector<std::string>> entries;  // the scanner list's new entries
@@ -184,7 +182,7 @@ std::string CloseWhatWasOpen(bool clearStored) {
     return DeactivateScanner();
 }
 
-void SearchOnWorker(int mode, int from, int to) {
+CommandEnd SearchOnWorker(int mode, int from, int to) {
     const std::string closed = CloseWhatWasOpen(true);
     Scanner.MarkNotPolled();
     HandBackStatus(closed);
@@ -197,47 +195,31 @@ void SearchOnWorker(int mode, int from, int to) {
             mode == SerialMode ? FindSerialScanners(from, to) : FindBluetoothScanners();
         HandBack({listing.status, listing.entries, CommandEnd::None});
     }
-    HandBackEnd(CommandEnd::Searched);
+    return CommandEnd::Searched;
 }
 
-void ActivateOnWorker(int mode, int slot, const std::string& entry) {
+CommandEnd ActivateOnWorker(int mode, int slot, const std::string& entry) {
     const std::string closed = CloseWhatWasOpen(true);
     Scanner.SetStatusIsError(false);
     HandBackStatus(closed);
     HandBackStatus(ConfigureSelectedScanner(slot, entry, mode).text);
     const bool activated = ActivateStoredConnection();
     HandBackStatus(Scanner.StatusText());
-    HandBackEnd(activated ? CommandEnd::Activated : CommandEnd::NotActivated);
+    return activated ? CommandEnd::Activated : CommandEnd::NotActivated;
 }
 
-void DeactivateOnWorker() {
+CommandEnd DeactivateOnWorker() {
     const std::string closed = CloseWhatWasOpen(false);
     Scanner.MarkNotConnected(closed, false);
     HandBackStatus(closed);
-    HandBackEnd(CommandEnd::Deactivated);
+    return CommandEnd::Deactivated;
 }
 
 // ---- the busy page ----
 
-// Page commands handed to the worker and not yet done (other commands, such
-// as the About page's, leave the page alone).
-std::atomic<int> PageCommandsPending{0};
-
-bool PageCommandRuns() { return PageCommandsPending.load() > 0; }
-
-bool PostPageCommand(ScannerWorker::Command command) {
-    ++PageCommandsPending;
-    const bool posted = ScannerCommands.Post([command = std::move(command)] {
-        command();
-        --PageCommandsPending;
-    });
-    if (!posted) --PageCommandsPending;
-    return posted;
-}
-
 // Input meant for the sheet (or a page without one) is dropped while a
 // command runs, whichever message loop takes it out of the queue.
-HHOOK BusyInputHook = nullptr;
+win::UniqueHook BusyInputHook;
 
 bool IsInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
@@ -245,12 +227,13 @@ bool IsInput(UINT message) {
 }
 
 LRESULT CALLBACK DropInputForThePage(int code, WPARAM removed, LPARAM lParam) {
-    auto* msg = reinterpret_cast<MSG*>(lParam);
-    const HWND page = ConnectionsWindow.load();
-    if (code >= 0 && page && IsInput(msg->message) && msg->hwnd) {
+    win::Shielded([&] {
+        auto* msg = reinterpret_cast<MSG*>(lParam);
+        const HWND page = ConnectionsWindow.load();
+        if (code < 0 || !page || !IsInput(msg->message) || !msg->hwnd) return;
         const HWND top = ::GetAncestor(page, GA_ROOT);
         if (msg->hwnd == top || ::IsChild(top, msg->hwnd)) msg->message = WM_NULL;
-    }
+    });
     return ::CallNextHookEx(nullptr, code, removed, lParam);
 }
 
@@ -264,13 +247,10 @@ void BeginBusy(HWND page) {
     EnableCommands(page, false);
     ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
     if (!BusyInputHook)
-        BusyInputHook = ::SetWindowsHookExA(WH_GETMESSAGE, DropInputForThePage, nullptr, ::GetCurrentThreadId());
+        BusyInputHook.reset(::SetWindowsHookExA(WH_GETMESSAGE, DropInputForThePage, nullptr, ::GetCurrentThreadId()));
 }
 
-void StopDroppingInput() {
-    if (BusyInputHook) ::UnhookWindowsHookEx(BusyInputHook);
-    BusyInputHook = nullptr;
-}
+void StopDroppingInput() { BusyInputHook.reset(); }
 
 void EndBusy(HWND page) {
     StopDroppingInput();
@@ -284,11 +264,11 @@ void EndBusy(HWND page) {
 HWND CommandPage = nullptr;
 
 // Hands a command to the worker; the page is busy until its end comes back.
-void RunOnWorker(HWND page, ScannerWorker::Command command) {
+void RunOnWorker(HWND page, PageCommand command) {
     PendingUpdates.Update([](std::deque<PageUpdate>& updates) { updates.clear(); });
     CommandPage = page;
     BeginBusy(page);
-    if (!PostPageCommand(std::move(command))) EndBusy(page);  // the program is ending
+    if (!PostPageCommand(std::move(command), HandBackEnd)) EndBusy(page);  // the program is ending
 }
 
 // ---- the clicks ----
@@ -309,7 +289,7 @@ void FindScanners(HWND page) {
         return;
     }
     const int mode = Mode();
-    RunOnWorker(page, [mode, from, to] { SearchOnWorker(mode, static_cast<int>(from), static_cast<int>(to)); });
+    RunOnWorker(page, [mode, from, to] { return SearchOnWorker(mode, static_cast<int>(from), static_cast<int>(to)); });
 }
 
 void Activate(HWND page) {
@@ -317,7 +297,7 @@ void Activate(HWND page) {
     const int slot = ScannerList(page).Selected();
     const std::string entry = slot >= 0 ? ScannerList(page).EntryText(slot) : std::string();
     const int mode = Mode();
-    RunOnWorker(page, [mode, slot, entry] { ActivateOnWorker(mode, slot, entry); });
+    RunOnWorker(page, [mode, slot, entry] { return ActivateOnWorker(mode, slot, entry); });
 }
 
 void ActivateOrDeactivate(HWND page) {
@@ -325,7 +305,7 @@ void ActivateOrDeactivate(HWND page) {
     if (caption == ActivateCaption)
         Activate(page);
     else if (caption == DeactivateCaption)
-        RunOnWorker(page, [] { DeactivateOnWorker(); });
+        RunOnWorker(page, [] { return DeactivateOnWorker(); });
 }
 
 // ---- what comes back ----
@@ -355,6 +335,9 @@ void ShowCommandEnd(HWND page, CommandEnd end) {
         break;
     case CommandEnd::Deactivated:
         SetActivateCaption(page, ActivateCaption);
+        break;
+    case CommandEnd::Failed:  // it threw: the page shows the scanner as it is
+        ShowConnectionState(page);
         break;
     case CommandEnd::StartupActivationEnded:
     case CommandEnd::None:
@@ -429,15 +412,17 @@ void ActivateStoredScannerAtStartup() {
     PendingUpdates.Update([](std::deque<PageUpdate>& updates) { updates.clear(); });
     CommandPage = nullptr;
     Scanner.SetPending(ConnectionState::ActivatingAtStartup);
-    const bool posted = PostPageCommand([] {
-        if (ActivateStoredConnection(ActivationCause::Program)) {
-            Scanner.SetPending(ConnectionState::ActivatedAtStartup);
-        } else {
-            Scanner.SetPending(ConnectionState::ActivationAtStartupFailed);
-            (void)StartActivationRetry(ConnectionsWindow);
-        }
-        HandBackEnd(CommandEnd::StartupActivationEnded);
-    });
+    const bool posted = PostPageCommand(
+        [] {
+            if (ActivateStoredConnection(ActivationCause::Program)) {
+                Scanner.SetPending(ConnectionState::ActivatedAtStartup);
+            } else {
+                Scanner.SetPending(ConnectionState::ActivationAtStartupFailed);
+                (void)StartActivationRetry(ConnectionsWindow);
+            }
+            return CommandEnd::StartupActivationEnded;
+        },
+        HandBackEnd);
     if (!posted) Scanner.SetPending(ConnectionState::NothingPending);
 }
 

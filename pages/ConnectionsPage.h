@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "scanner/Activation.h"
+#include "res/Messages.h"
 
 // The newest Connections dialog window (the hidden start-up instance, later
 // each new Connections page). Whoever starts the activation retry hands it
@@ -25,15 +26,11 @@ INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPA
 // report's lParam); a report of a stopped retry is dropped.
 void ShowRetryReport(HWND page, RetryReport report, LPARAM generation);
 
-// Posted to the newest page (ConnectionsWindow) when the scanner worker has
-// handed back something for it to show.
-inline constexpr UINT CommandUpdateMessage = WM_APP + 21;
 
 // The polling thread's scanner was lost, or answers again: the status line
 // says so (text, drawn red when isError), now on the newest page and when a
 // page next shows. User-interface thread.
 void ShowLinkChange(const char* text, bool isError);
-inline constexpr UINT LinkChangeMessage = WM_APP + 24;
 
 // Start-up: activates the stored scanner on the scanner worker, as the
 // page's Activate does without configuring; a failure leaves the retry

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "delivery/ScannerLink.h"
+#include "res/Messages.h"
 #include "win/WorkerThread.h"
 
 // The retry thread; started and stopped by the user-interface thread only.
@@ -29,10 +30,6 @@ extern win::WorkerThread RetryWorker;
 // report is dropped.
 using RetryReportTarget = std::atomic<HWND>;
 
-// Posted by the retry thread to its report target; wParam is a RetryReport,
-// lParam the retry's generation (IsCurrentRetryReport). Scanner's status
-// text and state are already set when it arrives.
-inline constexpr UINT RetryReportMessage = WM_APP + 1;
 enum class RetryReport : WPARAM {
     Started = 0,        // the retry runs: "Scanner Not Connected", Activate offered
     AttemptFailed = 1,  // an attempt failed: the status line shows its text

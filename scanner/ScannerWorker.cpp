@@ -1,5 +1,7 @@
 #include "scanner/ScannerWorker.h"
 
+#include "win/Shielded.h"
+
 ScannerWorker ScannerCommands;
 
 bool ScannerWorker::Post(Command command) {
@@ -25,7 +27,7 @@ void ScannerWorker::End(Command last) {
 }
 
 DWORD WINAPI ScannerWorker::Main(void* self) {
-    static_cast<ScannerWorker*>(self)->Run();
+    win::Shielded([self] { static_cast<ScannerWorker*>(self)->Run(); });
     return 0;
 }
 

@@ -22,13 +22,12 @@
 #include <vector>
 
 #include "app/CloseRequestWatch.h"
+#include "config/RunKey.h"
 #include "win/Scoped.h"
 
 namespace {
 
 constexpr char ProgramName[] = "VaskSW.exe";
-constexpr char RunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr char RunValue[] = "Brontel Vask";
 constexpr char RestartProperty[] = "VaskRestart";
 // The program stops its worker threads (at most 400 ms) and saves its
 // settings; the rest of the wait is room for a busy machine.
@@ -173,8 +172,8 @@ UINT __stdcall CloseRunningPrograms(MSIHANDLE install) {
 // are out of reach of this user's removal.
 UINT __stdcall RemoveRunValue(MSIHANDLE install) {
     win::UniqueKey key;
-    LONG result = ::RegOpenKeyExA(HKEY_CURRENT_USER, RunKey, 0, KEY_SET_VALUE, key.put());
-    if (result == ERROR_SUCCESS) result = ::RegDeleteValueA(key.get(), RunValue);
+    LONG result = ::RegOpenKeyExA(HKEY_CURRENT_USER, RunKeyPath, 0, KEY_SET_VALUE, key.put());
+    if (result == ERROR_SUCCESS) result = ::RegDeleteValueA(key.get(), RunValueName);
     if (result == ERROR_SUCCESS)
         Log(install, "Run value removed");
     else

@@ -74,11 +74,12 @@ int RunDemo(const std::string& scanner, const std::string& pictures) {
 
     Say("Connections page: Find Scanners");
     sheet.SelectPage(1);
-    Click(sheet.Item(FindButton));
+    // Each command's status line once it has ended, not as it runs.
+    if (!ClickCommand(sheet.Item(FindButton), 30000)) Say("  Find Scanners did not end within 30 s");
     Say("  status: " + sheet.ItemText(StatusLine));
     for (const std::string& entry : ListEntries(sheet.Item(ScannerList))) Say("  found:  " + entry);
     Say("Activate");
-    Click(sheet.Item(ActivateButton));
+    if (!ClickCommand(sheet.Item(ActivateButton), 30000)) Say("  Activate did not end within 30 s");
     Say("  status: " + sheet.ItemText(StatusLine));
     Picture(pictures, sheet.window(), "demo-connections");
     PostClick(sheet.CloseButton());

@@ -1,0 +1,24 @@
+// The Connections page's commands (Find Scanners, Activate, Deactivate, the
+// start-up activation), each run on the scanner worker. A command ends on
+// every path: should it throw, its end is reported all the same, as Failed,
+// so the page that waits for it is never left busy.
+//
+// Threads: PostPageCommand and PageCommandRuns on the user-interface thread;
+// the command and its report on the worker.
+#pragma once
+
+#include <functional>
+
+enum class CommandEnd { None, Searched, Activated, NotActivated, Deactivated, StartupActivationEnded, Failed };
+
+using PageCommand = std::function<CommandEnd()>;
+
+// Hands the command to the worker. Once it has ended the count of running
+// page commands goes down first (the page takes clicks as soon as the end
+// arrives), then report(end) is called on the worker. False when the worker
+// takes no more commands (the program is ending): nothing runs, nothing is
+// reported.
+bool PostPageCommand(PageCommand command, void (*report)(CommandEnd));
+
+// A page command was handed over and has not ended yet.
+bool PageCommandRuns();
