@@ -169,51 +169,14 @@ void HandBack(PageUpdate update) {
 void HandBackStatus(const std::string& text) { HandBack({text, std::nullopt, CommandEnd::None}); }
 void HandBackEnd(CommandEnd end) { HandBack({std::nullopt, std::nullopt, end}); }
 
-// Ends the retry thread before the connection is touched (no new attempt
-// starts; one still in an SDK call discards its result). The polling thread
-// is stopped by ClearStoredBarcodes and DeactivateScanner, which close the
-// connection only once it has let go of it.
-void StopConnectionUsers() { (void)StopActivationRetry(PollingThreadStopWaitMs); }
-
-// What the previous activation leaves behind, closed: its text.
-std::string CloseWhatWasOpen(bool clearStored) {
-    StopConnectionUsers();
-    if (clearStored) ClearStoredBarcodes();
-    return DeactivateScanner();
-}
-
-CommandEnd SearchOnWorker(int mode, int from, int to) {
-    const std::string closed = CloseWhatWasOpen(true);
-    Scanner.MarkNotPolled();
-    HandBackStatus(closed);
-    Scanner.SetStatusIsError(false);
-    HandBackStatus(scannertext::Searching);
-    HandBack({std::nullopt, std::vector<std::string>{}, CommandEnd::None});
-    ClearFoundDevices();
-    if (mode == SerialMode || mode == BluetoothMode) {
-        const scannertext::SearchListing listing =
-            mode == SerialMode ? FindSerialScanners(from, to) : FindBluetoothScanners();
-        HandBack({listing.status, listing.entries, CommandEnd::None});
+// The worker's reports, queued for the newest page.
+class ReportsToThePage : public CommandReports {
+public:
+    void Status(const std::string& text) override { HandBackStatus(text); }
+    void Entries(const std::vector<std::string>& entries, const std::string* status) override {
+        HandBack({status ? std::optional<std::string>(*status) : std::nullopt, entries, CommandEnd::None});
     }
-    return CommandEnd::Searched;
-}
-
-CommandEnd ActivateOnWorker(int mode, int slot, const std::string& entry) {
-    const std::string closed = CloseWhatWasOpen(true);
-    Scanner.SetStatusIsError(false);
-    HandBackStatus(closed);
-    HandBackStatus(ConfigureSelectedScanner(slot, entry, mode).text);
-    const bool activated = ActivateStoredConnection();
-    HandBackStatus(Scanner.StatusText());
-    return activated ? CommandEnd::Activated : CommandEnd::NotActivated;
-}
-
-CommandEnd DeactivateOnWorker() {
-    const std::string closed = CloseWhatWasOpen(false);
-    Scanner.MarkNotConnected(closed, false);
-    HandBackStatus(closed);
-    return CommandEnd::Deactivated;
-}
+};
 
 // ---- the busy page ----
 
@@ -289,7 +252,10 @@ void FindScanners(HWND page) {
         return;
     }
     const int mode = Mode();
-    RunOnWorker(page, [mode, from, to] { return SearchOnWorker(mode, static_cast<int>(from), static_cast<int>(to)); });
+    RunOnWorker(page, [mode, from, to] {
+        ReportsToThePage reports;
+        return SearchForScanners(mode, static_cast<int>(from), static_cast<int>(to), reports);
+    });
 }
 
 void Activate(HWND page) {
@@ -297,7 +263,10 @@ void Activate(HWND page) {
     const int slot = ScannerList(page).Selected();
     const std::string entry = slot >= 0 ? ScannerList(page).EntryText(slot) : std::string();
     const int mode = Mode();
-    RunOnWorker(page, [mode, slot, entry] { return ActivateOnWorker(mode, slot, entry); });
+    RunOnWorker(page, [mode, slot, entry] {
+        ReportsToThePage reports;
+        return ActivateChosenScanner(mode, slot, entry, reports);
+    });
 }
 
 void ActivateOrDeactivate(HWND page) {
@@ -305,7 +274,10 @@ void ActivateOrDeactivate(HWND page) {
     if (caption == ActivateCaption)
         Activate(page);
     else if (caption == DeactivateCaption)
-        RunOnWorker(page, [] { return DeactivateOnWorker(); });
+        RunOnWorker(page, [] {
+            ReportsToThePage reports;
+            return DeactivateTheScanner(reports);
+        });
 }
 
 // ---- what comes back ----

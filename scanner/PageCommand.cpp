@@ -3,6 +3,11 @@
 #include <atomic>
 #include <utility>
 
+#include "config/SettingsRecord.h"
+#include "scanner/Activation.h"
+#include "scanner/Discovery.h"
+#include "scanner/ScannerState.h"
+#include "scanner/ScannerTexts.h"
 #include "scanner/ScannerWorker.h"
 #include "win/Shielded.h"
 
@@ -27,6 +32,17 @@ private:
     void (*report_)(CommandEnd);
 };
 
+// What the previous activation leaves behind, closed: its text. The retry
+// thread ends before the connection is touched (no new attempt starts; one
+// still in an SDK call discards its result); the polling thread is stopped
+// by ClearStoredBarcodes and DeactivateScanner, which close the connection
+// only once it has let go of it.
+std::string CloseWhatWasOpen(bool clearStored) {
+    (void)StopActivationRetry(PollingThreadStopWaitMs);
+    if (clearStored) ClearStoredBarcodes();
+    return DeactivateScanner();
+}
+
 }  // namespace
 
 bool PostPageCommand(PageCommand command, void (*report)(CommandEnd)) {
@@ -40,3 +56,36 @@ bool PostPageCommand(PageCommand command, void (*report)(CommandEnd)) {
 }
 
 bool PageCommandRuns() { return PageCommandsPending.load() > 0; }
+
+CommandEnd SearchForScanners(int mode, int from, int to, CommandReports& reports) {
+    const std::string closed = CloseWhatWasOpen(true);
+    Scanner.MarkNotPolled();
+    reports.Status(closed);
+    Scanner.SetStatusIsError(false);
+    reports.Status(scannertext::Searching);
+    reports.Entries({}, nullptr);
+    ClearFoundDevices();
+    if (mode == SerialMode || mode == BluetoothMode) {
+        const scannertext::SearchListing listing =
+            mode == SerialMode ? FindSerialScanners(from, to) : FindBluetoothScanners();
+        reports.Entries(listing.entries, &listing.status);
+    }
+    return CommandEnd::Searched;
+}
+
+CommandEnd ActivateChosenScanner(int mode, int slot, const std::string& entry, CommandReports& reports) {
+    const std::string closed = CloseWhatWasOpen(true);
+    Scanner.SetStatusIsError(false);
+    reports.Status(closed);
+    reports.Status(ConfigureSelectedScanner(slot, entry, mode).text);
+    const bool activated = ActivateStoredConnection();
+    reports.Status(Scanner.StatusText());
+    return activated ? CommandEnd::Activated : CommandEnd::NotActivated;
+}
+
+CommandEnd DeactivateTheScanner(CommandReports& reports) {
+    const std::string closed = CloseWhatWasOpen(false);
+    Scanner.MarkNotConnected(closed, false);
+    reports.Status(closed);
+    return CommandEnd::Deactivated;
+}

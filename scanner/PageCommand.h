@@ -8,6 +8,8 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <vector>
 
 enum class CommandEnd { None, Searched, Activated, NotActivated, Deactivated, StartupActivationEnded, Failed };
 
@@ -22,3 +24,20 @@ bool PostPageCommand(PageCommand command, void (*report)(CommandEnd));
 
 // A page command was handed over and has not ended yet.
 bool PageCommandRuns();
+
+// What a command hands back to the page as it goes, in order.
+class CommandReports {
+public:
+    virtual ~CommandReports() = default;
+    virtual void Status(const std::string& text) = 0;
+    // The scanner list's new entries, with the status line that goes with them.
+    virtual void Entries(const std::vector<std::string>& entries, const std::string* status) = 0;
+};
+
+// The commands' bodies. Each first closes what the previous activation left
+// open (the retry ends, the polling thread lets go of the connection).
+// Find Scanners: `mode` SerialMode (ports from..to) or BluetoothMode.
+CommandEnd SearchForScanners(int mode, int from, int to, CommandReports& reports);
+// Activate: configures the chosen scanner (`slot` in the list, its `entry`) and opens it.
+CommandEnd ActivateChosenScanner(int mode, int slot, const std::string& entry, CommandReports& reports);
+CommandEnd DeactivateTheScanner(CommandReports& reports);
