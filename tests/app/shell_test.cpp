@@ -539,12 +539,16 @@ TEST_F(SettingsSheet, EnterInAFieldNeitherClosesTheSheetNorAsksToExit) {
     Sheet sheet = StartWithSheet();
     ASSERT_TRUE(sheet.SelectPage(4));
     const HWND field = ::GetWindow(sheet.Item(IDC_PREFIX_CHAR), GW_CHILD);  // the box's edit field
-    ASSERT_TRUE(testsupport::RealClick(field));
-    ASSERT_TRUE(WaitUntil([&] {
+    // Clicked again if the click did not take, as a user would on a busy machine.
+    auto focused = [&] {
         GUITHREADINFO info{};
         info.cbSize = sizeof info;
         return ::GetGUIThreadInfo(0, &info) && info.hwndFocus == field;
-    }, 5000));
+    };
+    bool inField = false;
+    for (int click = 0; click < 3 && !inField; ++click)
+        inField = testsupport::RealClick(field) && WaitUntil(focused, 5000);
+    ASSERT_TRUE(inField) << "the field never took the keyboard focus";
     for (int i = 0; i < 2; ++i) {
         ::keybd_event(VK_RETURN, static_cast<BYTE>(::MapVirtualKeyA(VK_RETURN, 0)), 0, 0);
         ::keybd_event(VK_RETURN, static_cast<BYTE>(::MapVirtualKeyA(VK_RETURN, 0)), KEYEVENTF_KEYUP, 0);
