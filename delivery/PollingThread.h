@@ -1,5 +1,6 @@
-// Threads: StartPollingThread (user-interface or activation retry thread) runs PollBarcodes on
-// a new thread kept in PollingWorker; it types and sends messages to the Trace control.
+// Threads: StartPollingThread (the scanner worker or the activation retry thread) runs
+// PollBarcodes on a new thread kept in PollingWorker; it fetches each barcode, hands it to the
+// typist (Typist.h) and appends to the Trace control.
 // It stops within one cycle when PollingWorker is asked to stop, a newer polling thread is started,
 // or its stopper handed it the close.
 //

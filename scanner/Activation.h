@@ -21,7 +21,9 @@
 #include "res/Messages.h"
 #include "win/WorkerThread.h"
 
-// The retry thread; started and stopped by the user-interface thread only.
+// The retry thread; started and stopped on the scanner worker only (the
+// start-up activation starts it; the next page command or the shutdown's
+// close stops it).
 extern win::WorkerThread RetryWorker;
 
 // Where the retry thread posts its reports: a window handle that its owner
