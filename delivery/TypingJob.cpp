@@ -116,13 +116,11 @@ public:
         }
     }
 
-    // The last key has been sent. The key turn goes on to the next barcode
-    // unless a delay follows or the window lags behind. False when keys
-    // landed in a window of ours and must be typed again (TakeRewind).
+    // The last key has been sent; the key turn is kept (AfterBarcode). False
+    // when keys landed in a window of ours and must be typed again
+    // (TakeRewind).
     bool Finish(unsigned eventsSent) {
         Sent(eventsSent);
-        if (job_.pace.barcodeDelayMs > 0 || Unread.events > MostUnreadEvents || TheKeyTurn().OursWaiting())
-            HandOverKeyTurn();
         (void)CheckpointFound();
         return !TakeHandedBack();
     }
@@ -289,6 +287,11 @@ bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, DW
         if (!whole) return false;
         break;
     }
-    WaitAfterBarcode(job.pace.barcodeDelayMs, keepRunning);
     return true;
+}
+
+void AfterBarcode(const TypingJob& job, const std::function<bool()>& keepRunning) {
+    if (job.pace.barcodeDelayMs > 0 || Unread.events > MostUnreadEvents || TheKeyTurn().OursWaiting())
+        HandOverKeyTurn();
+    WaitAfterBarcode(job.pace.barcodeDelayMs, keepRunning);
 }

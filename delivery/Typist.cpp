@@ -110,6 +110,7 @@ void Typist::TypeInHand(std::unique_lock<std::mutex>& lock) {
     if (typed || givenUp) {
         giveUpStarted_ = false;
         Settle(job, typed);  // on disk, outside the lock that Type Again takes
+        if (typed) AfterBarcode(job, [this] { return !giveUpStarted_ && !EndReached(); });
     }
     lock.lock();
     if (typed || givenUp || job.taken) {
@@ -144,6 +145,7 @@ void Typist::RunBatch(Batch& batch) {
         const bool whole = stop == TypeAgainStop::None;
         records::TypedAgain(job.sequence, title, whole ? KeysInAll(job) : KeysTyped(job), KeysInAll(job));
         typed += whole;
+        if (whole) AfterBarcode(job, [this] { return !EndReached(); });
     }
     (void)::PostMessageA(batch.reportTo, TypeAgainDoneMessage, MAKEWPARAM(typed, batch.jobs.size()),
                          static_cast<LPARAM>(stop));

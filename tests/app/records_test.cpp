@@ -302,7 +302,8 @@ TEST_F(Records, KilledWhileTypingNothingIsLostOrOfferedWrongly) {
         ASSERT_TRUE(next.PickTrayMenuItem('r'));
         const RecentView view = RecentView::WaitFor();
         ASSERT_TRUE(view);
-        WaitUntil([&] { return view.Lines().size() + whole.size() >= fetched; }, 5000);
+        // What the start offers comes from a worker thread: waited for generously.
+        WaitUntil([&] { return view.Lines().size() + whole.size() >= fetched; }, 20000);
         for (const std::string& line : view.Lines()) {
             const std::string rest = line.substr(line.find('\t') + 1);
             offered[rest.substr(rest.find('\t') + 1)] = rest.substr(0, rest.find('\t'));
