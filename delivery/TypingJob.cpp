@@ -36,9 +36,9 @@ constexpr unsigned MostUnreadEvents = 96;
 // Keys sent to another program wait in its input queue until it reads them,
 // and one of our windows coming forward meanwhile would take them (Wine
 // drops them). Each answer to a sent message means that the window's thread
-// has gone back to its message loop once more, having taken at most one more
-// message: two answers an event (the key, and the character it became)
-// cover what a key left queued. A window that takes longer than
+// has been back in its message loop once more, and so has taken one more
+// message if one was waiting: two answers an event (the key, and the
+// character it became) cover what a key left queued. A window that takes longer than
 // ReadPatienceMs to answer is busy, and is not waited for.
 void LetTheWindowRead(HWND window, unsigned eventsSent) {
     for (unsigned n = 0; window && n < 2 * eventsSent; ++n) {
