@@ -21,14 +21,6 @@ bool KeyTurn::TryAnnounce() {
     return true;
 }
 
-bool KeyTurn::Announce(DWORD ms) {
-    std::unique_lock<std::mutex> hold(lock_);
-    wantedAt_ = ::GetTickCount() | 1;
-    const bool read = released_.wait_for(hold, std::chrono::milliseconds(ms), [this] { return !keysOnTheirWay_; });
-    AnnounceUnderLock(::GetTickCount());
-    return read;
-}
-
 void KeyTurn::NoteActivation() {
     const std::lock_guard<std::mutex> hold(lock_);
     announcedAt_ = ::GetTickCount() | 1;
@@ -60,11 +52,8 @@ bool KeyTurn::OursWaiting() {
 }
 
 void KeyTurn::Release() {
-    {
-        const std::lock_guard<std::mutex> hold(lock_);
-        keysOnTheirWay_ = false;
-    }
-    released_.notify_all();
+    const std::lock_guard<std::mutex> hold(lock_);
+    keysOnTheirWay_ = false;
 }
 
 bool KeyTurn::HeldByTypist() {

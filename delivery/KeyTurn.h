@@ -23,7 +23,6 @@
 
 #include <windows.h>
 
-#include <condition_variable>
 #include <mutex>
 
 constexpr DWORD OwnWindowPatienceMs = 2000;
@@ -34,9 +33,6 @@ public:
     // Our windows' thread. Idle: a window of ours is coming, true. Keys on
     // their way: the window is wanted, false; it asks again later.
     bool TryAnnounce();
-    // As TryAnnounce, but waits up to ms for keys on their way to be read;
-    // announces in any case and says whether they were.
-    bool Announce(DWORD ms);
     // An activation of ours nobody announced is under way (a program's
     // SetForegroundWindow, a box): recorded, never waited for.
     void NoteActivation();
@@ -62,7 +58,6 @@ private:
     void AnnounceUnderLock(DWORD now);
 
     std::mutex lock_;
-    std::condition_variable released_;
     bool keysOnTheirWay_ = false;
     DWORD announcedAt_ = 0;  // GetTickCount() | 1; 0: none
     DWORD wantedAt_ = 0;     // GetTickCount() | 1; 0: none

@@ -23,20 +23,25 @@ LRESULT CALLBACK BeforeActivation(int code, WPARAM window, LPARAM details) {
     return ::CallNextHookEx(nullptr, code, window, details);
 }
 
-// A window of ours clicked while keys were on their way, to bring forward
-// once they have been read, and the timer that asks for the turn again.
-// Our windows' thread only.
-HWND ClickedWindow = nullptr;
-UINT_PTR ClickRetryTimer = 0;
-constexpr UINT ClickRetryEveryMs = 10;
+// A window of ours to bring forward once the keys on their way have been
+// read (one clicked, or one the program brings forward), and the timer that
+// asks for the turn again. Our windows' thread only.
+HWND WindowToComeForward = nullptr;
+UINT_PTR ComeForwardTimer = 0;
+constexpr UINT AskAgainEveryMs = 10;
 
-void CALLBACK BringClickedWindowForward(HWND, UINT, UINT_PTR, DWORD) {
+void CALLBACK BringWaitingWindowForward(HWND, UINT, UINT_PTR, DWORD) {
     win::Shielded([] {
-        if (::IsWindow(ClickedWindow) && !TheKeyTurn().TryAnnounce()) return;
-        ::KillTimer(nullptr, std::exchange(ClickRetryTimer, 0));
-        if (::IsWindow(ClickedWindow)) ::SetForegroundWindow(ClickedWindow);
-        ClickedWindow = nullptr;
+        if (::IsWindow(WindowToComeForward) && !TheKeyTurn().TryAnnounce()) return;
+        ::KillTimer(nullptr, std::exchange(ComeForwardTimer, 0));
+        if (::IsWindow(WindowToComeForward)) ::SetForegroundWindow(WindowToComeForward);
+        WindowToComeForward = nullptr;
     });
+}
+
+void BringForwardOnceRead(HWND window) {
+    WindowToComeForward = window;
+    if (!ComeForwardTimer) ComeForwardTimer = ::SetTimer(nullptr, 0, AskAgainEveryMs, BringWaitingWindowForward);
 }
 
 bool IsButtonPress(WPARAM message) {
@@ -63,8 +68,7 @@ bool PutOffPress(int code, WPARAM message, LPARAM details) {
     if (code < 0 || !IsButtonPress(message) || OursInFront()) return false;
     const HWND clicked = ::GetAncestor(reinterpret_cast<const MOUSEHOOKSTRUCT*>(details)->hwnd, GA_ROOT);
     if (!clicked || TheKeyTurn().TryAnnounce()) return false;
-    ClickedWindow = clicked;
-    if (!ClickRetryTimer) ClickRetryTimer = ::SetTimer(nullptr, 0, ClickRetryEveryMs, BringClickedWindowForward);
+    BringForwardOnceRead(clicked);
     return true;
 }
 
@@ -126,8 +130,10 @@ LRESULT CALLBACK BeforeMessage(int code, WPARAM removal, LPARAM message) {
 bool TryAnnounceOwnWindow() { return TheKeyTurn().TryAnnounce(); }
 
 void BringOwnWindowForward(HWND window) {
-    (void)TheKeyTurn().Announce(OwnWindowReadMs);
-    ::SetForegroundWindow(window);
+    if (TheKeyTurn().TryAnnounce())
+        ::SetForegroundWindow(window);
+    else
+        BringForwardOnceRead(window);
 }
 
 void ForgetOwnWindowAnnouncement() { TheKeyTurn().Forget(); }

@@ -29,11 +29,10 @@
 // asks again within OwnWindowWantedMs.
 bool TryAnnounceOwnWindow();
 
-// Announces, then brings our window to the front. Keys on their way are
-// given up to OwnWindowReadMs to be read first (the callers have mostly
-// announced already, and then nothing waits).
+// Brings our window to the front: at once when no key is on its way (the
+// callers have mostly announced already), otherwise as soon as the keys have
+// been read, as a put-off click does. Never waits.
 void BringOwnWindowForward(HWND window);
-constexpr DWORD OwnWindowReadMs = 250;
 
 // Our windows are gone (the shutdown closed them): no announcement holds keys
 // any longer.

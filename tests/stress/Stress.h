@@ -9,8 +9,10 @@
 // receiver whole, once and in order (plus the copies Type Again typed), or
 // be listed as partly typed with exactly its first keys arrived; the
 // simulated SDK must have recorded no misuse; the user-interface thread must
-// have answered every probe of the main window and the sheet, and taken
-// every page command's click, within 250 ms; and the program must exit
+// have answered every probe of the main window and the sheet (but for those
+// the machine's own stalls explain: a window of another process answered
+// late at the same time), and taken every page command's click, within
+// 250 ms; and the program must exit
 // through its tray menu with code 0.
 // The CI test runs a few hundred rounds; vask-stress.exe runs any number.
 #pragma once
@@ -38,6 +40,7 @@ struct StressResult {
     double seconds = 0;
     unsigned worstProbeMs = 0;    // slowest WM_NULL answer
     size_t probes = 0;
+    size_t probesLateWhileTheMachineStalled = 0;  // late, with the receiver's answers late too
     unsigned worstClickMs = 0;    // slowest page command click
     size_t clicks = 0;
     size_t typedAgain = 0;        // barcodes Type Again typed
