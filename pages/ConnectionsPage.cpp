@@ -3,17 +3,17 @@
 #include <commctrl.h>
 #include <prsht.h>
 
-#include <atomic>
-#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "pages/BusyPage.h"
+#include "pages/CommandUpdates.h"
+#include "pages/ConnectionsControls.h"
 #include "pages/ConnectionsPageView.h"
 #include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "res/resource.h"
-#include "config/Guarded.h"
 #include "scanner/Activation.h"
 #include "scanner/Discovery.h"
 #include "pages/ScannerView.h"
@@ -24,109 +24,17 @@
 #include "win/Scoped.h"
 #include "scanner/PageCommand.h"
 
-RetryReportTarget ConnectionsWindow{nullptr};
-
 namespace {
 
-constexpr int PortChoices = 64;
-constexpr int CaptionChars = 11;
+using namespace connections;
 
-HWND Item(HWND page, int id) { return ::GetDlgItem(page, id); }
-void Enable(HWND page, int id, bool on) { ::EnableWindow(Item(page, id), on ? TRUE : FALSE); }
-void ShowStatus(HWND page, const std::string& text) { ShowText(text, Item(page, IDC_STATUS_LINE), ReplaceText); }
-void ShowLastingStatus(HWND page) { ShowStatus(page, Scanner.StatusText()); }
-void SetActivateCaption(HWND page, const char* caption) { ::SetDlgItemTextA(page, IDC_ACTIVATE, caption); }
-win::ListBox ScannerList(HWND page) { return win::ListBox(Item(page, IDC_SCANNER_LIST)); }
-int ListCount(HWND page) { return ScannerList(page).Count(); }
-void SelectListEntry(HWND page, int index) { ScannerList(page).Select(index); }
-
-// The number a port box shows, read as an unsigned decimal (0 when empty).
-UINT PortValue(HWND page, int id) { return ::GetDlgItemInt(page, id, nullptr, FALSE); }
-
-std::string ActivateCaptionText(HWND page) {
-    char caption[CaptionChars + 1] = {};
-    ::GetDlgItemTextA(page, IDC_ACTIVATE, caption, sizeof caption);
-    return caption;
-}
+// The busy page, below.
+void BeginBusy(HWND page);
+void EndBusy();
 
 HBRUSH StatusLineBrush() {
     static const win::UniqueBrush brush(::CreateSolidBrush(StatusLineBackground));
     return brush.get();
-}
-
-// The activated state: Deactivate offered, searching and choosing locked.
-void ShowActivatedControls(HWND page) {
-    SetActivateCaption(page, DeactivateCaption);
-    Enable(page, IDC_FIND_SCANNERS, false);
-    Enable(page, IDC_ACTIVATE, true);
-    Enable(page, IDC_SCANNER_LIST, false);
-}
-
-void RestoreList(HWND page) { RestoreDeviceList(Item(page, IDC_SCANNER_LIST), Item(page, IDC_ACTIVATE)); }
-
-// The busy page, below.
-void BeginBusy(HWND page);
-void StopDroppingInput();
-
-// ---- creation ----
-
-void EnableIfSaid(HWND page, int id, std::optional<bool> on) {
-    if (on) Enable(page, id, *on);
-}
-
-void ShowConnectionState(HWND page) {
-    const ConnectionsPageView view =
-        ConnectionsPageViewFor(Scanner.Pending(), Scanner.Polled(), Scanner.ScannersFound());
-    if (view.newState) Scanner.SetPending(*view.newState);
-    if (view.lastingStatus) Scanner.SetStatusText(view.lastingStatus);
-    if (view.clearStatusError) Scanner.SetStatusIsError(false);
-    if (view.listOnlyStoredScanner)
-        ShowText(Scanner.FoundNames()[0], Item(page, IDC_SCANNER_LIST), AppendEntry);
-    else
-        RestoreList(page);
-    if (view.selectFirstEntry) SelectListEntry(page, 0);
-    if (view.activateCaption) SetActivateCaption(page, view.activateCaption);
-    EnableIfSaid(page, IDC_FIND_SCANNERS, view.findEnabled);
-    EnableIfSaid(page, IDC_ACTIVATE, view.activateEnabled);
-    EnableIfSaid(page, IDC_SCANNER_LIST, view.listEnabled);
-    ShowLastingStatus(page);
-}
-
-void EnablePortBoxes(HWND page, bool on) {
-    Enable(page, IDC_FROM_PORT, on);
-    Enable(page, IDC_TO_PORT, on);
-}
-
-void SetMode(int mode) {
-    App.Settings.Update([mode](SettingsRecord& settings) { settings.mode = mode; });
-}
-
-int Mode() { return App.Settings.Get().mode; }
-
-void ShowTransport(HWND page) {
-    if (Mode() == BluetoothMode) {
-        ::CheckRadioButton(page, IDC_BLUETOOTH, IDC_SERIAL_PORTS, IDC_BLUETOOTH);
-        EnablePortBoxes(page, false);
-    } else {
-        SetMode(SerialMode);
-        EnablePortBoxes(page, true);
-        ::CheckRadioButton(page, IDC_BLUETOOTH, IDC_SERIAL_PORTS, IDC_SERIAL_PORTS);
-    }
-}
-
-void FillPortBoxes(HWND page) {
-    const win::ComboBox fromPort(Item(page, IDC_FROM_PORT)), toPort(Item(page, IDC_TO_PORT));
-    for (const win::ComboBox& box : {fromPort, toPort})
-        for (int port = 1; port <= PortChoices; ++port) box.Add(std::to_string(port));
-    fromPort.Select(0);
-    toPort.Select(PortChoices - 1);
-    App.Settings.Update([](SettingsRecord& settings) {
-        if (settings.FromPort == 0) settings.FromPort = DefaultFromPort;
-        if (settings.ToPort == 0) settings.ToPort = DefaultToPort;
-    });
-    const SettingsRecord settings = App.Settings.Get();
-    fromPort.Select(settings.FromPort - 1);
-    toPort.Select(settings.ToPort - 1);
 }
 
 void OnInit(HWND page) {
@@ -141,64 +49,14 @@ void OnInit(HWND page) {
     if (busy)
         BeginBusy(page);
     else
-        StopDroppingInput();  // left by a page that closed while its command ran
+        EndBusy();  // left by a page that closed while its command ran
     PageOnInit(page, ConnectionsPageIndex);
 }
 
-// ---- commands ----
-//
-// A command's SDK calls run on the scanner worker. The page turns busy at
-// the click: the wait cursor, no command usable, input meant for the sheet
-// dropped. The worker hands back what the page shows, in order (each status
-// text as it comes, the list, and at the end what the controls become), by
-// queueing it here and posting CommandUpdateMessage to the newest page.
-
-struct PageUpdate {
-    std::optional<std::string> status;
-    std::optional<std::vector<std::string>> entries;  // the scanner list's new entries
-    CommandEnd end = CommandEnd::None;
-};
-
-Guarded<std::deque<PageUpdate>> PendingUpdates;
-
-// On the worker: queues an update and tells the newest page.
-void HandBack(PageUpdate update) {
-    PendingUpdates.Update([&](std::deque<PageUpdate>& updates) { updates.push_back(std::move(update)); });
-    if (HWND page = ConnectionsWindow.load()) (void)::PostMessageA(page, CommandUpdateMessage, 0, 0);
-}
-void HandBackStatus(const std::string& text) { HandBack({text, std::nullopt, CommandEnd::None}); }
-void HandBackEnd(CommandEnd end) { HandBack({std::nullopt, std::nullopt, end}); }
-
-// The worker's reports, queued for the newest page.
-class ReportsToThePage : public CommandReports {
-public:
-    void Status(const std::string& text) override { HandBackStatus(text); }
-    void Entries(const std::vector<std::string>& entries, const std::string* status) override {
-        HandBack({status ? std::optional<std::string>(*status) : std::nullopt, entries, CommandEnd::None});
-    }
-};
-
 // ---- the busy page ----
-
-// Input meant for the sheet (or a page without one) is dropped while a
-// command runs, whichever message loop takes it out of the queue.
-win::UniqueHook BusyInputHook;
-
-bool IsInput(UINT message) {
-    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
-}
-
-LRESULT CALLBACK DropInputForThePage(int code, WPARAM removed, LPARAM lParam) {
-    win::Shielded([&] {
-        auto* msg = reinterpret_cast<MSG*>(lParam);
-        const HWND page = ConnectionsWindow.load();
-        if (code < 0 || !page || !IsInput(msg->message) || !msg->hwnd) return;
-        const HWND top = ::GetAncestor(page, GA_ROOT);
-        if (msg->hwnd == top || ::IsChild(top, msg->hwnd)) msg->message = WM_NULL;
-    });
-    return ::CallNextHookEx(nullptr, code, removed, lParam);
-}
+//
+// A command's SDK calls run on the scanner worker (CommandUpdates.h). The
+// page is busy from the click until the command's end comes back.
 
 void EnableCommands(HWND page, bool on) {
     for (int id : {IDC_FIND_SCANNERS, IDC_ACTIVATE, IDC_SCANNER_LIST, IDC_BLUETOOTH, IDC_SERIAL_PORTS})
@@ -206,21 +64,13 @@ void EnableCommands(HWND page, bool on) {
     EnablePortBoxes(page, on && Mode() == SerialMode);
 }
 
+std::optional<BusyPage> Busy;
+
 void BeginBusy(HWND page) {
-    EnableCommands(page, false);
-    ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
-    if (!BusyInputHook)
-        BusyInputHook.reset(::SetWindowsHookExA(WH_GETMESSAGE, DropInputForThePage, nullptr, ::GetCurrentThreadId()));
+    Busy.emplace(page, [page](bool on) { EnableCommands(page, on); });
 }
 
-void StopDroppingInput() { BusyInputHook.reset(); }
-
-void EndBusy(HWND page) {
-    StopDroppingInput();
-    DiscardPendingInput();
-    EnableCommands(page, true);
-    ::SetCursor(::LoadCursor(nullptr, IDC_ARROW));
-}
+void EndBusy() { Busy.reset(); }
 
 // The page that handed the running command over; a page opened while it
 // runs shows the outcome from the scanner's state instead.
@@ -228,10 +78,10 @@ HWND CommandPage = nullptr;
 
 // Hands a command to the worker; the page is busy until its end comes back.
 void RunOnWorker(HWND page, PageCommand command) {
-    PendingUpdates.Update([](std::deque<PageUpdate>& updates) { updates.clear(); });
+    ForgetUpdates();
     CommandPage = page;
     BeginBusy(page);
-    if (!PostPageCommand(std::move(command), HandBackEnd)) EndBusy(page);  // the program is ending
+    if (!PostPageCommand(std::move(command), HandBackEnd)) EndBusy();  // the program is ending
 }
 
 // ---- the clicks ----
@@ -284,7 +134,7 @@ void ActivateOrDeactivate(HWND page) {
 
 // The controls after a command, once the page takes input again.
 void ShowCommandEnd(HWND page, CommandEnd end) {
-    EndBusy(page);
+    EndBusy();
     const bool joinedLater = page != CommandPage;
     CommandPage = nullptr;
     // Only a page in a sheet shows the start-up outcome: the hidden start-up
@@ -327,9 +177,7 @@ void ShowUpdate(HWND page, const PageUpdate& update) {
 }
 
 void TakeUpdates(HWND page) {
-    std::deque<PageUpdate> updates;
-    PendingUpdates.Update([&](std::deque<PageUpdate>& pending) { updates.swap(pending); });
-    for (const PageUpdate& update : updates) ShowUpdate(page, update);
+    for (const PageUpdate& update : TakeQueuedUpdates()) ShowUpdate(page, update);
 }
 
 void OnCommand(HWND page, int id, int code) {
@@ -380,24 +228,6 @@ void OnCommand(HWND page, int id, int code) {
 
 }  // namespace
 
-void ActivateStoredScannerAtStartup() {
-    PendingUpdates.Update([](std::deque<PageUpdate>& updates) { updates.clear(); });
-    CommandPage = nullptr;
-    Scanner.SetPending(ConnectionState::ActivatingAtStartup);
-    const bool posted = PostPageCommand(
-        [] {
-            if (ActivateStoredConnection(ActivationCause::Program)) {
-                Scanner.SetPending(ConnectionState::ActivatedAtStartup);
-            } else {
-                Scanner.SetPending(ConnectionState::ActivationAtStartupFailed);
-                (void)StartActivationRetry(ConnectionsWindow);
-            }
-            return CommandEnd::StartupActivationEnded;
-        },
-        HandBackEnd);
-    if (!posted) Scanner.SetPending(ConnectionState::NothingPending);
-}
-
 void ShowRetryReport(HWND page, RetryReport report, LPARAM generation) {
     // A stopped retry's report is never shown (every command stops the retry first).
     if (!IsCurrentRetryReport(generation)) return;
@@ -442,17 +272,6 @@ INT_PTR OnStatusColour(HWND page, HDC dc, HWND control) {
 }
 
 }  // namespace
-
-void DiscardPendingInput() {
-    MSG msg;
-    bool removed = true;
-    while (removed) {
-        removed = false;
-        while (::PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) removed = true;
-        while (::PeekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) removed = true;
-        while (::PeekMessageA(&msg, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) removed = true;
-    }
-}
 
 INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     try {

@@ -11,14 +11,10 @@
 
 #include <windows.h>
 
-#include "scanner/Activation.h"
+#include "pages/BusyPage.h"
+#include "pages/CommandUpdates.h"
 #include "res/Messages.h"
-
-// The newest Connections dialog window (the hidden start-up instance, later
-// each new Connections page). Whoever starts the activation retry hands it
-// over as the retry's report target, so the reports follow the newest page.
-// Written by the user-interface thread, read by the retry thread.
-extern RetryReportTarget ConnectionsWindow;
+#include "scanner/Activation.h"
 
 INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -26,20 +22,10 @@ INT_PTR CALLBACK ConnectionsPageProc(HWND page, UINT message, WPARAM wParam, LPA
 // report's lParam); a report of a stopped retry is dropped.
 void ShowRetryReport(HWND page, RetryReport report, LPARAM generation);
 
-
 // The polling thread's scanner was lost, or answers again: the status line
 // says so (text, drawn red when isError), now on the newest page and when a
 // page next shows. User-interface thread.
 void ShowLinkChange(const char* text, bool isError);
-
-// Start-up: activates the stored scanner on the scanner worker, as the
-// page's Activate does without configuring; a failure leaves the retry
-// thread trying in the background. The newest page shows the outcome.
-void ActivateStoredScannerAtStartup();
-
-// Drops every queued mouse and keyboard message of the calling thread; other
-// messages stay queued.
-void DiscardPendingInput();
 
 // The status line's background colour.
 constexpr COLORREF StatusLineBackground = RGB(255, 255, 240);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "config/Application.h"
 #include "res/resource.h"
 #include "scanner/Activation.h"
@@ -355,6 +357,33 @@ TEST_F(ConnectionsPage, InputDuringASlowSearchIsDroppedWhileThePageAnswers) {
     EXPECT_EQ(InputReachingTheList, 0);
     EXPECT_EQ(StatusText(page_), "Found 1 Scanner.");
     EXPECT_TRUE(ItemEnabled(page_, IDC_FIND_SCANNERS));
+    ::SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListProc));
+}
+
+// A command that throws on the worker still ends: the page it left busy
+// takes input again and offers its commands.
+TEST_F(ConnectionsPage, ACommandThatThrowsEndsTheBusyPage) {
+    win::UniqueHandle release(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(PostPageCommand(
+        [event = release.get()]() -> CommandEnd {
+            ::WaitForSingleObject(event, 30000);
+            throw std::runtime_error("a command that fails");
+        },
+        HandBackEnd));
+    Open();  // while it runs: the page opens busy
+    HWND list = ::GetDlgItem(page_, IDC_SCANNER_LIST);
+    ListProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingListProc)));
+    InputReachingTheList = OtherReachingTheList = 0;
+    EXPECT_FALSE(ItemEnabled(page_, IDC_FIND_SCANNERS));
+    ::PostMessageA(list, WM_KEYDOWN, VK_SPACE, 0);
+    ::PostMessageA(list, WM_APP + 7, 0, 0);  // behind the key: once it arrives, the key was dropped or taken
+    ASSERT_TRUE(PumpUntil([] { return OtherReachingTheList == 1; }, 5000));
+    EXPECT_EQ(InputReachingTheList, 0) << "input reached the busy page";
+    ::SetEvent(release.get());
+    ASSERT_TRUE(PumpUntil([&] { return ItemEnabled(page_, IDC_FIND_SCANNERS); }, 30000));
+    ::PostMessageA(list, WM_KEYDOWN, VK_SPACE, 0);
+    EXPECT_TRUE(PumpUntil([] { return InputReachingTheList == 1; }, 5000));
     ::SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListProc));
 }
 
