@@ -6,15 +6,17 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <deque>
 #include <utility>
 
+#include "app/PutOffCommands.h"
 #include "app/RecentBarcodesWindow.h"
+#include "app/Shutdown.h"
 #include "app/SettingsSheet.h"
 #include "app/Shell.h"
 #include "app/TrayStatus.h"
 #include "config/Application.h"
 #include "config/Registry.h"
+#include "config/SettingsStore.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/PollingThread.h"
 #include "delivery/ScannerLink.h"
@@ -39,9 +41,6 @@ constexpr DWORD MainWindowStyle = WS_OVERLAPPEDWINDOW | WS_MINIMIZE | WS_MAXIMIZ
 static_assert(MainWindowStyle == 0x21CF0000);
 constexpr char ExitQuestion[] = "Do you really wish to exit the program?";
 constexpr char ExitCaption[] = "Confirm Exit";
-// How long the shutdown waits, after the save, for the threads to stop: a
-// logoff must be answered within Windows' 5 s, whatever an SDK call does.
-constexpr DWORD ShutdownBoundMs = 1500;
 
 // Set once the shutdown has begun: a second request, a second start's
 // hand-over and the tray's commands are ignored from then on. User-interface
@@ -56,64 +55,16 @@ bool ShutdownBegun = false;
 bool ExitQuestionOpen = false;
 bool TrayMenuOpen = false;
 
-// Commands that bring a window of ours forward, put off while a key is on
-// its way to another program and tried again on a timer, in the order they
-// came. User-interface thread only.
-struct PutOffCommand {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-std::deque<PutOffCommand> PutOffCommands;
-bool ReplayingPutOff = false;
-constexpr UINT_PTR RetryPutOffTimer = 1;
-constexpr UINT RetryPutOffEveryMs = 10;
-
-// Whether the command may bring our window forward now: no key is on its
-// way, and no command that came before it is still put off. Otherwise it is
-// put off: the interface never waits for a key, which another program's
-// keyboard hook may hold for seconds.
-bool OwnWindowMayComeNow(const PutOffCommand& command) {
-    const bool replaying = std::exchange(ReplayingPutOff, false);
-    if ((replaying || PutOffCommands.empty()) && TryAnnounceOwnWindow()) return true;
-    if (replaying)
-        PutOffCommands.push_front(command);
-    else
-        PutOffCommands.push_back(command);
-    ::SetTimer(MainWindow, RetryPutOffTimer, RetryPutOffEveryMs, nullptr);
-    return false;
-}
-
-LRESULT HandleMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-void RetryPutOffCommands() {
-    ::KillTimer(MainWindow, RetryPutOffTimer);
-    while (!PutOffCommands.empty()) {
-        const PutOffCommand command = PutOffCommands.front();
-        PutOffCommands.pop_front();
-        const size_t left = PutOffCommands.size();
-        ReplayingPutOff = true;
-        HandleMainWindowMessage(MainWindow, command.message, command.wParam, command.lParam);
-        ReplayingPutOff = false;
-        if (PutOffCommands.size() > left) return;  // put off again: the timer is set
-    }
-}
-
-void ForgetPutOffCommands() {
-    PutOffCommands.clear();
-    if (MainWindow) ::KillTimer(MainWindow, RetryPutOffTimer);
-}
-
 // The tray icon's look, tip and balloons. User-interface thread only.
 TrayStatus TrayNow;
 constexpr UINT_PTR TrayRefreshTimer = 2;
 
-// "&Pause Typing": barcodes stay on the scanner until it is chosen again.
+// "&Pause Typing": barcodes stay on the scanner until "Resume Ty&ping".
 void TogglePause() {
     const bool pause = !Link.Paused.load();
     Link.Paused = pause;
     if (!pause) Link.HeldAtStart = 0;
-    TrayNow.Refresh(MainWindow);
+    TrayNow.Refresh();
 }
 
 BOOL CALLBACK RaiseIfExitQuestion(HWND window, LPARAM) {
@@ -158,7 +109,7 @@ void OnTrayNotification(LPARAM mouseMessage) {
         if (TrayNow.BalloonOffersResume() && Link.Paused.load()) TogglePause();
         return;
     }
-    if (BringsWindowForward(mouseMessage) && !OwnWindowMayComeNow({TrayCallbackMessage, 0, mouseMessage})) return;
+    if (BringsWindowForward(mouseMessage) && !OwnWindowMayComeNow(TrayCallbackMessage, 0, mouseMessage)) return;
     if (ExitQuestionOpen) {
         if (mouseMessage == WM_LBUTTONDOWN || mouseMessage == WM_LBUTTONDBLCLK || mouseMessage == WM_RBUTTONDOWN)
             BringExitQuestionForward();
@@ -185,11 +136,32 @@ void OnTrayNotification(LPARAM mouseMessage) {
     }
 }
 
+void EndProgram();
+
+// Asks "Do you really wish to exit the program?" (No is the default button):
+// true on Yes. False also when the question cannot show now (the shutdown
+// has begun, it is up already, or it is put off until a key on its way to
+// another program has gone; then it comes by itself).
+bool AskToExit() {
+    if (ShutdownBegun || ExitQuestionOpen) return false;
+    // Put off while a key is on its way: asked again then, as the tray's Exit.
+    if (!OwnWindowMayComeNow(WM_COMMAND, IDM_EXIT, 0)) return false;
+    ExitQuestionOpen = true;
+    const int answer = ::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO | MB_DEFBUTTON2);
+    ExitQuestionOpen = false;
+    return answer == IDYES && !ShutdownBegun;
+}
+
+// The tray's Exit, and the sheet's: on Yes the program ends.
+void AskAndExit() {
+    if (AskToExit()) EndProgram();
+}
+
 // Returns false for commands left to default processing.
 bool OnMenuCommand(WORD command) {
     if (ShutdownBegun || ExitQuestionOpen) return true;
     const bool opensWindow = command == IDM_OPEN || command == IDM_ABOUT || command == IDM_RECENT_BARCODES;
-    if (opensWindow && !OwnWindowMayComeNow({WM_COMMAND, command, 0})) return true;
+    if (opensWindow && !OwnWindowMayComeNow(WM_COMMAND, command, 0)) return true;
     switch (command) {
     case IDM_OPEN:
         OpenOrRaiseSheet();
@@ -211,41 +183,6 @@ bool OnMenuCommand(WORD command) {
     }
 }
 
-void SaveSettingsNow() {
-    (void)App.WithSettings([](SettingsRecord& settings, int& runAtStartup) {
-        if (runAtStartup) (void)SetRunValue(HKEY_CURRENT_USER, settings);
-        return SaveSettings(settings, runAtStartup);
-    });
-}
-
-// Our windows go first: nothing of ours is in front to hold a barcode whose
-// typing paused, and the user's window it waits for comes back to take the rest.
-void CloseOwnWindows() {
-    {
-        const QuietActivations quiet;  // what comes forward as they close is not ours to hold keys for
-        if (Sheet.Open && Sheet.Window && ::DestroyWindow(Sheet.Window)) Sheet.Open = false;
-        CloseRecentBarcodes();
-    }
-    ForgetOwnWindowAnnouncement();
-    const HWND awaited = SoleTypist.AwaitedWindow();
-    if (awaited && CheckTypingTarget(awaited) == TypingTarget::Fine) ::SetForegroundWindow(awaited);
-}
-
-// Every thread is told at once; the waits together last at most
-// ShutdownBoundMs. The scanner worker's last command stops the retry and
-// polling threads and closes the scanner once nobody uses it; a polling
-// thread still inside an SDK call closes it as it ends, and the process waits
-// for that after the message loop (main.cpp).
-void StopThreads() {
-    const DWORD start = ::GetTickCount();
-    PollingWorker.RequestStop();
-    RetryWorker.RequestStop();
-    ScannerCommands.End([] { (void)StopScannerForShutdown(); });
-    (void)SoleTypist.FinishAndEnd(ShutdownBoundMs);
-    const DWORD spent = ::GetTickCount() - start;
-    (void)ScannerCommands.Join(spent < ShutdownBoundMs ? ShutdownBoundMs - spent : 0);
-}
-
 // The only way out of the program, once: save the settings, close our
 // windows, stop the threads within one bound, leave the tray, hand the
 // single-instance mutex back. The waits handle messages sent to us, which
@@ -258,7 +195,7 @@ void ShutDown() {
     SaveSettingsNow();
     CloseOwnWindows();
     StopThreads();
-    RemoveTrayIcon();
+    TrayNow.Remove();
     if (InstanceMutex) ::ReleaseMutex(InstanceMutex.get());
 }
 
@@ -284,7 +221,7 @@ LRESULT HandleMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_TIMER:
         if (wParam == TrayRefreshTimer) {
-            if (!ShutdownBegun) TrayNow.Refresh(window);
+            if (!ShutdownBegun) TrayNow.Refresh();
             return 0;
         }
         if (wParam != RetryPutOffTimer) break;
@@ -299,7 +236,7 @@ LRESULT HandleMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     default:
         if (message == TaskbarCreatedMessage() && message != 0) {
-            (void)NotifyTrayIcon(window, TrayNow.IconId(), NIM_ADD);
+            (void)TrayNow.Add(window);
             return 0;
         }
         break;
@@ -329,31 +266,7 @@ BOOL CreateMainWindow(HINSTANCE instance) {
                                    CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
     if (!MainWindow) return FALSE;
     (void)::SetTimer(MainWindow, TrayRefreshTimer, TrayStatus::RefreshEveryMs, nullptr);
-    return NotifyTrayIcon(MainWindow, TrayNow.IconId(), NIM_ADD);
-}
-
-BOOL NotifyTrayIcon(HWND owner, UINT iconId, DWORD operation) {
-    NOTIFYICONDATAA data{};
-    static_assert(NOTIFYICONDATAA_V2_SIZE == 488);
-    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
-    data.hWnd = owner;
-    data.uID = 0;
-    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    data.uCallbackMessage = TrayCallbackMessage;
-    data.hIcon = ::LoadIconA(ModuleInstance, MAKEINTRESOURCEA(iconId));
-    const std::string& tip = TrayNow.Tip();
-    const size_t length = std::min(tip.size(), sizeof data.szTip - 1);
-    std::memcpy(data.szTip, tip.data(), length);
-    data.szTip[length] = '\0';
-    return ::Shell_NotifyIconA(operation, &data);
-}
-
-void RemoveTrayIcon() {
-    NOTIFYICONDATAA data{};
-    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
-    data.hWnd = MainWindow;
-    data.uID = 0;
-    (void)::Shell_NotifyIconA(NIM_DELETE, &data);
+    return TrayNow.Add(MainWindow);
 }
 
 BOOL ShowTrayMenu(HWND window, POINT point) {
@@ -363,7 +276,10 @@ BOOL ShowTrayMenu(HWND window, POINT point) {
     if (!popup) return FALSE;
     // Open, bold, is what a double click on the icon does.
     (void)::SetMenuDefaultItem(popup, IDM_OPEN, FALSE);
-    (void)::CheckMenuItem(popup, IDM_PAUSE_TYPING, Link.Paused.load() ? MF_CHECKED : MF_UNCHECKED);
+    // While paused the item offers to resume, as the paused balloon says.
+    char resume[64] = "";
+    if (Link.Paused.load() && ::LoadStringA(ModuleInstance, IDS_RESUME_TYPING, resume, sizeof resume) > 0)
+        (void)::ModifyMenuA(popup, IDM_PAUSE_TYPING, MF_BYCOMMAND | MF_STRING, IDM_PAUSE_TYPING, resume);
     const HWND before = ::GetForegroundWindow();
     // A popup menu closes when the user clicks elsewhere only if its owner is
     // the foreground window; a tray program has no window in front, so it
@@ -393,22 +309,6 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     }
 }
-
-bool AskToExit() {
-    if (ShutdownBegun || ExitQuestionOpen) return false;
-    // Put off while a key is on its way: asked again then, as the tray's Exit.
-    if (!OwnWindowMayComeNow({WM_COMMAND, IDM_EXIT, 0})) return false;
-    ExitQuestionOpen = true;
-    const int answer = ::MessageBoxA(nullptr, ExitQuestion, ExitCaption, MB_YESNO | MB_DEFBUTTON2);
-    ExitQuestionOpen = false;
-    return answer == IDYES && !ShutdownBegun;
-}
-
-void AskAndExit() {
-    if (AskToExit()) EndProgram();
-}
-
-void ExitAfterYes() { EndProgram(); }
 
 void OpenOrRaiseSheet() {
     if (Sheet.Open)

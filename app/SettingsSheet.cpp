@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <utility>
 
-#include "app/MainWindow.h"
 #include "app/ShellRules.h"
 #include "app/Shell.h"
 #include "config/Application.h"
@@ -112,25 +111,21 @@ bool FocusIsInAField(HWND sheet) {
     return ::lstrcmpiA(kind, "Edit") == 0;
 }
 
-// Set when "Confirm Exit" was answered Yes before the sheet's Exit went on
-// to close the sheet. User-interface thread only.
-bool ExitAnsweredYes = false;
-
-// The sheet's Exit asks first, while the sheet is still open: answered No,
-// the sheet stays as it was. Enter in a field would answer the default
-// button, Exit, and a second Enter the question: there Enter does nothing;
-// Exit takes a click or Alt+E, which move the focus to the button first.
+// The sheet's Exit is the tray's Exit: the main window asks "Confirm Exit"
+// while the sheet stays open; answered No, the sheet stays as it was, and
+// Yes ends the program, which closes the sheet. The pages have taken their
+// fields' values as the focus left them. Enter in a field would answer the
+// default button, Exit, and a second Enter the question: there Enter does
+// nothing; Exit takes a click or Alt+E, which move the focus to the button
+// first.
 LRESULT CALLBACK SheetWithConfirmedExit(HWND sheet, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                         DWORD_PTR) {
-    const bool handled = win::Shielded(
-        [&] {
-            if (message != WM_COMMAND || LOWORD(wParam) != IDOK || HIWORD(wParam) != BN_CLICKED) return false;
-            if (FocusIsInAField(sheet) || !AskToExit()) return true;
-            ExitAnsweredYes = true;  // the pages apply their changes, then the program ends
-            return false;
-        },
-        [] { return true; });
-    if (handled) return 0;
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
+        win::Shielded([&] {
+            if (!FocusIsInAField(sheet)) (void)::PostMessageA(MainWindow, WM_COMMAND, IDM_EXIT, 0);
+        });
+        return 0;
+    }
     if (message == WM_NCDESTROY) ::RemoveWindowSubclass(sheet, SheetWithConfirmedExit, 0);
     return ::DefSubclassProc(sheet, message, wParam, lParam);
 }
@@ -138,8 +133,6 @@ LRESULT CALLBACK SheetWithConfirmedExit(HWND sheet, UINT message, WPARAM wParam,
 void ApplyClosing(const shell::SheetClosing& closing) {
     if (closing.clearOpen) Sheet.Open = false;
     if (closing.clearCancelled) Sheet.Cancelled = false;
-    const bool answeredYes = std::exchange(ExitAnsweredYes, false);
-    if (closing.askToExit && answeredYes) ExitAfterYes();
 }
 
 }  // namespace

@@ -24,9 +24,8 @@ SheetClosing OnSheetClosed(intptr_t result, bool cancelled, bool replaced) {
     if (replaced) return closing;
     closing.clearOpen = true;
     if (result == 1) {
-        // "&Exit", or "&Close" after "S&ave Settings" had been used.
+        // "&Close" after "S&ave Settings" had been used.
         closing.clearCancelled = cancelled;
-        closing.askToExit = !cancelled;
         return closing;
     }
     closing.clearCancelled = true;

@@ -20,7 +20,6 @@ int ChooseStartPage(int activate, ConnectionState connectionState, bool& openAtA
 struct SheetClosing {
     bool clearOpen = false;        // SheetOpen becomes 0
     bool clearCancelled = false;   // SheetCancelled becomes 0
-    bool askToExit = false;        // the "Confirm Exit" question follows
 };
 
 // result: what the sheet returned; cancelled: SheetCancelled; replaced: the

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-#include "app/MainWindow.h"
+#include "app/Shell.h"
 #include "config/Application.h"
 #include "config/UserOptions.h"
 #include "delivery/ScanLog.h"
@@ -97,15 +97,11 @@ void TrayStatus::Queue(Balloon balloon) {
     pending_ = std::move(balloon);
 }
 
-void TrayStatus::ShowDueBalloon(HWND owner) {
+void TrayStatus::ShowDueBalloon() {
     if (!pending_) return;
     const DWORD now = ::GetTickCount();
     if (shownAny_ && now - shownAt_ < BalloonGapMs) return;
-    NOTIFYICONDATAA data{};
-    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
-    data.hWnd = owner;
-    data.uID = 0;
-    data.uFlags = NIF_INFO;
+    NOTIFYICONDATAA data = Record(NIF_INFO);
     CopyCut(data.szInfo, pending_->text);
     CopyCut(data.szInfoTitle, pending_->title);
     data.uTimeout = BalloonTimeoutMs;
@@ -117,7 +113,31 @@ void TrayStatus::ShowDueBalloon(HWND owner) {
     pending_.reset();
 }
 
-void TrayStatus::Refresh(HWND owner) {
+NOTIFYICONDATAA TrayStatus::Record(UINT flags) const {
+    NOTIFYICONDATAA data{};
+    static_assert(NOTIFYICONDATAA_V2_SIZE == 488);
+    data.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    data.hWnd = owner_;
+    data.uID = 0;
+    data.uFlags = flags;
+    if (flags & NIF_MESSAGE) data.uCallbackMessage = TrayCallbackMessage;
+    if (flags & NIF_ICON) data.hIcon = ::LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IconId()));
+    if (flags & NIF_TIP) CopyCut(data.szTip, tip_);
+    return data;
+}
+
+BOOL TrayStatus::Add(HWND owner) {
+    owner_ = owner;
+    NOTIFYICONDATAA data = Record(NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    return ::Shell_NotifyIconA(NIM_ADD, &data);
+}
+
+void TrayStatus::Remove() {
+    NOTIFYICONDATAA data = Record(0);
+    (void)::Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
+void TrayStatus::Refresh() {
     const TrayView view = Observe();
     NoteChanges(view);
     const TrayLook look = TrayLookFor(view);
@@ -125,7 +145,8 @@ void TrayStatus::Refresh(HWND owner) {
     if (!sent_ || look != look_ || tip != tip_) {
         look_ = look;
         tip_ = std::move(tip);
-        sent_ = NotifyTrayIcon(owner, IconId(), NIM_MODIFY) != FALSE;
+        NOTIFYICONDATAA data = Record(NIF_MESSAGE | NIF_ICON | NIF_TIP);
+        sent_ = ::Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
     }
-    ShowDueBalloon(owner);
+    ShowDueBalloon();
 }

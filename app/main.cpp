@@ -17,6 +17,7 @@
 #include "config/Application.h"
 #include "config/FileAccess.h"
 #include "config/Registry.h"
+#include "config/SettingsStore.h"
 #include "config/SettingsFile.h"
 #include "config/Startup.h"
 #include "res/resource.h"

@@ -5,9 +5,6 @@
 #include <string>
 
 #include "config/RunValueText.h"
-#include "config/SettingsFile.h"
-#include "config/SettingsLocation.h"
-#include "config/Startup.h"
 #include "win/ProgramFile.h"
 #include "win/Scoped.h"
 
@@ -61,16 +58,19 @@ HKEY EnsureSdkRegistryKey() {
     return HKEY_CURRENT_USER;
 }
 
+bool RecordProgramFile(SettingsRecord& record) {
+    std::string program = win::ProgramFilePath<char>();
+    if (program.empty()) return false;
+    record.PathInfo = std::move(program);
+    return true;
+}
+
 int SetRunValue(HKEY root, SettingsRecord& record) {
     win::UniqueKey key;
     if (::RegCreateKeyExA(root, RunKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.put(),
                           nullptr) != ERROR_SUCCESS)
         return 0;
-    // The program's own file, not its command line: that may carry arguments,
-    // or name the program without its folder.
-    std::string program = win::ProgramFilePath<char>();
-    if (program.empty()) return 0;
-    record.PathInfo = program;
+    if (!RecordProgramFile(record)) return 0;
     return WriteRunValue(key.get(), RunValueData(record.PathInfo)) == ERROR_SUCCESS ? 1 : 0;
 }
 
@@ -91,40 +91,12 @@ bool RunValueMatchesPathInfo(const std::string& pathInfo) {
     return EqualIgnoringCase(value, pathInfo) || EqualIgnoringCase(WithoutSurroundingQuotes(value), pathInfo);
 }
 
-void SaveSettingsFile(SettingsRecord& record, int& runAtStartup) {
-    if (!CatchUpUnreadSection(record, runAtStartup)) return;  // silently, as every failed save
-    SettingsLoad outcome;
-    {
-        win::ComApartment com;
-        win::ComPtr<IXMLDOMDocument> document = SettingsDocument();
-        if (!document) return;  // nothing can be written without the component
-        outcome = LoadSettingsDocument(document.get());
-    }
-    switch (outcome) {
-    case SettingsLoad::Loaded:
-        WriteSettingsFile(record);
-        break;
-    case SettingsLoad::Missing:
-        CreateSettingsFile(record);
-        break;
-    case SettingsLoad::Malformed:
-        if (KeepBadSettingsCopy()) CreateSettingsFile(record);
-        break;
-    case SettingsLoad::Unreadable:
-    case SettingsLoad::ComponentMissing:
-        break;  // a file that cannot be read now is not overwritten
-    }
-}
-
-LONG SaveSettings(SettingsRecord& record, int& runAtStartup) {
-    SaveSettingsFile(record, runAtStartup);
-    // RunAtStartup is not known either while the section (with PathInfo) is unread.
-    if (SectionUnread()) return ERROR_NOT_READY;
+LONG WriteRunAtStartup(bool on, const std::string& pathInfo) {
     win::UniqueKey key;
-    LONG opened = ::RegOpenKeyExA(HKEY_CURRENT_USER, RunKeyPath, 0, KEY_READ | KEY_WRITE, key.put());
+    const LONG opened = ::RegOpenKeyExA(HKEY_CURRENT_USER, RunKeyPath, 0, KEY_READ | KEY_WRITE, key.put());
     if (opened != ERROR_SUCCESS) return opened;
-    if (runAtStartup)
-        (void)WriteRunValue(key.get(), RunValueData(record.PathInfo));
+    if (on)
+        (void)WriteRunValue(key.get(), RunValueData(pathInfo));
     else
         (void)::RegDeleteValueA(key.get(), RunValueName);
     return ERROR_SUCCESS;

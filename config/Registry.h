@@ -1,5 +1,6 @@
-// Registry values of the program: the start-with-Windows value, the scanner
-// SDK's key, and the load and save entries that combine them with the file.
+// Registry values of the program: the start-with-Windows value and the
+// scanner SDK's key. Registry access only; the settings store
+// (SettingsStore.h) combines the Run value with the file.
 #pragma once
 
 #include <windows.h>
@@ -20,26 +21,22 @@ inline constexpr char SdkKeyPath[] = "Software\\Zantrovix\\VantuPlus SDK\\1.0";
 // uses the SDK; nothing calls it behind a program's back.
 HKEY EnsureSdkRegistryKey();
 
-// Records the program's own file in the record's PathInfo and writes it as
-// the Run value (in quotes when it holds a blank). 1 written, 0 failed.
+// Records the program's own file in the record's PathInfo
+// (RecordProgramFile) and writes it as the Run value (in quotes when it
+// holds a blank). 1 written, 0 failed.
 int SetRunValue(HKEY root, SettingsRecord& record);
+
+// Puts the program's own file (not its command line, which may carry
+// arguments or name the program without its folder) in the record's
+// PathInfo, which the Run value names. False when it cannot be found.
+bool RecordProgramFile(SettingsRecord& record);
 int DeleteRunValue(HKEY root);   // 0 when the Run key cannot be opened, else 1
 
-// Writes record into the settings file (SaveSettingsFile), then writes or
-// deletes the Run value as runAtStartup says. ERROR_SUCCESS; the error
-// opening the Run key; or ERROR_NOT_READY while this user's section of the
-// file is unread (a file that could not be read is left as it is, and so is
-// the Run value).
-LONG SaveSettings(SettingsRecord& record, int& runAtStartup);
+// Writes (on: naming pathInfo, in quotes when it holds a blank) or deletes
+// the current user's Run value. ERROR_SUCCESS, or the error opening the Run
+// key (which it does not create).
+LONG WriteRunAtStartup(bool on, const std::string& pathInfo);
 
 // True when the current user's Run value is a string that names pathInfo,
 // with or without quotes around it, ignoring case. Any failure: false.
 bool RunValueMatchesPathInfo(const std::string& pathInfo);
-
-// The file part of SaveSettings: writes the record into the calling user's
-// section, or a new file when there is none. A file that does not load is
-// kept as "ConfigSettings.xml.bad" before it is replaced; a file that cannot
-// be read at the moment is left alone. A run that could not read its section
-// at start-up first catches up with it (CatchUpUnreadSection, which may
-// change both values) and saves nothing until it has.
-void SaveSettingsFile(SettingsRecord& record, int& runAtStartup);

@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "delivery/TypingJob.h"
+#include "delivery/BarcodeJob.h"
 
 namespace records {
 

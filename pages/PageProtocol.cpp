@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "config/Application.h"
-#include "config/Registry.h"
+#include "config/SettingsStore.h"
 #include "pages/SheetPlace.h"
 
 SheetState Sheet;

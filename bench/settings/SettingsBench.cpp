@@ -15,6 +15,7 @@
 
 #include "config/Identity.h"
 #include "config/Registry.h"
+#include "config/SettingsStore.h"
 #include "config/SettingsFile.h"
 #include "config/Startup.h"
 

@@ -29,7 +29,7 @@ namespace {
 
 constexpr char ProgramName[] = "VaskSW.exe";
 constexpr char RestartProperty[] = "VaskRestart";
-// The program stops its worker threads (at most 400 ms) and saves its
+// The program stops its worker threads (within its own shutdown bound) and saves its
 // settings; the rest of the wait is room for a busy machine.
 constexpr DWORD OrderlyEndMs = 20000;
 constexpr DWORD ForcedEndMs = 5000;

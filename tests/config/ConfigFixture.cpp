@@ -6,6 +6,7 @@
 
 #include "config/Identity.h"
 #include "config/SettingsFile.h"
+#include "config/SettingsStore.h"
 #include "config/Startup.h"
 
 namespace configtest {

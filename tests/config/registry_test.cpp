@@ -7,6 +7,7 @@
 #include "config/Application.h"
 #include "config/Identity.h"
 #include "config/Registry.h"
+#include "config/SettingsStore.h"
 #include "config/RunValueText.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsLocation.h"

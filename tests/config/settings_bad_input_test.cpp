@@ -6,6 +6,7 @@
 #include <random>
 
 #include "config/Registry.h"
+#include "config/SettingsStore.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsLocation.h"
 #include "config/Startup.h"

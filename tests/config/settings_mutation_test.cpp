@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "config/Registry.h"
+#include "config/SettingsStore.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsLocation.h"
 #include "config/Startup.h"

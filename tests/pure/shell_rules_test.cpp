@@ -26,16 +26,14 @@ TEST(StartPage, AboutRequestIsUsedOnce) {
     EXPECT_EQ(shell::ChooseStartPage(0, ConnectionState::NothingPending, openAtAbout, 4), 4);
 }
 
-TEST(SheetClosed, ExitAsksUnlessTheSheetWasClosedAfterSaving) {
+TEST(SheetClosed, ClosedAfterSavingClearsCancelledOnlyWhenCancelled) {
     shell::SheetClosing exit = shell::OnSheetClosed(1, 0, false);
     EXPECT_TRUE(exit.clearOpen);
-    EXPECT_TRUE(exit.askToExit);
     EXPECT_FALSE(exit.clearCancelled);
 
     shell::SheetClosing closeAfterSave = shell::OnSheetClosed(1, 1, false);
     EXPECT_TRUE(closeAfterSave.clearOpen);
     EXPECT_TRUE(closeAfterSave.clearCancelled);
-    EXPECT_FALSE(closeAfterSave.askToExit);
 }
 
 TEST(SheetClosed, CloseWithoutSavingOnlyClearsTheFlags) {
@@ -43,14 +41,12 @@ TEST(SheetClosed, CloseWithoutSavingOnlyClearsTheFlags) {
         shell::SheetClosing closing = shell::OnSheetClosed(result, 1, false);
         EXPECT_TRUE(closing.clearOpen);
         EXPECT_TRUE(closing.clearCancelled);
-        EXPECT_FALSE(closing.askToExit);
     }
 }
 
 TEST(SheetClosed, SheetThatCouldNotBeCreatedFreesTheTray) {
     shell::SheetClosing failed = shell::OnSheetClosed(-1, 0, false);
     EXPECT_TRUE(failed.clearOpen);
-    EXPECT_FALSE(failed.askToExit);
 }
 
 TEST(SheetClosed, ReplacedSheetChangesNothing) {
@@ -58,7 +54,6 @@ TEST(SheetClosed, ReplacedSheetChangesNothing) {
         shell::SheetClosing closing = shell::OnSheetClosed(result, 0, true);
         EXPECT_FALSE(closing.clearOpen);
         EXPECT_FALSE(closing.clearCancelled);
-        EXPECT_FALSE(closing.askToExit);
     }
 }
 

@@ -1,5 +1,7 @@
 #!/bin/sh
-# Fails when a folder of the program includes a header of a folder above it.
+# Fails when a folder of the program includes a header of a folder above it,
+# or when two files of one folder use each other (A.h or A.cpp includes B.h
+# and B.h or B.cpp includes A.h).
 # The folders from the ground up; a folder may include its own headers and
 # those of the folders listed before it. The simulator (sdksim/) sits on sdk/
 # and win/ alone.
@@ -39,5 +41,20 @@ for folder in win res sdk config delivery scanner pages app sdksim; do
         done
     done
 done
-[ "$bad" = 0 ] && echo "every folder includes only headers of the folders below it"
+# Within a folder: the pairs of files (by name without extension) that
+# include each other's headers.
+for folder in win res sdk config delivery scanner pages app sdksim; do
+    [ -d "$folder" ] || continue
+    pairs=$(for file in $(find "$folder" -maxdepth 1 -type f \( -name '*.h' -o -name '*.cpp' \)); do
+        from=$(basename "$file"); from=${from%.*}
+        sed -n "s|^[[:space:]]*#[[:space:]]*include[[:space:]]*\"$folder/\([^\"/]*\)\.h\".*|$from \1|p" "$file"
+    done | awk '$1 != $2' | sort -u)
+    circles=$(printf '%s\n' "$pairs" | awk 'NF == 2 { seen[$1 " " $2] = 1 }
+        END { for (p in seen) { split(p, f, " "); if (f[1] < f[2] && ((f[2] " " f[1]) in seen)) print f[1] " and " f[2] } }')
+    if [ -n "$circles" ]; then
+        printf '%s\n' "$circles" | sed "s|^|$folder/: |; s|\$| include each other's headers|" >&2
+        bad=1
+    fi
+done
+[ "$bad" = 0 ] && echo "every folder includes only headers of the folders below it, and no two files of one folder use each other"
 exit "$bad"

@@ -1,0 +1,38 @@
+// One barcode on its way into a window: what the typist keeps of it, and
+// what a barcode's record is told of it (BarcodeRecords.h). The typing of it
+// is TypingJob.h's.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "config/FormatSettings.h"
+#include "config/TypingPace.h"
+#include "sdk/VantuSdkAbi.h"
+
+// One barcode as fetched from the scanner, not terminated.
+struct FetchedBarcode {
+    uint8_t bytes[vantu::BarcodeBufferSize] = {};
+    uint16_t length = 0;
+};
+
+// One barcode on its way into a window, typed piece by piece (prefix,
+// barcode, two suffixes) so that it can pause between two keys and go on
+// from there.
+struct TypingJob {
+    FetchedBarcode barcode;
+    FormatSettings format;
+    uint64_t sequence = 0;  // in the history; 0: not remembered
+    int piece = 0;          // 0 prefix, 1 barcode, 2 first suffix, 3 second suffix, 4 done
+    size_t bytesTyped = 0;  // of the barcode piece
+    HWND window = nullptr;  // the window that took the first key (or, for "Type Again", the only one allowed)
+    HWND intended = nullptr;  // the window in front when the barcode was fetched for it
+    std::string windowTitle;
+    TypingPace pace;
+    bool followsPause = false;  // the user's Pause Typing stops it between two keys (not "Type Again")
+    bool again = false;         // a "Type Again" copy of barcode `sequence`
+    HWND begunIn = nullptr;     // the window its record says it is being typed into
+    bool taken = false;         // Type Again took it before its first key: none of it may go
+};
