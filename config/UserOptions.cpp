@@ -1,10 +1,17 @@
 #include "config/UserOptions.h"
 
+#include <map>
+#include <mutex>
 #include <optional>
+#include <string>
 
 #include "win/Scoped.h"
 
 namespace {
+
+#ifndef REG_NOTIFY_THREAD_AGNOSTIC
+#define REG_NOTIFY_THREAD_AGNOSTIC 0x10000000L
+#endif
 
 std::optional<uint32_t> ReadDword(HKEY root, const char* path, const char* name) {
     HKEY opened = nullptr;
@@ -19,11 +26,70 @@ std::optional<uint32_t> ReadDword(HKEY root, const char* path, const char* name)
     return data;
 }
 
+// An option as stored: the policy's value and the user's, either missing.
+struct StoredOption {
+    std::optional<uint32_t> policy, user;
+};
+
+StoredOption ReadStored(const char* name) {
+    return {ReadDword(HKEY_LOCAL_MACHINE, PolicyOptionsKey, name), ReadDword(HKEY_CURRENT_USER, UserOptionsKey, name)};
+}
+
+// The options as last read, read again only once the user's key or the
+// policies have changed: the scan log asks for every row, the poller for
+// every barcode. Where the system cannot tell of changes (no key to watch,
+// or a system without thread-independent notices), every ask reads.
+class OptionsAsStored {
+public:
+    StoredOption Get(const char* name) {
+        const std::lock_guard<std::mutex> hold(lock_);
+        if (!watching_ || ::WaitForSingleObject(changed_.get(), 0) == WAIT_OBJECT_0) {
+            known_.clear();
+            watching_ = Watch();
+        }
+        if (!watching_) return ReadStored(name);
+        const auto found = known_.find(name);
+        if (found != known_.end()) return found->second;
+        return known_[name] = ReadStored(name);
+    }
+
+private:
+    // Asks to be told of the next change of either key (each notice is
+    // given once, so this follows every one of them).
+    bool Watch() {
+        if (!changed_) changed_.reset(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+        if (!changed_) return false;
+        if (!user_ && ::RegCreateKeyExA(HKEY_CURRENT_USER, UserOptionsKey, 0, nullptr, 0, KEY_NOTIFY, nullptr,
+                                        user_.put(), nullptr) != ERROR_SUCCESS)
+            return false;
+        // The policies' key, or the machine's software key above it while there is none.
+        if (!policies_ && ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Policies", 0, KEY_NOTIFY, policies_.put()) !=
+                              ERROR_SUCCESS &&
+            ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_NOTIFY, policies_.put()) != ERROR_SUCCESS)
+            return false;
+        const DWORD filter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_THREAD_AGNOSTIC;
+        return ::RegNotifyChangeKeyValue(user_.get(), TRUE, filter, changed_.get(), TRUE) == ERROR_SUCCESS &&
+               ::RegNotifyChangeKeyValue(policies_.get(), TRUE, filter, changed_.get(), TRUE) == ERROR_SUCCESS;
+    }
+
+    std::mutex lock_;
+    win::UniqueHandle changed_;
+    win::UniqueKey user_, policies_;
+    bool watching_ = false;
+    std::map<std::string, StoredOption> known_;
+};
+
+OptionsAsStored& Options() {
+    static OptionsAsStored options;
+    return options;
+}
+
 }  // namespace
 
 UserOption ReadUserOption(const char* name, uint32_t fallback) {
-    if (const auto policy = ReadDword(HKEY_LOCAL_MACHINE, PolicyOptionsKey, name)) return {*policy, true};
-    if (const auto user = ReadDword(HKEY_CURRENT_USER, UserOptionsKey, name)) return {*user, false};
+    const StoredOption stored = Options().Get(name);
+    if (stored.policy) return {*stored.policy, true};
+    if (stored.user) return {*stored.user, false};
     return {fallback, false};
 }
 
