@@ -10,6 +10,7 @@
 #include "config/Registry.h"
 #include "config/UserOptions.h"
 #include "delivery/ScanLog.h"
+#include "pages/FieldBalloon.h"
 #include "pages/PageSupport.h"
 #include "res/resource.h"
 
@@ -22,13 +23,16 @@ struct NumberField {
     int id;
     const char* value;  // the user option it stands for
     uint32_t fallback, min, max;
+    const wchar_t *unit, *units;  // of 1, and of any other number
+
+    std::wstring Amount(uint32_t n) const { return std::to_wstring(n) + L" " + (n == 1 ? unit : units); }
 
     uint32_t Within(uint32_t n) const { return n < min ? min : n > max ? max : n; }
 };
 constexpr NumberField NumberFields[] = {
-    {IDC_KEY_DELAY, KeyDelayValue, 0, 0, TypingPace::MaxKeyDelayMs},
-    {IDC_BARCODE_DELAY, BarcodeDelayValue, 0, 0, TypingPace::MaxBarcodeDelayMs},
-    {IDC_SCAN_LOG_DAYS, scanlog::DaysValue, scanlog::DefaultRetentionDays, 1, scanlog::MaxRetentionDays},
+    {IDC_KEY_DELAY, KeyDelayValue, 0, 0, TypingPace::MaxKeyDelayMs, L"ms", L"ms"},
+    {IDC_BARCODE_DELAY, BarcodeDelayValue, 0, 0, TypingPace::MaxBarcodeDelayMs, L"ms", L"ms"},
+    {IDC_SCAN_LOG_DAYS, scanlog::DaysValue, scanlog::DefaultRetentionDays, 1, scanlog::MaxRetentionDays, L"day", L"days"},
 };
 
 const NumberField* NumberFieldOf(int id) {
@@ -52,15 +56,37 @@ void InitNumberFields(HWND page) {
     }
 }
 
+// "0-200 ms": what the field takes, as its label beside it says.
+std::wstring RangeText(const NumberField& field) {
+    return std::to_wstring(field.min) + L"-" + std::to_wstring(field.max) + L" " + field.units;
+}
+
+// Leaving a field that held a number out of its range: the balloon says the
+// limit it took.
+void SayWhatWasTaken(HWND page, const NumberField& field, uint32_t typed) {
+    const uint32_t taken = field.Within(typed);
+    if (taken == typed) return;
+    ShowFieldBalloon(::GetDlgItem(page, field.id), L"Out of range",
+                     std::wstring(typed > field.max ? L"The largest" : L"The smallest") + L" value, " +
+                         field.Amount(taken) + L", was taken: the field takes " + RangeText(field) + L".");
+}
+
 // Edited: the user's value is stored at once (within its limits); leaving
 // the field shows what was stored.
 void OnNumberFieldNotice(HWND page, const NumberField& field, WORD notice) {
     if (notice == EN_CHANGE) {
+        HideFieldBalloon(page);
         (void)WriteUserOption(field.value, NumberInField(page, field));
         PageChanged(page);
+    } else if (notice == EN_SETFOCUS) {
+        HideFieldBalloon(page);
     } else if (notice == EN_KILLFOCUS) {
-        pages::InitialisingMark mark(page);
-        ::SetDlgItemInt(page, field.id, NumberInField(page, field), FALSE);
+        const uint32_t typed = ::GetDlgItemInt(page, field.id, nullptr, FALSE);
+        {
+            pages::InitialisingMark mark(page);
+            ::SetDlgItemInt(page, field.id, field.Within(typed), FALSE);
+        }
+        SayWhatWasTaken(page, field, typed);
     }
 }
 
@@ -147,6 +173,8 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
                 OnButtonClick(page, LOWORD(wParam));
             break;
         case WM_NOTIFY: PageOnNotify(page, OptionsPageIndex, lParam); break;
+        case WM_TIMER: (void)OnFieldBalloonTimer(page, wParam); break;
+        case WM_DESTROY: DropFieldBalloon(page); break;
         default: break;
         }
         return FALSE;

@@ -18,6 +18,7 @@
 #define IDI_VASK_NO_SDK  155   // tray: the scanner SDK is missing
 #define IDS_APP_TITLE    103   // "BrontelVask": the hidden main window's title
 #define IDS_WINDOW_CLASS 109   // "Brontel Vask": its class name
+#define IDS_RESUME_TYPING 110  // "Resume Ty&ping": the tray menu's Pause Typing item while paused
 #define IDC_ACCELERATORS 109
 #define IDM_HELP_ABOUT   104   // Alt+? and Alt+/; left to default processing
 

@@ -208,6 +208,10 @@ TEST_F(Resources, TrayMenuOffersAboutOpenAndExit) {
     ASSERT_TRUE(::GetMenuItemInfoA(popup, 4, TRUE, &separator));
     EXPECT_TRUE(separator.fType & MFT_SEPARATOR);
     ::DestroyMenu(menu);
+    // While paused the fourth item reads so, and keeps an access key of its own.
+    char resume[64] = {};
+    ASSERT_GT(::LoadStringA(module_, 110, resume, sizeof resume), 0);
+    EXPECT_STREQ(resume, "Resume Ty&ping");
 }
 
 TEST_F(Resources, StringsNameTheMainWindow) {

@@ -3,6 +3,7 @@
 // moment the box is clicked.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,8 @@
 #include "res/resource.h"
 #include "tests/pages/PageHost.h"
 #include "win/Scoped.h"
+
+#include <commctrl.h>
 
 using pagetest::PageHost;
 
@@ -162,6 +165,40 @@ TEST_F(OptionsPageTest, PaceFieldsStoreTheUsersValueWithinItsLimit) {
     EXPECT_FALSE(::IsWindowEnabled(host.item(IDC_KEY_DELAY)));
     EXPECT_TRUE(::IsWindowEnabled(host.item(IDC_BARCODE_DELAY)));
     EXPECT_EQ(TypingPaceWanted().keyDelayMs, 30u);
+}
+
+// The text of a visible balloon tooltip of this thread, into *found.
+BOOL CALLBACK TakeBalloonText(HWND window, LPARAM found) {
+    wchar_t kind[32] = {};
+    ::GetClassNameW(window, kind, 32);
+    if (::lstrcmpiW(kind, TOOLTIPS_CLASSW) != 0 || !::IsWindowVisible(window)) return TRUE;
+    wchar_t buffer[256] = {};
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    if (!::SendMessageW(window, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool))) return TRUE;
+    tool.lpszText = buffer;
+    ::SendMessageW(window, TTM_GETTEXTW, std::size(buffer), reinterpret_cast<LPARAM>(&tool));
+    *reinterpret_cast<std::wstring*>(found) = buffer;
+    return FALSE;
+}
+
+std::wstring ShownBalloonText() {
+    std::wstring text;
+    ::EnumThreadWindows(::GetCurrentThreadId(), TakeBalloonText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+// Leaving a field that holds a number beyond its range: a balloon over it
+// says the limit it took, and the next edit takes the balloon away.
+TEST_F(OptionsPageTest, LeavingAFieldOutOfRangeSaysTheLimitItTook) {
+    PageHost host(pagetest::OptionsTab);
+    ::SetDlgItemTextA(host.page(), IDC_SCAN_LOG_DAYS, "0");
+    ::SendMessageA(host.page(), WM_COMMAND, MAKEWPARAM(IDC_SCAN_LOG_DAYS, EN_KILLFOCUS),
+                   reinterpret_cast<LPARAM>(host.item(IDC_SCAN_LOG_DAYS)));
+    EXPECT_EQ(::GetDlgItemInt(host.page(), IDC_SCAN_LOG_DAYS, nullptr, FALSE), 1u);
+    EXPECT_EQ(ShownBalloonText(), L"The smallest value, 1 day, was taken: the field takes 1-3650 days.");
+    ::SetDlgItemTextA(host.page(), IDC_SCAN_LOG_DAYS, "7");
+    EXPECT_EQ(ShownBalloonText(), L"");
 }
 
 }  // namespace
