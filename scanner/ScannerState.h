@@ -4,9 +4,11 @@
 // last search's scanners.
 //
 // Threads: the scanner worker and the activation retry thread write it
-// through the operations below, which are its only writers; the pages read it when
-// they next show: hence the atomics and the guarded text. The search
-// results are written by the scanner worker while the page waits for it.
+// through the operations below, and so does the user-interface thread (a
+// Connections page settling the start-up outcome it showed, the status line
+// of a scanner lost or found again); the pages read it when they next show:
+// hence the atomics and the guarded text. The search results are written by
+// the scanner worker while the page waits for it.
 #pragma once
 
 #include <array>
@@ -23,7 +25,7 @@ constexpr int MaxFoundDevices = 8;
 class ScannerState {
 public:
     // The SDK handle of the open connection; 0 = none open. Activation (on the
-    // user-interface or the retry thread) stores it, deactivation takes it, so
+    // scanner worker or the retry thread) stores it, deactivation takes it, so
     // only one of them closes it; the polling thread gets its own copy when it
     // starts and never reads this.
     uint32_t Connection() const { return connection_.load(); }
