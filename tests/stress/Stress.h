@@ -9,10 +9,11 @@
 // receiver whole, once and in order (plus the copies Type Again typed), or
 // be listed as partly typed with exactly its first keys arrived; the
 // simulated SDK must have recorded no misuse; the user-interface thread must
-// have answered every probe of the main window and the sheet (but for those
-// the machine's own stalls explain: a window of another process answered
-// late at the same time), and taken every page command's click, within
-// 250 ms; and the program must exit
+// have answered the probes of the main window and the sheet within 250 ms
+// (but for those the machine's own stalls explain, a window of another
+// process answering late at the same time, and one in 2,000 none of them
+// over a second) and taken every page command's click within 250 ms; and the
+// program must exit
 // through its tray menu with code 0.
 // The CI test runs a few hundred rounds; vask-stress.exe runs any number.
 #pragma once
@@ -26,6 +27,10 @@
 namespace stresstest {
 
 inline constexpr unsigned ProbeLimitMs = 250;
+// Of the answers later than ProbeLimitMs that the machine's stalls do not
+// explain, one in this many probes is let pass, none slower than HungProbeMs.
+inline constexpr size_t LateProbesAllowedPer = 2000;
+inline constexpr unsigned HungProbeMs = 1000;
 
 struct StressOptions {
     size_t rounds = 300;
