@@ -107,6 +107,30 @@ const char* Problem(std::regex_constants::error_type code) {
     return "too complex";  // error_space, error_complexity, error_stack
 }
 
+size_t DigitsAt(std::string_view text, size_t at) {
+    size_t end = at;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+    return end - at;
+}
+
+// True when a back reference (\12) or a count in braces ({2,12}) has more
+// than four digits: the library reads such numbers into an int without a
+// check, and a long one overflows inside it.
+bool HasLongNumber(std::string_view pattern) {
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '\\') {
+            if (DigitsAt(pattern, i + 1) > 4) return true;
+            ++i;  // the escaped character
+        } else if (pattern[i] == '{') {
+            const size_t low = DigitsAt(pattern, i + 1);
+            const size_t comma = i + 1 + low;
+            if (low > 4 || (comma < pattern.size() && pattern[comma] == ',' && DigitsAt(pattern, comma + 1) > 4))
+                return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::optional<BoundedPattern> BoundedPattern::Compile(std::string_view pattern, std::string* problem) {
@@ -116,6 +140,7 @@ std::optional<BoundedPattern> BoundedPattern::Compile(std::string_view pattern, 
     };
     if (pattern.size() > MaxPatternBytes)
         return refuse("longer than " + std::to_string(MaxPatternBytes) + " characters");
+    if (HasLongNumber(pattern)) return refuse("a back reference or a count above 9999");
     try {
         return BoundedPattern(std::make_shared<const std::regex>(pattern.begin(), pattern.end(),
                                                                  std::regex_constants::ECMAScript));

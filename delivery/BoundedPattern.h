@@ -5,8 +5,9 @@
 // and its matcher recurses once or more per character read. Three limits
 // keep one search or replacement short on a barcode of at most a few
 // hundred bytes, whatever the pattern:
-//  - a pattern is at most MaxPatternBytes long, and one the library finds
-//    too complex to build is refused like any that does not compile;
+//  - a pattern is at most MaxPatternBytes long, with no back reference or
+//    count above 9999, and one the library finds too complex to build is
+//    refused like any that does not compile;
 //  - the matcher reads the text through an iterator that counts its steps:
 //    past PatternStepBudget the search gives up;
 //  - the same iterator watches the stack: deeper than PatternStackBudget

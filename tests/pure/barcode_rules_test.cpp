@@ -140,6 +140,12 @@ TEST(BoundedPattern, GivesUpBeforeItsRecursionOverflowsTheStack) {
     EXPECT_FALSE(BoundedPattern::Compile("((a{100}){100}){100}", &problem));
     EXPECT_EQ(problem, "too complex");
     EXPECT_FALSE(BoundedPattern::Compile(std::string(MaxPatternBytes + 1, 'a')));
+    // Numbers the library would overflow on are refused before it reads them.
+    for (const char* longNumber : {"(a)\\444444444444444444444", "a{1,99999999999999999999}", "a{12345}"}) {
+        EXPECT_FALSE(BoundedPattern::Compile(longNumber, &problem)) << longNumber;
+        EXPECT_EQ(problem, "a back reference or a count above 9999");
+    }
+    EXPECT_TRUE(BoundedPattern::Compile("(a)\\1{2,9999}\\{12345 0123456789"));
 }
 
 TEST(BarcodeShaper, ControlBytesAreTypedByTheirChoices) {
