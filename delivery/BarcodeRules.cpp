@@ -98,13 +98,13 @@ bool BarcodeShaper::Holds(size_t rule, const std::string& text, Work& work) cons
 // Applies one action; false for Skip.
 bool BarcodeShaper::Apply(const RuleAction& action, const std::optional<BoundedPattern>& pattern, Work& work) const {
     std::string& text = work.text;
-    const TextEncoding resolved = ResolveEncoding(settings_.encoding, text);
     std::optional<std::string> changed;
     switch (action.kind) {
     case RuleAction::Kind::StripStart:
-        text.erase(0, CharacterOffset(text, action.count, resolved, ansi_));
+        text.erase(0, CharacterOffset(text, action.count, ResolveEncoding(settings_.encoding, text), ansi_));
         break;
     case RuleAction::Kind::StripEnd: {
+        const TextEncoding resolved = ResolveEncoding(settings_.encoding, text);
         const size_t length = CharacterCount(text, resolved, ansi_);
         text.resize(CharacterOffset(text, length > action.count ? length - action.count : 0, resolved, ansi_));
         break;

@@ -72,7 +72,9 @@ struct RuleCondition {
 };
 
 struct RuleAction {
-    enum class Kind : uint8_t { StripStart, StripEnd, Replace, ReplacePattern, AddBefore, AddAfter, Gs1Parentheses, Skip };
+    enum class Kind : uint8_t {
+        StripStart, StripEnd, Replace, ReplacePattern, AddBefore, AddAfter, Gs1Parentheses, Skip
+    };
     Kind kind = Kind::Skip;
     size_t count = 0;        // StripStart, StripEnd: characters
     std::string find;        // Replace: the text; ReplacePattern: the pattern

@@ -123,9 +123,11 @@ Gs1Parse ParseGs1(std::string_view text) {
         if (format->minData == format->maxData && length < format->minData)
             return Fail(std::move(parse), end, what + "wants " + std::to_string(format->minData) + " characters");
         if (length < format->minData)
-            return Fail(std::move(parse), end, what + "wants at least " + std::to_string(format->minData) + " characters");
+            return Fail(std::move(parse), end,
+                        what + "wants at least " + std::to_string(format->minData) + " characters");
         if (format->minData != format->maxData && end < text.size() && text[end] != Gs1GroupSeparator)
-            return Fail(std::move(parse), end, what + "holds at most " + std::to_string(format->maxData) + " characters");
+            return Fail(std::move(parse), end,
+                        what + "holds at most " + std::to_string(format->maxData) + " characters");
         for (size_t i = dataAt; i < end; ++i) {
             const bool digitOnly = i - dataAt < format->leadingDigits;
             if (!InSet(text[i], digitOnly ? Set::N : format->set))

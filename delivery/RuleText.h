@@ -41,10 +41,10 @@
 //
 //   encoding automatic
 //   control GS key TAB
+//   if ends "\x1D" then strip-end 1 and continue      # a separator at the end goes
 //   if begins "01" then gs1-parentheses
 //   if length 8..14 then strip-end 1; add-after key TAB
 //   if pattern "^(\d+)-(\d+)$" then replace-pattern "$2$1"
-//   if ends "\x1D" then strip-end 1 and continue     # a separator at the end goes
 //   if contains "TEST" then skip
 //
 // PrintRuleText writes settings back in this form, one line for the

@@ -1,4 +1,5 @@
 // Reads the rule text (grammar in RuleText.h), line by line.
+#include <algorithm>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -142,13 +143,16 @@ public:
                 value += '\\';
                 value += e;
             } else {
-                throw LineError{at, "unknown escape \\" + std::string(1, e) + " (a backslash is \\\\)"};
+                const size_t length = std::max<size_t>(1, ReadUtf8(inside.substr(i)).length);  // é whole
+                const std::string_view escaped = inside.substr(i, length);
+                throw LineError{at, "unknown escape \\" + std::string(escaped) + " (a backslash is \\\\)"};
             }
         }
         if (value.size() > MaxRuleTextBytes)
             Fail("a text holds at most " + std::to_string(MaxRuleTextBytes) + " bytes");
         if (value.empty() && !mayBeEmpty) Fail("an empty text here does nothing");
-        if (std::string problem; pattern && !BoundedPattern::Compile(value, &problem)) Fail("the pattern has " + problem);
+        if (std::string problem; pattern && !BoundedPattern::Compile(value, &problem))
+            Fail("the pattern has " + problem);
         ++next_;
         return value;
     }
@@ -168,8 +172,13 @@ public:
             return ", found the end of the line";
         case Token::Kind::Semicolon:
             return ", found ;";
-        default:
-            return ", found " + std::string(Peek().source.substr(0, 40));
+        default: {
+            // At most 40 bytes of it, cut where a UTF-8 character begins.
+            const std::string_view found = Peek().source;
+            size_t cut = std::min<size_t>(found.size(), 40);
+            while (cut > 0 && cut < found.size() && (static_cast<uint8_t>(found[cut]) & 0xC0) == 0x80) --cut;
+            return ", found " + std::string(found.substr(0, cut));
+        }
         }
     }
 

@@ -112,7 +112,8 @@ std::string PrintRuleText(const ShapingSettings& settings) {
             text += "control " + std::string(rulewords::ControlWord(byte)) + " " + Choice(choice) + "\n";
     }
     for (const BarcodeRule& rule : settings.rules) {
-        text += rule.condition.kind == RuleCondition::Kind::Always ? "always " : "if " + Condition(rule.condition) + " then ";
+        const bool always = rule.condition.kind == RuleCondition::Kind::Always;
+        text += always ? "always " : "if " + Condition(rule.condition) + " then ";
         for (size_t i = 0; i < rule.actions.size(); ++i) text += (i ? "; " : "") + Action(rule.actions[i]);
         text += rule.andContinue ? " and continue\n" : "\n";
     }

@@ -157,7 +157,7 @@ always skip
     'errors': b'if begins 01 then skip\nif begins "01 then skip\r\nif length 14..8 then skip\n'
               b'always add-after key HOME\nif pattern "(\\d+" then skip\nif contains "\\q" then skip\n'
               b'control TAB nothing\nencoding latin-1\nif gs1 then replace-pattern "x"\n'
-              b'always add-after "\xc3\xa4\xc3\xb6" x\n',
+              b'always add-after "\xc3\xa4\xc3\xb6" x\nif contains "\\\xc3\xa9" then skip\n',
 }
 for name, data in rule_texts.items():
     write('rule_text', name, data)

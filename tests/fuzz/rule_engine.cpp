@@ -86,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t bound = std::max(barcode.size(), MaxShapedBytes) * choiceBound + addedBound;
     FUZZ_CHECK(shaped.units.size() <= bound, "%zu bytes typed as %zu units, more than %zu", barcode.size(),
                shaped.units.size(), bound);
-    FUZZ_CHECK(!shaped.skipped || (shaped.units.empty() && shaped.skippedBy && *shaped.skippedBy < settings.rules.size()),
+    const bool skipHolds = shaped.units.empty() && shaped.skippedBy && *shaped.skippedBy < settings.rules.size();
+    FUZZ_CHECK(!shaped.skipped || skipHolds,
                "skipped by rule %zu of %zu with %zu units", shaped.skippedBy.value_or(999), settings.rules.size(),
                shaped.units.size());
     for (size_t rule : shaped.appliedRules) FUZZ_CHECK(rule < settings.rules.size(), "applied rule %zu", rule);

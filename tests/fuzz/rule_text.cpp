@@ -1,7 +1,7 @@
 // The rule text comes from the user, or from a settings file edited by hand.
-// Any text reads without a crash; each error names a place on its line; the
-// settings read back from what PrintRuleText writes are the same, without
-// errors, and print the same text again.
+// Any text reads without a crash; each error names a place on its line (and
+// is UTF-8 when the text is); the settings read back from what PrintRuleText
+// writes are the same, without errors, and print the same text again.
 //
 // Input: the rule text.
 #include <algorithm>
@@ -23,6 +23,12 @@ std::vector<size_t> LineLengths(std::string_view text) {
     return lengths;
 }
 
+bool ValidUtf8(std::string_view text) {
+    for (size_t length; !text.empty(); text.remove_prefix(length))
+        if ((length = ReadUtf8(text).length) == 0) return false;
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -34,6 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(error.column >= 1 && error.column <= lines[error.line - 1] + 1, "column %zu on a line of %zu bytes",
                    error.column, lines[error.line - 1]);
         FUZZ_CHECK(!error.message.empty(), "an error without a message on line %zu", error.line);
+        FUZZ_CHECK(!ValidUtf8(text) || ValidUtf8(error.message), "the message %s cuts a character",
+                   fuzz::Printable(error.message).c_str());
     }
     FUZZ_CHECK(parsed.settings.rules.size() <= MaxRules, "%zu rules", parsed.settings.rules.size());
 
@@ -44,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(reread.settings == parsed.settings, "the printed text %s reads as other settings",
                fuzz::Printable(printed).c_str());
     const std::string again = PrintRuleText(reread.settings);
-    FUZZ_CHECK(again == printed, "printed %s, then %s", fuzz::Printable(printed).c_str(), fuzz::Printable(again).c_str());
+    FUZZ_CHECK(again == printed, "printed %s, then %s", fuzz::Printable(printed).c_str(),
+               fuzz::Printable(again).c_str());
     return 0;
 }

@@ -11,7 +11,9 @@ constexpr uint8_t Tab = 0x09, Enter = 0x0D;
 
 RuleCondition When(CK kind, std::string text = {}) { return {kind, std::move(text), 0, 0}; }
 RuleCondition Length(size_t low, size_t high) { return {CK::Length, {}, low, high}; }
-RuleAction Do(AK kind, std::string find = {}, std::string text = {}) { return {kind, 0, std::move(find), std::move(text)}; }
+RuleAction Do(AK kind, std::string find = {}, std::string text = {}) {
+    return {kind, 0, std::move(find), std::move(text)};
+}
 RuleAction Strip(AK kind, size_t count) { return {kind, count, {}, {}}; }
 RuleAction AddKey(AK kind, uint8_t key, bool ctrl) { return {kind, 0, {}, {}, key, ctrl}; }
 RuleAction Add(AK kind, std::string text) { return Do(kind, {}, std::move(text)); }
@@ -94,7 +96,9 @@ TEST(BarcodeShaper, TextActionsChangeTheBarcodeInCharactersOfTheEncoding) {
 TEST(BarcodeShaper, AdditionsGoAroundTheBarcodeInTheOrderGiven) {
     const auto settings = Rules({
         {When(CK::Always), {Add(AK::AddBefore, "X"), AddKey(AK::AddAfter, Tab, false)}, true},
-        {When(CK::Always), {AddKey(AK::AddBefore, Enter, true), Add(AK::AddAfter, "Y\t"), Strip(AK::StripStart, 1)}, false},
+        {When(CK::Always),
+         {AddKey(AK::AddBefore, Enter, true), Add(AK::AddAfter, "Y\t"), Strip(AK::StripStart, 1)},
+         false},
     });
     // Stripping takes from the barcode only; a tab in an added text is typed as today.
     EXPECT_EQ(Typed(settings, "123"), "<Ctrl Enter>X23<Tab>Y<HT>");

@@ -69,7 +69,8 @@ TEST(ParseRuleText, ReportsEachBadLineWithItsLineAndColumn) {
         {"control HT enter", 1, 12, "expected as-today, nothing, text or key, found enter"},
         {"encoding latin-1", 1, 10, "expected an encoding (as-today, ansi, utf-8, automatic), found latin-1"},
         {"then skip", 1, 1, "expected if, always, encoding or control, found then"},
-        {"always add-after \"\xC3\xA4\xC3\xB6\" x", 1, 23, "expected ; between actions or the end of the line, found x"},
+        {"always add-after \"\xC3\xA4\xC3\xB6\" x", 1, 23,  // columns count characters
+         "expected ; between actions or the end of the line, found x"},
         {"always add-after \"" + std::string(257, 'a') + "\"", 1, 18, "a text holds at most 256 bytes"},
     };
     for (const Case& c : cases) {
@@ -83,7 +84,8 @@ TEST(ParseRuleText, ReportsEachBadLineWithItsLineAndColumn) {
     EXPECT_EQ(mixed.settings.rules.size(), 2u);
     ASSERT_EQ(mixed.errors.size(), 2u);
     EXPECT_EQ(mixed.errors[1].line, 4u);
-    EXPECT_EQ(RuleTextErrorText(mixed.errors[0]), "line 2, column 1: expected if, always, encoding or control, found bad");
+    EXPECT_EQ(RuleTextErrorText(mixed.errors[0]),
+              "line 2, column 1: expected if, always, encoding or control, found bad");
     std::string many;
     for (size_t i = 0; i <= MaxRules; ++i) many += "always skip\n";
     const RuleText tooMany = ParseRuleText(many);
