@@ -86,7 +86,8 @@ build_native() {
 
 # The fuzz targets (tests/fuzz), built with clang and libFuzzer.
 FUZZ=$BUILD/native-fuzz
-FUZZ_TARGETS=(section_names key_plans trace_texts run_value settings_values sheet_place sim_state scan_log_rows)
+FUZZ_TARGETS=(section_names key_plans trace_texts run_value settings_values sheet_place sim_state scan_log_rows
+              rule_text rule_engine)
 
 build_fuzz() {
     if [ ! -f "$FUZZ/CMakeCache.txt" ]; then

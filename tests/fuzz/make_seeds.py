@@ -132,3 +132,61 @@ row = (field(b'r2-7') + field(b'2026-12-08T00:10:00+01:00') + field(b'=HYPERLINK
        field(b'@Orders\r\n') + (13).to_bytes(4, 'little') + (4).to_bytes(2, 'little') + bytes([9]))
 write('scan_log_rows', 'file-and-rows', bytes([len(log_file) // 8]) + log_file + row + row)
 write('scan_log_rows', 'old-six-columns', bytes([8]) + b'Key,Time,Barcode,Outcome,Window,Length\r\nr0-1,t,B,fetched,,1\r\n'[:64] + row)
+
+# rule text: whole texts, good lines and bad ones
+rule_texts = {
+    'site-rules': rb'''# site rules
+encoding automatic
+control GS key TAB
+control CR nothing
+if begins "01" then gs1-parentheses
+if length 8..14 then strip-end 1; add-after key TAB
+if pattern "^(\d+)-(\d+)$" then replace-pattern "$2$1"
+if ends "\x1D" then strip-end 1 and continue
+if contains "TEST" then skip
+always add-before key ctrl ENTER; add-after "\t\"\\"
+''',
+    'every-form': rb'''encoding ansi
+control NUL text "\x00\xFF"
+control DEL key ctrl LEFT
+If Contains "x" Then replace "a" with ""; add-before key SPACE and continue
+if gs1 then gs1-parentheses; strip-start 3
+if pattern "\d\.\\t\\x41\\\"\\\\" then replace-pattern "(\w)" with "$1$&$$"
+always skip
+''',
+    'errors': b'if begins 01 then skip\nif begins "01 then skip\r\nif length 14..8 then skip\n'
+              b'always add-after key HOME\nif pattern "(\\d+" then skip\nif contains "\\q" then skip\n'
+              b'control TAB nothing\nencoding latin-1\nif gs1 then replace-pattern "x"\n'
+              b'always add-after "\xc3\xa4\xc3\xb6" x\nif contains "\\\xc3\xa9" then skip\n',
+}
+for name, data in rule_texts.items():
+    write('rule_text', name, data)
+
+# rule engine: encoding; control choices (byte, kind, text, key index, ctrl);
+# rules (condition kind, text, min, max, continue, actions (kind, count,
+# find, text, key index, ctrl)); then the barcode
+AS_TODAY, ANSI, UTF8, AUTO = range(4)
+C_AS_TODAY, C_NOTHING, C_TEXT, C_KEY = range(4)
+ALWAYS, BEGINS, ENDS, CONTAINS, LENGTH, PATTERN, GS1 = range(7)
+STRIP_START, STRIP_END, REPLACE, REPLACE_PATTERN, ADD_BEFORE, ADD_AFTER, GS1_PARENS, SKIP = range(8)
+def choice(byte, kind, txt=b'', key=NONE, ctrl=0): return bytes([byte, kind]) + text(txt, 16) + bytes([key, ctrl])
+def action(kind, count=0, find=b'', txt=b'', key=NONE, ctrl=0):
+    return bytes([kind, count]) + text(find, 32) + text(txt, 32) + bytes([key, ctrl])
+def rule(kind, txt=b'', low=0, extra=0, cont=0, actions=()):
+    return bytes([kind]) + text(txt, 32) + bytes([low, extra, cont, len(actions)]) + b''.join(actions)
+def engine(encoding, choices, rules, barcode):
+    return bytes([encoding, len(choices)]) + b''.join(choices) + bytes([len(rules)]) + b''.join(rules) + barcode
+gs1 = b'0109501101020917\x1d10ABC123\x1d2112345'
+write('rule_engine', 'identity', engine(AS_TODAY, [], [], bytes(range(256))))
+write('rule_engine', 'gs1-tab', engine(AUTO, [choice(0x1d, C_KEY, key=TAB)],
+      [rule(BEGINS, b'01', actions=[action(GS1_PARENS)], cont=1), rule(ALWAYS, actions=[action(ADD_AFTER, key=ENTER, ctrl=1)])],
+      gs1))
+write('rule_engine', 'pattern-swap', engine(UTF8, [choice(13, C_NOTHING), choice(32, C_TEXT, b'\xc3\xa9\x1d')],
+      [rule(PATTERN, rb'^(\d+)-(\d+)', actions=[action(REPLACE_PATTERN, find=rb'^(\d+)-(\d+)', txt=b'$2$1'),
+                                                  action(STRIP_END, 1), action(ADD_BEFORE, txt=b'\t')])],
+      b'123-45\x7f\r'))
+write('rule_engine', 'length-skip', engine(ANSI, [choice(9, C_KEY, key=TAB, ctrl=1)],
+      [rule(LENGTH, low=3, extra=2, actions=[action(SKIP)]), rule(CONTAINS, b'\x82', actions=[action(REPLACE, find=b'a', txt=b'bb')])],
+      b'\x82\xa0a\tb\x82\x1d\xb1\x80'))
+write('rule_engine', 'runaway', engine(AS_TODAY, [], [rule(PATTERN, b'(a*)*b', actions=[action(SKIP)]),
+      rule(ENDS, b'a', actions=[action(REPLACE, find=b'a', txt=b'a' * 32)])], b'a' * 200))
