@@ -30,12 +30,19 @@ always skip
     EXPECT_EQ(s.controls.For(0x1D), (ControlChoice{ControlChoice::Kind::Key, {}, 0x09, true}));
     EXPECT_EQ(s.controls.For(0x7F), (ControlChoice{ControlChoice::Kind::Text, "\x1D\"\\"}));
     ASSERT_EQ(s.rules.size(), 4u);
-    EXPECT_EQ(s.rules[0], (BarcodeRule{{CK::BeginsWith, "01"}, {{AK::Gs1Parentheses}}, true}));
+    EXPECT_EQ(s.rules[0].condition.kind, CK::BeginsWith);
+    EXPECT_EQ(s.rules[0].condition.text, "01");
+    ASSERT_EQ(s.rules[0].actions.size(), 1u);
+    EXPECT_EQ(s.rules[0].actions[0].kind, AK::Gs1Parentheses);
+    EXPECT_TRUE(s.rules[0].andContinue);
     EXPECT_EQ(s.rules[1].condition, (RuleCondition{CK::Length, {}, 8, 14}));
     EXPECT_EQ(s.rules[1].actions, (std::vector<RuleAction>{{AK::StripEnd, 1}, {AK::AddAfter, 0, {}, {}, 0x09}}));
     // The one text of replace-pattern replaces what the condition's pattern matches.
     EXPECT_EQ(s.rules[2].actions[0], (RuleAction{AK::ReplacePattern, 0, "^(\\d+)-(\\d+)$", "$2$1"}));
-    EXPECT_EQ(s.rules[3], (BarcodeRule{{}, {{AK::Skip}}, false}));
+    EXPECT_EQ(s.rules[3].condition.kind, CK::Always);
+    ASSERT_EQ(s.rules[3].actions.size(), 1u);
+    EXPECT_EQ(s.rules[3].actions[0].kind, AK::Skip);
+    EXPECT_FALSE(s.rules[3].andContinue);
 }
 
 TEST(ParseRuleText, ReportsEachBadLineWithItsLineAndColumn) {
