@@ -1,7 +1,9 @@
 // The Recent Barcodes window: the barcodes fetched in this run, newest first,
-// with "Copy", "Type Again" and "Clear". A modeless dialog of the
-// user-interface thread; the polling thread only posts it a notice when
-// barcodes arrive (delivery/BarcodeHistory.h).
+// with "Type Again", "Copy", "Clear", "Save As..." and "Open Scan Log Folder".
+// A modeless dialog of the user-interface thread; the polling thread only
+// posts it a notice when barcodes arrive (delivery/BarcodeHistory.h). Its
+// list is RecentBarcodesList.h, Type Again TypeAgainFlow.h, what it hands to
+// other programs RecentBarcodesExport.h.
 #pragma once
 
 #include <windows.h>

@@ -39,12 +39,15 @@ public:
     explicit operator bool() const { return window_ && ::IsWindow(window_); }
     HWND window() const { return window_; }
     HWND Item(int id) const { return ::GetDlgItem(window_, id); }
+    // Each row as "time<tab>where<tab>barcode".
     std::vector<std::string> Lines() const { return testsupport::ListEntries(Item(IDC_RECENT_LIST)); }
     std::string Status() const { return testsupport::WindowTextOf(Item(IDC_RECENT_STATUS)); }
-    void SelectAll() const { ::SendMessageA(Item(IDC_RECENT_LIST), LB_SETSEL, TRUE, -1); }
+    void SelectAll() const { EXPECT_TRUE(testsupport::SelectListRow(Item(IDC_RECENT_LIST), -1)); }
+    // Adds a row to the selection.
+    void Select(int index) const { EXPECT_TRUE(testsupport::SelectListRow(Item(IDC_RECENT_LIST), index)); }
     void SelectOnly(int index) const {
-        ::SendMessageA(Item(IDC_RECENT_LIST), LB_SETSEL, FALSE, -1);
-        ::SendMessageA(Item(IDC_RECENT_LIST), LB_SETSEL, TRUE, index);
+        EXPECT_TRUE(testsupport::SelectListRow(Item(IDC_RECENT_LIST), -1, false));
+        Select(index);
     }
     bool Click(int id) const { return testsupport::Click(Item(id)); }
     bool WaitForLines(size_t count, DWORD timeoutMs = 20000) const {

@@ -75,7 +75,7 @@ TEST_F(Recent, TypedBarcodesAreListedCopiedAndTypedAgain) {
 
     // Save As writes the selected rows, oldest first, in the scan log's form.
     view.SelectOnly(0);
-    ::SendMessageA(view.Item(IDC_RECENT_LIST), LB_SETSEL, TRUE, 2);
+    view.Select(2);
     char temp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, temp);
     const std::string saved = std::string(temp) + "vask-saved-barcodes.csv";
@@ -104,10 +104,13 @@ TEST_F(Recent, TypedBarcodesAreListedCopiedAndTypedAgain) {
     EXPECT_FALSE(::IsWindowVisible(view.window())) << "the window hides while it types";
     EXPECT_TRUE(WaitUntil([&] { return view.Status() == "Typed 3 barcodes again."; }, 5000)) << view.Status();
 
-    // Barcodes that arrive later join the list at the top.
+    // Barcodes that arrive later join the list at the top; the selected rows
+    // stay with their barcodes.
     // It is listed before its first key, and with its window once typed.
     Sim({"scan", "s1", "LATER"});
     ASSERT_TRUE(view.WaitForLines(4));
+    EXPECT_FALSE(testsupport::IsListRowSelected(view.Item(IDC_RECENT_LIST), 0));
+    EXPECT_EQ(testsupport::SelectedListRows(view.Item(IDC_RECENT_LIST)), 3);
     EXPECT_TRUE(WaitUntil([&] { return WithoutTime(view.Lines()[0]) == std::string(ReceiverTitle) + "\tLATER"; },
                           10000))
         << view.Lines()[0];

@@ -686,8 +686,8 @@ void Driver::TypeAgainTheNewest() {
     // its keys are being typed.
     const size_t tab1 = lines[0].find('\t');
     const bool onItsWay = tab2 == tab1 + 1;
-    ::SendMessageA(list, LB_SETSEL, FALSE, -1);
-    ::SendMessageA(list, LB_SETSEL, TRUE, 0);
+    testsupport::SelectListRow(list, -1, false);
+    testsupport::SelectListRow(list, 0);
     testsupport::PostClick(::GetDlgItem(recent, IDC_RECENT_TYPE_AGAIN));
     ++result_.actions[doing_];
     Settle();

@@ -325,6 +325,54 @@ bool RealClickAt(POINT p) {
     return ::SendInput(3, inputs, sizeof(INPUT)) == 3;
 }
 
+namespace {
+
+bool MoveMouse(POINT p) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(p.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(p.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    if (::SendInput(1, &in, sizeof in) != 1) return false;
+    return WaitUntil([p] {
+        POINT at{};
+        return ::GetCursorPos(&at) && at.x == p.x && at.y == p.y;
+    }, 2000);
+}
+
+bool PressLeftButton(bool down) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    return ::SendInput(1, &in, sizeof in) == 1;
+}
+
+// The window that has captured the mouse on a thread, of any process.
+HWND CaptureOf(DWORD thread) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return ::GetGUIThreadInfo(thread, &info) ? info.hwndCapture : nullptr;
+}
+
+}  // namespace
+
+bool RealDrag(HWND on, POINT from, POINT to) {
+    constexpr int Steps = 8;
+    // A tooltip that showed where the mouse rested goes once the mouse left its tool.
+    if (!MoveMouse(from) || !WaitUntil([&] { return ::WindowFromPoint(from) == on; }, 3000)) return false;
+    const DWORD thread = ::GetWindowThreadProcessId(on, nullptr);
+    if (!PressLeftButton(true) || !WaitUntil([&] { return CaptureOf(thread) == on; }, 2000)) {
+        (void)PressLeftButton(false);
+        return false;
+    }
+    bool moved = true;
+    for (int step = 1; step <= Steps; ++step) {
+        const POINT at{from.x + (to.x - from.x) * step / Steps, from.y + (to.y - from.y) * step / Steps};
+        if (!MoveMouse(at)) moved = false;
+    }
+    return PressLeftButton(false) && WaitUntil([&] { return CaptureOf(thread) != on; }, 2000) && moved;
+}
+
 bool RealClick(HWND window) {
     RECT r{};
     if (!::GetWindowRect(window, &r)) return false;
@@ -372,7 +420,132 @@ void SelectComboEntry(HWND combo, int index) {
 
 int ListSelection(HWND list) { return static_cast<int>(::SendMessageA(list, LB_GETCURSEL, 0, 0)); }
 
+namespace {
+
+// A buffer in the process of another program's window, for a message that
+// carries a pointer.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HWND window, size_t bytes) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(window, &pid);
+        process_.reset(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+        if (process_)
+            address_ = ::VirtualAllocEx(process_.get(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBuffer() {
+        if (address_) (void)::VirtualFreeEx(process_.get(), address_, 0, MEM_RELEASE);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    explicit operator bool() const { return address_ != nullptr; }
+    // The address, in the other process, `offset` bytes into the buffer.
+    template <typename T = void>
+    T* At(size_t offset = 0) const {
+        return reinterpret_cast<T*>(static_cast<char*>(address_) + offset);
+    }
+    LPARAM Param(size_t offset = 0) const { return reinterpret_cast<LPARAM>(At(offset)); }
+    bool Write(size_t offset, const void* data, size_t bytes) const {
+        SIZE_T moved = 0;
+        return ::WriteProcessMemory(process_.get(), At(offset), data, bytes, &moved) && moved == bytes;
+    }
+    bool Read(size_t offset, void* data, size_t bytes) const {
+        SIZE_T moved = 0;
+        return ::ReadProcessMemory(process_.get(), At(offset), data, bytes, &moved) && moved == bytes;
+    }
+
+private:
+    win::UniqueHandle process_;
+    void* address_ = nullptr;
+};
+
+constexpr size_t ListTextChars = 1024;
+
+// One row: the text of each column, joined by tabs.
+std::string ListViewRow(HWND list, const RemoteBuffer& remote, int row, int columns) {
+    std::string line;
+    for (int column = 0; column < columns; ++column) {
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = remote.At<wchar_t>(sizeof item);
+        item.cchTextMax = static_cast<int>(ListTextChars);
+        std::wstring text(ListTextChars, L'\0');
+        if (!remote.Write(0, &item, sizeof item)) return line;
+        const auto length = static_cast<size_t>(
+            ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), remote.Param()));
+        if (!remote.Read(sizeof item, text.data(), text.size() * sizeof(wchar_t))) return line;
+        text.resize(std::min(length, ListTextChars - 1));
+        if (column > 0) line += '\t';
+        line += Narrow(text);
+    }
+    return line;
+}
+
+std::vector<std::string> ListViewRows(HWND list) {
+    std::vector<std::string> rows;
+    const auto count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    const auto header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const int columns = header ? static_cast<int>(::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
+    const RemoteBuffer remote(list, sizeof(LVITEMW) + ListTextChars * sizeof(wchar_t));
+    if (!remote) return rows;
+    for (int row = 0; row < count; ++row) rows.push_back(ListViewRow(list, remote, row, columns));
+    return rows;
+}
+
+// The rectangle a message writes into a buffer (in `window`'s client
+// coordinates), on the screen.
+RECT RemoteRect(HWND window, UINT message, WPARAM wParam, const RECT& asked) {
+    RECT r = asked;
+    const RemoteBuffer remote(window, sizeof r);
+    if (!remote || !remote.Write(0, &r, sizeof r) || !::SendMessageW(window, message, wParam, remote.Param()) ||
+        !remote.Read(0, &r, sizeof r))
+        return RECT{};
+    ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+}  // namespace
+
+bool IsListRowSelected(HWND list, int row) {
+    return (::SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED) != 0;
+}
+
+int SelectedListRows(HWND list) { return static_cast<int>(::SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0)); }
+
+bool SelectListRow(HWND list, int row, bool selected) {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = selected ? LVIS_SELECTED : 0;
+    const RemoteBuffer remote(list, sizeof item);
+    return remote && remote.Write(0, &item, sizeof item) &&
+           ::SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), remote.Param());
+}
+
+int ListColumnWidth(HWND list, int column) {
+    return static_cast<int>(::SendMessageW(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+}
+
+int ListStringWidth(HWND list, const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(static_cast<size_t>(::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(),
+                                                          static_cast<int>(wide.size()))));
+    const RemoteBuffer remote(list, wide.size() * sizeof(wchar_t));
+    if (!remote || !remote.Write(0, wide.data(), wide.size() * sizeof(wchar_t))) return 0;
+    return static_cast<int>(::SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, remote.Param()));
+}
+
+RECT ListRowRect(HWND list, int row) {
+    return RemoteRect(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), {LVIR_BOUNDS});
+}
+
+RECT ListHeadingRect(HWND list, int column) {
+    const auto header = reinterpret_cast<HWND>(::SendMessageW(list, LVM_GETHEADER, 0, 0));
+    return header ? RemoteRect(header, HDM_GETITEMRECT, static_cast<WPARAM>(column), {}) : RECT{};
+}
+
 std::vector<std::string> ListEntries(HWND list) {
+    if (ClassNameOf(list) == WC_LISTVIEWA) return ListViewRows(list);
     std::vector<std::string> entries;
     const LRESULT n = ::SendMessageA(list, LB_GETCOUNT, 0, 0);
     for (int i = 0; i < n; ++i) entries.push_back(ItemTextOf(list, LB_GETTEXTLEN, LB_GETTEXT, i));

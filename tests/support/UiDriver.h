@@ -66,6 +66,10 @@ bool ClickCommand(HWND button, DWORD timeoutMs = 60000);
 // through SendInput.
 bool RealClick(HWND window);
 bool RealClickAt(POINT screenPoint);
+// A real drag with the left button held, through SendInput: pressed at a
+// screen point of window `on` (which captures the mouse), moved in steps to
+// another point, released there.
+bool RealDrag(HWND on, POINT from, POINT to);
 // Activates a top-level window as a user does: a click on its title bar.
 bool ClickTitleBar(HWND window);
 
@@ -74,11 +78,26 @@ bool ClickTitleBar(HWND window);
 void SelectListEntry(HWND list, int index);
 void SelectComboEntry(HWND combo, int index);
 int ListSelection(HWND list);
+// A list box's entries, or a report-style list view's rows, each row as its
+// columns' texts joined by tabs.
 std::vector<std::string> ListEntries(HWND list);
 int ComboSelection(HWND combo);
 std::string ComboText(HWND combo);   // text of the selected entry
 std::vector<std::string> ComboEntries(HWND combo);
 bool IsChecked(HWND button);
+
+// A list view of another process (report style). Messages that carry a
+// pointer get one into a buffer in the list's own process.
+bool IsListRowSelected(HWND list, int row);
+int SelectedListRows(HWND list);
+// Selects or deselects one row, or every row (-1), as LVM_SETITEMSTATE does.
+bool SelectListRow(HWND list, int row, bool selected = true);
+int ListColumnWidth(HWND list, int column);
+// The width of text in the list's font (LVM_GETSTRINGWIDTH).
+int ListStringWidth(HWND list, const std::string& text);
+// Screen rectangles: a row's, and a column's item of the list's header.
+RECT ListRowRect(HWND list, int row);
+RECT ListHeadingRect(HWND list, int column);
 
 // Typed text: WM_CHAR per character into the window (no focus needed), or
 // real keystrokes (SendInput Unicode) into whatever has the focus.
