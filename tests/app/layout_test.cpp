@@ -162,7 +162,19 @@ void ExpectControlsFit(HWND window) {
     }
 }
 
-using Layout = AppTest;
+class Layout : public AppTest {
+protected:
+    // The simulated scanner found and activated through the sheet, which is
+    // then closed: what is scanned is typed.
+    void ActivateAndCloseTheSheet() {
+        Sim({"add-serial", "s1", "--port", "com3", "--device-id", "1001"});
+        Sheet sheet = StartWithSheet();
+        ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));
+        ASSERT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_FIND_SCANNERS)));
+        ASSERT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_ACTIVATE)));
+        CloseSheet(sheet);
+    }
+};
 
 TEST_F(Layout, EveryPageIsDrawnWithoutClippedOrOverlappingControls) {
     VaskSettings settings;
@@ -304,12 +316,8 @@ std::string VisibleTooltipText(HWND owner) {
 // drawn, and used by keyboard alone (Home, Ctrl+C, Tab, Enter, Esc); it opens
 // again where it was left.
 TEST_F(Layout, RecentBarcodesWindowFitsAndWorksByKeyboard) {
-    Sim({"add-serial", "s1", "--port", "com3", "--device-id", "1001"});
-    Sheet sheet = StartWithSheet();
-    ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));
-    ASSERT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_FIND_SCANNERS)));
-    ASSERT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_ACTIVATE)));
-    CloseSheet(sheet);
+    ActivateAndCloseTheSheet();
+    ASSERT_FALSE(HasFatalFailure());
     testsupport::KeyReceiver receiver;
     ASSERT_TRUE(receiver.Ready());
     ASSERT_TRUE(receiver.Focus());
@@ -418,12 +426,8 @@ TEST_F(Layout, RecentBarcodesWindowFitsAndWorksByKeyboard) {
 // title whole (as wide as the list's own fit: the text and 12 pixels), and a
 // maximised window gives its window column what the list gained.
 TEST_F(Layout, RecentBarcodesColumnsWidenForALongWindowTitle) {
-    Sim({"add-serial", "s1", "--port", "com3", "--device-id", "1001"});
-    Sheet sheet = StartWithSheet();
-    ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));
-    ASSERT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_FIND_SCANNERS)));
-    ASSERT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_ACTIVATE)));
-    CloseSheet(sheet);
+    ActivateAndCloseTheSheet();
+    ASSERT_FALSE(HasFatalFailure());
     testsupport::KeyReceiver receiver;
     ASSERT_TRUE(receiver.Ready());
     // As long as the program reads a title (49 characters).
