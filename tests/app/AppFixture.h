@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "res/resource.h"
 #include "tests/support/Process.h"
 #include "tests/support/SimControl.h"
 #include "tests/support/UiDriver.h"
@@ -90,6 +91,18 @@ protected:
         StartWith(settings);
         Sheet sheet = Sheet::WaitFor();
         EXPECT_TRUE(sheet) << "the sheet did not open";
+        return sheet;
+    }
+
+    // The program with the scanner "s1" found and activated on its
+    // Connections page; the sheet stays open.
+    Sheet StartActivated() {
+        Sim({"add-serial", "s1", "--port", "com3", "--device-id", "1001"});
+        Sheet sheet = StartWithSheet();
+        EXPECT_TRUE(sheet.SelectPage(ConnectionsPage));
+        EXPECT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_FIND_SCANNERS)));
+        EXPECT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_ACTIVATE)));
+        EXPECT_EQ(sheet.ItemText(IDC_ACTIVATE), "Deac&tivate");
         return sheet;
     }
 

@@ -80,18 +80,6 @@ inline bool AnswerTheNextWindowOffer(int answer) {
 
 class Recent : public AppTest {
 protected:
-    // The program with the scanner "s1" found and activated on its
-    // Connections page; the sheet stays open.
-    Sheet StartActivated() {
-        Sim({"add-serial", "s1", "--port", "com3", "--device-id", "1001"});
-        Sheet sheet = StartWithSheet();
-        EXPECT_TRUE(sheet.SelectPage(ConnectionsPage));
-        EXPECT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_FIND_SCANNERS)));
-        EXPECT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_ACTIVATE)));
-        EXPECT_EQ(sheet.ItemText(IDC_ACTIVATE), "Deac&tivate");
-        return sheet;
-    }
-
     // The tray menu's "&Recent Barcodes..." with whatever is in front now.
     RecentView OpenRecent() {
         EXPECT_TRUE(app.OpenTrayMenu());

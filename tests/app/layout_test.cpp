@@ -167,12 +167,7 @@ protected:
     // The simulated scanner found and activated through the sheet, which is
     // then closed: what is scanned is typed.
     void ActivateAndCloseTheSheet() {
-        Sim({"add-serial", "s1", "--port", "com3", "--device-id", "1001"});
-        Sheet sheet = StartWithSheet();
-        ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));
-        ASSERT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_FIND_SCANNERS)));
-        ASSERT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_ACTIVATE)));
-        CloseSheet(sheet);
+        CloseSheet(StartActivated());
     }
 };
 
