@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "config/TypingPace.h"
 
@@ -22,6 +24,12 @@ inline constexpr char ShowBalloonsValue[] = "ShowBalloons";
 inline constexpr char KeyDelayValue[] = "KeyDelayMs";
 inline constexpr char BarcodeDelayValue[] = "BarcodeDelayMs";
 
+// "BarcodeRules": how barcodes are shaped before they are typed (encoding,
+// control characters, rules), in the rules' text form, UTF-8 once read. A
+// string whose lines are apart by CR LF or LF, or a multi-string of lines
+// (what the policy template writes). Empty by default: typed as they are.
+inline constexpr char BarcodeRulesValue[] = "BarcodeRules";
+
 struct UserOption {
     uint32_t value = 0;
     bool byPolicy = false;  // the policy's value: the user cannot change it
@@ -31,6 +39,17 @@ struct UserOption {
 UserOption ReadUserOption(const char* name, uint32_t fallback);
 // Stores the user's value; false when the key cannot be written.
 bool WriteUserOption(const char* name, uint32_t value);
+
+// A text option, UTF-8 with LF between lines (CRs dropped): the policy's,
+// else the user's, else empty. A value of another type counts as not set.
+struct UserText {
+    std::string text;
+    bool byPolicy = false;
+};
+UserText ReadUserText(const char* name);
+// Stores the user's text (a string, CR LF between lines); false when the key
+// cannot be written.
+bool WriteUserText(const char* name, std::string_view utf8);
 
 // Whether the tray shows balloons now.
 bool BalloonsWanted();
