@@ -35,13 +35,15 @@ bool WaitUntilEvery(DWORD stepMs, Pred pred, DWORD timeoutMs) {
 
 }  // namespace
 
-KeyReceiver::KeyReceiver(DWORD startTimeoutMs) : logPath_(FreshLogPath()) {
+KeyReceiver::KeyReceiver(DWORD startTimeoutMs, int fields) : logPath_(FreshLogPath()) {
     // The test keeps its own handle and reads from its own position while
     // the receiver appends.
     log_ = ::CreateFileA(logPath_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (log_ == INVALID_HANDLE_VALUE) return;
-    process_ = ChildProcess(BinPath("keyrecv.exe"), {logPath_});
+    std::vector<std::string> args = {logPath_};
+    if (fields > 0) args.insert(args.end(), {"--fields", std::to_string(fields)});
+    process_ = ChildProcess(BinPath("keyrecv.exe"), args);
     if (!process_.started()) return;
     WaitUntil([&] {
         ReadNewLines();
@@ -69,7 +71,18 @@ void KeyReceiver::Stop() {
 bool KeyReceiver::HasFocus() const {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    return window_ && ::GetGUIThreadInfo(0, &info) && info.hwndFocus == window_;
+    return window_ && ::GetGUIThreadInfo(0, &info) &&
+           (info.hwndFocus == window_ || ::IsChild(window_, info.hwndFocus));
+}
+
+std::wstring KeyReceiver::FieldText(int index) const {
+    const HWND field = window_ ? ::GetDlgItem(window_, KeyReceiverFirstField + index) : nullptr;
+    if (!field) return L"(no field " + std::to_wstring(index) + L")";
+    wchar_t text[1024] = {};
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(field, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, &length))
+        return L"(field " + std::to_wstring(index) + L" does not answer)";
+    return std::wstring(text, length);
 }
 
 bool KeyReceiver::Focus(DWORD timeoutMs) {

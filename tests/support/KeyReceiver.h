@@ -10,6 +10,9 @@
 //   receiver.Records();                         // every message since the last Clear()
 //   receiver.Clear();                           // forget what has arrived so far
 //
+// KeyReceiver(timeout, N) starts it as a form of N edit fields instead, where
+// Tab moves to the next field; FieldText(i) reads field i (from 0).
+//
 // Records() and Text() show what has arrived since the last Clear(); the
 // Wait functions poll every 5 ms up to their timeout and return whether the
 // condition came true. The destructor (or Stop()) closes the receiver's
@@ -31,7 +34,7 @@ namespace testsupport {
 
 class KeyReceiver {
 public:
-    explicit KeyReceiver(DWORD startTimeoutMs = 15000);
+    explicit KeyReceiver(DWORD startTimeoutMs = 15000, int fields = 0);
     ~KeyReceiver();
     KeyReceiver(const KeyReceiver&) = delete;
     KeyReceiver& operator=(const KeyReceiver&) = delete;
@@ -40,9 +43,13 @@ public:
     HWND Window() const { return window_; }
     DWORD ProcessId() const { return process_.id(); }
 
+    // The text of the form's field `index` (from 0), as it shows now.
+    std::wstring FieldText(int index) const;
+
     // Brings the window to the foreground and waits until the foreground
-    // thread's focus window is the receiver; asks again each second, as a
-    // user clicks again when another window came forward meanwhile.
+    // thread's focus window is the receiver or one of its fields; asks again
+    // each second, as a user clicks again when another window came forward
+    // meanwhile.
     bool Focus(DWORD timeoutMs = 5000);
     bool HasFocus() const;
     // From now on the window stays without the keyboard focus, also when it

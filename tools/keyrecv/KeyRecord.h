@@ -35,6 +35,9 @@ constexpr unsigned KeyReceiverRefuseFocusMessage = 0x8000 + 2;
 // over each key message, as a slow program does (0: at once again).
 constexpr unsigned KeyReceiverReadSlowlyMessage = 0x8000 + 3;
 constexpr const char* KeyReceiverClassName = "VaskKeyReceiver";
+// With --fields N, the control id of the first of the form's edit fields;
+// the others follow it.
+constexpr int KeyReceiverFirstField = 101;
 
 inline const char* KeyMessageName(KeyMessage m) {
     static const char* const names[] = {"KEYDOWN", "KEYUP", "SYSKEYDOWN", "SYSKEYUP", "CHAR", "SYSCHAR"};

@@ -1,12 +1,20 @@
-// keyrecv.exe LOGFILE: a window that takes the keyboard focus and records,
-// in order, every key and character message it receives, one line per
-// message appended to LOGFILE (see KeyRecord.h for the line). The first line
-// is "# ready hwnd=XXXXXXXX pid=N". Writes go straight to the file, so a
-// reader sees each message as soon as it has been handled. WM_CLOSE ends it;
-// posting KeyReceiverTakeFocusMessage brings it forward with the focus.
-// The window also shows the tail of the characters received.
+// keyrecv.exe LOGFILE [--fields N]: a window that takes the keyboard focus
+// and records, in order, every key and character message it receives, one
+// line per message appended to LOGFILE (see KeyRecord.h for the line). The
+// first line is "# ready hwnd=XXXXXXXX pid=N". Writes go straight to the
+// file, so a reader sees each message as soon as it has been handled.
+// WM_CLOSE ends it; posting KeyReceiverTakeFocusMessage brings it forward
+// with the focus. The window also shows the tail of the characters received.
+//
+// With --fields N (1 to 9) the window is a form instead, as a business
+// program's dialog is: N edit fields (control ids KeyReceiverFirstField
+// onwards) where Tab moves the focus to the next field, the last back to
+// the first, and selects its text, as a dialog does. The keys and
+// characters sent to the fields are recorded too; each field's text is read
+// with WM_GETTEXT.
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "tools/keyrecv/KeyRecord.h"
@@ -85,11 +93,16 @@ void Paint(HWND window) {
 bool RefusingFocus = false;
 DWORD MsPerKeyMessage = 0;
 
+// The form's fields (none without --fields) and the one that had the focus
+// last, which gets it back when the window does, as in a dialog.
+int FieldCount = 0;
+HWND LastField = nullptr;
+
 void TakeFocus(HWND window) {
     ::ShowWindow(window, SW_SHOWNORMAL);
     ::SetForegroundWindow(window);
     ::SetActiveWindow(window);
-    ::SetFocus(window);
+    ::SetFocus(LastField ? LastField : window);
 }
 
 LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -109,8 +122,13 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case KeyReceiverReadSlowlyMessage: MsPerKeyMessage = static_cast<DWORD>(wParam); return 0;
     case WM_SETFOCUS:
-        // Activation gives the window the focus (Wine does so itself): let go of it at once.
+        // Activation gives the window the focus (Wine does so itself): let go of it at once,
+        // or hand it on to the field that had it.
         if (RefusingFocus) ::SetFocus(nullptr);
+        else if (LastField) ::SetFocus(LastField);
+        return 0;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == EN_SETFOCUS) LastField = reinterpret_cast<HWND>(lParam);
         return 0;
     case WM_PAINT: Paint(window); return 0;
     case WM_TIMER: RepaintIfChanged(window); return 0;
@@ -141,6 +159,27 @@ HWND CreateReceiverWindow(HINSTANCE instance) {
                              120, 120, 640, 320, nullptr, nullptr, instance, nullptr);
 }
 
+bool CreateFields(HWND window, HINSTANCE instance) {
+    const HFONT font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    for (int i = 0; i < FieldCount; ++i) {
+        const HWND field = ::CreateWindowExW(
+            WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 12, 12 + 32 * i, 600,
+            24, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(KeyReceiverFirstField + i)), instance, nullptr);
+        if (!field) return false;
+        ::SendMessageW(field, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (i == 0) LastField = field;
+    }
+    return true;
+}
+
+// A key or character message for one of the fields, recorded as the
+// window's own are.
+void RecordFieldMessage(HWND window, const MSG& msg) {
+    if (msg.hwnd == window || !::IsChild(window, msg.hwnd)) return;
+    if (std::optional<KeyMessage> kind = RecordedMessage(msg.message))
+        WriteLine(FormatKeyRecord(Describe(*kind, msg.wParam, msg.lParam)));
+}
+
 bool OpenLog(const char* path) {
     Log = win::UniqueFile(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -153,8 +192,11 @@ bool OpenLog(const char* path) {
 
 int main(int argc, char** argv) {
     if (argc < 2 || !OpenLog(argv[1])) return 2;
-    HWND window = CreateReceiverWindow(::GetModuleHandleA(nullptr));
-    if (!window) return 3;
+    if (argc == 4 && std::string(argv[2]) == "--fields") FieldCount = std::atoi(argv[3]);
+    if (argc != 2 && (FieldCount < 1 || FieldCount > 9)) return 2;
+    HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    HWND window = CreateReceiverWindow(instance);
+    if (!window || !CreateFields(window, instance)) return 3;
     ::SetTimer(window, RepaintTimer, RepaintMs, nullptr);
     TakeFocus(window);
     char ready[64];
@@ -165,6 +207,10 @@ int main(int argc, char** argv) {
 
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (FieldCount) {
+            RecordFieldMessage(window, msg);
+            if (::IsDialogMessageW(window, &msg)) continue;  // Tab moves between the fields
+        }
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
