@@ -1,0 +1,64 @@
+// Barcodes shaped by the barcode rules on their way into another program,
+// driven from outside: the GS1 group separator as text and as a Tab between
+// a form's fields, UTF-8 barcodes, a skip rule, and the administrator's
+// rules in place of the user's.
+#include "tests/app/RulesFixture.h"
+
+namespace apptest {
+namespace {
+
+TEST_F(ShapedTyping, GroupSeparatorTypedAsText) {
+    EXPECT_EQ(TypedUnder(R"(control GS text "|")", {Gs1Label}), L"0109501101020917|10ABC123|2112345\r");
+}
+
+// A Tab for each separator: each field of the label lands in a field of its
+// own, as a business program's form takes it.
+TEST_F(ShapedTyping, GroupSeparatorAsTabFillsTheFieldsOfAForm) {
+    const RulesValue rules(HKEY_CURRENT_USER, UserOptionsKey, {"control GS key TAB"});
+    KeyReceiver form(15000, 3);
+    ASSERT_NO_FATAL_FAILURE(ScanInto(form, {Gs1Label}, 1));
+    EXPECT_EQ(form.FieldText(0), L"0109501101020917");
+    EXPECT_EQ(form.FieldText(1), L"10ABC123");
+    EXPECT_EQ(form.FieldText(2), L"2112345");
+}
+
+// "Café" (its é two bytes) and U+1F600 (four bytes, typed as a surrogate
+// pair) under both encodings that read UTF-8.
+TEST_F(ShapedTyping, Utf8BarcodesArriveAsTheirCharacters) {
+    for (const char* encoding : {"encoding automatic", "encoding utf-8"}) {
+        SCOPED_TRACE(encoding);
+        EXPECT_EQ(TypedUnder(encoding, {"Caf\xC3\xA9", "\xF0\x9F\x98\x80"}), L"Caf\u00E9\r" L"\xD83D\xDE00\r");
+    }
+}
+
+// A skipped barcode types nothing, the next one is typed; Recent Barcodes
+// and the scan log say which rule skipped it.
+TEST_F(ShapedTyping, ASkippedBarcodeIsListedNotTyped) {
+    const UserOptions log({{"ScanLog", 1}});
+    const ScanLogFolder folder;
+    EXPECT_EQ(TypedUnder(R"(if begins "SKIP" then skip)", {"SKIP-ME", "NEXT-1"}, 1), L"NEXT-1\r");
+
+    const RecentView view = OpenRecent();
+    ASSERT_TRUE(view.WaitForLines(2)) << view.Lines().size() << " lines";
+    const std::vector<std::string> lines = view.Lines();
+    EXPECT_EQ(WithoutTime(lines[0]), std::string(ReceiverTitle) + "\tNEXT-1");
+    EXPECT_EQ(WithoutTime(lines[1]), "skipped by rule 1\tSKIP-ME");
+    const auto lastOutcome = [&] {
+        std::string outcome;
+        for (const scanlog::Row& row : folder.Rows())
+            if (row.barcode == "SKIP-ME") outcome = row.outcome;
+        return outcome;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return lastOutcome() == "skipped by rule"; }, 10000)) << lastOutcome();
+}
+
+// The policy, a multi-string as the policy template writes it, replaces the
+// user's rules whole: both of its lines apply, the user's line does not.
+TEST_F(ShapedTyping, ThePolicysRulesReplaceTheUsers) {
+    const RulesValue policy(HKEY_LOCAL_MACHINE, PolicyOptionsKey, {R"(control GS text "#")", R"(always add-after "!")"},
+                            REG_MULTI_SZ);
+    EXPECT_EQ(TypedUnder(R"(control GS text "|")", {Gs1Label}), L"0109501101020917#10ABC123#2112345!\r");
+}
+
+}  // namespace
+}  // namespace apptest
