@@ -33,8 +33,9 @@ struct ClockTime {
 // closed, or a new activation or the exit came first): the rest went nowhere.
 // Unfinished: fetched by an earlier run and never typed whole there; its
 // destination says what that run got done ("not typed (program ended)",
-// "4 of 13 characters into TITLE").
-enum class BarcodeFate : uint8_t { Typing, Typed, Traced, PartlyTyped, Unfinished };
+// "4 of 13 characters into TITLE"). Skipped: a barcode rule said not to type
+// it; its destination says which ("skipped by rule 2").
+enum class BarcodeFate : uint8_t { Typing, Typed, Traced, PartlyTyped, Unfinished, Skipped };
 
 // One remembered barcode. Fixed size, so the ring's memory is fixed.
 struct RecentBarcode {
