@@ -130,7 +130,9 @@ void End(uint64_t sequence, std::string_view title, uint16_t keysTyped, uint16_t
 }  // namespace
 
 uint64_t Fetched(const FetchedBarcode& barcode, std::string_view typed) {
-    const uint64_t sequence = AddToHistory({}, barcode.bytes, barcode.length, BarcodeFate::Typing);
+    // The list is in the ANSI code page; the log keeps UTF-8.
+    const std::string listed = typed.empty() ? std::string() : win::WideToAnsi(win::Utf8ToWide(std::string(typed)));
+    const uint64_t sequence = AddToHistory({}, barcode.bytes, barcode.length, BarcodeFate::Typing, nullptr, listed);
     if (sequence == 0) return 0;
     Record record;
     record.barcode = scanlog::TypedText(barcode.bytes, barcode.length);
