@@ -13,6 +13,8 @@
 #include "config/UserOptions.h"
 #include "delivery/BarcodeRecords.h"
 #include "delivery/ScannerLink.h"
+#include "delivery/ShapedTrace.h"
+#include "delivery/ShapingInForce.h"
 #include "delivery/WindowInFront.h"
 #include "delivery/TraceState.h"
 #include "delivery/TraceText.h"
@@ -74,6 +76,17 @@ bool AppendTrace(HWND traceWindow, const std::string& text) {
     return AppendWithinLimit(traceWindow, text, added);
 }
 
+bool AppendFormattedTrace(HWND traceWindow, const FetchedBarcode& barcode, const FormatSettings& format) {
+    const std::shared_ptr<const BarcodeShaper> shaper = ShaperInForce();
+    if (!shaper) return AppendTrace(traceWindow, FormattedTraceText(barcode.bytes, barcode.length, format));
+    const ShapedBarcode shaped = ShapeBarcode(barcode.bytes, barcode.length, format.strip, shaper.get());
+    const std::string utf8 = shaped.skipped ? SkippedTraceText(*shaped.skippedBy)
+                                            : ShapedTraceText(shaped.units, format, SystemAnsiCodePage());
+    // The page's text is in the ANSI code page: a character it has no room
+    // for shows as the code page's stand-in.
+    return AppendTrace(traceWindow, win::WideToAnsi(win::Utf8ToWide(utf8)));
+}
+
 bool FetchBarcode(vantu::Handle connection, FetchedBarcode& barcode) {
     uint8_t extra[vantu::BarcodeExtraSize] = {};
     barcode.length = 0;  // a failed call must not hand on the previous barcode again
@@ -101,21 +114,29 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
     const FetchedBarcode& barcode = job.barcode;
     if (!FetchBarcode(connection, job.barcode)) return DeliveryOutcome::NothingReady;
     switch (decision.delivery) {
-    case Delivery::Type:
-        // Listed before its first key: should the program end in between, it is on record.
-        job.sequence = records::Fetched(barcode);
+    case Delivery::Type: {
         job.format = app.Format();
+        job.shaper = ShaperInForce();
+        ShapedBarcode shaped;
+        ShapeJob(job, &shaped);
+        // Listed before its first key: should the program end in between, it is on record.
+        job.sequence = records::Fetched(barcode, job.shaper ? TypedUnitsTraceText(job.units) : std::string());
+        if (shaped.skipped) {
+            records::Skipped(job.sequence, *shaped.skippedBy);
+            break;
+        }
         job.pace = TypingPaceWanted();
         job.followsPause = true;
         job.intended = foreground;
         (void)SoleTypist.Type(std::move(job), keepRunning);
         break;
+    }
     case Delivery::TraceRaw:
         (void)AppendTrace(trace, RawDisplayText(barcode.bytes, barcode.length));
         records::Traced(barcode);
         break;
     case Delivery::TraceFormatted:
-        (void)AppendTrace(trace, FormattedTraceText(barcode.bytes, barcode.length, app.Format()));
+        (void)AppendFormattedTrace(trace, barcode, app.Format());
         records::Traced(barcode);
         break;
     case Delivery::Leave:

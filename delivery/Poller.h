@@ -27,6 +27,10 @@ class Application;
 // owns it.
 bool AppendTrace(HWND traceWindow, const std::string& text);
 
+// Appends what the formatted trace shows of a barcode: what would be typed,
+// the barcode rules in force applied (or that a rule skips it).
+bool AppendFormattedTrace(HWND traceWindow, const FetchedBarcode& barcode, const FormatSettings& format);
+
 // Takes the next barcode off the scanner. False when the SDK handed over
 // nothing (the call failed and reported no bytes).
 bool FetchBarcode(vantu::Handle connection, FetchedBarcode& barcode);
