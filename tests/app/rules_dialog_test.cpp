@@ -104,5 +104,28 @@ TEST_F(RulesTest, NewestBarcodeBecomesTheSampleWithEscapesForItsControlBytes) {
     EXPECT_TRUE(Shows(IDC_RULES_PREVIEW, L"Caf\u00E9<HT>42<Enter>"));
 }
 
+// The tray's About replaces the sheet, and Exit ends the program, while the
+// dialog is open: it goes with its sheet, saving nothing.
+TEST_F(RulesTest, TheDialogGoesWithItsSheetWhenTheTrayReplacesItOrExits) {
+    Sheet sheet = StartWithSheet();
+    ASSERT_TRUE(OpenRules(sheet));
+    ASSERT_TRUE(Type(IDC_RULES_TEXT, L"always skip"));
+    ASSERT_TRUE(app.OpenTrayMenu());
+    ASSERT_TRUE(app.PickTrayMenuItem('a'));
+    Sheet about;
+    ASSERT_TRUE(WaitUntil([&] {
+        about = Sheet::Find();
+        return about && about.window() != sheet.window() && about.Page();
+    }, 10000));
+    EXPECT_EQ(about.PageIndex(), AboutPage);
+    EXPECT_TRUE(Closed());
+    EXPECT_FALSE(ReadRulesValue(HKEY_CURRENT_USER, RulesUserKey));
+
+    ASSERT_TRUE(OpenRules(about));
+    EXPECT_EQ(TextOf(IDC_RULES_TEXT), L"") << "a new dialog, from the stored text";
+    EXPECT_EQ(app.ExitThroughTray(), 0u);
+    EXPECT_FALSE(ReadRulesValue(HKEY_CURRENT_USER, RulesUserKey));
+}
+
 }  // namespace
 }  // namespace apptest
