@@ -9,6 +9,7 @@
 #include "config/UserOptions.h"
 #include "delivery/BarcodeRecords.h"
 #include "delivery/OwnWindows.h"
+#include "delivery/ShapingInForce.h"
 #include "delivery/Typist.h"
 #include "delivery/WindowInFront.h"
 
@@ -42,15 +43,18 @@ void ShowAgainWith(HWND dialog, const std::string& status) {
 }
 
 // The barcodes as the typist takes them, each shaped by the current format
-// settings and typed at the current pace.
+// settings and barcode rules (the typist applies them) and typed at the
+// current pace.
 std::vector<TypingJob> JobsOf(const std::vector<const RecentBarcode*>& barcodes) {
     std::vector<TypingJob> jobs(barcodes.size());
     const FormatSettings format = App.Format();
     const TypingPace pace = TypingPaceWanted();
+    const std::shared_ptr<const BarcodeShaper> shaper = ShaperInForce();
     for (size_t i = 0; i < barcodes.size(); ++i) {
         jobs[i].barcode.length = std::min<uint16_t>(barcodes[i]->length, sizeof jobs[i].barcode.bytes);
         std::memcpy(jobs[i].barcode.bytes, barcodes[i]->bytes, jobs[i].barcode.length);
         jobs[i].format = format;
+        jobs[i].shaper = shaper;
         jobs[i].pace = pace;
         jobs[i].sequence = barcodes[i]->sequence;
     }
@@ -83,6 +87,7 @@ const char* StopText(TypeAgainStop stop) {
     case TypeAgainStop::NotInFront: return "the window did not stay in front";
     case TypeAgainStop::NoFocus: return "the window lost the keyboard focus";
     case TypeAgainStop::ProgramEnding: return "the program is ending";
+    case TypeAgainStop::SkippedByRule: return "a barcode rule skips the others";
     case TypeAgainStop::None: break;
     }
     return "";

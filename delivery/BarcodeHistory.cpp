@@ -45,9 +45,9 @@ ClockTime LocalClockNow() {
 }
 
 uint64_t AddToHistory(std::string_view destination, const uint8_t* bytes, size_t length, BarcodeFate fate,
-                      const ClockTime* time) {
+                      const ClockTime* time, std::string_view typed) {
     if (!Enabled.load(std::memory_order_relaxed)) return 0;
-    const uint64_t sequence = History.Add(time ? *time : LocalClockNow(), destination, bytes, length, fate);
+    const uint64_t sequence = History.Add(time ? *time : LocalClockNow(), destination, bytes, length, fate, typed);
     TellListener();
     return sequence;
 }

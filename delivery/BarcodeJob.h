@@ -6,11 +6,15 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "config/FormatSettings.h"
 #include "config/TypingPace.h"
+#include "delivery/TypedUnits.h"
 #include "sdk/VantuSdkAbi.h"
+
+class BarcodeShaper;
 
 // One barcode as fetched from the scanner, not terminated.
 struct FetchedBarcode {
@@ -25,8 +29,15 @@ struct TypingJob {
     FetchedBarcode barcode;
     FormatSettings format;
     uint64_t sequence = 0;  // in the history; 0: not remembered
+    // The barcode piece: what the strip setting and the shaping leave of the
+    // barcode. Made once, before the first key (ShapeJob, TypingJob.h), with
+    // `shaper`: for a polled barcode the one in force at its fetch, for Type
+    // Again the one in force at the click; none types every byte as it is.
+    std::shared_ptr<const BarcodeShaper> shaper;
+    TypedUnits units;
+    bool shaped = false;
     int piece = 0;          // 0 prefix, 1 barcode, 2 first suffix, 3 second suffix, 4 done
-    size_t bytesTyped = 0;  // of the barcode piece
+    size_t unitsTyped = 0;  // of the barcode piece
     HWND window = nullptr;  // the window that took the first key (or, for "Type Again", the only one allowed)
     HWND intended = nullptr;  // the window in front when the barcode was fetched for it
     std::string windowTitle;

@@ -36,6 +36,7 @@ struct Record {
     std::string window;   // UTF-8
     uint16_t keysTyped = 0;
     uint16_t keysTotal = 0;
+    std::string typed;    // what the rules made of it; empty: typed as it is
     bool listedPartly = false;  // Recent Barcodes shows what its first window got, whatever comes after
 };
 
@@ -65,7 +66,7 @@ const char* OutcomeOf(Stage stage) {
 
 scanlog::Row RowOf(uint64_t sequence, const Record& record, const char* outcome) {
     return {scanlog::KeyOf(sequence), scanlog::IsoNow(), record.barcode, outcome, record.window, record.length,
-            record.keysTyped, record.keysTotal};
+            record.keysTyped, record.keysTotal, record.typed};
 }
 
 // Every change goes to the file of unfinished barcodes and to the scan log.
@@ -101,7 +102,8 @@ std::string ReadWhole(const std::wstring& path) {
 }
 
 // Ends a record: typed whole, or kept as unfinished for the next start.
-void End(uint64_t sequence, std::string_view title, uint16_t keysTyped, uint16_t keysTotal, const char* wholeOutcome) {
+void End(uint64_t sequence, std::string_view title, uint16_t keysTyped, uint16_t keysTotal, const char* wholeOutcome,
+         std::string_view typed = {}) {
     const bool whole = keysTyped >= keysTotal;
     std::optional<scanlog::Row> row;
     bool listed = false;
@@ -111,6 +113,7 @@ void End(uint64_t sequence, std::string_view title, uint16_t keysTyped, uint16_t
         if (found == Open.end()) return;
         Record& record = found->second;
         if (!title.empty()) record.window = scanlog::Utf8Title(title);
+        if (!typed.empty()) record.typed = typed;
         record.keysTyped = keysTyped;
         record.keysTotal = keysTotal;
         record.stage = Stage::Unfinished;
@@ -126,12 +129,15 @@ void End(uint64_t sequence, std::string_view title, uint16_t keysTyped, uint16_t
 
 }  // namespace
 
-uint64_t Fetched(const FetchedBarcode& barcode) {
-    const uint64_t sequence = AddToHistory({}, barcode.bytes, barcode.length, BarcodeFate::Typing);
+uint64_t Fetched(const FetchedBarcode& barcode, std::string_view typed) {
+    // The list is in the ANSI code page; the log keeps UTF-8.
+    const std::string listed = typed.empty() ? std::string() : win::WideToAnsi(win::Utf8ToWide(std::string(typed)));
+    const uint64_t sequence = AddToHistory({}, barcode.bytes, barcode.length, BarcodeFate::Typing, nullptr, listed);
     if (sequence == 0) return 0;
     Record record;
     record.barcode = scanlog::TypedText(barcode.bytes, barcode.length);
     record.length = barcode.length;
+    record.typed = typed;
     const scanlog::Row row = RowOf(sequence, record, scanlog::Fetched);
     {
         const std::lock_guard<std::mutex> lock(RecordsMutex);
@@ -139,6 +145,20 @@ uint64_t Fetched(const FetchedBarcode& barcode) {
     }
     Journal(row, true);
     return sequence;
+}
+
+void Skipped(uint64_t sequence, size_t rule) {
+    std::optional<scanlog::Row> row;
+    {
+        const std::lock_guard<std::mutex> lock(RecordsMutex);
+        const auto found = Open.find(sequence);
+        if (found == Open.end()) return;
+        row = RowOf(sequence, found->second, scanlog::SkippedByRule);
+        Open.erase(found);
+    }
+    SettleInHistory(sequence, BarcodeFate::Skipped, "skipped by rule " + std::to_string(rule + 1));
+    Journal(*row, false);
+    KeepUnfinishedFileSmall();
 }
 
 void Traced(const FetchedBarcode& barcode) {
@@ -193,8 +213,9 @@ bool ClaimForTypeAgain(const std::vector<uint64_t>& sequences) {
     return true;
 }
 
-void TypedAgain(uint64_t sequence, std::string_view title, uint16_t keysTyped, uint16_t keysTotal) {
-    End(sequence, title, keysTyped, keysTotal, scanlog::TypedAgain);
+void TypedAgain(uint64_t sequence, std::string_view title, uint16_t keysTyped, uint16_t keysTotal,
+                std::string_view typed) {
+    End(sequence, title, keysTyped, keysTotal, scanlog::TypedAgain, typed);
 }
 
 void OfferWhatEarlierRunsLeft() {

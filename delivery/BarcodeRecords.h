@@ -15,6 +15,7 @@
 // lock and never one held across a disk call.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -24,9 +25,13 @@
 namespace records {
 
 // A barcode fetched to be typed: listed in Recent Barcodes, and its
-// "fetched" row on disk before this returns. Its sequence number (0: the
-// history is turned off, and it has no record).
-uint64_t Fetched(const FetchedBarcode& barcode);
+// "fetched" row on disk before this returns. `typed`: what the barcode rules
+// made of it (the trace's notation), empty when none were in force. Its
+// sequence number (0: the history is turned off, and it has no record).
+uint64_t Fetched(const FetchedBarcode& barcode, std::string_view typed = {});
+// Barcode rule `rule` (from 0) said not to type barcode `sequence`: it ends
+// "skipped by rule", listed and logged, and is never offered again.
+void Skipped(uint64_t sequence, size_t rule);
 // A barcode written into the Trace page: listed, and logged as traced.
 void Traced(const FetchedBarcode& barcode);
 
@@ -45,8 +50,10 @@ bool TakenByTypeAgain(uint64_t sequence);
 // is taken from the typist: only Type Again types it.
 bool ClaimForTypeAgain(const std::vector<uint64_t>& sequences);
 // How far Type Again got with barcode `sequence`: whole when keysTyped ==
-// keysTotal (it is done), else it stays unfinished.
-void TypedAgain(uint64_t sequence, std::string_view title, uint16_t keysTyped, uint16_t keysTotal);
+// keysTotal (it is done), else it stays unfinished. `typed`: what the rules
+// in force at the click made of it, when any were.
+void TypedAgain(uint64_t sequence, std::string_view title, uint16_t keysTyped, uint16_t keysTotal,
+                std::string_view typed = {});
 
 // At start-up, before any barcode is fetched: lists in Recent Barcodes what
 // earlier runs left unfinished (and logs it as "not typed (program ended)"),

@@ -113,13 +113,44 @@ ByteRange TypedRange(size_t length, int leading, int trailing) {
 size_t TypeBarcodeBytes(KeyboardPort& port, const uint8_t* bytes, size_t length, int leading,
                         int trailing) {
     const ByteRange range = TypedRange(length, leading, trailing);
+    TypedUnits units;
+    units.reserve(range.count);
+    for (size_t i = 0; i < range.count; ++i) units.push_back(TypedUnit::Byte(bytes[range.first + i]));
+    return TypeTypedUnits(port, units.data(), units.size());
+}
+
+namespace {
+
+void SendUnit(KeyboardPort& port, const TypedUnit& unit) {
+    switch (unit.kind) {
+    case TypedUnit::Kind::Byte:
+        (void)SendCharacterKey(port, static_cast<uint8_t>(unit.value), 0);
+        break;
+    case TypedUnit::Kind::Character:
+        if (unit.value <= 0xFFFF) {
+            (void)SendCharacterKey(port, static_cast<uint16_t>(unit.value), 0);
+        } else if (unit.value <= 0x10FFFF) {
+            const char32_t above = unit.value - 0x10000;
+            (void)SendUnicode(port, static_cast<uint16_t>(0xD800 + (above >> 10)));
+            (void)SendUnicode(port, static_cast<uint16_t>(0xDC00 + (above & 0x3FF)));
+        }
+        break;
+    case TypedUnit::Kind::Key:
+        (void)SendVirtualKey(port, static_cast<uint8_t>(unit.value), unit.ctrl ? CtrlModifier : 0);
+        break;
+    }
+}
+
+}  // namespace
+
+size_t TypeTypedUnits(KeyboardPort& port, const TypedUnit* units, size_t count) {
     size_t typed = 0;
     (void)WithCapsLockOff(port, [&] {
-        for (; typed < range.count && port.WaitForTarget(); ++typed) {
+        for (; typed < count && port.WaitForTarget(); ++typed) {
             port.BeforeCharacter(typed);
-            (void)SendCharacterKey(port, bytes[range.first + typed], 0);
+            SendUnit(port, units[typed]);
         }
-        return typed == range.count;
+        return typed == count;
     });
     return typed;
 }

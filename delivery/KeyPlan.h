@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "delivery/Formatting.h"
+#include "delivery/TypedUnits.h"
 
 // A keyboard layout handle (HKL) as an opaque number.
 using LayoutId = std::uintptr_t;
@@ -103,6 +104,13 @@ ByteRange TypedRange(size_t length, int leading, int trailing);
 // stopped it.
 size_t TypeBarcodeBytes(KeyboardPort& port, const uint8_t* bytes, size_t length, int leading,
                         int trailing);
+
+// Types units[0, count) (TypedUnits.h) with Caps Lock switched off around
+// them as TypeBarcodeBytes does: a byte as the character of its value, a
+// character beyond U+FFFF as its two UTF-16 halves, a key with Ctrl if it
+// says so. BeforeCharacter gets each unit's index. Returns how many were
+// typed: fewer than count when WaitForTarget stopped it.
+size_t TypeTypedUnits(KeyboardPort& port, const TypedUnit* units, size_t count);
 
 // Types one prefix or suffix token, with Ctrl when ctrl is nonzero and Caps
 // Lock switched off around it when it is on.

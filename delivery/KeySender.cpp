@@ -109,6 +109,11 @@ size_t KeySender::TypeBarcode(const uint8_t* bytes, size_t length, int leading, 
     return TypeBarcodeBytes(keyboard, bytes, length, leading, trailing);
 }
 
+size_t KeySender::TypeUnits(const TypedUnit* units, size_t count) const {
+    SystemKeyboard keyboard(gate_, eventsSinceGate_, tag_, unit_);
+    return TypeTypedUnits(keyboard, units, count);
+}
+
 bool KeySender::TypeToken(const std::string& token, int ctrl) const {
     SystemKeyboard keyboard(gate_, eventsSinceGate_, tag_, unit_);
     return TypeFormatToken(keyboard, token, ctrl);

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "delivery/TypedUnits.h"
+
 class KeySender {
 public:
     // Asked before each character of a barcode and before a token's key,
@@ -24,6 +26,9 @@ public:
     // Types bytes[leading .. length - trailing) as characters U+0000..U+00FF;
     // returns how many were typed before the gate stopped it.
     size_t TypeBarcode(const uint8_t* bytes, size_t length, int leading, int trailing) const;
+    // Types units[0, count) (TypedUnits.h); returns how many were typed
+    // before the gate stopped it.
+    size_t TypeUnits(const TypedUnit* units, size_t count) const;
     // Types one prefix or suffix token, with Ctrl when ctrl is nonzero; false
     // when the gate stopped it before its key.
     bool TypeToken(const std::string& token, int ctrl) const;

@@ -13,6 +13,8 @@
 #include "config/UserOptions.h"
 #include "delivery/BarcodeRecords.h"
 #include "delivery/ScannerLink.h"
+#include "delivery/ShapedTrace.h"
+#include "delivery/ShapingInForce.h"
 #include "delivery/WindowInFront.h"
 #include "delivery/TraceState.h"
 #include "delivery/TraceText.h"
@@ -35,43 +37,59 @@ size_t TraceLength(HWND traceWindow) {
     return length < 0 ? 0 : static_cast<size_t>(length);
 }
 
-void ReplaceTraceRange(HWND traceWindow, size_t from, size_t to, const char* text) {
+// The text in `codePage`: the ANSI code page, or UTF-8 for what the barcode
+// rules made (characters the ANSI code page may not have).
+void ReplaceTraceRange(HWND traceWindow, size_t from, size_t to, const char* text, UINT codePage = CP_ACP) {
     ::SendMessageA(traceWindow, EM_SETSEL, static_cast<WPARAM>(from), static_cast<LPARAM>(to));
-    ::SendMessageA(traceWindow, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+    if (codePage == CP_ACP) {
+        ::SendMessageA(traceWindow, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+        return;
+    }
+    SETTEXTEX how = {ST_SELECTION, codePage};
+    ::SendMessageA(traceWindow, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(text));
 }
 
 // The text's length in characters as the control counts them (UTF-16 units).
-size_t CharacterCount(const std::string& text) {
+size_t CharacterCount(const std::string& text, UINT codePage) {
     if (text.empty()) return 0;
-    const int count = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int count = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     return count > 0 ? static_cast<size_t>(count) : text.size();
 }
 
 // Makes room under the control's limit, appends, and tells whether all of the
 // text went in (the control gives no answer of its own: at its limit it
 // takes what fits and drops the rest without a word).
-bool AppendWithinLimit(HWND traceWindow, const std::string& text, size_t added) {
+bool AppendWithinLimit(HWND traceWindow, const std::string& text, size_t added, UINT codePage) {
     const auto limit = static_cast<size_t>(::SendMessageA(traceWindow, EM_GETLIMITTEXT, 0, 0));
     size_t end = TraceLength(traceWindow);
     if (const size_t drop = TraceCharsToDrop(end, added, limit)) {
         ReplaceTraceRange(traceWindow, 0, drop, "");
         end = TraceLength(traceWindow);
     }
-    ReplaceTraceRange(traceWindow, end, end, text.c_str());
+    ReplaceTraceRange(traceWindow, end, end, text.c_str(), codePage);
     return TraceLength(traceWindow) == end + added;
 }
 
 }  // namespace
 
-bool AppendTrace(HWND traceWindow, const std::string& text) {
+bool AppendTrace(HWND traceWindow, const std::string& text, UINT codePage) {
     if (!traceWindow) return false;
-    const size_t added = CharacterCount(text);
-    if (AppendWithinLimit(traceWindow, text, added)) return true;
+    const size_t added = CharacterCount(text, codePage);
+    if (AppendWithinLimit(traceWindow, text, added, codePage)) return true;
     // Refused (the user cleared the trace in between, or the control is short
     // of memory): the barcode has left the scanner, so it gets the room the
     // old text took.
     ReplaceTraceRange(traceWindow, 0, static_cast<size_t>(-1), "");
-    return AppendWithinLimit(traceWindow, text, added);
+    return AppendWithinLimit(traceWindow, text, added, codePage);
+}
+
+bool AppendFormattedTrace(HWND traceWindow, const FetchedBarcode& barcode, const FormatSettings& format) {
+    const std::shared_ptr<const BarcodeShaper> shaper = ShaperInForce();
+    if (!shaper) return AppendTrace(traceWindow, FormattedTraceText(barcode.bytes, barcode.length, format));
+    const ShapedBarcode shaped = ShapeBarcode(barcode.bytes, barcode.length, format.strip, shaper.get());
+    const std::string utf8 = shaped.skipped ? SkippedTraceText(*shaped.skippedBy)
+                                            : ShapedTraceText(shaped.units, format, SystemAnsiCodePage());
+    return AppendTrace(traceWindow, utf8, CP_UTF8);
 }
 
 bool FetchBarcode(vantu::Handle connection, FetchedBarcode& barcode) {
@@ -101,21 +119,29 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
     const FetchedBarcode& barcode = job.barcode;
     if (!FetchBarcode(connection, job.barcode)) return DeliveryOutcome::NothingReady;
     switch (decision.delivery) {
-    case Delivery::Type:
-        // Listed before its first key: should the program end in between, it is on record.
-        job.sequence = records::Fetched(barcode);
+    case Delivery::Type: {
         job.format = app.Format();
+        job.shaper = ShaperInForce();
+        ShapedBarcode shaped;
+        ShapeJob(job, &shaped);
+        // Listed before its first key: should the program end in between, it is on record.
+        job.sequence = records::Fetched(barcode, job.shaper ? TypedUnitsTraceText(job.units) : std::string());
+        if (shaped.skipped) {
+            records::Skipped(job.sequence, *shaped.skippedBy);
+            break;
+        }
         job.pace = TypingPaceWanted();
         job.followsPause = true;
         job.intended = foreground;
         (void)SoleTypist.Type(std::move(job), keepRunning);
         break;
+    }
     case Delivery::TraceRaw:
         (void)AppendTrace(trace, RawDisplayText(barcode.bytes, barcode.length));
         records::Traced(barcode);
         break;
     case Delivery::TraceFormatted:
-        (void)AppendTrace(trace, FormattedTraceText(barcode.bytes, barcode.length, app.Format()));
+        (void)AppendFormattedTrace(trace, barcode, app.Format());
         records::Traced(barcode);
         break;
     case Delivery::Leave:

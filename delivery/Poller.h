@@ -20,12 +20,17 @@
 
 class Application;
 
-// Appends text at the end of a rich edit control, not undoable. When it would
+// Appends text (in the ANSI code page, or UTF-8) at the end of a rich edit
+// control, not undoable. When it would
 // pass the control's text limit, the oldest text is dropped first, so the
 // newest barcode always shows. Returns whether all of the text went in. The
 // calls are messages sent to the control, so each waits for the thread that
 // owns it.
-bool AppendTrace(HWND traceWindow, const std::string& text);
+bool AppendTrace(HWND traceWindow, const std::string& text, UINT codePage = CP_ACP);
+
+// Appends what the formatted trace shows of a barcode: what would be typed,
+// the barcode rules in force applied (or that a rule skips it).
+bool AppendFormattedTrace(HWND traceWindow, const FetchedBarcode& barcode, const FormatSettings& format);
 
 // Takes the next barcode off the scanner. False when the SDK handed over
 // nothing (the call failed and reported no bytes).

@@ -17,7 +17,7 @@ void SetDestination(RecentBarcode& entry, std::string_view destination) {
 }  // namespace
 
 uint64_t RecentBarcodes::Add(ClockTime time, std::string_view destination, const uint8_t* bytes, size_t length,
-                             BarcodeFate fate) {
+                             BarcodeFate fate, std::string_view typed) {
     const size_t barcodeLength = std::min(length, RecentBarcode::BarcodeCapacity);
     std::lock_guard<std::mutex> lock(mutex_);
     RecentBarcode& entry = ring_[next_];
@@ -29,6 +29,8 @@ uint64_t RecentBarcodes::Add(ClockTime time, std::string_view destination, const
     SetDestination(entry, destination);
     entry.length = static_cast<uint16_t>(barcodeLength);
     if (barcodeLength > 0) std::memcpy(entry.bytes, bytes, barcodeLength);
+    entry.typedLength = static_cast<uint16_t>(std::min(typed.size(), RecentBarcode::TypedCapacity));
+    if (entry.typedLength > 0) std::memcpy(entry.typed, typed.data(), entry.typedLength);
     next_ = (next_ + 1) % Capacity;
     if (size_ < Capacity) ++size_;
     return entry.sequence;
@@ -115,6 +117,11 @@ std::string RecentBarcodeLine(const RecentBarcode& barcode, const ClockTime& now
     }
     line += '\t';
     line += RawDisplayText(barcode.bytes, barcode.length);
+    if (barcode.typedLength > 0) {
+        line += "  (typed as ";
+        for (char c : barcode.Typed()) line += c == '\t' ? ' ' : c;
+        line += ')';
+    }
     return line;
 }
 

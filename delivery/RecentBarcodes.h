@@ -33,8 +33,9 @@ struct ClockTime {
 // closed, or a new activation or the exit came first): the rest went nowhere.
 // Unfinished: fetched by an earlier run and never typed whole there; its
 // destination says what that run got done ("not typed (program ended)",
-// "4 of 13 characters into TITLE").
-enum class BarcodeFate : uint8_t { Typing, Typed, Traced, PartlyTyped, Unfinished };
+// "4 of 13 characters into TITLE"). Skipped: a barcode rule said not to type
+// it; its destination says which ("skipped by rule 2").
+enum class BarcodeFate : uint8_t { Typing, Typed, Traced, PartlyTyped, Unfinished, Skipped };
 
 // One remembered barcode. Fixed size, so the ring's memory is fixed.
 struct RecentBarcode {
@@ -51,8 +52,14 @@ struct RecentBarcode {
     char destination[DestinationCapacity] = {};  // the window typed into, or "Trace"
     uint16_t length = 0;
     uint8_t bytes[BarcodeCapacity] = {};
+    // What the barcode rules made of it, as the trace shows it; empty when
+    // none were in force.
+    static constexpr size_t TypedCapacity = 256;
+    uint16_t typedLength = 0;
+    char typed[TypedCapacity] = {};
 
     std::string_view Destination() const { return {destination, destinationLength}; }
+    std::string_view Typed() const { return {typed, typedLength}; }
 };
 
 class RecentBarcodes {
@@ -64,9 +71,10 @@ public:
     RecentBarcodes& operator=(const RecentBarcodes&) = delete;
 
     // Remembers one barcode, dropping the oldest when full. A destination or
-    // barcode longer than an entry holds is cut. Returns its sequence number.
+    // barcode longer than an entry holds is cut, and so is `typed` (what the
+    // barcode rules made of it). Returns its sequence number.
     uint64_t Add(ClockTime time, std::string_view destination, const uint8_t* bytes, size_t length,
-                 BarcodeFate fate = BarcodeFate::Typed);
+                 BarcodeFate fate = BarcodeFate::Typed, std::string_view typed = {});
 
     // Records what became of barcode `sequence` and where it went. False when
     // it is no longer kept.
@@ -109,7 +117,8 @@ std::string DestinationText(const RecentBarcode& barcode);
 
 // The list's line for one barcode: time, destination (its control
 // characters, tabs included, as blanks) and the barcode as the Trace page
-// shows raw data, separated by tabs (the list's columns). The time is
+// shows raw data, followed by "  (typed as ...)" when the barcode rules
+// changed it, separated by tabs (the list's columns). The time is
 // "yyyy-mm-dd hh:mm:ss" for a barcode from another day than `now`.
 std::string RecentBarcodeLine(const RecentBarcode& barcode, const ClockTime& now = {});
 

@@ -16,7 +16,7 @@
 namespace scanlog {
 
 inline constexpr char ByteOrderMark[] = "\xEF\xBB\xBF";
-inline constexpr char HeaderRow[] = "Key,Time,Barcode,Outcome,Window,Length,Keys\r\n";
+inline constexpr char HeaderRow[] = "Key,Time,Barcode,Outcome,Window,Length,Keys,Typed\r\n";
 
 // What became of a barcode, as its row says.
 inline constexpr char Fetched[] = "fetched";
@@ -26,6 +26,7 @@ inline constexpr char Traced[] = "traced";
 inline constexpr char PartlyTyped[] = "partly typed";
 inline constexpr char ProgramEnded[] = "not typed (program ended)";
 inline constexpr char TypedAgain[] = "typed again";  // whole, by Type Again
+inline constexpr char SkippedByRule[] = "skipped by rule";  // a barcode rule said not to type it
 
 inline constexpr uint32_t DefaultRetentionDays = 30;
 inline constexpr uint32_t MaxRetentionDays = 3650;
@@ -39,6 +40,9 @@ struct Row {
     uint32_t length = 0;  // the barcode's bytes
     uint16_t keysTyped = 0;  // of a typed or partly typed barcode: keys into the window, of keysTotal
     uint16_t keysTotal = 0;
+    // What the barcode rules made of it, in the trace's notation (UTF-8);
+    // empty when no rules were in force and it was typed as it is.
+    std::string typed;
 };
 
 // Each byte as the character it is typed as (U+0000..U+00FF), in UTF-8;
@@ -68,7 +72,8 @@ bool Expired(std::string_view fileName, const ClockTime& today, uint32_t days);
 uint32_t RetentionWithin(uint32_t days);
 
 // The rows of a file's text (a leading byte-order mark and the header row
-// skipped); a row that does not parse is skipped. A field that Field marked
+// skipped); a row that does not parse is skipped. Rows of six columns
+// (before Keys) and seven (before Typed) read too. A field that Field marked
 // with a ' reads back without it.
 std::vector<Row> ParseRows(std::string_view text);
 // What the next start lists for a barcode whose last row is `last`: nullopt

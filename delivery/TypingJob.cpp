@@ -13,6 +13,7 @@
 #include "delivery/KeyTurn.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/ScannerLink.h"
+#include "delivery/ShapedTrace.h"
 #include "delivery/WindowInFront.h"
 
 namespace {
@@ -214,7 +215,7 @@ int CtrlOfPiece(const FormatSettings& format, int piece) {
     return piece == 0 ? format.PrefixCharCtrl : piece == 2 ? format.SuffixFirstCharCtrl : format.SuffixSecondCharCtrl;
 }
 
-size_t BarcodeKeys(const TypingJob& job) { return TypedRange(job.barcode.length, job.format.strip, 0).count; }
+size_t BarcodeKeys(const TypingJob& job) { return job.units.size(); }
 
 size_t KeysOfPiece(const TypingJob& job, int piece) {
     return piece == 1 ? BarcodeKeys(job) : HasKey(TokenOfPiece(job.format, piece)) ? 1 : 0;
@@ -222,15 +223,22 @@ size_t KeysOfPiece(const TypingJob& job, int piece) {
 
 bool TypePiece(const KeySender& keys, TypingJob& job) {
     if (job.piece != 1) return keys.TypeToken(TokenOfPiece(job.format, job.piece), CtrlOfPiece(job.format, job.piece));
-    const ByteRange range = TypedRange(job.barcode.length, job.format.strip, 0);
-    const auto from = static_cast<int>(range.first + job.bytesTyped);
-    job.bytesTyped += keys.TypeBarcode(job.barcode.bytes, job.barcode.length, from, 0);
-    return job.bytesTyped >= range.count;
+    const size_t from = std::min(job.unitsTyped, job.units.size());
+    job.unitsTyped = from + keys.TypeUnits(job.units.data() + from, job.units.size() - from);
+    return job.unitsTyped >= job.units.size();
 }
 
 uint16_t Clamp16(size_t n) { return static_cast<uint16_t>(n > 0xFFFF ? 0xFFFF : n); }
 
 }  // namespace
+
+void ShapeJob(TypingJob& job, ShapedBarcode* outcome) {
+    if (job.shaped) return;
+    ShapedBarcode shaped = ShapeBarcode(job.barcode.bytes, job.barcode.length, job.format.strip, job.shaper.get());
+    job.units = std::move(shaped.units);
+    job.shaped = true;
+    if (outcome) *outcome = std::move(shaped);
+}
 
 void HandOverKeyTurn() {
     if (!TheKeyTurn().HeldByTypist()) return;
@@ -248,7 +256,7 @@ uint16_t KeysInAll(const TypingJob& job) {
 uint16_t KeysTyped(const TypingJob& job) {
     size_t keys = 0;
     for (int piece = 0; piece < job.piece && piece < PieceCount; ++piece) keys += KeysOfPiece(job, piece);
-    if (job.piece == 1) keys += job.bytesTyped;
+    if (job.piece == 1) keys += job.unitsTyped;
     return Clamp16(keys);
 }
 
@@ -262,7 +270,7 @@ void RewindTo(TypingJob& job, uint16_t unit) {
         const size_t keys = KeysOfPiece(job, piece);
         if (left < keys || piece == PieceCount - 1) {
             job.piece = piece;
-            job.bytesTyped = piece == 1 ? std::min(left, keys) : 0;
+            job.unitsTyped = piece == 1 ? std::min(left, keys) : 0;
             return;
         }
         left -= keys;
@@ -272,6 +280,7 @@ void RewindTo(TypingJob& job, uint16_t unit) {
 }  // namespace
 
 bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, DWORD patienceMs) {
+    ShapeJob(job);
     KeyTarget target(job, keepRunning, patienceMs);
     KeySender keys([&target](unsigned eventsSent) { return target.WaitUntilReady(eventsSent); });
     for (;;) {

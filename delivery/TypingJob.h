@@ -14,6 +14,11 @@
 // How often a wait for a window to take keys looks again.
 inline constexpr DWORD TargetRecheckMs = 20;
 
+// Makes the job's barcode piece (job.units) with its shaper, once. The
+// shaping's outcome, for a skip rule: a skipped job types nothing at all.
+struct ShapedBarcode;
+void ShapeJob(TypingJob& job, ShapedBarcode* outcome = nullptr);
+
 // Keys of the job in all, and those typed so far.
 uint16_t KeysInAll(const TypingJob& job);
 uint16_t KeysTyped(const TypingJob& job);

@@ -2,6 +2,7 @@
 
 #include "delivery/BarcodeRecords.h"
 #include "delivery/KeyTurn.h"
+#include "delivery/BarcodeRules.h"
 #include "delivery/ScannerLink.h"
 #include "delivery/WindowInFront.h"
 
@@ -58,8 +59,11 @@ void Typist::Run() {
     lock.unlock();
     HandOverKeyTurn();
     if (last && !last->taken) Settle(*last, false);
-    for (const Batch& batch : dropped) {
-        for (const TypingJob& job : batch.jobs) records::TypedAgain(job.sequence, {}, 0, KeysInAll(job));
+    for (Batch& batch : dropped) {
+        for (TypingJob& job : batch.jobs) {
+            ShapeJob(job);
+            records::TypedAgain(job.sequence, {}, 0, KeysInAll(job));
+        }
         (void)::PostMessageA(batch.reportTo, TypeAgainDoneMessage, MAKEWPARAM(0, batch.jobs.size()),
                              static_cast<LPARAM>(TypeAgainStop::ProgramEnding));
     }
@@ -134,19 +138,30 @@ void Typist::RunBatch(Batch& batch) {
     size_t typed = 0;
     TypeAgainStop stop = TypeAgainStop::None;
     const std::string title = ObserveWindow(batch.target).title;
+    size_t skipped = 0;
     for (TypingJob& job : batch.jobs) {
         job.window = batch.target;
         job.windowTitle = title;
         job.again = true;
+        // The rules in force at the click shape it here, off the user's thread.
+        ShapedBarcode shaped;
+        ShapeJob(job, &shaped);
+        if (shaped.skipped) {
+            records::Skipped(job.sequence, *shaped.skippedBy);
+            ++skipped;
+            continue;
+        }
         if (stop == TypeAgainStop::None && EndReached()) stop = TypeAgainStop::ProgramEnding;
         if (stop == TypeAgainStop::None && !ContinueTyping(job, [this] { return !EndReached(); }, TypeAgainPatienceMs))
             stop = EndReached() ? TypeAgainStop::ProgramEnding : StopReason(batch.target);
         // Each barcode's record hears how far it got, those never begun too.
         const bool whole = stop == TypeAgainStop::None;
-        records::TypedAgain(job.sequence, title, whole ? KeysInAll(job) : KeysTyped(job), KeysInAll(job));
+        records::TypedAgain(job.sequence, title, whole ? KeysInAll(job) : KeysTyped(job), KeysInAll(job),
+                            job.shaper ? TypedUnitsTraceText(job.units) : std::string());
         typed += whole;
         if (whole) AfterBarcode(job, [this] { return !EndReached(); });
     }
+    if (stop == TypeAgainStop::None && skipped > 0) stop = TypeAgainStop::SkippedByRule;
     (void)::PostMessageA(batch.reportTo, TypeAgainDoneMessage, MAKEWPARAM(typed, batch.jobs.size()),
                          static_cast<LPARAM>(stop));
 }
@@ -158,6 +173,7 @@ bool Typist::Type(TypingJob job, const std::function<bool()>& keepRunning) {
     // listed, never dropped unseen.
     if (inHand_ || !EnsureRunning()) {
         lock.unlock();
+        ShapeJob(job);
         records::Ended(job.sequence, {}, 0, KeysInAll(job));
         return false;
     }

@@ -38,6 +38,7 @@ enum class TypeAgainStop : int {
     NotInFront,       // another window came to the front
     NoFocus,          // the window in front has no keyboard focus
     ProgramEnding,    // the program is ending
+    SkippedByRule,    // the rest was typed; a barcode rule skips the others
 };
 
 

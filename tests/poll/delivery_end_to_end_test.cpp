@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/Application.h"
+#include "config/UserOptions.h"
 #include "delivery/Poller.h"
 #include "delivery/TraceState.h"
 #include "delivery/PollingThread.h"
@@ -371,4 +372,43 @@ TEST_F(EndToEnd, HeldBarcodesCostOneForegroundCheckPerCycleHoweverManyWait) {
     EXPECT_LE(ForegroundChecks.load(), static_cast<int>(cycles)) << "each cycle ends at the first held barcode";
     EXPECT_GT(ForegroundChecks.load(), 0);
     EXPECT_EQ(Delivered(), 0u);
+}
+
+namespace {
+
+// The trace's whole text as UTF-16, whatever the ANSI code page holds.
+std::wstring WideTraceText(HWND trace) {
+    std::wstring text(4096, L'\0');
+    GETTEXTEX how = {static_cast<DWORD>(text.size() * sizeof(wchar_t)), GT_DEFAULT, 1200, nullptr, nullptr};
+    const LRESULT got = ::SendMessageW(trace, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&how),
+                                       reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return text;
+}
+
+}  // namespace
+
+// With barcode rules in force the formatted trace shows what they make of a
+// barcode (characters the ANSI code page lacks included), or that a rule
+// skips it; the raw trace still shows the barcode as the scanner gave it.
+TEST_F(EndToEnd, TheFormattedTraceShowsWhatTheRulesMakeOfABarcode) {
+    ASSERT_TRUE(WriteUserText(BarcodeRulesValue, "encoding utf-8\ncontrol GS text \"|\"\nif begins \"X\" then skip"));
+    struct Forget {
+        ~Forget() { (void)::RegDeleteKeyValueA(HKEY_CURRENT_USER, UserOptionsKey, BarcodeRulesValue); }
+    } forget;
+    StandInSettingsWindow settings("Trace");
+    ASSERT_TRUE(settings.Ready());
+    Trace.TraceWindow = settings.Trace();
+    ASSERT_TRUE(settings.BringToFront());
+    Trace.RawTrace = 0;
+    ScannerConnection connection;
+    ASSERT_TRUE(connection.StartPolling());
+
+    ASSERT_TRUE(Scan({"A\x1D" "\xE4\xB8\x80", "XZ"}));
+    const std::wstring shaped = L"A|\u4E00<Enter><skipped by rule 1>";
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return WideTraceText(settings.Trace()) == shaped; }, ArrivalMs))
+        << WideTraceText(settings.Trace()).size();
+    Trace.RawTrace = 1;
+    ASSERT_TRUE(Scan({"A\x1D"}));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return WideTraceText(settings.Trace()) == shaped + L"A<GS>"; }, ArrivalMs));
 }

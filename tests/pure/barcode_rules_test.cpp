@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "delivery/BarcodeRules.h"
+#include "delivery/ShapedTrace.h"
 
 namespace {
 
@@ -165,4 +166,26 @@ TEST(BarcodeShaper, ControlBytesAreTypedByTheirChoices) {
     EXPECT_EQ(shaped.units, (TypedUnits{U::Byte('A'), U::Key(Tab, false), U::Byte('B'), U::Key(Enter, true),
                                         U::Byte('C'), U::Byte('D'), U::Character(0xE9), U::Byte(0x1D),
                                         U::Byte('\n'), U::Byte('\r')}));
+}
+
+// The strip setting cuts before the rules look; what the trace shows wraps
+// the shaped units in the prefix and suffixes, a custom prefix decoded from
+// the ANSI code page.
+TEST(ShapeBarcode, TheStripCutsFirstAndTheTraceWrapsTheUnitsInPrefixAndSuffixes) {
+    const BarcodeShaper shaper(Rules({{When(CK::BeginsWith, "AB"), {Add(AK::AddAfter, "!")}, false}}));
+    const std::string barcode = "XXAB\x1D";
+    const auto bytes = reinterpret_cast<const uint8_t*>(barcode.data());
+    EXPECT_EQ(TypedUnitsTraceText(ShapeBarcode(bytes, barcode.size(), 2, &shaper).units), "AB<GS>!");
+    EXPECT_EQ(TypedUnitsTraceText(ShapeBarcode(bytes, barcode.size(), 3, &shaper).units), "B<GS>");
+    EXPECT_EQ(ShapeBarcode(bytes, barcode.size(), 0, nullptr).units.size(), barcode.size());
+
+    FormatSettings format;
+    format.PrefixChar = "\xE9";  // é in the ANSI code page
+    format.SuffixSecondChar = "<TAB>";
+    format.SuffixSecondCharCtrl = 1;
+    const AnsiCodePage latin1{nullptr, [](std::string_view c) -> std::optional<char32_t> {
+                                  return static_cast<unsigned char>(c.front());
+                              }};
+    EXPECT_EQ(ShapedTraceText({U::Byte('1')}, format, latin1), "\xC3\xA9" "1<Enter><Ctrl Tab>");
+    EXPECT_EQ(SkippedTraceText(0), "<skipped by rule 1>");
 }

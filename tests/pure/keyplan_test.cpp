@@ -247,3 +247,14 @@ TEST(TypeFormatToken, OtherStringsSendTheirFirstCharacterConverted) {
     TypeFormatToken(kb, "\x82", 0);  // a lead byte without a trail stays alone
     EXPECT_EQ(kb.sent, (std::vector<Sent>{Char(0x3042), Char(0x82)}));
 }
+
+// Shaped units: a character beyond U+FFFF goes as its two UTF-16 halves, a
+// key as a press (with Ctrl when it says so), a byte as today's character.
+TEST(TypeTypedUnits, CharactersBeyondTheBasicPlaneGoAsSurrogatePairsAndKeysAsPresses) {
+    FakeKeyboard kb;
+    const TypedUnit units[] = {TypedUnit::Byte('a'), TypedUnit::Character(0x1F600), TypedUnit::Character(0xE9),
+                               TypedUnit::Key(0x09, false), TypedUnit::Key(0x0D, true)};
+    EXPECT_EQ(TypeTypedUnits(kb, units, std::size(units)), std::size(units));
+    EXPECT_EQ(kb.sent, Join({{Char('a'), Char(0xD83D), Char(0xDE00), Char(0xE9)}, Press(0x09, 1),
+                             {Down(0x11, 0x13)}, Press(0x0D, 2), {Up(0x11, 0x13)}}));
+}

@@ -12,6 +12,7 @@ TEST(ScanLogText, RowsReadBackExactlyAndUnfinishedBarcodesAreFound) {
     std::string file = std::string(ByteOrderMark) + HeaderRow + RowText(awkward) + RowText(plain);
     Row typed = awkward;
     typed.outcome = Typed;
+    typed.typed = "=a|b<Tab>";  // what the rules made of it, formula-like
     file += RowText(typed);
 
     const std::vector<Row> rows = ParseRows(file);
@@ -20,14 +21,16 @@ TEST(ScanLogText, RowsReadBackExactlyAndUnfinishedBarcodesAreFound) {
     EXPECT_EQ(rows[0].window, awkward.window);
     EXPECT_EQ(rows[0].length, 9u);
     EXPECT_EQ(rows[2].outcome, Typed);
+    EXPECT_EQ(rows[2].typed, typed.typed);
     const std::vector<Row> unfinished = Unfinished(rows);
     ASSERT_EQ(unfinished.size(), 1u);
     EXPECT_EQ(unfinished[0].key, "r1-2");
 
     // A row cut off by a crash inside a quoted field is left out.
     EXPECT_EQ(ParseRows(file + "r1-3,x,\"cut").size(), 3u);
-    // A file written before the Keys column still reads.
+    // Files written before the Keys or the Typed column still read.
     EXPECT_EQ(ParseRows("Key,Time,Barcode,Outcome,Window,Length\r\nr0-1,t,B,fetched,,1\r\n").size(), 1u);
+    EXPECT_EQ(ParseRows("Key,Time,Barcode,Outcome,Window,Length,Keys\r\nr0-1,t,B,typed,W,1,2 of 2\r\n").size(), 1u);
 }
 
 // What a spreadsheet would run as a formula is written as text behind a ',
