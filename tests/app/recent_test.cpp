@@ -141,6 +141,42 @@ TEST_F(Recent, TypeAgainSaysWhatItTypedWhenTheWindowHasNoFocus) {
     EXPECT_TRUE(::IsWindowVisible(view.window())) << "the window comes back to say so";
 }
 
+// Type Again shapes with the barcode rules in force at its click, not those
+// of the barcode's fetch; a barcode the rules now skip is not typed, and the
+// window says so.
+TEST_F(Recent, TypeAgainTypesWithTheRulesInForceAtTheClick) {
+    CloseSheet(StartActivated());
+    KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    Sim({"scan", "s1", "A-1", "SKIP-2"});
+    ASSERT_TRUE(receiver.WaitForText(L"A-1\rSKIP-2\r", 10000));
+    ASSERT_TRUE(receiver.WaitForQuiet(300, 5000));
+
+    const char rules[] = "always replace \"-\" with \"/\" and continue\r\nif begins \"SKIP\" then skip";
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Brontel Vask", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                &key, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetValueExA(key, "BarcodeRules", 0, REG_SZ, reinterpret_cast<const BYTE*>(rules), sizeof rules),
+              ERROR_SUCCESS);
+    ::RegCloseKey(key);
+    struct Forget {
+        ~Forget() { (void)::RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Brontel Vask", "BarcodeRules"); }
+    } forget;
+
+    RecentView view = OpenRecent();
+    ASSERT_TRUE(view.WaitForLines(2));
+    view.SelectAll();
+    receiver.Clear();
+    ASSERT_TRUE(view.Click(IDC_RECENT_TYPE_AGAIN));
+    EXPECT_TRUE(receiver.WaitForText(L"A/1\r", 10000)) << receiver.Text().size();
+    EXPECT_TRUE(WaitUntil([&] {
+        return view.Status() == "Typed 1 of 2 barcodes again: a barcode rule skips the others.";
+    }, 10000)) << view.Status();
+    EXPECT_EQ(receiver.Text(), L"A/1\r");
+}
+
 // A barcode shown on the Trace page is listed as "Trace". Type Again refuses,
 // and says why in its status line, when the window that was in front is one
 // of ours or has closed.
