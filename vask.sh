@@ -265,7 +265,7 @@ run_keyboard_layout_tests() {
 
 # Windows checked at 150 % as well: the prefix's DPI is set to 144 for these
 # tests and back to 96 afterwards (Wine reads it when its server starts).
-HIGH_DPI_TESTS='^Layout\.(RecentBarcodes|EveryPage)'
+HIGH_DPI_TESTS='^(Layout\.(RecentBarcodes|EveryPage)|RulesLayout\.)'
 
 set_prefix_dpi() {
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1

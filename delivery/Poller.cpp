@@ -125,7 +125,7 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
         ShapedBarcode shaped;
         ShapeJob(job, &shaped);
         // Listed before its first key: should the program end in between, it is on record.
-        job.sequence = records::Fetched(barcode, job.shaper ? TypedUnitsTraceText(job.units) : std::string());
+        job.sequence = records::Fetched(barcode, ChangedTypedText(barcode.bytes, barcode.length, job.format.strip, job.units));
         if (shaped.skipped) {
             records::Skipped(job.sequence, *shaped.skippedBy);
             break;

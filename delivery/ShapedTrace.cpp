@@ -33,6 +33,11 @@ ShapedBarcode ShapeBarcode(const uint8_t* bytes, size_t length, int strip, const
     return shaped;
 }
 
+std::string ChangedTypedText(const uint8_t* bytes, size_t length, int strip, const TypedUnits& units) {
+    const ShapedBarcode plain = ShapeBarcode(bytes, length, strip, nullptr);
+    return plain.units == units ? std::string() : TypedUnitsTraceText(units);
+}
+
 std::string ShapedTraceText(const TypedUnits& units, const FormatSettings& format, const AnsiCodePage& ansi) {
     std::string text = TokenTrace(format.PrefixChar, format.PrefixCharCtrl, ansi);
     text += TypedUnitsTraceText(units);

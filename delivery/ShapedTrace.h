@@ -14,6 +14,10 @@
 // The strip setting's cut, then `shaper` (none: every byte typed as it is).
 ShapedBarcode ShapeBarcode(const uint8_t* bytes, size_t length, int strip, const BarcodeShaper* shaper);
 
+// What the records keep of a barcode typed as `units`: their trace text
+// when the rules changed what the strip setting alone would type, else empty.
+std::string ChangedTypedText(const uint8_t* bytes, size_t length, int strip, const TypedUnits& units);
+
 // The prefix, the units and the two suffixes in the trace's notation, UTF-8
 // (TypedUnitsTraceText). A prefix or suffix character, one character of the
 // ANSI code page as the Format page stores it, is decoded by `ansi`.

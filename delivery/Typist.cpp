@@ -2,8 +2,8 @@
 
 #include "delivery/BarcodeRecords.h"
 #include "delivery/KeyTurn.h"
-#include "delivery/BarcodeRules.h"
 #include "delivery/ScannerLink.h"
+#include "delivery/ShapedTrace.h"
 #include "delivery/WindowInFront.h"
 
 Typist SoleTypist;
@@ -157,7 +157,7 @@ void Typist::RunBatch(Batch& batch) {
         // Each barcode's record hears how far it got, those never begun too.
         const bool whole = stop == TypeAgainStop::None;
         records::TypedAgain(job.sequence, title, whole ? KeysInAll(job) : KeysTyped(job), KeysInAll(job),
-                            job.shaper ? TypedUnitsTraceText(job.units) : std::string());
+                            ChangedTypedText(job.barcode.bytes, job.barcode.length, job.format.strip, job.units));
         typed += whole;
         if (whole) AfterBarcode(job, [this] { return !EndReached(); });
     }

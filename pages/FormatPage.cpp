@@ -1,7 +1,7 @@
 // The Format page: strip count, prefix and suffix tokens and their Ctrl
 // flags. Every change goes into the settings (App.Settings) at once, so the
 // polling thread types the next barcode with it; the file is written when the
-// page is left.
+// page is left. "Rules..." opens the Barcode Rules dialog (RulesDialog.h).
 #include "pages/FormatPage.h"
 
 #include <optional>
@@ -12,6 +12,7 @@
 #include "config/Application.h"
 #include "pages/FormatChoices.h"
 #include "pages/PageSupport.h"
+#include "pages/RulesDialog.h"
 #include "res/resource.h"
 #include "win/ListControls.h"
 #include "win/WinText.h"
@@ -97,6 +98,12 @@ void StoreToken(const TokenBox& box, std::string token) {
 }
 
 void OnButtonClick(HWND page, int id) {
+    // The rules are the user's own registry value, saved by their dialog's
+    // OK: nothing for the sheet's Save.
+    if (id == IDC_FORMAT_RULES) {
+        (void)ShowBarcodeRules(::GetAncestor(page, GA_ROOT));
+        return;
+    }
     if (const CtrlBox* box = FindCtrlBox(id)) {
         const int ticked = pages::IsTicked(page, id) ? 1 : 0;
         App.Settings.Update([&](SettingsRecord& settings) { settings.*box->flag = ticked; });

@@ -9,6 +9,7 @@
 #define IDD_CONNECTIONS  145
 #define IDD_FORMAT       159
 #define IDD_RECENT_BARCODES 170   // the Recent Barcodes window
+#define IDD_BARCODE_RULES   171   // the Barcode Rules dialog, opened from the Format page
 
 // Menu, icon, strings, accelerators
 #define IDR_TRAYMENU     137
@@ -67,6 +68,22 @@
 #define IDC_SUFFIX1_CHAR    1164
 #define IDC_SUFFIX2_CTRL    1165
 #define IDC_SUFFIX2_CHAR    1166
+#define IDC_FORMAT_RULES    1167   // "&Rules...": opens the Barcode Rules dialog
+
+// Barcode Rules dialog; its labels have ids too, since they follow its size
+#define IDC_RULES_TEXT            1200
+#define IDC_RULES_TEXT_LABEL      1201
+#define IDC_RULES_POLICY_NOTE     1202
+#define IDC_RULES_STATUS          1203
+#define IDC_RULES_ENCODING_LABEL  1204
+#define IDC_RULES_ENCODING        1205
+#define IDC_RULES_SEPARATOR_LABEL 1206
+#define IDC_RULES_SEPARATOR       1207
+#define IDC_RULES_SAMPLE_LABEL    1208
+#define IDC_RULES_SAMPLE          1209
+#define IDC_RULES_NEWEST          1210
+#define IDC_RULES_PREVIEW_LABEL   1211
+#define IDC_RULES_PREVIEW         1212
 
 // Recent Barcodes window
 #define IDC_RECENT_LIST       1180

@@ -10,6 +10,8 @@ std::string WindowText(HWND window);                   // whole text of any wind
 std::wstring AnsiToWide(const std::string& text);      // system ANSI code page
 std::string WideToAnsi(const std::wstring& text);
 std::wstring Utf8ToWide(const std::string& text);
+std::string WideToUtf8(const std::wstring& text);
+std::wstring WindowTextWide(HWND window);              // whole text, with the Unicode calls
 bool IsAnsiLeadByte(unsigned char byte);               // a lead byte of the system ANSI code page
 
 }  // namespace win

@@ -178,6 +178,10 @@ TEST(ShapeBarcode, TheStripCutsFirstAndTheTraceWrapsTheUnitsInPrefixAndSuffixes)
     EXPECT_EQ(TypedUnitsTraceText(ShapeBarcode(bytes, barcode.size(), 2, &shaper).units), "AB<GS>!");
     EXPECT_EQ(TypedUnitsTraceText(ShapeBarcode(bytes, barcode.size(), 3, &shaper).units), "B<GS>");
     EXPECT_EQ(ShapeBarcode(bytes, barcode.size(), 0, nullptr).units.size(), barcode.size());
+    // The records keep the typed text only where the rules changed it.
+    EXPECT_EQ(ChangedTypedText(bytes, barcode.size(), 3, ShapeBarcode(bytes, barcode.size(), 3, &shaper).units), "");
+    EXPECT_EQ(ChangedTypedText(bytes, barcode.size(), 2, ShapeBarcode(bytes, barcode.size(), 2, &shaper).units),
+              "AB<GS>!");
 
     FormatSettings format;
     format.PrefixChar = "\xE9";  // é in the ANSI code page
