@@ -1,6 +1,6 @@
-// One barcode on its way into a window: what the typist keeps of it, and
-// what a barcode's record is told of it (BarcodeRecords.h). The typing of it
-// is TypingJob.h's.
+// One barcode on its way into a window: what the typist keeps of it, its
+// pieces and their keys, and what a barcode's record is told of it
+// (BarcodeRecords.h). The typing of it is TypingJob.h's.
 #pragma once
 
 #include <windows.h>
@@ -47,3 +47,24 @@ struct TypingJob {
     HWND begunIn = nullptr;     // the window its record says it is being typed into
     bool taken = false;         // Type Again took it before its first key: none of it may go
 };
+
+// Makes the job's barcode piece (job.units) with its shaper, once. The
+// shaping's outcome, for a skip rule: a skipped job types nothing at all.
+struct ShapedBarcode;
+void ShapeJob(TypingJob& job, ShapedBarcode* outcome = nullptr);
+
+inline constexpr int PieceCount = 4;  // prefix, barcode, first suffix, second suffix
+
+// The prefix's or a suffix's token and its Ctrl flag (piece 0, 2 or 3).
+const std::string& TokenOfPiece(const FormatSettings& format, int piece);
+int CtrlOfPiece(const FormatSettings& format, int piece);
+// Keys of one piece: the barcode's units, or one key for a token ("None": none).
+size_t KeysOfPiece(const TypingJob& job, int piece);
+
+// Keys of the job in all, and those typed so far.
+uint16_t KeysInAll(const TypingJob& job);
+uint16_t KeysTyped(const TypingJob& job);
+
+// Back to the key `unit` of the job (0: its first): the keys from there on
+// went into a window of ours, not the barcode's.
+void RewindTo(TypingJob& job, uint16_t unit);

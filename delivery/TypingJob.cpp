@@ -13,7 +13,6 @@
 #include "delivery/KeyTurn.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/ScannerLink.h"
-#include "delivery/ShapedTrace.h"
 #include "delivery/WindowInFront.h"
 
 namespace {
@@ -26,7 +25,6 @@ DWORD MsSince(PaceClock::time_point then) {
     return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(PaceClock::now() - then).count());
 }
 
-constexpr int PieceCount = 4;  // prefix, barcode, first suffix, second suffix
 constexpr DWORD ReadPatienceMs = 150;  // a window slower to read is busy: typing goes on
 constexpr DWORD HandBackPatienceMs = 300;  // for our own window to take what landed there
 // Keys left unread after a barcode before the typist waits for them to be
@@ -202,25 +200,6 @@ void WaitAfterBarcode(DWORD delay, const std::function<bool()>& keepRunning) {
         ::Sleep(std::min(delay - since, TargetRecheckMs));
 }
 
-bool HasKey(const std::string& token) {
-    const NamedToken* named = FindNamedToken(token);
-    return !named || named->virtualKey != 0;
-}
-
-const std::string& TokenOfPiece(const FormatSettings& format, int piece) {
-    return piece == 0 ? format.PrefixChar : piece == 2 ? format.SuffixFirstChar : format.SuffixSecondChar;
-}
-
-int CtrlOfPiece(const FormatSettings& format, int piece) {
-    return piece == 0 ? format.PrefixCharCtrl : piece == 2 ? format.SuffixFirstCharCtrl : format.SuffixSecondCharCtrl;
-}
-
-size_t BarcodeKeys(const TypingJob& job) { return job.units.size(); }
-
-size_t KeysOfPiece(const TypingJob& job, int piece) {
-    return piece == 1 ? BarcodeKeys(job) : HasKey(TokenOfPiece(job.format, piece)) ? 1 : 0;
-}
-
 bool TypePiece(const KeySender& keys, TypingJob& job) {
     if (job.piece != 1) return keys.TypeToken(TokenOfPiece(job.format, job.piece), CtrlOfPiece(job.format, job.piece));
     const size_t from = std::min(job.unitsTyped, job.units.size());
@@ -228,17 +207,7 @@ bool TypePiece(const KeySender& keys, TypingJob& job) {
     return job.unitsTyped >= job.units.size();
 }
 
-uint16_t Clamp16(size_t n) { return static_cast<uint16_t>(n > 0xFFFF ? 0xFFFF : n); }
-
 }  // namespace
-
-void ShapeJob(TypingJob& job, ShapedBarcode* outcome) {
-    if (job.shaped) return;
-    ShapedBarcode shaped = ShapeBarcode(job.barcode.bytes, job.barcode.length, job.format.strip, job.shaper.get());
-    job.units = std::move(shaped.units);
-    job.shaped = true;
-    if (outcome) *outcome = std::move(shaped);
-}
 
 void HandOverKeyTurn() {
     if (!TheKeyTurn().HeldByTypist()) return;
@@ -246,38 +215,6 @@ void HandOverKeyTurn() {
     Unread = {};
     TheKeyTurn().Release();
 }
-
-uint16_t KeysInAll(const TypingJob& job) {
-    size_t keys = 0;
-    for (int piece = 0; piece < PieceCount; ++piece) keys += KeysOfPiece(job, piece);
-    return Clamp16(keys);
-}
-
-uint16_t KeysTyped(const TypingJob& job) {
-    size_t keys = 0;
-    for (int piece = 0; piece < job.piece && piece < PieceCount; ++piece) keys += KeysOfPiece(job, piece);
-    if (job.piece == 1) keys += job.unitsTyped;
-    return Clamp16(keys);
-}
-
-namespace {
-
-// Back to the key `unit` of the job (0: its first): the keys from there on
-// went into a window of ours, not the barcode's.
-void RewindTo(TypingJob& job, uint16_t unit) {
-    size_t left = unit;
-    for (int piece = 0; piece < PieceCount; ++piece) {
-        const size_t keys = KeysOfPiece(job, piece);
-        if (left < keys || piece == PieceCount - 1) {
-            job.piece = piece;
-            job.unitsTyped = piece == 1 ? std::min(left, keys) : 0;
-            return;
-        }
-        left -= keys;
-    }
-}
-
-}  // namespace
 
 bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, DWORD patienceMs) {
     ShapeJob(job);

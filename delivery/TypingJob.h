@@ -14,14 +14,6 @@
 // How often a wait for a window to take keys looks again.
 inline constexpr DWORD TargetRecheckMs = 20;
 
-// Makes the job's barcode piece (job.units) with its shaper, once. The
-// shaping's outcome, for a skip rule: a skipped job types nothing at all.
-struct ShapedBarcode;
-void ShapeJob(TypingJob& job, ShapedBarcode* outcome = nullptr);
-
-// Keys of the job in all, and those typed so far.
-uint16_t KeysInAll(const TypingJob& job);
-uint16_t KeysTyped(const TypingJob& job);
 
 // Types the rest of the job, each key only while a window that may take it
 // is in front with the keyboard focus, none of ours is coming forward and
