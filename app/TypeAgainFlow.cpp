@@ -36,8 +36,11 @@ std::optional<std::string> RefusalFor(HWND target) {
     return std::nullopt;
 }
 
+// Shown without taking the activation: keys of the batch may still wait in
+// the receiver's queue, and a window of ours activated now would take them
+// (under Wine they are lost). It comes to the front once they have been read.
 void ShowAgainWith(HWND dialog, const std::string& status) {
-    ::ShowWindow(dialog, SW_SHOW);
+    ::ShowWindow(dialog, SW_SHOWNA);
     BringOwnWindowForward(dialog);
     SetRecentStatus(dialog, status);
 }
