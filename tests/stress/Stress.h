@@ -29,7 +29,12 @@ namespace stresstest {
 inline constexpr unsigned ProbeLimitMs = 250;
 // Of the answers later than ProbeLimitMs that the machine's stalls do not
 // explain, one in this many probes is let pass, none slower than HungProbeMs.
-inline constexpr size_t LateProbesAllowedPer = 2000;
+// Building a window under Wine on a loaded machine (the sheet and its pages'
+// controls, the About page) keeps the interface thread inside the window
+// system's calls for 250-480 ms now and then: five such answers in 8,700
+// probes, in five different rounds, were seen in one run. A wait of the
+// program's own repeats round after round, far beyond this share.
+inline constexpr size_t LateProbesAllowedPer = 1000;
 inline constexpr unsigned HungProbeMs = 1000;
 
 struct StressOptions {
