@@ -8,6 +8,7 @@
 #include "pages/ScannerView.h"
 #include "res/resource.h"
 #include "scanner/ScannerState.h"
+#include "scanner/SdkMissing.h"
 
 namespace connections {
 
@@ -52,7 +53,7 @@ void ShowConnectionState(HWND page) {
     const ConnectionsPageView view =
         ConnectionsPageViewFor(Scanner.Pending(), Scanner.Polled(), Scanner.ScannersFound());
     if (view.newState) Scanner.SetPending(*view.newState);
-    if (view.lastingStatus) Scanner.SetStatusText(view.lastingStatus);
+    if (view.lastingStatus) Scanner.SetStatusText(StatusUnlessSdkMissing(view.lastingStatus));
     if (view.clearStatusError) Scanner.SetStatusIsError(false);
     if (view.listOnlyStoredScanner)
         ShowText(Scanner.FoundNames()[0], Item(page, IDC_SCANNER_LIST), AppendEntry);

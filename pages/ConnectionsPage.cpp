@@ -14,6 +14,7 @@
 #include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "res/resource.h"
+#include "scanner/SdkMissing.h"
 #include "scanner/Activation.h"
 #include "scanner/Discovery.h"
 #include "pages/ScannerView.h"
@@ -234,7 +235,7 @@ void ShowRetryReport(HWND page, RetryReport report, LPARAM generation) {
     switch (report) {
     case RetryReport::Started:
         RememberSheetRect(::GetParent(page));
-        ShowStatus(page, scannertext::ScannerNotConnected);
+        ShowStatus(page, StatusUnlessSdkMissing(scannertext::ScannerNotConnected));
         SetActivateCaption(page, ActivateCaption);
         break;
     case RetryReport::AttemptFailed:

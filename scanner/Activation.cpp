@@ -8,6 +8,7 @@
 #include "delivery/PollingThread.h"
 #include "delivery/Typist.h"
 #include "scanner/ScannerState.h"
+#include "scanner/SdkMissing.h"
 #include "scanner/ScannerTexts.h"
 #include "sdk/VantuSdk.h"
 
@@ -62,7 +63,8 @@ vantu::Result CloseUnusedConnection(vantu::Handle handle) {
 bool FailActivation(vantu::Result code, vantu::Handle opened) {
     Scanner.ForgetConnection(opened);
     if (opened) (void)CloseUnusedConnection(opened);
-    const std::string message = scannertext::ActivationFailureMessage(code, RetryWorker.ShouldRun());
+    const std::string message =
+        StatusUnlessSdkMissing(scannertext::ActivationFailureMessage(code, RetryWorker.ShouldRun()));
     Scanner.MarkNotConnected(message, true);
     return false;
 }
@@ -75,7 +77,7 @@ void Report(const RetryReportTarget& reportTo, RetryReport report, uint32_t gene
 }
 
 void RunRetries(const RetryReportTarget& reportTo, uint32_t generation) {
-    Scanner.SetStatusText(scannertext::ScannerNotConnected);
+    Scanner.SetStatusText(StatusUnlessSdkMissing(scannertext::ScannerNotConnected));
     Scanner.SetPending(ConnectionState::NothingPending);
     Report(reportTo, RetryReport::Started, generation);
     // The flag is read before every attempt: once it is cleared no attempt
@@ -89,7 +91,7 @@ void RunRetries(const RetryReportTarget& reportTo, uint32_t generation) {
             PauseRetry(AfterSuccessPauseMs);
         } else if (RetryWorker.ShouldRun()) {
             Report(reportTo, RetryReport::AttemptFailed, generation);
-            Scanner.SetStatusText(scannertext::ScannerNotConnected);
+            Scanner.SetStatusText(StatusUnlessSdkMissing(scannertext::ScannerNotConnected));
         }
         PauseRetry(RetryPauseMs);
     }

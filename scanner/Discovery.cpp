@@ -7,6 +7,7 @@
 #include "config/Application.h"
 #include "config/Identity.h"
 #include "scanner/ScannerState.h"
+#include "scanner/SdkMissing.h"
 #include "scanner/ScannerTexts.h"
 #include "sdk/VantuSdk.h"
 #include "win/WinText.h"
@@ -46,6 +47,10 @@ scannertext::SearchListing ReadSearchRecords(const std::string& message, int cou
         passes.push_back({result, result == 0 ? entryText(buffer) : std::string()});
     }
     scannertext::SearchListing listing = scannertext::ListSearch(message, passes);
+    if (const std::string missing = StatusUnlessSdkMissing(listing.status); missing != listing.status) {
+        listing.status = missing;
+        listing.statusIsError = true;
+    }
     for (size_t i = 0; i < listing.entries.size(); ++i) Scanner.NameFound(i, listing.entries[i]);
     (void)SetScannerStatus(listing.status, listing.statusIsError);
     return listing;

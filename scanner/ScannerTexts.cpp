@@ -95,6 +95,10 @@ std::string ActivationFailureMessage(uint32_t code, bool retrying) {
     }
 }
 
+std::string SdkMissingMessage(const std::string& dll, const std::string& folder) {
+    return "Scanner SDK missing: " + dll + " is not in " + folder + ".";
+}
+
 std::string DeactivationMessage(bool wasOpen, uint32_t closeResult) {
     if (!wasOpen) return {};
     return closeResult == 0 ? Deactivated : DeactivationFailed;

@@ -89,6 +89,9 @@ inline constexpr char Deactivated[] = "Brontel Vask Deactivated";
 inline constexpr char DeactivationFailed[] = "Failed to Deactive Scanner.";
 std::string DeactivationMessage(bool wasOpen, uint32_t closeResult);
 
+// "Scanner SDK missing: <dll> is not in <folder>."
+std::string SdkMissingMessage(const std::string& dll, const std::string& folder);
+
 // The longest prefix of text of at most maxBytes bytes that does not end
 // inside a double-byte character; isLeadByte tells the lead bytes of the
 // code page (single-byte code pages have none).

@@ -184,6 +184,12 @@ TEST_F(StartUp, TheSdkIsLoadedFromTheProgramFolderOnly) {
     // The tray says why no scanner can be found, naming the file and the folder.
     EXPECT_TRUE(testsupport::WaitUntil([&] { return testsupport::ShellShows(dll + " is not in " + program + ".") != nullptr; },
                                        10000));
+    // The Connections page says the same, not that no scanner is there.
+    const std::string missing = "Scanner SDK missing: " + dll + " is not in " + program + ".";
+    ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));
+    testsupport::PostClick(sheet.Item(IDC_FIND_SCANNERS));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return sheet.ItemText(IDC_STATUS_LINE) == missing; }, 10000))
+        << sheet.ItemText(IDC_STATUS_LINE);
 
     VaskApp::EndRunningInstances();
     EXPECT_NE(copy.Wait(10000), 0xFFFFFFFFu);

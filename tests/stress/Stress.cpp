@@ -903,7 +903,10 @@ void Driver::CheckArrivals() {
              "\"");
         ReportKeysAround(at);
     }
-    auto status = sim::StatusOf(ScannerName);
+    // The simulator's state is read under its lock, which a loaded machine
+    // may keep from the status command for a while.
+    std::optional<sim::Status> status;
+    (void)WaitUntil([&] { return (status = sim::StatusOf(ScannerName)).has_value(); }, 20000);
     if (!status || status->delivered != scanned_.size() || status->stored != scanned_.size())
         Fail("the scanner did not hand over every barcode exactly once: " +
              (status ? "stored " + std::to_string(status->stored) + ", ready " + std::to_string(status->ready) +
