@@ -18,12 +18,14 @@
 #include <tlhelp32.h>
 
 #include <cctype>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/CloseRequestWatch.h"
 #include "config/RunKey.h"
 #include "win/Scoped.h"
+#include "win/Token.h"
 
 namespace {
 
@@ -122,6 +124,24 @@ bool WaitUntilFileFree(const std::string& path, DWORD timeoutMs) {
     }
 }
 
+// Sets the close request of each user whose copies run, and the one event
+// that copies of version 2.1 watch; returns the events set.
+std::vector<win::UniqueHandle> SendCloseRequests(MSIHANDLE install, const std::vector<RunningCopy>& copies) {
+    std::set<std::string> names{CloseRequestEventName};
+    for (const RunningCopy& copy : copies)
+        if (const std::string user = win::ProcessUserSidText(copy.process.get()); !user.empty())
+            names.insert(CloseRequestEventNameFor(user));
+    std::vector<win::UniqueHandle> set;
+    for (const std::string& name : names) {
+        win::UniqueHandle request(::OpenEventA(EVENT_MODIFY_STATE, FALSE, name.c_str()));
+        if (request && ::SetEvent(request.get()))
+            set.push_back(std::move(request));
+        else if (name != CloseRequestEventName)
+            Log(install, "no close request could be sent to " + name + " (error " + std::to_string(::GetLastError()) + ")");
+    }
+    return set;
+}
+
 }  // namespace
 
 extern "C" {
@@ -138,11 +158,8 @@ UINT __stdcall CloseRunningPrograms(MSIHANDLE install) {
     for (const RunningCopy& copy : copies)
         Log(install, "found process " + std::to_string(copy.id) + " in session " + std::to_string(copy.session));
 
-    win::UniqueHandle request(::OpenEventA(EVENT_MODIFY_STATE, FALSE, CloseRequestEventName));
-    if (request && ::SetEvent(request.get()))
-        Log(install, "asked every copy to close");
-    else
-        Log(install, "no close request could be sent (error " + std::to_string(::GetLastError()) + ")");
+    std::vector<win::UniqueHandle> requests = SendCloseRequests(install, copies);
+    if (!requests.empty()) Log(install, "asked every copy to close");
 
     const DWORD start = ::GetTickCount();
     for (RunningCopy& copy : copies) {
@@ -157,7 +174,7 @@ UINT __stdcall CloseRunningPrograms(MSIHANDLE install) {
         Log(install, std::string(ended ? "ended by force" : "could not end") + ": process " + std::to_string(copy.id));
     }
     // A copy started later must not find the request still standing.
-    if (request) (void)::ResetEvent(request.get());
+    for (const win::UniqueHandle& request : requests) (void)::ResetEvent(request.get());
     copies.clear();
     std::string program = folder;
     if (!program.empty() && program.back() != '\\') program += '\\';

@@ -8,9 +8,13 @@
 #include <cstdlib>
 #include <fstream>
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 
+#include "app/CloseRequestWatch.h"
 #include "res/resource.h"
+#include "win/Token.h"
 #include "tests/support/KeyReceiver.h"
 
 namespace apptest {
@@ -196,6 +200,39 @@ TEST_F(StartUp, TheSdkIsLoadedFromTheProgramFolderOnly) {
     for (const std::string& file : {program + "\\VaskSW.exe", program + "\\ConfigSettings.xml", planted + "\\" + dll})
         ::DeleteFileA(file.c_str());
     for (const std::string& folder : {program, planted, root}) ::RemoveDirectoryA(folder.c_str());
+}
+
+// This user's close request, made first by another owner with an access list
+// that lets everybody set it, and set: the program does not take it for the
+// installer's and runs on. The request the program makes itself, set as the
+// installer sets it, ends it in order.
+TEST_F(StartUp, OnlyACloseRequestOfTheUserOrTheAdministratorsClosesTheProgram) {
+    const std::string name = CloseRequestEventNameFor(win::ProcessUserSidText(::GetCurrentProcess()));
+    const std::string stranger = "S-1-5-21-1004336348-1177238915-682003330-1013";
+    win::UniqueLocal descriptor;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        ("O:" + stranger + "D:(A;;GA;;;WD)").c_str(), SDDL_REVISION_1,
+        reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()), nullptr));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+    win::UniqueHandle forged(::CreateEventA(&attributes, TRUE, TRUE, name.c_str()));
+    ASSERT_TRUE(forged);
+    PSID owner = nullptr;
+    win::UniqueLocal made;
+    ASSERT_EQ(::GetSecurityInfo(forged.get(), SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                                nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(made.put())),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_EQ(win::SidText(owner), stranger) << "the event is not another user's";
+
+    ASSERT_TRUE(StartWithSheet());
+    EXPECT_EQ(app.WaitForExit(5000), 0xFFFFFFFFu) << "a request made by another user closed the program";
+    EXPECT_EQ(app.ExitThroughTray(), 0u);
+    forged.reset();
+
+    ASSERT_TRUE(StartWithSheet());
+    const win::UniqueHandle request(::OpenEventA(EVENT_MODIFY_STATE, FALSE, name.c_str()));
+    ASSERT_TRUE(request) << "the program made no close request of its user's";
+    ASSERT_TRUE(::SetEvent(request.get()));
+    EXPECT_EQ(app.WaitForExit(15000), 0u);
 }
 
 // ---------------------------------------------------------------- tray
