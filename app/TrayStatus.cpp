@@ -16,6 +16,7 @@
 #include "scanner/ScannerState.h"
 #include "scanner/ScannerTexts.h"
 #include "sdk/VantuSdk.h"
+#include "win/EventLog.h"
 #include "win/ProgramFile.h"
 #include "win/WinText.h"
 
@@ -68,9 +69,11 @@ void TrayStatus::NoteChanges(const TrayView& view) {
     const std::string at = view.place.empty() ? std::string() : " (" + view.place + ")";
     if (view.polled && view.lost && !last_.lost) {
         ShowLinkChange(ScannerLostText, true);
+        win::ReportProgramEvent(VASK_EVENT_SCANNER_LOST, {App.Settings.Get().DeviceInfo});
         Queue({"Scanner lost", ScannerLostText + at, NIIF_WARNING});
     } else if (view.polled && !view.lost && last_.lost) {
         ShowLinkChange(scannertext::ScannerConnected, false);
+        win::ReportProgramEvent(VASK_EVENT_SCANNER_FOUND_AGAIN, {App.Settings.Get().DeviceInfo});
         Queue({"Scanner found again", ScannerFoundAgainText + at, NIIF_INFO});
     }
     if (view.retrying && !retryNoted_) {
@@ -79,16 +82,20 @@ void TrayStatus::NoteChanges(const TrayView& view) {
                "Brontel Vask could not connect to the scanner" + at + " and keeps trying.", NIIF_WARNING});
     }
     if (!view.retrying) retryNoted_ = false;
-    if (!view.sdkLoaded && last_.sdkLoaded)
+    if (!view.sdkLoaded && last_.sdkLoaded) {
+        win::ReportProgramEvent(VASK_EVENT_SDK_MISSING, {view.sdkFile, SdkFolder()});
         Queue({"Scanner SDK missing", view.sdkFile + " is not in " + SdkFolder() + ". No scanner can be used.",
                NIIF_ERROR});
+    }
     if (const std::optional<TypedBatch> batch = Link.TakeEndedBatch())
         Queue({"Barcodes typed", BatchBalloonText(*batch), NIIF_INFO});
     if (const int32_t held = Link.HeldAtStart.exchange(0); held > 0 && view.paused)
         Queue({"Typing paused", WaitingBalloonText(held), NIIF_INFO, true});
-    if (const std::optional<std::string> trouble = scanlog::TakeTrouble())
+    if (const std::optional<std::string> trouble = scanlog::TakeTrouble()) {
+        win::ReportProgramEvent(VASK_EVENT_SCAN_LOG_TROUBLE, {*trouble});
         Queue({"Scan log", "The scan log " + *trouble + ". Barcodes are still typed; those not logged are not on record.",
                NIIF_WARNING});
+    }
     last_ = view;
 }
 

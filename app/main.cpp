@@ -27,6 +27,7 @@
 #include "config/SettingsStore.h"
 #include "config/SettingsFile.h"
 #include "config/Startup.h"
+#include "config/UserOptions.h"
 #include "res/resource.h"
 #include "pages/ConnectionsPage.h"
 #include "scanner/Activation.h"
@@ -36,7 +37,9 @@
 #include "sdk/VantuSdk.h"
 #include "win/ListControls.h"
 #include "win/ProgramFile.h"
+#include "win/EventLog.h"
 #include "win/WinText.h"
+#include "VaskVersion.h"
 #include "delivery/BarcodeHistory.h"
 #include "delivery/BarcodeRecords.h"
 #include "delivery/OwnWindows.h"
@@ -46,6 +49,9 @@
 namespace {
 
 constexpr char InstanceMutexName[] = "VaskSW";
+// The events still queued at the end (the last: the program ended) are
+// written within this, or not at all.
+constexpr DWORD EventsFlushMs = 2000;
 
 // A second start hands over to the running instance: its main window is
 // asked, as by a double click on the tray icon, to bring its sheet forward
@@ -141,6 +147,12 @@ int RunProgram(HINSTANCE instance) {
     (void)win::LoadSystemLibrary(L"Riched20.dll");
     (void)RegisterMainWindowClass(instance);
     if (!CreateMainWindow(instance)) return 0;
+    win::ReportProgramEvent(VASK_EVENT_STARTED, {VASK_VERSION_TEXT});
+    if (const std::vector<std::string> policies = PoliciesInForce(); !policies.empty()) {
+        std::string names;
+        for (const std::string& name : policies) names += (names.empty() ? "" : ", ") + name;
+        win::ReportProgramEvent(VASK_EVENT_POLICY_IN_FORCE, {names});
+    }
     // The installer's removal asks every running copy to close, in any session.
     const CloseRequestWatch closeRequests(MainWindow);
     // Our windows come forward only between two keys typed into another program.
@@ -168,6 +180,8 @@ int RunProgram(HINSTANCE instance) {
     // shutdown's wait, still comes: give them that chance before the process goes.
     (void)ScannerCommands.Join(ShutdownThreadWaitMs);
     (void)WaitForPollingThreadEnd(ShutdownThreadWaitMs);
+    win::ReportProgramEvent(VASK_EVENT_ENDED, {VASK_VERSION_TEXT});
+    win::FlushEvents(EventsFlushMs);
     return exitCode;
 }
 

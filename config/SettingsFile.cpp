@@ -8,6 +8,8 @@
 #include "config/SettingsBytes.h"
 #include "config/SettingsSection.h"
 #include "config/XmlNames.h"
+#include "win/EventLog.h"
+#include "win/ProgramFile.h"
 #include "win/WinText.h"
 
 namespace {
@@ -329,7 +331,12 @@ SettingsLoad LoadSettingsDocument(IXMLDOMDocument* document) {
     return ParseFromMemory(document, file.bytes);
 }
 
-bool KeepBadSettingsCopy() { return ::CopyFileA(SettingsFileName, BadSettingsFileName, FALSE) != 0; }
+bool KeepBadSettingsCopy() {
+    if (!::CopyFileA(SettingsFileName, BadSettingsFileName, FALSE)) return false;
+    const std::string folder = win::WideToAnsi(win::ProgramFolder()) + "\\";
+    win::ReportProgramEvent(VASK_EVENT_SETTINGS_REPLACED, {folder + SettingsFileName, folder + BadSettingsFileName});
+    return true;
+}
 
 std::wstring UserSectionName(const std::string& logonName) {
     return AsWide(settingsnames::EncodeSectionName(AsU16(ToDocumentText(logonName))));

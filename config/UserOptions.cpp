@@ -151,6 +151,21 @@ bool WriteUserOption(const char* name, uint32_t value) {
            ERROR_SUCCESS;
 }
 
+std::vector<std::string> PoliciesInForce() {
+    std::vector<std::string> names;
+    win::UniqueKey key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, PolicyOptionsKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return names;
+    for (DWORD index = 0;; ++index) {
+        char name[256] = {};
+        DWORD length = sizeof name;
+        if (::RegEnumValueA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
 UserText ReadUserText(const char* name) {
     StoredText stored = Options().GetText(name);
     if (stored.policy) return {std::move(*stored.policy), true};

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "config/TypingPace.h"
@@ -50,6 +51,10 @@ UserText ReadUserText(const char* name);
 // Stores the user's text (a string, CR LF between lines); false when the key
 // cannot be written.
 bool WriteUserText(const char* name, std::string_view utf8);
+
+// The names of the values the administrator's policy sets, in the order
+// the registry keeps them; empty when there is none.
+std::vector<std::string> PoliciesInForce();
 
 // Whether the tray shows balloons now.
 bool BalloonsWanted();

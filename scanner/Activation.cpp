@@ -11,6 +11,7 @@
 #include "scanner/SdkMissing.h"
 #include "scanner/ScannerTexts.h"
 #include "sdk/VantuSdk.h"
+#include "win/EventLog.h"
 
 win::WorkerThread RetryWorker;
 static_assert(RetryReportTarget::is_always_lock_free);
@@ -80,6 +81,7 @@ void RunRetries(const RetryReportTarget& reportTo, uint32_t generation) {
     Scanner.SetStatusText(StatusUnlessSdkMissing(scannertext::ScannerNotConnected));
     Scanner.SetPending(ConnectionState::NothingPending);
     Report(reportTo, RetryReport::Started, generation);
+    win::ReportProgramEvent(VASK_EVENT_STARTUP_ACTIVATION_RETRYING, {App.Settings.Get().DeviceInfo});
     // The flag is read before every attempt: once it is cleared no attempt
     // starts, and one under way discards its result.
     while (RetryWorker.ShouldRun()) {
@@ -132,6 +134,7 @@ bool ActivateStoredConnectionWhile(const std::atomic<int32_t>* wanted, Activatio
     // asks for the download and waits for it, so no download of any length
     // holds up the caller.
     Scanner.MarkActivated(message);
+    win::ReportProgramEvent(VASK_EVENT_SCANNER_ACTIVATED, {App.Settings.Get().DeviceInfo});
     return true;
 }
 

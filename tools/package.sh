@@ -116,6 +116,9 @@ for i in "${!PE_FILES[@]}"; do
     [ -n "${file_version:-}" ] || fail "${PE_FILES[$i]} has no version record"
     msi "UPDATE \`File\` SET \`Version\` = '$file_version', \`Language\` = '$language' WHERE \`FileName\` = '${PE_FILES[$i]}'"
 done
+# The event source's message file as REG_EXPAND_SZ ("#%"), as the event log
+# documents it; wixl writes only plain strings and doubles a leading '#'.
+msi "UPDATE \`Registry\` SET \`Value\` = '#%[INSTALLDIR]VaskSW.exe' WHERE \`Name\` = 'EventMessageFile'"
 # wixl has no attribute for these custom action types (the numbers are
 # Windows Installer's: 1 a DLL in the Binary table, 64 the result ignored,
 # 1024 deferred, 512 commit, 2048 no impersonation).

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -15,6 +16,7 @@
 #include "app/CloseRequestWatch.h"
 #include "res/resource.h"
 #include "win/Token.h"
+#include "VaskVersion.h"
 #include "tests/support/KeyReceiver.h"
 
 namespace apptest {
@@ -38,6 +40,40 @@ int CountSheets() {
     while ((w = ::FindWindowExA(nullptr, w, testsupport::DialogClass, testsupport::SheetCaption))) ++count;
     return count;
 }
+
+// Points the program's copy of its events (VASK_EVENT_FILE) at a file of its
+// own for the test's life; the program started by the test inherits it.
+class EventFile {
+public:
+    EventFile() {
+        char temp[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, temp);
+        path_ = std::string(temp) + "vask-events-" + std::to_string(::GetCurrentProcessId()) + ".txt";
+        ::DeleteFileA(path_.c_str());
+        ::SetEnvironmentVariableA("VASK_EVENT_FILE", path_.c_str());
+    }
+    ~EventFile() {
+        ::SetEnvironmentVariableA("VASK_EVENT_FILE", nullptr);
+        ::DeleteFileA(path_.c_str());
+    }
+    std::vector<std::string> Lines() const {
+        std::ifstream file(path_, std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(file, line);) lines.push_back(line);
+        return lines;
+    }
+    bool WaitForLine(const std::string& line) const {
+        return WaitUntil(
+            [&] {
+                const std::vector<std::string> lines = Lines();
+                return std::find(lines.begin(), lines.end(), line) != lines.end();
+            },
+            10000);
+    }
+
+private:
+    std::string path_;
+};
 
 // Pixels of the program's icon in the notification area (the right quarter
 // of Wine's taskbar): the keyboard's blue, which the 16-pixel image shows
@@ -177,6 +213,7 @@ TEST_F(StartUp, TheSdkIsLoadedFromTheProgramFolderOnly) {
     std::string path(32767, '\0');
     path.resize(::GetEnvironmentVariableA("PATH", path.data(), static_cast<DWORD>(path.size())));
     ASSERT_TRUE(::SetEnvironmentVariableA("PATH", (planted + ";" + path).c_str()));
+    const EventFile events;
     testsupport::ChildProcess copy(program + "\\VaskSW.exe", {}, planted);
     ::SetEnvironmentVariableA("PATH", path.c_str());
     ASSERT_TRUE(copy.started());
@@ -188,6 +225,9 @@ TEST_F(StartUp, TheSdkIsLoadedFromTheProgramFolderOnly) {
     // The tray says why no scanner can be found, naming the file and the folder.
     EXPECT_TRUE(testsupport::WaitUntil([&] { return testsupport::ShellShows(dll + " is not in " + program + ".") != nullptr; },
                                        10000));
+    // So does the event log.
+    EXPECT_TRUE(events.WaitForLine("1200\tError\tScanner SDK missing: " + dll + " is not in " + program +
+                                   ". No scanner can be used."));
     // The Connections page says the same, not that no scanner is there.
     const std::string missing = "Scanner SDK missing: " + dll + " is not in " + program + ".";
     ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));
@@ -233,6 +273,53 @@ TEST_F(StartUp, OnlyACloseRequestOfTheUserOrTheAdministratorsClosesTheProgram) {
     ASSERT_TRUE(request) << "the program made no close request of its user's";
     ASSERT_TRUE(::SetEvent(request.get()));
     EXPECT_EQ(app.WaitForExit(15000), 0u);
+}
+
+// ---------------------------------------------------------------- event log
+
+using EventLog = AppTest;
+
+// A damaged settings file replaced, a policy in force, the start, an
+// activation and the end, in that order, each with its level and its text
+// from the program's message table.
+TEST_F(EventLog, TheProgramsEventsCarryTheirLevelsAndTexts) {
+    const EventFile events;
+    const char* policyKey = "Software\\Policies\\Brontel Vask";
+    win::UniqueKey policies;
+    DWORD created = 0;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, policyKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr,
+                                policies.put(), &created),
+              ERROR_SUCCESS);
+    const DWORD one = 1;
+    const bool policySetHere = ::RegQueryValueExA(policies.get(), "ShowBalloons", nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS;
+    ASSERT_TRUE(policySetHere) << "a ShowBalloons policy is in force already";
+    ASSERT_EQ(::RegSetValueExA(policies.get(), "ShowBalloons", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof one),
+              ERROR_SUCCESS);
+    {
+        std::ofstream bad(VaskApp::SettingsPath(), std::ios::binary | std::ios::trunc);
+        bad << "<Zantrovix><Admin>";  // not well-formed
+    }
+    Sim({"add-serial", "s1", "--port", "com3", "--device-id", "1001"});
+    ASSERT_TRUE(app.Start());
+    Sheet sheet = Sheet::WaitFor();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(sheet.SelectPage(ConnectionsPage));
+    EXPECT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_FIND_SCANNERS)));
+    EXPECT_TRUE(testsupport::ClickCommand(sheet.Item(IDC_ACTIVATE)));
+    EXPECT_EQ(app.ExitThroughTray(), 0u);
+    (void)::RegDeleteValueA(policies.get(), "ShowBalloons");
+
+    const std::string folder = VaskApp::SettingsPath().substr(0, VaskApp::SettingsPath().rfind('\\') + 1);
+    const std::string version = VASK_VERSION_TEXT;
+    const std::vector<std::string> expected = {
+        "1000\tInformation\tBrontel Vask " + version + " started.",
+        "1500\tInformation\tSet by your administrator (policy): ShowBalloons.",
+        "1400\tWarning\tThe settings file " + folder + "ConfigSettings.xml could not be read and was replaced with "
+            "default settings. The damaged file was kept as " + folder + "ConfigSettings.xml.bad.",
+        "1100\tInformation\tA scanner was activated: " + SavedSettings()["DeviceInfo"],
+        "1001\tInformation\tBrontel Vask " + version + " ended.",
+    };
+    EXPECT_EQ(events.Lines(), expected);
 }
 
 // ---------------------------------------------------------------- command line

@@ -17,6 +17,14 @@ locks=$(rows MsiLockPermissionsEx)
 [ "$(awk -F'\t' '$2 == "ConfigSettings.xml" && $3 == "File" && $4 ~ /\(A;OICI;0x1301bf;;;S-1-5-32-545\)/' <<<"$locks" | wc -l)" = 1 ] \
     || fault "no MsiLockPermissionsEx row gives S-1-5-32-545 modify (0x1301bf, OICI) on ConfigSettings.xml"
 
+# The event log's source, with the program as its message file.
+source_key='SYSTEM\CurrentControlSet\Services\EventLog\Application\Brontel Vask'
+registry=$(rows Registry)
+key=$source_key awk -F'\t' '$2 == 2 && $3 == ENVIRON["key"] && $4 == "EventMessageFile" && $5 == "#%[INSTALLDIR]VaskSW.exe"' \
+    <<<"$registry" | grep -q . || fault "no EventMessageFile of the event source names [INSTALLDIR]VaskSW.exe"
+key=$source_key awk -F'\t' '$2 == 2 && $3 == ENVIRON["key"] && $4 == "TypesSupported" && $5 == "#7"' \
+    <<<"$registry" | grep -q . || fault "the event source supports no error, warning and information events"
+
 # A shortcut whose target names a feature is advertised.
 features=$(rows Feature | cut -f1)
 while IFS=$'\t' read -r shortcut _ _ _ target _; do
