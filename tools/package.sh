@@ -120,7 +120,7 @@ sign() {
     else
         osslsigncode "${args[@]}" -in "$file" -out "$file.signed" </dev/null
     fi >"$STAGE/sign.log" 2>&1 || {
-        echo "package: signing $(basename "$file") failed: $(grep -v '^Failed$' "$STAGE/sign.log" | head -3 | tr '\n' ' ')" >&2
+        echo "package: signing $(basename "$file") failed: $(grep -v -e '^Failed$' -e '^$' "$STAGE/sign.log" | head -3 | tr '\n' ' ')" >&2
         rm -f "$file.signed"
         return 1
     }
