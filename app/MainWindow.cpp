@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "app/CommandLineRequests.h"
 #include "app/PutOffCommands.h"
 #include "app/RecentBarcodesWindow.h"
 #include "app/Shutdown.h"
@@ -60,12 +61,13 @@ TrayStatus TrayNow;
 constexpr UINT_PTR TrayRefreshTimer = 2;
 
 // "&Pause Typing": barcodes stay on the scanner until "Resume Ty&ping".
-void TogglePause() {
-    const bool pause = !Link.Paused.load();
+void SetPaused(bool pause) {
     Link.Paused = pause;
     if (!pause) Link.HeldAtStart = 0;
     TrayNow.Refresh();
 }
+
+void TogglePause() { SetPaused(!Link.Paused.load()); }
 
 BOOL CALLBACK RaiseIfExitQuestion(HWND window, LPARAM) {
     char caption[32] = "";
@@ -219,6 +221,8 @@ LRESULT HandleMainWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     case TrayCallbackMessage:
         OnTrayNotification(lParam);
         return 0;
+    case CommandLineMessage:
+        return ShutdownBegun ? 0 : AnswerCommandLine(wParam, SetPaused);
     case WM_TIMER:
         if (wParam == TrayRefreshTimer) {
             if (!ShutdownBegun) TrayNow.Refresh();

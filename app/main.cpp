@@ -9,7 +9,14 @@
 // thread of its own and is joined when the message loop has ended.
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
 #include "app/CloseRequestWatch.h"
+#include "app/CommandLine.h"
+#include "app/CommandLineRequests.h"
 #include "app/MainWindow.h"
 #include "app/SettingsSheet.h"
 #include "app/Shell.h"
@@ -29,10 +36,12 @@
 #include "sdk/VantuSdk.h"
 #include "win/ListControls.h"
 #include "win/ProgramFile.h"
+#include "win/WinText.h"
 #include "delivery/BarcodeHistory.h"
 #include "delivery/BarcodeRecords.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/PollingThread.h"
+#include "delivery/ScannerLink.h"
 
 namespace {
 
@@ -71,6 +80,25 @@ void ActivateStoredScanner() {
     }
 }
 
+// The arguments after the program's own name.
+std::vector<std::string> Arguments() {
+    int count = 0;
+    const win::UniqueLocal owned(::CommandLineToArgvW(::GetCommandLineW(), &count));
+    const auto* words = static_cast<LPWSTR*>(owned.get());
+    std::vector<std::string> arguments;
+    for (int i = 1; words && i < count; ++i) arguments.push_back(win::WideToUtf8(words[i]));
+    return arguments;
+}
+
+// Bad arguments change nothing: a box says what was wrong (none under /quiet).
+int RefuseArguments(const cmdline::Parsed& line) {
+    if (!line.quiet) {
+        const std::wstring text = win::Utf8ToWide(cmdline::BadArgumentsText(line.error));
+        ::MessageBoxW(nullptr, text.c_str(), L"Brontel Vask", MB_OK | MB_ICONERROR);
+    }
+    return cmdline::BadArguments;
+}
+
 int RunMessageLoop(HACCEL accelerators) {
     MSG message{};
     for (;;) {
@@ -85,6 +113,8 @@ int RunMessageLoop(HACCEL accelerators) {
 }
 
 int RunProgram(HINSTANCE instance) {
+    const cmdline::Parsed line = cmdline::Parse(Arguments());
+    if (!line.error.empty()) return RefuseArguments(line);
     // Before any library is loaded by name: only the system folder is searched.
     win::KeepLibrarySearchInSystemFolder();
     // Every instance settles the SDK's registry key before anything else.
@@ -95,9 +125,16 @@ int RunProgram(HINSTANCE instance) {
     ::LoadStringA(instance, IDS_APP_TITLE, WindowTitle, sizeof WindowTitle);
     ::LoadStringA(instance, IDS_WINDOW_CLASS, WindowClassName, sizeof WindowClassName);
     if (anotherInstanceRuns) {
+        if (line.command != cmdline::Command::None)
+            return SendCommandToRunningCopy(line.command, WindowClassName, WindowTitle);
         HandOverToRunningInstance();
         return 0;
     }
+    // Only /pause starts a copy: it types nothing until resumed.
+    if (line.command == cmdline::Command::Pause)
+        Link.Paused = true;
+    else if (line.command != cmdline::Command::None)
+        return cmdline::NotRunning;
 
     // Provides "RichEdit20A" for the Trace page; without it that page cannot
     // be created and the sheet does not open, but the tray still works.

@@ -30,3 +30,8 @@ inline constexpr UINT NewBarcodesMessage = WM_APP + 23;
 // Posted to the newest Connections page when the polling thread's scanner
 // was lost or answers again.
 inline constexpr UINT LinkChangeMessage = WM_APP + 24;
+
+// Sent by a start with a command line (/pause, /resume, /exit, /status) to
+// the copy already running; wParam a cmdline::Command, answered with the
+// state code. A fixed number, as the tray's: later versions send it too.
+inline constexpr UINT CommandLineMessage = WM_APP + 30;

@@ -235,6 +235,66 @@ TEST_F(StartUp, OnlyACloseRequestOfTheUserOrTheAdministratorsClosesTheProgram) {
     EXPECT_EQ(app.WaitForExit(15000), 0u);
 }
 
+// ---------------------------------------------------------------- command line
+
+using CommandLine = AppTest;
+
+DWORD RunWith(const std::vector<std::string>& arguments) {
+    testsupport::ChildProcess start(VaskApp::ExePath(), arguments);
+    return start.Wait(30000);
+}
+
+constexpr DWORD Running = 1, Connected = 2, Paused = 4;
+
+// /status, /pause, /resume and /exit reach the running copy and answer its
+// state; bad arguments change nothing; /exit with a barcode waiting on the
+// scanner ends in order and leaves the barcode there.
+TEST_F(CommandLine, CommandsReachTheRunningCopyAndAnswerItsState) {
+    CloseSheet(StartActivated());
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    EXPECT_EQ(RunWith({"/status"}), Running | Connected);
+
+    EXPECT_EQ(RunWith({"/pause"}), Running | Connected | Paused);
+    Sim({"scan", "s1", "HELD-1"});
+    EXPECT_TRUE(WaitUntil([] { return testsupport::TrayTipHolds("1 barcode waiting"); }, 10000));
+    EXPECT_EQ(RunWith({"/resume", "/stop", "/quiet"}), 64u);
+    EXPECT_EQ(RunWith({"-STATUS"}), Running | Connected | Paused) << "bad arguments changed something";
+    EXPECT_EQ(RunWith({"/resume"}), Running | Connected);
+    EXPECT_TRUE(receiver.WaitForText(L"HELD-1\r", 10000)) << "got: " << receiver.Text().size();
+
+    EXPECT_EQ(RunWith({"/pause"}), Running | Connected | Paused);
+    Sim({"scan", "s1", "LEFT-1"});
+    EXPECT_TRUE(WaitUntil([] { return testsupport::TrayTipHolds("1 barcode waiting"); }, 10000));
+    EXPECT_EQ(RunWith({"/exit"}), 0u);
+    EXPECT_EQ(app.WaitForExit(5000), 0u);
+    const auto scanner = testsupport::sim::StatusOf("s1");
+    ASSERT_TRUE(scanner);
+    EXPECT_EQ(scanner->stored, 2u);
+    EXPECT_EQ(scanner->delivered, 1u) << "LEFT-1 stays on the scanner";
+    EXPECT_EQ(receiver.Text(), L"HELD-1\r");
+}
+
+// With no copy running, only /pause starts one, paused from the start; bad
+// arguments start nothing and say what was wrong.
+TEST_F(CommandLine, WithNoCopyRunningOnlyPauseStartsOne) {
+    testsupport::ChildProcess bad(VaskApp::ExePath(), {"/stop"});
+    MessageBoxWindow box = MessageBoxWindow::WaitFor("Brontel Vask");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box.Text().rfind("Unknown argument: /stop", 0), 0u) << box.Text();
+    EXPECT_TRUE(box.Answer(IDOK));
+    EXPECT_EQ(bad.Wait(10000), 64u);
+    EXPECT_EQ(RunWith({"/status"}), 0u);
+    EXPECT_EQ(RunWith({"/resume"}), 0u);
+    EXPECT_EQ(VaskApp::FindMainWindow(), nullptr);
+    testsupport::ChildProcess paused(VaskApp::ExePath(), {"/pause"});
+    ASSERT_TRUE(WaitUntil([] { return VaskApp::FindMainWindow() != nullptr; }, 20000));
+    EXPECT_EQ(RunWith({"/status"}) & (Running | Paused), Running | Paused);
+    EXPECT_EQ(RunWith({"/exit"}), 0u);
+    EXPECT_EQ(paused.Wait(10000), 0u);
+}
+
 // ---------------------------------------------------------------- tray
 
 using Tray = AppTest;
