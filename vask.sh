@@ -4,7 +4,9 @@
 #   ./vask.sh test    build everything and run every test (native and under Wine)
 #   ./vask.sh bench   print the performance figures
 #   ./vask.sh soak    deliver 10,000 random barcodes end to end
-#   ./vask.sh package [--sdk PATH] [--settings FILE]  build the installer build/BrontelVask-<version>.msi
+#   ./vask.sh package [--sdk PATH] [--settings FILE] [--sign FILE.pfx [--timestamp URL]]
+#                     build the installer build/BrontelVask-<version>.msi (signed with
+#                     --sign; the .pfx file's password in VASK_SIGN_PASSWORD)
 #   ./vask.sh screenshots  refresh the README's pictures in docs/screenshots/
 #   ./vask.sh stress [ROUNDS [SEED]]  drive the program through 1,000 random rounds
 #                     (or ROUNDS; SEED replays a run whose seed it printed)
@@ -29,7 +31,8 @@ log() { printf '[vask] %s\n' "$*" >&2; }
 # ---------------------------------------------------------------- packages
 PACKAGES=(wine wine32:i386 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix xvfb xdotool
           x11-utils imagemagick cmake make g++ googletest fonts-wine wixl msitools
-          locales tigervnc-standalone-server x11-xkb-utils clang-14 libclang-rt-14-dev)
+          locales tigervnc-standalone-server x11-xkb-utils clang-14 libclang-rt-14-dev
+          osslsigncode openssl)
 
 missing_packages() {
     local p
@@ -393,5 +396,5 @@ case "${1:-}" in
     package) shift; cmd_package "$@" ;;
     screenshots) shift; cmd_screenshots "$@" ;;
     build) shift; ensure_packages; build_native; build_all ;;
-    *) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
 esac

@@ -4,6 +4,7 @@
 # Called by `./vask.sh package` with WINEPREFIX set (a helper program runs
 # under Wine):
 #   tools/package.sh <build dir> [--sdk PATH] [--program DIR] [--settings FILE] [--output FILE]
+#                    [--sign FILE [--timestamp URL]]
 #     --sdk PATH       the scanner maker's VantuPlusSDK_Win32_API.dll; without it
 #                      the package is a demonstration package with the simulator
 #                      and vask-sim.exe, and its product name says so
@@ -15,6 +16,14 @@
 #                      setting elements in order); default: the file that an
 #                      administrator's first start writes
 #     --output FILE    default: <build dir>/BrontelVask-<version>.msi
+#     --sign FILE      a PKCS#12 file (.pfx) with the code-signing certificate and
+#                      its key; its password, if it has one, in the environment
+#                      variable VASK_SIGN_PASSWORD. Our program files are signed
+#                      (Authenticode, SHA-256) as copies in the staging folder
+#                      before they go into the package, then the package itself
+#                      is signed; build/bin is never changed
+#     --timestamp URL  with --sign: an RFC 3161 time stamp server, so that the
+#                      signatures stay valid after the certificate expires
 # Prints the package's path.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -26,12 +35,16 @@ PROGRAM_DIR=$BIN
 SDK=""
 SETTINGS=""
 OUTPUT=""
+SIGN=""
+TIMESTAMP=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --sdk) SDK=${2:?--sdk needs the DLL\'s path}; shift 2 ;;
         --program) PROGRAM_DIR=${2:?--program needs a folder}; shift 2 ;;
         --settings) SETTINGS=${2:?--settings needs a file}; shift 2 ;;
         --output) OUTPUT=${2:?--output needs a file name}; shift 2 ;;
+        --sign) SIGN=${2:?--sign needs a PKCS#12 file}; shift 2 ;;
+        --timestamp) TIMESTAMP=${2:?--timestamp needs a URL}; shift 2 ;;
         *) echo "package: unknown option $1" >&2; exit 2 ;;
     esac
 done
@@ -50,6 +63,12 @@ else
     NAME="Brontel Vask (demonstration with simulated scanner)"
 fi
 [ -z "$SETTINGS" ] || [ -f "$SETTINGS" ] || fail "no settings file $SETTINGS"
+if [ -n "$SIGN" ]; then
+    [ -f "$SIGN" ] || fail "no certificate file $SIGN"
+    command -v osslsigncode >/dev/null || fail "osslsigncode is missing (Debian package osslsigncode)"
+else
+    [ -z "$TIMESTAMP" ] || fail "--timestamp needs --sign"
+fi
 
 # The settings file and the version come from the program's own code.
 STAGE=$(mktemp -d "$BUILD/package-stage.XXXXXX")
@@ -88,6 +107,39 @@ cp "$SDK" "$STAGE/VantuPlusSDK_Win32_API.dll"
 cp "$ROOT/installer/policy/BrontelVask.admx" "$ROOT/installer/policy/en-US/BrontelVask.adml" "$STAGE/"
 PE_FILES=(VaskSW.exe VantuPlusSDK_Win32_API.dll)
 if [ "$DEMO" = 1 ]; then cp "$BIN/vask-sim.exe" "$STAGE/"; PE_FILES+=(vask-sim.exe); fi
+
+# sign FILE DESCRIPTION: signs FILE in place with SHA-256 Authenticode (the
+# description is what Windows shows as the program's name when it asks).
+sign() {
+    local file=$1 args=(sign -pkcs12 "$SIGN" -h sha256 -n "$2")
+    [ -z "$TIMESTAMP" ] || args+=(-ts "$TIMESTAMP")
+    # The password goes through a pipe, never on a command line that any
+    # user of the machine can read.
+    if [ -n "${VASK_SIGN_PASSWORD:-}" ]; then
+        printf '%s' "$VASK_SIGN_PASSWORD" | osslsigncode "${args[@]}" -readpass - -in "$file" -out "$file.signed"
+    else
+        osslsigncode "${args[@]}" -in "$file" -out "$file.signed" </dev/null
+    fi >"$STAGE/sign.log" 2>&1 || {
+        echo "package: signing $(basename "$file") failed: $(grep -v -e '^Failed$' -e '^$' "$STAGE/sign.log" | head -3 | tr '\n' ' ')" >&2
+        rm -f "$file.signed"
+        return 1
+    }
+    mv -f "$file.signed" "$file"
+}
+if [ -n "$SIGN" ]; then
+    # Every program file that the package ships (the custom action DLL goes
+    # into its Binary table), as the copies here: build/bin stays unsigned.
+    # Never a file named VantuPlusSDK_Win32_API.dll: with --sdk that is the
+    # scanner maker's DLL, whose signature is the maker's to give; the
+    # demonstration package's simulator of that name is ours, but one rule by
+    # name leaves no case where we sign the maker's file.
+    shopt -s nullglob
+    for file in "$STAGE"/*.exe "$STAGE"/*.dll; do
+        [ "$(basename "$file")" = VantuPlusSDK_Win32_API.dll ] && continue
+        sign "$file" "Brontel Vask" || exit 1
+    done
+    shopt -u nullglob
+fi
 (cd "$STAGE" && wixl -a x86 -o "$OUTPUT" \
      -D "Version=$VERSION" -D "ProductCode=$PRODUCT_CODE" -D "ProductName=$NAME" -D "Demo=$DEMO" \
      "$ROOT/installer/BrontelVask.wxs") 2>"$STAGE/wixl.err" \
@@ -136,4 +188,9 @@ msi "UPDATE \`CustomAction\` SET \`Type\` = 1601 WHERE \`Action\` = 'RemoveRunVa
     printf 'SettingsUsersModify\tConfigSettings.xml\tFile\t%s\t\n' 'D:(A;OICI;0x1301bf;;;S-1-5-32-545)'
 } >"$STAGE/MsiLockPermissionsEx.idt"
 (cd "$STAGE" && msibuild "$OUTPUT" -i MsiLockPermissionsEx.idt) || fail "msibuild failed: MsiLockPermissionsEx"
+# The package itself last: any change after this would break its signature.
+# No unsigned package is left where a signed one was asked for.
+if [ -n "$SIGN" ]; then
+    sign "$OUTPUT" "$NAME" || { rm -f "$OUTPUT"; exit 1; }
+fi
 echo "$OUTPUT"
