@@ -36,19 +36,32 @@ BusyPage::BusyPage(HWND page, std::function<void(bool)> enableCommands)
 
 BusyPage::~BusyPage() {
     dropInput_.reset();
-    BusyTop = nullptr;
-    DiscardPendingInput();
+    DiscardPendingInput(BusyTop.exchange(nullptr));
     win::Shielded([this] { enableCommands_(true); });
     ::SetCursor(::LoadCursor(nullptr, IDC_ARROW));
 }
 
-void DiscardPendingInput() {
+namespace {
+
+void DiscardInputFor(HWND window) {
     MSG msg;
-    bool removed = true;
-    while (removed) {
-        removed = false;
-        while (::PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) removed = true;
-        while (::PeekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) removed = true;
-        while (::PeekMessageA(&msg, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) removed = true;
+    while (::PeekMessageA(&msg, window, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE | PM_NOYIELD)) {
     }
+    while (::PeekMessageA(&msg, window, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE | PM_NOYIELD)) {
+    }
+    while (::PeekMessageA(&msg, window, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE | PM_NOYIELD)) {
+    }
+}
+
+BOOL CALLBACK DiscardInputForChild(HWND child, LPARAM) {
+    DiscardInputFor(child);
+    return TRUE;
+}
+
+}  // namespace
+
+void DiscardPendingInput(HWND top) {
+    if (!top || !::IsWindow(top)) return;
+    DiscardInputFor(top);
+    ::EnumChildWindows(top, DiscardInputForChild, 0);
 }

@@ -24,6 +24,7 @@ private:
     win::UniqueHook dropInput_;
 };
 
-// Drops every queued mouse and keyboard message of the calling thread; other
-// messages stay queued.
-void DiscardPendingInput();
+// Drops every queued mouse and keyboard message of the calling thread for
+// top and the windows inside it; other messages stay queued, input for the
+// thread's other windows (a tray menu, Recent Barcodes) too.
+void DiscardPendingInput(HWND top);

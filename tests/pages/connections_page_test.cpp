@@ -13,6 +13,7 @@
 
 #include "config/Application.h"
 #include "res/resource.h"
+#include "win/Scoped.h"
 #include "scanner/Activation.h"
 #include "scanner/ScannerState.h"
 #include "pages/ConnectionsPage.h"
@@ -387,18 +388,28 @@ TEST_F(ConnectionsPage, ACommandThatThrowsEndsTheBusyPage) {
     ::SetWindowLongPtrA(list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListProc));
 }
 
+// Input for the page and the controls on it goes; other messages stay, and so
+// does input for another window of the thread (a character for a tray menu).
 TEST_F(ConnectionsPage, DiscardPendingInputKeepsOtherMessages) {
     Open();
+    const win::UniqueWindow other(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(other);
+    const HWND list = ::GetDlgItem(page_, IDC_SCANNER_LIST);
     ::PostMessageA(page_, WM_CHAR, 'x', 0);
+    ::PostMessageA(list, WM_KEYDOWN, VK_SPACE, 0);
     ::PostMessageA(page_, WM_RBUTTONUP, 0, 0);
+    ::PostMessageA(other.get(), WM_CHAR, 'o', 0);
     ::PostMessageA(page_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
     ::PostMessageA(page_, WM_APP + 1, 0, 0);
     ::PostMessageA(page_, WM_MOUSEWHEEL, 0, 0);
-    DiscardPendingInput();
+    DiscardPendingInput(page_);
     MSG msg;
     EXPECT_TRUE(::PeekMessageA(&msg, page_, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_APP + 1));
     EXPECT_FALSE(::PeekMessageA(&msg, page_, 0, 0, PM_REMOVE));
+    EXPECT_FALSE(::PeekMessageA(&msg, list, 0, 0, PM_REMOVE));
+    EXPECT_TRUE(::PeekMessageA(&msg, other.get(), 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_CHAR));
 }
 
 // ---------------------------------------------------------------- Activate / Deactivate
