@@ -109,6 +109,29 @@ void InitOptionBoxes(HWND page) {
     }
 }
 
+// A group whose options an administrator's policy sets says so in its
+// caption; the boxes and fields it sets are greyed.
+struct PolicyGroup {
+    int id;
+    const char* values[2];
+};
+constexpr PolicyGroup PolicyGroups[] = {
+    {IDC_GROUP_BALLOONS, {ShowBalloonsValue, nullptr}},
+    {IDC_GROUP_PACE, {KeyDelayValue, BarcodeDelayValue}},
+    {IDC_GROUP_SCAN_LOG, {scanlog::OnValue, scanlog::DaysValue}},
+};
+
+void ShowGroupsSetByPolicy(HWND page) {
+    for (const PolicyGroup& group : PolicyGroups) {
+        bool byPolicy = false;
+        for (const char* value : group.values) byPolicy = byPolicy || (value && ReadUserOption(value, 0).byPolicy);
+        if (!byPolicy) continue;
+        wchar_t caption[64] = {};
+        ::GetDlgItemTextW(page, group.id, caption, 64);
+        ::SetDlgItemTextW(page, group.id, (std::wstring(caption) + L" (Set by your administrator)").c_str());
+    }
+}
+
 const OptionBox* OptionBoxOf(int id) {
     for (const OptionBox& box : OptionBoxes)
         if (box.id == id) return &box;
@@ -123,6 +146,7 @@ void InitOptionsPage(HWND page) {
     pages::SetTicked(page, IDC_MINIMIZE_ON_START, settings.Minimize != 0);
     InitOptionBoxes(page);
     InitNumberFields(page);
+    ShowGroupsSetByPolicy(page);
     PageOnInit(page, OptionsPageIndex);
 }
 

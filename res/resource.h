@@ -74,6 +74,9 @@
 #define IDC_RULES_TEXT            1200
 #define IDC_RULES_TEXT_LABEL      1201
 #define IDC_RULES_POLICY_NOTE     1202
+#define IDC_GROUP_BALLOONS        1213
+#define IDC_GROUP_PACE            1214
+#define IDC_GROUP_SCAN_LOG        1215
 #define IDC_RULES_STATUS          1203
 #define IDC_RULES_ENCODING_LABEL  1204
 #define IDC_RULES_ENCODING        1205

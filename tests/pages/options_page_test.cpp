@@ -67,6 +67,11 @@ void SetPolicy(const char* name, DWORD value) {
 
 bool Ticked(HWND button) { return ::SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 void Click(HWND button) { ::SendMessageA(button, BM_CLICK, 0, 0); }
+std::string ItemText(HWND page, int id) {
+    char text[128] = "";
+    ::GetDlgItemTextA(page, id, text, sizeof text);
+    return text;
+}
 
 class OptionsPageTest : public ::testing::Test {
 protected:
@@ -141,6 +146,8 @@ TEST_F(OptionsPageTest, BalloonsFollowTheUserUnlessAPolicySetsThem) {
     PageHost host(pagetest::OptionsTab);
     EXPECT_TRUE(Ticked(host.item(IDC_SHOW_BALLOONS)));
     EXPECT_FALSE(::IsWindowEnabled(host.item(IDC_SHOW_BALLOONS)));
+    EXPECT_EQ(ItemText(host.page(), IDC_GROUP_BALLOONS), "Notification area (Set by your administrator)");
+    EXPECT_EQ(ItemText(host.page(), IDC_GROUP_PACE), "Typing pace") << "no pace policy";
     EXPECT_TRUE(BalloonsWanted());
 }
 
