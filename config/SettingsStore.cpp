@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "config/Registry.h"
+#include "config/UserOptions.h"
 #include "config/SettingsFile.h"
 #include "config/SettingsLocation.h"
 #include "win/Scoped.h"
@@ -82,6 +83,7 @@ void SaveSettingsFile(SettingsRecord& record, int& runAtStartup) {
 }
 
 LONG SaveSettings(SettingsRecord& record, int& runAtStartup) {
+    if (SettingsLocked()) return ERROR_SUCCESS;  // the administrator's settings stay as they are
     SaveSettingsFile(record, runAtStartup);
     // RunAtStartup is not known either while the section (with PathInfo) is unread.
     if (SectionUnread()) return ERROR_NOT_READY;

@@ -151,6 +151,11 @@ bool WriteUserOption(const char* name, uint32_t value) {
            ERROR_SUCCESS;
 }
 
+bool SettingsLocked() {
+    const UserOption lock = ReadUserOption(LockSettingsValue, 0);
+    return lock.byPolicy && lock.value != 0;
+}
+
 std::vector<std::string> PoliciesInForce() {
     std::vector<std::string> names;
     win::UniqueKey key;

@@ -19,6 +19,10 @@ inline constexpr char PolicyOptionsKey[] = "Software\\Policies\\Brontel Vask";
 
 // "ShowBalloons": 1 (the default) shows the tray's balloons, 0 none.
 inline constexpr char ShowBalloonsValue[] = "ShowBalloons";
+// Policy only (a kiosk's): 1 locks the settings. The sheet's Connections,
+// Options and Format pages are shown but cannot be changed, and nothing is
+// saved from them. A user's value of this name counts for nothing.
+inline constexpr char LockSettingsValue[] = "LockSettings";
 
 // "KeyDelayMs" (0-200) and "BarcodeDelayMs" (0-2000): the typing pace, 0 by
 // default; a larger stored value counts as the largest.
@@ -55,6 +59,9 @@ bool WriteUserText(const char* name, std::string_view utf8);
 // The names of the values the administrator's policy sets, in the order
 // the registry keeps them; empty when there is none.
 std::vector<std::string> PoliciesInForce();
+
+// Whether an administrator's policy locks the settings.
+bool SettingsLocked();
 
 // Whether the tray shows balloons now.
 bool BalloonsWanted();

@@ -7,6 +7,7 @@
 
 #include "config/Application.h"
 #include "config/SettingsStore.h"
+#include "config/UserOptions.h"
 #include "pages/SheetPlace.h"
 
 SheetState Sheet;
@@ -15,6 +16,23 @@ namespace {
 
 // The sheet is a page's parent; the hidden start-up Connections dialog has none.
 HWND SheetOf(HWND page) { return ::GetParent(page); }
+
+BOOL CALLBACK GreyInputControl(HWND control, LPARAM) {
+    char kind[16] = "";
+    ::GetClassNameA(control, kind, sizeof kind);
+    const bool groupBox = (::GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+    if ((::lstrcmpiA(kind, "Button") == 0 && !groupBox) || ::lstrcmpiA(kind, "Edit") == 0 ||
+        ::lstrcmpiA(kind, "ComboBox") == 0 || ::lstrcmpiA(kind, "ListBox") == 0)
+        ::EnableWindow(control, FALSE);
+    return TRUE;
+}
+
+// A locked page shows its settings greyed and takes no input at all, also
+// from a control that its own code enables again later.
+void LockPage(HWND page) {
+    ::EnumChildWindows(page, GreyInputControl, 0);
+    ::EnableWindow(page, FALSE);
+}
 
 BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM areas) {
     MONITORINFO info{};
@@ -72,6 +90,7 @@ void PageOnInit(HWND page, PageIndex index) {
     Sheet.StartPage = index;
     HWND sheet = SheetOf(page);
     if (!sheet) return;
+    if (index != AboutPageIndex && index != TracePageIndex && SettingsLocked()) LockPage(page);
     const sheetplace::ScreenPoint place = SheetPlace(sheet);
     ::SetWindowPos(sheet, HWND_NOTOPMOST, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
 }
@@ -100,5 +119,5 @@ UINT PageOnNotify(HWND page, PageIndex index, LPARAM lParam) {
 
 void PageChanged(HWND page) {
     HWND sheet = SheetOf(page);
-    if (sheet) PropSheet_Changed(sheet, page);
+    if (sheet && !SettingsLocked()) PropSheet_Changed(sheet, page);
 }

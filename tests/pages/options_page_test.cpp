@@ -10,6 +10,7 @@
 #include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "config/Registry.h"
+#include "config/SettingsStore.h"
 #include "config/UserOptions.h"
 #include "res/resource.h"
 #include "tests/pages/PageHost.h"
@@ -149,6 +150,28 @@ TEST_F(OptionsPageTest, BalloonsFollowTheUserUnlessAPolicySetsThem) {
     EXPECT_EQ(ItemText(host.page(), IDC_GROUP_BALLOONS), "Notification area (Set by your administrator)");
     EXPECT_EQ(ItemText(host.page(), IDC_GROUP_PACE), "Typing pace") << "no pace policy";
     EXPECT_TRUE(BalloonsWanted());
+}
+
+// A locking policy: the page is shown greyed and takes no input, a change
+// made anyway offers no Save, and a save writes nothing (not even the Run
+// value that the same save writes unlocked).
+TEST_F(OptionsPageTest, ALockingPolicyGreysThePageAndSavesNothing) {
+    int run = 1;
+    SettingsRecord record = App.Settings.Get();
+    ASSERT_EQ(SaveSettings(record, run), ERROR_SUCCESS);
+    ASSERT_TRUE(RunValue(HKEY_CURRENT_USER).has_value()) << "an unlocked save writes the Run value";
+    DeleteValue(HKEY_CURRENT_USER);
+
+    SetPolicy(LockSettingsValue, 1);
+    PageHost host(pagetest::OptionsTab);
+    EXPECT_FALSE(::IsWindowEnabled(host.page()));
+    for (int id : {IDC_ACTIVATE_ON_START, IDC_RUN_AT_STARTUP, IDC_SHOW_BALLOONS, IDC_KEY_DELAY, IDC_SCAN_LOG_DAYS})
+        EXPECT_FALSE(::IsWindowEnabled(host.item(id))) << id;
+    ::SendMessageA(host.page(), WM_COMMAND, MAKEWPARAM(IDC_MINIMIZE_ON_START, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(host.item(IDC_MINIMIZE_ON_START)));
+    EXPECT_FALSE(host.SaveEnabled());
+    EXPECT_EQ(SaveSettings(record, run), ERROR_SUCCESS);
+    EXPECT_FALSE(RunValue(HKEY_CURRENT_USER).has_value());
 }
 
 // The pace fields store the user's value as it is typed, within its limit,
