@@ -18,7 +18,8 @@ struct Word {
 constexpr Word Commands[] = {{"pause", Command::Pause},
                              {"resume", Command::Resume},
                              {"exit", Command::Exit},
-                             {"status", Command::Status}};
+                             {"status", Command::Status},
+                             {"logon", Command::Logon}};
 
 bool IsOption(const std::string& argument, const char* name) {
     return argument.size() >= 2 && (argument[0] == '/' || argument[0] == '-') && Lower(argument.substr(1)) == name;
@@ -45,7 +46,7 @@ Parsed Parse(const std::vector<std::string>& arguments) {
             return parsed;
         }
         if (parsed.command != Command::None && parsed.command != command) {
-            parsed.error = "Only one of /pause, /resume, /exit and /status may be given.";
+            parsed.error = "Only one of /pause, /resume, /exit, /status and /logon may be given.";
             return parsed;
         }
         parsed.command = command;
@@ -59,11 +60,12 @@ int StateCode(bool connected, bool paused) {
 
 std::string BadArgumentsText(const std::string& error) {
     return error +
-           "\n\nUsage: VaskSW.exe [/pause | /resume | /exit | /status] [/quiet]\n\n"
+           "\n\nUsage: VaskSW.exe [/pause | /resume | /exit | /status | /logon] [/quiet]\n\n"
            "/pause\tPause typing (starts Brontel Vask paused if it is not running).\n"
            "/resume\tResume typing.\n"
            "/exit\tSave the settings and end Brontel Vask, without asking.\n"
            "/status\tOnly report the state.\n"
+           "/logon\tStart Brontel Vask, unless it runs already.\n"
            "/quiet\tShow no message; bad arguments end with exit code 64.";
 }
 

@@ -1,7 +1,7 @@
 // The program's command line: a command for the copy already running in the
 // same session, answered with an exit code that scripts can test.
 //
-//   VaskSW.exe [/pause | /resume | /exit | /status] [/quiet]
+//   VaskSW.exe [/pause | /resume | /exit | /status | /logon] [/quiet]
 //
 // Plain C++: the words and the codes are decided here, the hand-over is the
 // entry point's.
@@ -12,7 +12,9 @@
 
 namespace cmdline {
 
-enum class Command { None = 0, Pause = 1, Resume = 2, Exit = 3, Status = 4 };
+// Logon: the start at every user's logon that the package's AUTOSTART
+// makes; with a copy running already it does nothing (no sheet opens).
+enum class Command { None = 0, Pause = 1, Resume = 2, Exit = 3, Status = 4, Logon = 5 };
 
 struct Parsed {
     Command command = Command::None;

@@ -55,6 +55,7 @@ LRESULT AnswerCommandLine(WPARAM command, void (*setPaused)(bool)) {
         break;
     case cmdline::Command::Status:
     case cmdline::Command::None:
+    case cmdline::Command::Logon:
         break;
     }
     return cmdline::StateCode(ScannerConnected(), Link.Paused.load());

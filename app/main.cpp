@@ -131,15 +131,16 @@ int RunProgram(HINSTANCE instance) {
     ::LoadStringA(instance, IDS_APP_TITLE, WindowTitle, sizeof WindowTitle);
     ::LoadStringA(instance, IDS_WINDOW_CLASS, WindowClassName, sizeof WindowClassName);
     if (anotherInstanceRuns) {
+        if (line.command == cmdline::Command::Logon) return cmdline::Ended;
         if (line.command != cmdline::Command::None)
             return SendCommandToRunningCopy(line.command, WindowClassName, WindowTitle);
         HandOverToRunningInstance();
         return 0;
     }
-    // Only /pause starts a copy: it types nothing until resumed.
+    // Only /pause (typing nothing until resumed) and /logon start a copy.
     if (line.command == cmdline::Command::Pause)
         Link.Paused = true;
-    else if (line.command != cmdline::Command::None)
+    else if (line.command != cmdline::Command::None && line.command != cmdline::Command::Logon)
         return cmdline::NotRunning;
 
     // Provides "RichEdit20A" for the Trace page; without it that page cannot

@@ -91,7 +91,15 @@ bool RunValueMatchesPathInfo(const std::string& pathInfo) {
     return EqualIgnoringCase(value, pathInfo) || EqualIgnoringCase(WithoutSurroundingQuotes(value), pathInfo);
 }
 
+bool MachineStartsProgram() {
+    win::UniqueKey key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, RunKeyPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+    std::string value;
+    return ReadRunValue(key.get(), value);
+}
+
 LONG WriteRunAtStartup(bool on, const std::string& pathInfo) {
+    if (on && MachineStartsProgram()) on = false;
     win::UniqueKey key;
     const LONG opened = ::RegOpenKeyExA(HKEY_CURRENT_USER, RunKeyPath, 0, KEY_READ | KEY_WRITE, key.put());
     if (opened != ERROR_SUCCESS) return opened;

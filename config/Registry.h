@@ -33,9 +33,15 @@ bool RecordProgramFile(SettingsRecord& record);
 int DeleteRunValue(HKEY root);   // 0 when the Run key cannot be opened, else 1
 
 // Writes (on: naming pathInfo, in quotes when it holds a blank) or deletes
-// the current user's Run value. ERROR_SUCCESS, or the error opening the Run
+// the current user's Run value; deletes it also when on while the machine
+// starts the program (two starts at logon would open the sheet). ERROR_SUCCESS, or the error opening the Run
 // key (which it does not create).
 LONG WriteRunAtStartup(bool on, const std::string& pathInfo);
+
+// True when the machine's Run key has the program's value (the package's
+// AUTOSTART): every user's logon starts the program, and no user needs a
+// value of their own.
+bool MachineStartsProgram();
 
 // True when the current user's Run value is a string that names pathInfo,
 // with or without quotes around it, ignoring case. Any failure: false.

@@ -142,7 +142,11 @@ void InitOptionsPage(HWND page) {
     pages::InitialisingMark mark(page);
     const SettingsRecord settings = App.Settings.Get();
     pages::SetTicked(page, IDC_ACTIVATE_ON_START, settings.Activate != 0);
-    pages::SetTicked(page, IDC_RUN_AT_STARTUP, App.RunAtStartup != 0);
+    // The package's AUTOSTART starts the program for every user: the box
+    // says so and cannot be changed.
+    const bool byMachine = MachineStartsProgram();
+    pages::SetTicked(page, IDC_RUN_AT_STARTUP, byMachine || App.RunAtStartup != 0);
+    ::EnableWindow(::GetDlgItem(page, IDC_RUN_AT_STARTUP), !byMachine);
     pages::SetTicked(page, IDC_MINIMIZE_ON_START, settings.Minimize != 0);
     InitOptionBoxes(page);
     InitNumberFields(page);

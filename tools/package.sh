@@ -168,6 +168,13 @@ for i in "${!PE_FILES[@]}"; do
     [ -n "${file_version:-}" ] || fail "${PE_FILES[$i]} has no version record"
     msi "UPDATE \`File\` SET \`Version\` = '$file_version', \`Language\` = '$language' WHERE \`FileName\` = '${PE_FILES[$i]}'"
 done
+# The machine's Run value only when the package is installed with AUTOSTART=1
+# (wixl has no component conditions).
+msi "UPDATE \`Component\` SET \`Condition\` = 'AUTOSTART = 1' WHERE \`Component\` = 'AutoStart'"
+# A public property that reaches the installation's server side when given
+# on the command line of an installation with a user interface.
+secure=$(msiinfo export "$OUTPUT" Property | tr -d '\r' | awk -F'\t' '$1 == "SecureCustomProperties" { print $2 }')
+msi "UPDATE \`Property\` SET \`Value\` = 'AUTOSTART${secure:+;$secure}' WHERE \`Property\` = 'SecureCustomProperties'"
 # The event source's message file as REG_EXPAND_SZ ("#%"), as the event log
 # documents it; wixl writes only plain strings and doubles a leading '#'.
 msi "UPDATE \`Registry\` SET \`Value\` = '#%[INSTALLDIR]VaskSW.exe' WHERE \`Name\` = 'EventMessageFile'"

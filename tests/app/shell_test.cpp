@@ -342,6 +342,10 @@ TEST_F(CommandLine, CommandsReachTheRunningCopyAndAnswerItsState) {
     ASSERT_TRUE(receiver.Ready());
     ASSERT_TRUE(receiver.Focus());
     EXPECT_EQ(RunWith({"/status"}), Running | Connected);
+    // The start at logon finds a copy running: it ends and opens nothing (a
+    // plain second start would open the sheet before it ends).
+    EXPECT_EQ(RunWith({"/logon"}), 0u);
+    EXPECT_FALSE(Sheet::Find());
 
     EXPECT_EQ(RunWith({"/pause"}), Running | Connected | Paused);
     Sim({"scan", "s1", "HELD-1"});

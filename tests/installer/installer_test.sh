@@ -117,14 +117,22 @@ check "prepared files without the 19 Admin elements in order, or with a DTD, are
 check "  ... saying why" says "$MISORDERED" '<Mode> where <mode> belongs'
 check "  ... saying why" says "$DTD" 'document type declaration'
 check "  ... and a prepared file that holds them is taken" [ -n "$PREPARED_MSI" ]
-msiexec_timed "install with a prepared settings file" /i "$(win_path "$PREPARED_MSI")" /qn
+MACHINE_RUN='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+EVENT_SOURCE='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Brontel Vask'
+msiexec_timed "install with a prepared settings file and AUTOSTART=1" /i "$(win_path "$PREPARED_MSI")" /qn AUTOSTART=1
 check "the prepared settings file is installed byte for byte" cmp "$PROGRAM/ConfigSettings.xml" "$WORK/prepared.xml"
+check "AUTOSTART=1 starts the program at every logon" \
+    [ "$(reg_value "$MACHINE_RUN" 'Brontel Vask')" = '"C:\Program Files\Brontel Vask\VaskSW.exe" /logon' ]
+check "the event source names the program as its message file" \
+    [ "$(reg_value "$EVENT_SOURCE" EventMessageFile)" = 'C:\Program Files\Brontel Vask\VaskSW.exe' ]
 msiexec_timed "remove it" /x "$(win_path "$PREPARED_MSI")" /qn
+check "  ... and the removal takes the machine's Run value away" [ -z "$(reg_value "$MACHINE_RUN" 'Brontel Vask')" ]
 rm -f "$PROGRAM/ConfigSettings.xml"
 
 # ---- install N silently
 msiexec_timed "install" /i "$(win_path "$N_MSI")" /qn /l*v 'C:\install.log'
 check "silent install succeeds" [ $? -eq 0 ]
+check "without AUTOSTART no machine Run value" [ -z "$(reg_value "$MACHINE_RUN" 'Brontel Vask')" ]
 check "installed files" [ "$(our_files)" = "BrontelVask.adml BrontelVask.admx ConfigSettings.xml VantuPlusSDK_Win32_API.dll VaskSW.exe vask-sim.exe " ]
 check "the policy template's texts" cmp -s "$PROGRAM/BrontelVask.adml" "$ROOT/installer/policy/en-US/BrontelVask.adml"
 check "the installed program is the built one" cmp -s "$PROGRAM/VaskSW.exe" "$BUILD/bin/VaskSW.exe"

@@ -25,6 +25,12 @@ key=$source_key awk -F'\t' '$2 == 2 && $3 == ENVIRON["key"] && $4 == "EventMessa
 key=$source_key awk -F'\t' '$2 == 2 && $3 == ENVIRON["key"] && $4 == "TypesSupported" && $5 == "#7"' \
     <<<"$registry" | grep -q . || fault "the event source supports no error, warning and information events"
 
+grep -q 'AUTOSTART' <<<"$(field "$(rows Property)" SecureCustomProperties 2)" || fault "AUTOSTART is not a secure property"
+# AUTOSTART=1 alone makes the machine's Run value, which starts the program with /logon.
+[ "$(field "$(rows Component)" AutoStart 5)" = "AUTOSTART = 1" ] || fault "the AutoStart component is not conditioned on AUTOSTART = 1"
+key='Software\Microsoft\Windows\CurrentVersion\Run' awk -F'\t' '$2 == 2 && $3 == ENVIRON["key"] && $4 == "Brontel Vask" && $5 == "\"[INSTALLDIR]VaskSW.exe\" /logon" && $6 == "AutoStart"' \
+    <<<"$registry" | grep -q . || fault "no machine Run value starts [INSTALLDIR]VaskSW.exe /logon"
+
 # A shortcut whose target names a feature is advertised.
 features=$(rows Feature | cut -f1)
 while IFS=$'\t' read -r shortcut _ _ _ target _; do

@@ -152,6 +152,20 @@ TEST_F(OptionsPageTest, BalloonsFollowTheUserUnlessAPolicySetsThem) {
     EXPECT_TRUE(BalloonsWanted());
 }
 
+// The package's AUTOSTART (the machine's Run value) starts the program for
+// every user: the box shows it, cannot be changed, and a save removes the
+// user's own value, which would start a second copy at logon.
+TEST_F(OptionsPageTest, TheMachinesRunValueTicksTheBoxAndReplacesTheUsers) {
+    PutRunValue(HKEY_CURRENT_USER, "C:\\old\\VaskSW.exe");
+    PutRunValue(HKEY_LOCAL_MACHINE, "\"C:\\Program Files\\Brontel Vask\\VaskSW.exe\" /logon");
+    PageHost host(pagetest::OptionsTab);
+    EXPECT_TRUE(Ticked(host.item(IDC_RUN_AT_STARTUP)));
+    EXPECT_FALSE(::IsWindowEnabled(host.item(IDC_RUN_AT_STARTUP)));
+    EXPECT_EQ(WriteRunAtStartup(true, "C:\\old\\VaskSW.exe"), ERROR_SUCCESS);
+    EXPECT_FALSE(RunValue(HKEY_CURRENT_USER).has_value());
+    EXPECT_TRUE(RunValue(HKEY_LOCAL_MACHINE).has_value());
+}
+
 // A locking policy: the page is shown greyed and takes no input, a change
 // made anyway offers no Save, and a save writes nothing (not even the Run
 // value that the same save writes unlocked).
