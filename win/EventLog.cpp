@@ -109,9 +109,11 @@ private:
     WorkerThread thread_;
 };
 
+// Never destroyed: its thread may still wait on it while the process's
+// static objects go at the end.
 EventWriter& Writer() {
-    static EventWriter writer;
-    return writer;
+    static EventWriter* const writer = new EventWriter;
+    return *writer;
 }
 
 }  // namespace
