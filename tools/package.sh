@@ -180,9 +180,11 @@ msi "UPDATE \`Property\` SET \`Value\` = 'AUTOSTART${secure:+;$secure}' WHERE \`
 msi "UPDATE \`Registry\` SET \`Value\` = '#%[INSTALLDIR]VaskSW.exe' WHERE \`Name\` = 'EventMessageFile'"
 # wixl has no attribute for these custom action types (the numbers are
 # Windows Installer's: 1 a DLL in the Binary table, 64 the result ignored,
-# 1024 deferred, 512 commit, 2048 no impersonation).
+# 1024 deferred, 512 commit, 256 rollback, 2048 no impersonation).
 msi "UPDATE \`CustomAction\` SET \`Type\` = 3137 WHERE \`Action\` = 'CloseRunningPrograms'"
 msi "UPDATE \`CustomAction\` SET \`Type\` = 1601 WHERE \`Action\` = 'RemoveRunValue'"
+msi "UPDATE \`CustomAction\` SET \`Type\` = 3649 WHERE \`Action\` = 'StartClosedCopies'"
+msi "UPDATE \`CustomAction\` SET \`Type\` = 3393 WHERE \`Action\` = 'StartClosedCopiesOnRollback'"
 # The local Users group (by SID, whatever its name in this Windows'
 # language) gets the modify right on the settings file as it is installed:
 # the entry that the program adds at an elevated start (mask 0x1301BF,

@@ -8,10 +8,13 @@
 //   RemoveRunValue        commit, as the installing user: that user's
 //                         start-with-Windows value, only once the removal
 //                         has succeeded
-//   NoteRunningProgram    immediate, before an upgrade removes the older
-//                         version: is a copy running in the installing
-//                         user's session?
-//   StartProgramAgain     immediate, after the upgrade: starts that copy again
+//   NoteRunningCopies     immediate, before an upgrade removes the older
+//                         version or a removal closes the copies: the copies
+//                         running, in any session, handed to the two below
+//   StartClosedCopies     commit after an upgrade, and rollback of a removal
+//                         that fails or is cancelled, in the system's
+//                         context: starts each closed copy again in its own
+//                         session as its own user
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
@@ -25,12 +28,12 @@
 #include "app/CloseRequestWatch.h"
 #include "config/RunKey.h"
 #include "win/Scoped.h"
+#include "installer/actions/StartInSession.h"
 #include "win/Token.h"
 
 namespace {
 
 constexpr char ProgramName[] = "VaskSW.exe";
-constexpr char RestartProperty[] = "VaskRestart";
 // The program stops its worker threads (within its own shutdown bound) and saves its
 // settings; the rest of the wait is room for a busy machine.
 constexpr DWORD OrderlyEndMs = 20000;
@@ -75,6 +78,7 @@ std::string Lower(std::string text) {
 struct RunningCopy {
     DWORD id = 0;
     DWORD session = 0;
+    std::string user;  // the SID; empty when the process's token cannot be read
     win::UniqueHandle process;
 };
 
@@ -102,6 +106,7 @@ std::vector<RunningCopy> FindRunningCopies(std::string folder) {
         DWORD size = sizeof image;
         if (!::QueryFullProcessImageNameA(copy.process.get(), 0, image, &size) || Lower(image) != expected) continue;
         (void)::ProcessIdToSessionId(copy.id, &copy.session);
+        copy.user = win::ProcessUserSidText(copy.process.get());
         found.push_back(std::move(copy));
     }
     return found;
@@ -129,8 +134,7 @@ bool WaitUntilFileFree(const std::string& path, DWORD timeoutMs) {
 std::vector<win::UniqueHandle> SendCloseRequests(MSIHANDLE install, const std::vector<RunningCopy>& copies) {
     std::set<std::string> names{CloseRequestEventName};
     for (const RunningCopy& copy : copies)
-        if (const std::string user = win::ProcessUserSidText(copy.process.get()); !user.empty())
-            names.insert(CloseRequestEventNameFor(user));
+        if (!copy.user.empty()) names.insert(CloseRequestEventNameFor(copy.user));
     std::vector<win::UniqueHandle> set;
     for (const std::string& name : names) {
         win::UniqueHandle request(::OpenEventA(EVENT_MODIFY_STATE, FALSE, name.c_str()));
@@ -156,7 +160,8 @@ UINT __stdcall CloseRunningPrograms(MSIHANDLE install) {
     Log(install, "found " + std::to_string(copies.size()) + " running " + ProgramName + " in " + folder);
     if (copies.empty()) return ERROR_SUCCESS;
     for (const RunningCopy& copy : copies)
-        Log(install, "found process " + std::to_string(copy.id) + " in session " + std::to_string(copy.session));
+        Log(install, "found process " + std::to_string(copy.id) + " in session " + std::to_string(copy.session) +
+                         " of user " + (copy.user.empty() ? "(unknown)" : copy.user));
 
     std::vector<win::UniqueHandle> requests = SendCloseRequests(install, copies);
     if (!requests.empty()) Log(install, "asked every copy to close");
@@ -171,7 +176,9 @@ UINT __stdcall CloseRunningPrograms(MSIHANDLE install) {
         }
         const bool ended = ::TerminateProcess(copy.process.get(), 1) &&
                            ::WaitForSingleObject(copy.process.get(), ForcedEndMs) == WAIT_OBJECT_0;
-        Log(install, std::string(ended ? "ended by force" : "could not end") + ": process " + std::to_string(copy.id));
+        Log(install, std::string(ended ? "ended by force" : "could not end") + ": process " + std::to_string(copy.id) +
+                         " in session " + std::to_string(copy.session) + " of user " +
+                         (copy.user.empty() ? "(unknown)" : copy.user) + ", with any barcode it held");
     }
     // A copy started later must not find the request still standing.
     for (const win::UniqueHandle& request : requests) (void)::ResetEvent(request.get());
@@ -198,34 +205,36 @@ UINT __stdcall RemoveRunValue(MSIHANDLE install) {
     return ERROR_SUCCESS;
 }
 
-// Before an upgrade removes the older version: a copy of the install folder
-// running in this session (the installing user's) is noted, to start again.
-UINT __stdcall NoteRunningProgram(MSIHANDLE install) {
-    DWORD session = 0;
-    (void)::ProcessIdToSessionId(::GetCurrentProcessId(), &session);
-    for (const RunningCopy& copy : FindRunningCopies(Property(install, "INSTALLDIR"))) {
-        if (copy.session != session) continue;
-        Log(install, "process " + std::to_string(copy.id) + " runs in this session: it starts again after the upgrade");
-        (void)::MsiSetPropertyA(install, RestartProperty, "1");
-        break;
+// Before an upgrade removes the older version, or a removal closes the
+// copies: every copy of the install folder running now, in any session, is
+// handed to the actions that start the closed copies again (after the
+// upgrade; when the removal fails or is cancelled). Their CustomActionData is
+// the property of their own name.
+UINT __stdcall NoteRunningCopies(MSIHANDLE install) {
+    const std::string folder = Property(install, "INSTALLDIR");
+    std::vector<ClosedCopy> noted;
+    for (const RunningCopy& copy : FindRunningCopies(folder)) {
+        Log(install, "process " + std::to_string(copy.id) + " in session " + std::to_string(copy.session) +
+                         " is closed by this installation and starts again after it or if it fails");
+        noted.push_back({copy.session, copy.user});
     }
+    if (noted.empty()) return ERROR_SUCCESS;
+    const std::string data = ClosedCopiesData(noted, folder);
+    (void)::MsiSetPropertyA(install, "StartClosedCopies", data.c_str());
+    (void)::MsiSetPropertyA(install, "StartClosedCopiesOnRollback", data.c_str());
     return ERROR_SUCCESS;
 }
 
-UINT __stdcall StartProgramAgain(MSIHANDLE install) {
-    const std::string folder = Property(install, "INSTALLDIR");
-    std::string commandLine = "\"" + folder + ProgramName + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                         &started)) {
-        Log(install, "started again: process " + std::to_string(started.dwProcessId));
-        ::CloseHandle(started.hThread);
-        ::CloseHandle(started.hProcess);
-    } else {
-        Log(install, "could not start " + commandLine + " again (error " + std::to_string(::GetLastError()) + ")");
-    }
+// CustomActionData from NoteRunningCopies. In the system's context, so it
+// reaches every session whoever runs msiexec.
+UINT __stdcall StartClosedCopies(MSIHANDLE install) {
+    std::vector<ClosedCopy> copies;
+    std::string folder;
+    if (!ReadClosedCopiesData(Property(install, "CustomActionData"), copies, folder)) return ERROR_SUCCESS;
+    if (folder.back() != '\\') folder += '\\';
+    std::set<std::pair<DWORD, std::string>> started;
+    for (const ClosedCopy& copy : copies)
+        if (started.emplace(copy.session, copy.user).second) Log(install, StartInSession(copy, folder, ProgramName));
     return ERROR_SUCCESS;
 }
 

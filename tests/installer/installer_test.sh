@@ -6,11 +6,12 @@
 # installed byte for byte, silent install, the installed files, shortcut,
 # Add/Remove entry and settings file, a barcode delivered by the installed
 # program, an administrator's change saved into the shipped Admin section, an
-# upgrade that closes the running program in order, keeps two users'
-# sections byte for byte and starts the program again, a refused downgrade,
-# a removal from another desktop (standing in for session 0) that closes the
-# running program through the global close request, and a failing removal
-# that keeps the user's Run value.
+# upgrade from another desktop (standing in for SYSTEM in session 0) that
+# closes the running program in order, keeps two users' sections byte for
+# byte and starts the program again on the user's desktop, a refused
+# downgrade, a removal from another desktop that closes the running program
+# through its user's close request, a failing removal that starts the copy it
+# closed again, and one that keeps the user's Run value.
 #   tests/installer/installer_test.sh <build dir>
 # Needs DISPLAY (vask.sh test provides one).
 set -uo pipefail
@@ -42,6 +43,29 @@ msiexec_timed() {  # msiexec_timed NAME ARGS...: runs msiexec, prints its second
     say "$name took $(( (end - start) / 1000000 )) ms (exit $code)"
     return $code
 }
+msiexec_elsewhere() {  # msiexec_elsewhere NAME ARGS...: msiexec on a desktop of its own, where it
+    # finds no window of the program, as SYSTEM in session 0 finds none; waits until msiexec has
+    # ended (under Wine that desktop's explorer lives on while a process it started runs, the
+    # copy that the installation starts again among them)
+    local name=$1 start end seen=0; shift
+    start=$(date +%s%N)
+    wine explorer /desktop=Session0,640x480 msiexec "$@" </dev/null >>"$LOG" 2>&1 &
+    # (The explorer may also return before its msiexec has ended.)
+    for _ in $(seq 1 1200); do
+        if ours_running msiexec.exe; then seen=1; elif [ "$seen" = 1 ]; then break; fi
+        sleep 0.1
+    done
+    end=$(date +%s%N)
+    say "$name (on a desktop of its own) took $(( (end - start) / 1000000 )) ms"
+}
+exit_code_of() {  # exit_code_of PID: waits up to 10 s for the background job to end; its code, or "none"
+    for _ in $(seq 1 100); do
+        kill -0 "$1" 2>/dev/null || { wait "$1"; echo $?; return; }
+        sleep 0.1
+    done
+    echo none
+}
+log_lines() { tr -d '\r' <"$WINEPREFIX/drive_c/$1" | grep -a 'Brontel Vask: '; }
 reg_value() {  # reg_value KEY NAME: the data of one value, or nothing
     wine reg query "$1" /v "$2" </dev/null 2>>"$LOG" | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
@@ -169,17 +193,18 @@ cp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-before-upgrade.xml"
 (cd "$PROGRAM" && exec wine ./VaskSW.exe </dev/null >>"$LOG" 2>&1) &
 RUNNING_PID=$!
 driver about >/dev/null
-msiexec_timed "upgrade" /i "$(win_path "$N1_MSI")" /qn /l*v 'C:\upgrade.log'
-check "upgrade succeeds" [ $? -eq 0 ]
-running_code=none
-for _ in $(seq 1 100); do
-    kill -0 "$RUNNING_PID" 2>/dev/null || { wait "$RUNNING_PID"; running_code=$?; break; }
-    sleep 0.1
-done
+# The upgrade runs on a desktop of its own, standing in for SYSTEM in session
+# 0: the copy it closed must start again on the user's desktop, where the
+# user (and this test's driver) finds it.
+msiexec_elsewhere "upgrade" /i "$(win_path "$N1_MSI")" /qn /l*v 'C:\upgrade.log'
+check "the older version's removal closed the running program in order (code 0)" [ "$(exit_code_of "$RUNNING_PID")" = 0 ]
 RUNNING_PID=""
-check "the older version's removal closed the running program in order (code 0)" [ "$running_code" = 0 ]
 driver about >/dev/null
-check "  ... and the newer program started again, its About page showing its version" [ $? -eq 0 ]
+check "  ... and the newer program started again on the user's desktop, its About page showing its version" [ $? -eq 0 ]
+UPGRADE_LOG=$(log_lines upgrade.log)
+sed 's/^/[installer]   log: /' <<<"$UPGRADE_LOG"
+check "  ... as the user of the session it ran in, says the upgrade's log" \
+    says "$UPGRADE_LOG" 'Brontel Vask: started again: process [0-9]* in session [0-9]* as S-1-'
 check "upgrade keeps the settings file byte for byte" cmp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-before-upgrade.xml"
 check "upgrade installs the newer program" cmp -s "$PROGRAM/VaskSW.exe" "$BUILD/next-version/VaskSW.exe"
 KEY=$(product_key "$DEMO_NAME")
@@ -209,12 +234,10 @@ check "the newer program runs, its About page showing its version" [ $? -eq 0 ]
 (wine "$BUILD/bin/vask-installer-driver.exe" wait-exit </dev/null 2>>"$LOG" | tr -d '\r' >"$WORK/wait-exit.out") &
 WAITER_PID=$!
 for _ in $(seq 1 100); do grep -q watching "$WORK/wait-exit.out" && break; sleep 0.1; done
-wine explorer /desktop=Session0,640x480 msiexec /x "$(win_path "$N1_MSI")" /qn /l*v 'C:\uninstall.log' </dev/null >>"$LOG" 2>&1
+msiexec_elsewhere "removal" /x "$(win_path "$N1_MSI")" /qn /l*v 'C:\uninstall.log'
 wait "$WAITER_PID"
-# The desktop's explorer may return before the msiexec it started has ended.
-for _ in $(seq 1 600); do ours_running msiexec.exe || break; sleep 0.1; done
 check "the running program ended by its own orderly exit (code 0)" grep -qx 'exit code 0' "$WORK/wait-exit.out"
-UNINSTALL_LOG=$(tr -d '\r' <"$WINEPREFIX/drive_c/uninstall.log" | grep -a 'Brontel Vask: ')
+UNINSTALL_LOG=$(log_lines uninstall.log)
 sed 's/^/[installer]   log: /' <<<"$UNINSTALL_LOG"
 # (The Run value step comes below: this program, not started at logon,
 # deletes the value itself as it ends.)
@@ -241,9 +264,24 @@ msiexec_timed "install again" /i "$(win_path "$FAILING_MSI")" /qn
 check "a new install keeps the left settings file byte for byte" \
     cmp "$PROGRAM/ConfigSettings.xml" "$WORK/settings-after-removal.xml"
 
-# ---- a removal that fails keeps the installing user's Run value
-w reg add "$RUN_KEY" /v "Brontel Vask" /d 'C:\Program Files\Brontel Vask\VaskSW.exe' /f
+# ---- a removal that fails starts the copy it closed again
+(cd "$PROGRAM" && exec wine ./VaskSW.exe </dev/null >>"$LOG" 2>&1) &
+RUNNING_PID=$!
+driver about >/dev/null
 msiexec_timed "failing removal" /x "$(win_path "$FAILING_MSI")" /qn /l*v 'C:\failing-removal.log'
+check "the removal fails" [ $? -ne 0 ]
+check "  ... after closing the running program in order (code 0)" [ "$(exit_code_of "$RUNNING_PID")" = 0 ]
+RUNNING_PID=""
+driver about >/dev/null
+check "  ... which then runs again" [ $? -eq 0 ]
+sed 's/^/[installer]   log: /' <<<"$(log_lines failing-removal.log)"
+w "$PROGRAM/VaskSW.exe" /exit /quiet
+for _ in $(seq 1 100); do ours_running VaskSW.exe || break; sleep 0.1; done
+
+# ---- a removal that fails keeps the installing user's Run value (no copy
+# runs: a copy not started at logon deletes the value itself as it ends)
+w reg add "$RUN_KEY" /v "Brontel Vask" /d 'C:\Program Files\Brontel Vask\VaskSW.exe' /f
+msiexec_timed "failing removal" /x "$(win_path "$FAILING_MSI")" /qn
 check "the removal fails" [ $? -ne 0 ]
 check "  ... and the Run value stays" [ -n "$(reg_value "$RUN_KEY" "Brontel Vask")" ]
 msiexec_timed "removal that succeeds" /x "$(win_path "$N1_MSI")" /qn /l*v 'C:\removal.log'

@@ -65,6 +65,17 @@ for action in CloseRunningPrograms RemoveRunValue; do
 done
 [[ "$(field "$sequence" RemoveRunValue 2)" == *"NOT UPGRADINGPRODUCTCODE"* ]] \
     || fault "RemoveRunValue also runs when an upgrade removes the older version"
+# The closed copies start again from the system's context (another session's
+# user token is SYSTEM's to take): at commit after an upgrade, and at the
+# rollback of a removal, which must be scheduled before the closing it undoes.
+has_bits StartClosedCopies $((0x400 | 0x300 | 0x800)) $((0x400 | 0x200 | 0x800)) \
+    || fault "StartClosedCopies is not a commit action in the system's context (type $(type_of StartClosedCopies))"
+has_bits StartClosedCopiesOnRollback $((0x400 | 0x300 | 0x800)) $((0x400 | 0x100 | 0x800)) \
+    || fault "StartClosedCopiesOnRollback is not a rollback action in the system's context (type $(type_of StartClosedCopiesOnRollback))"
+[ "$(field "$sequence" StartClosedCopiesOnRollback 3)" -lt "$(field "$sequence" CloseRunningPrograms 3)" ] \
+    || fault "StartClosedCopiesOnRollback is scheduled after the closing it undoes"
+[ "$(field "$sequence" NoteRunningCopies 3)" -lt "$(field "$sequence" RemoveExistingProducts 3)" ] \
+    || fault "NoteRunningCopies runs after the older version is gone"
 
 [ "$(field "$(rows Property)" ARPNOMODIFY 2)" = 1 ] || fault "ARPNOMODIFY is not set"
 
