@@ -59,6 +59,7 @@ TrayView TrayStatus::Observe() const {
     view.retrying = RetryWorker.ShouldRun();
     view.waiting = Link.Waiting.load();
     view.held = Link.Held.load();
+    view.heldFor = Link.HeldFor();
     view.typed = Link.Typed.load();
     view.place = ScannerPlace(settings.ActivatedScannerMode, settings.DeviceInfo);
     view.sdkFile = vantu::DllName;

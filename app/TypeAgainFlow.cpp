@@ -7,6 +7,7 @@
 #include "app/RecentStatus.h"
 #include "config/Application.h"
 #include "config/UserOptions.h"
+#include "delivery/AllowedPrograms.h"
 #include "delivery/BarcodeRecords.h"
 #include "delivery/OwnWindows.h"
 #include "delivery/ShapingInForce.h"
@@ -32,6 +33,8 @@ std::optional<std::string> RefusalFor(HWND target) {
         return "No other program's window was in front as the menu opened: nothing typed.";
     case TypingTarget::HigherIntegrity:
         return "The window that was in front runs with higher rights: nothing typed.";
+    case TypingTarget::Barred:
+        return BarredProgramText(WindowProgram(target)) + ": nothing typed.";
     }
     return std::nullopt;
 }

@@ -35,6 +35,11 @@ inline constexpr char BarcodeDelayValue[] = "BarcodeDelayMs";
 // (what the policy template writes). Empty by default: typed as they are.
 inline constexpr char BarcodeRulesValue[] = "BarcodeRules";
 
+// "AllowedPrograms": the programs that may receive barcodes, image file
+// names ("excel.exe") one to a line (a multi-string, or a string of lines).
+// Empty by default: every program. A policy's list replaces the user's.
+inline constexpr char AllowedProgramsValue[] = "AllowedPrograms";
+
 struct UserOption {
     uint32_t value = 0;
     bool byPolicy = false;  // the policy's value: the user cannot change it

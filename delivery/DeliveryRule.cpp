@@ -1,7 +1,8 @@
 #include "delivery/DeliveryRule.h"
 
 bool TakesTypedKeys(const ForegroundView& foreground) {
-    return foreground.exists && !foreground.ours && !foreground.shell && !foreground.higherIntegrity;
+    return foreground.exists && !foreground.ours && !foreground.shell && !foreground.higherIntegrity &&
+           !foreground.barred;
 }
 
 DeliveryDecision DecideDelivery(const ForegroundView& foreground, int32_t rawTrace, bool traceExists) {

@@ -33,6 +33,8 @@ struct ForegroundView {
     bool higherIntegrity = false;     // its process outranks ours: input would be dropped
     bool ours = false;                // it belongs to this process
     bool shell = false;               // the desktop, the taskbar or another untitled window of the shell
+    bool barred = false;              // its program is not on the list of programs allowed to receive barcodes
+    std::string program;              // its program's image file name, read only while such a list is in force
 };
 
 struct DeliveryDecision {
@@ -40,10 +42,9 @@ struct DeliveryDecision {
     int32_t rawTrace = 0;  // the new value of the raw-trace flag
 };
 
-// Whether keys may be typed into the window: another program's, one that
-// does not drop our input.
-// Another program's window that accepts our input; never the shell's own
-// windows (the desktop, the taskbar), where keys are lost.
+// Whether keys may be typed into the window: another program's, allowed to
+// receive barcodes, that accepts our input; never the shell's own windows
+// (the desktop, the taskbar), where keys are lost.
 bool TakesTypedKeys(const ForegroundView& foreground);
 
 // rawTrace is the current raw-trace flag (1 = the Trace page shows raw data);

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "config/SettingsRecord.h"
+#include "delivery/AllowedPrograms.h"
 
 namespace {
 
@@ -26,8 +27,11 @@ std::string CountLine(const TrayView& view) {
     const std::string typed = ", " + std::to_string(view.typed) + " typed";
     if (view.waiting < 0) return "Counting the barcodes on the scanner..." + typed;
     std::string line = Barcodes(static_cast<uint32_t>(view.waiting)) + " waiting";
-    if (view.held && view.waiting > 0 && !view.paused) line += " (held while Brontel Vask is in front)";
-    return line + typed;
+    const bool heldNow = view.held && view.waiting > 0 && !view.paused;
+    if (heldNow && view.heldFor.empty()) line += " (held while Brontel Vask is in front)";
+    line += typed;
+    if (heldNow && !view.heldFor.empty()) line += "\nHeld: " + BarredProgramText(view.heldFor);
+    return line;
 }
 
 }  // namespace
@@ -36,6 +40,16 @@ void LinkState::NoteTyped(const std::string& title) {
     const std::lock_guard<std::mutex> lock(batchMutex_);
     if (running_.count == 0 || running_.title != title) running_ = {0, title};
     ++running_.count;
+}
+
+void LinkState::NoteHeldFor(const std::string& program) {
+    const std::lock_guard<std::mutex> lock(batchMutex_);
+    if (heldFor_ != program) heldFor_ = program;
+}
+
+std::string LinkState::HeldFor() {
+    const std::lock_guard<std::mutex> lock(batchMutex_);
+    return heldFor_;
 }
 
 void LinkState::NoteNoneWaiting() {

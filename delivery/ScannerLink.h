@@ -34,7 +34,7 @@ inline constexpr uint32_t BatchWorthTelling = 10;
 struct LinkState {
     std::atomic<uint32_t> PolledBy{0};    // the polling thread (its generation) on an open connection; 0: none
     std::atomic<bool> Lost{false};        // its scanner stopped answering; it keeps asking
-    std::atomic<bool> Held{false};        // barcodes wait because a window of the program is in front
+    std::atomic<bool> Held{false};        // barcodes wait: a window of the program, or of one not allowed them, is in front
     std::atomic<int32_t> Waiting{-1};     // barcodes on the scanner, by the last answered count; -1: none yet
     std::atomic<uint32_t> Typed{0};       // barcodes typed this run
     std::atomic<bool> Paused{false};      // the user's Pause Typing: barcodes stay on the scanner
@@ -42,6 +42,11 @@ struct LinkState {
 
     // The typist: one more barcode typed whole into the window with this title.
     void NoteTyped(const std::string& title);
+    // The polling thread: the program whose window in front keeps barcodes
+    // on the scanner, not being allowed to receive them; empty for none.
+    void NoteHeldFor(const std::string& program);
+    // The user-interface thread: that program, for the tray.
+    std::string HeldFor();
     // The polling thread: the scanner has none waiting; a batch worth
     // telling that ended is kept for TakeEndedBatch.
     void NoteNoneWaiting();
@@ -52,6 +57,7 @@ private:
     std::mutex batchMutex_;
     TypedBatch running_;
     std::optional<TypedBatch> ended_;
+    std::string heldFor_;  // behind batchMutex_
 };
 
 // The program's one scanner link.
@@ -102,6 +108,7 @@ struct TrayView {
     bool retrying = false;   // a start-up activation failed and is being tried again
     int32_t waiting = 0;     // barcodes on the scanner; -1 before the first count
     bool held = false;       // barcodes wait because a window of the program is in front
+    std::string heldFor;     // ... or because the program in front (this one) may not receive barcodes
     uint32_t typed = 0;
     std::string place;       // "Com 3", "Bluetooth" or blank
     std::string sdkFile;     // the DLL's name, for the missing-DLL tip

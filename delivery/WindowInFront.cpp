@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "config/UserOptions.h"
+#include "delivery/AllowedPrograms.h"
 #include "win/Scoped.h"
 #include "win/Token.h"
 #include "win/WinText.h"
@@ -94,7 +96,25 @@ TypingTarget CheckTypingTarget(HWND window) {
     ::GetWindowThreadProcessId(window, &processId);
     if (processId == ::GetCurrentProcessId()) return TypingTarget::Ours;
     if (IsShellWindow(window, processId, ShortTitle(window))) return TypingTarget::Shell;
-    return IntegrityOutranksUs(window) ? TypingTarget::HigherIntegrity : TypingTarget::Fine;
+    if (IntegrityOutranksUs(window)) return TypingTarget::HigherIntegrity;
+    return WindowBarred(window) ? TypingTarget::Barred : TypingTarget::Fine;
+}
+
+std::string WindowProgram(HWND window) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    if (processId == 0) return {};
+    const win::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    if (!process) return {};
+    wchar_t path[MAX_PATH * 2] = {};
+    DWORD size = MAX_PATH * 2;
+    if (!::QueryFullProcessImageNameW(process.get(), 0, path, &size)) return {};
+    return std::string(ProgramFileName(win::WideToUtf8(std::wstring(path, size))));
+}
+
+bool WindowBarred(HWND window) {
+    const UserText allowed = ReadUserText(AllowedProgramsValue);
+    return AnyProgramListed(allowed.text) && !ProgramAllowed(allowed.text, WindowProgram(window));
 }
 
 void SetIntegrityProbe(IntegrityProbe probe) { CurrentIntegrityProbe = probe; }
@@ -114,6 +134,13 @@ ForegroundView ObserveWindow(HWND foreground) {
         if (view.title == SettingsWindowTitle) view.firstChildTitle = ShortTitle(::GetWindow(foreground, GW_CHILD));
     } else {
         view.higherIntegrity = IntegrityOutranksUs(foreground);
+        if (!view.shell) {
+            const UserText allowed = ReadUserText(AllowedProgramsValue);
+            if (AnyProgramListed(allowed.text)) {
+                view.program = WindowProgram(foreground);
+                view.barred = !ProgramAllowed(allowed.text, view.program);
+            }
+        }
     }
     return view;
 }

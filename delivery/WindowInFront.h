@@ -22,8 +22,17 @@ bool WindowOutranksUs(HWND window);
 // Whether synthesised keystrokes may go to a window: it exists, belongs to
 // another program that is not the shell's desktop or taskbar, and its
 // process does not outrank ours.
-enum class TypingTarget { Fine, Gone, Ours, Shell, HigherIntegrity };
+// Barred: its program is not on the list of programs allowed to receive barcodes.
+enum class TypingTarget { Fine, Gone, Ours, Shell, HigherIntegrity, Barred };
 TypingTarget CheckTypingTarget(HWND window);
+
+// The image file name of the window's process ("cmd.exe"); empty when it
+// cannot be read.
+std::string WindowProgram(HWND window);
+
+// Whether the window's program is kept from barcodes by the list of allowed
+// programs in force (UserOptions.h); never while no list is in force.
+bool WindowBarred(HWND window);
 
 // Whether the foreground thread has a window with the keyboard focus. A
 // window being brought forward may not have it yet: keys sent then arrive as

@@ -15,14 +15,15 @@ namespace apptest {
 // reads it: the variable-length fields end in a group separator (0x1D).
 inline const std::string Gs1Label = "0109501101020917\x1D" "10ABC123\x1D" "2112345";
 
-// The barcode rules under root's key (the user's options or the policies)
-// while this lives: a string of lines apart by CR LF, or a multi-string of
-// lines, as the policy template writes it. The value goes with it, and the
-// key too when this made it.
+// The barcode rules (or another value of lines) under root's key (the
+// user's options or the policies) while this lives: a string of lines apart
+// by CR LF, or a multi-string of lines, as the policy template writes it. The
+// value goes with it, and the key too when this made it.
 class RulesValue {
 public:
-    RulesValue(HKEY root, const char* key, const std::vector<std::string>& lines, DWORD type = REG_SZ)
-        : root_(root), key_(key) {
+    RulesValue(HKEY root, const char* key, const std::vector<std::string>& lines, DWORD type = REG_SZ,
+               const char* value = BarcodeRulesValue)
+        : root_(root), key_(key), value_(value) {
         std::string data;
         for (const std::string& line : lines) data += line + (type == REG_MULTI_SZ ? std::string(1, '\0') : "\r\n");
         data += '\0';  // the string's end; a multi-string's empty last string
@@ -31,7 +32,7 @@ public:
         EXPECT_EQ(::RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, &disposition),
                   ERROR_SUCCESS) << key;
         made_ = disposition == REG_CREATED_NEW_KEY;
-        EXPECT_EQ(::RegSetValueExA(opened, BarcodeRulesValue, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+        EXPECT_EQ(::RegSetValueExA(opened, value, 0, type, reinterpret_cast<const BYTE*>(data.data()),
                                    static_cast<DWORD>(data.size())),
                   ERROR_SUCCESS) << key;
         ::RegCloseKey(opened);
@@ -39,7 +40,7 @@ public:
     ~RulesValue() {
         HKEY opened = nullptr;
         if (::RegOpenKeyExA(root_, key_, 0, KEY_SET_VALUE, &opened) == ERROR_SUCCESS) {
-            EXPECT_EQ(::RegDeleteValueA(opened, BarcodeRulesValue), ERROR_SUCCESS) << key_;
+            EXPECT_EQ(::RegDeleteValueA(opened, value_), ERROR_SUCCESS) << key_;
             ::RegCloseKey(opened);
         }
         if (made_) (void)::RegDeleteKeyA(root_, key_);
@@ -50,6 +51,7 @@ public:
 private:
     HKEY root_;
     const char* key_;
+    const char* value_;
     bool made_ = false;
 };
 

@@ -1,7 +1,7 @@
 // Barcodes shaped by the barcode rules on their way into another program,
 // driven from outside: the GS1 group separator as text and as a Tab between
 // a form's fields, UTF-8 barcodes, a skip rule, and the administrator's
-// rules in place of the user's.
+// rules in place of the user's; only the programs allowed get barcodes.
 #include "tests/app/RulesFixture.h"
 
 namespace apptest {
@@ -58,6 +58,30 @@ TEST_F(ShapedTyping, ThePolicysRulesReplaceTheUsers) {
     const RulesValue policy(HKEY_LOCAL_MACHINE, PolicyOptionsKey, {R"(control GS text "#")", R"(always add-after "!")"},
                             REG_MULTI_SZ);
     EXPECT_EQ(TypedUnder(R"(control GS text "|")", {Gs1Label}), L"0109501101020917#10ABC123#2112345!\r");
+}
+
+// With a list of allowed programs in force, a barcode scanned while another
+// program is in front stays on the scanner, and the tray says why; it goes
+// into an allowed program (the receiver under another name) once that comes
+// forward. The policy's list replaces the user's, which allows the first.
+TEST_F(ShapedTyping, OnlyAllowedProgramsReceiveBarcodes) {
+    const RulesValue user(HKEY_CURRENT_USER, UserOptionsKey, {"keyrecv.exe"}, REG_MULTI_SZ, AllowedProgramsValue);
+    const RulesValue policy(HKEY_LOCAL_MACHINE, PolicyOptionsKey, {"notepad.exe", "allowed-receiver.exe"},
+                            REG_MULTI_SZ, AllowedProgramsValue);
+    KeyReceiver barred;
+    ASSERT_TRUE(barred.Ready());
+    CloseSheet(StartActivated());
+    ASSERT_TRUE(barred.Focus());
+    ASSERT_TRUE(testsupport::sim::Scan("s1", {"FOR-AN-ALLOWED-ONE"}));
+    EXPECT_TRUE(WaitUntil([] { return testsupport::TrayTipHolds("Held: keyrecv.exe may not receive barcodes"); },
+                          10000));
+    EXPECT_EQ(testsupport::sim::StatusOf("s1")->delivered, 0u);
+
+    KeyReceiver allowed(15000, 0, "allowed-receiver.exe");
+    ASSERT_TRUE(allowed.Ready());
+    ASSERT_TRUE(allowed.Focus());
+    EXPECT_TRUE(allowed.WaitForText(L"FOR-AN-ALLOWED-ONE\r", 10000)) << allowed.Text().size();
+    EXPECT_EQ(barred.Text(), L"");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "delivery/AllowedPrograms.h"
 #include "delivery/DeliveryRule.h"
 
 namespace {
@@ -97,4 +98,22 @@ TEST(OutranksUs, ComparesLevelsAndTreatsAnUnreadableForegroundAsHigher) {
     EXPECT_TRUE(OutranksUs(std::nullopt, std::nullopt));
     EXPECT_TRUE(OutranksUs(High, std::nullopt));
     EXPECT_FALSE(OutranksUs(Medium, std::nullopt));
+}
+
+TEST(AllowedPrograms, OnlyListedProgramsTakeBarcodesOnceAListIsInForce) {
+    EXPECT_TRUE(ProgramAllowed("", "cmd.exe"));
+    EXPECT_TRUE(ProgramAllowed("\n  \n", "cmd.exe")) << "a list of blank lines lists nothing";
+    const std::string list = " EXCEL.EXE \r\nC:\\Program Files\\Order\\order.exe\n\nnotepad.exe";
+    EXPECT_TRUE(ProgramAllowed(list, "excel.exe"));
+    EXPECT_TRUE(ProgramAllowed(list, "D:\\Other\\Order.exe")) << "only the file name counts";
+    EXPECT_TRUE(ProgramAllowed(list, "NOTEPAD.EXE"));
+    EXPECT_FALSE(ProgramAllowed(list, "cmd.exe"));
+    EXPECT_FALSE(ProgramAllowed(list, "excel.exe.evil.exe"));
+    EXPECT_FALSE(ProgramAllowed(list, "")) << "a program whose name could not be read";
+    EXPECT_FALSE(ProgramAllowed("order.exe", "C:\\Program Files\\Order\\")) << "a path without a file name";
+    EXPECT_EQ(BarredProgramText("C:\\Windows\\System32\\cmd.exe"), "cmd.exe may not receive barcodes");
+
+    ForegroundView barred = OtherProgram();
+    barred.barred = true;
+    EXPECT_EQ(DecideDelivery(barred, 0, true).delivery, Delivery::Leave) << "it stays on the scanner";
 }

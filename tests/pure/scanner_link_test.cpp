@@ -34,6 +34,10 @@ TEST(TrayTipText, SaysTheStateInWordsWithinTheRecordsField) {
     view.typed = 12;
     view.place = ScannerPlace(SerialMode, "Device ID: 1001 on Com  3.");
     EXPECT_EQ(TrayTipText(view), "Brontel Vask\nScanner connected (Com  3)\n3 barcodes waiting, 12 typed");
+    view.held = true;
+    view.heldFor = "cmd.exe";
+    EXPECT_EQ(TrayTipText(view), "Brontel Vask\nScanner connected (Com  3)\n3 barcodes waiting, 12 typed\n"
+                                 "Held: cmd.exe may not receive barcodes");
     view.paused = true;
     EXPECT_EQ(TrayLookFor(view), TrayLook::Waiting);
     view.place = ScannerPlace(SerialMode, "Device ID: " + std::string(300, 'x') + " on Com " + std::string(300, '9'));

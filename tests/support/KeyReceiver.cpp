@@ -35,7 +35,7 @@ bool WaitUntilEvery(DWORD stepMs, Pred pred, DWORD timeoutMs) {
 
 }  // namespace
 
-KeyReceiver::KeyReceiver(DWORD startTimeoutMs, int fields) : logPath_(FreshLogPath()) {
+KeyReceiver::KeyReceiver(DWORD startTimeoutMs, int fields, const char* image) : logPath_(FreshLogPath()) {
     // The test keeps its own handle and reads from its own position while
     // the receiver appends.
     log_ = ::CreateFileA(logPath_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -43,7 +43,10 @@ KeyReceiver::KeyReceiver(DWORD startTimeoutMs, int fields) : logPath_(FreshLogPa
     if (log_ == INVALID_HANDLE_VALUE) return;
     std::vector<std::string> args = {logPath_};
     if (fields > 0) args.insert(args.end(), {"--fields", std::to_string(fields)});
-    process_ = ChildProcess(BinPath("keyrecv.exe"), args);
+    if (std::string(image) != "keyrecv.exe" &&
+        !::CopyFileA(BinPath("keyrecv.exe").c_str(), BinPath(image).c_str(), FALSE))
+        return;
+    process_ = ChildProcess(BinPath(image), args);
     if (!process_.started()) return;
     WaitUntil([&] {
         ReadNewLines();

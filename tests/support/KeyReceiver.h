@@ -12,6 +12,7 @@
 //
 // KeyReceiver(timeout, N) starts it as a form of N edit fields instead, where
 // Tab moves to the next field; FieldText(i) reads field i (from 0).
+// KeyReceiver(timeout, 0, "other.exe") runs a copy of it named other.exe.
 //
 // Records() and Text() show what has arrived since the last Clear(); the
 // Wait functions poll every 5 ms up to their timeout and return whether the
@@ -34,7 +35,9 @@ namespace testsupport {
 
 class KeyReceiver {
 public:
-    explicit KeyReceiver(DWORD startTimeoutMs = 15000, int fields = 0);
+    // image: the program's file name; another than "keyrecv.exe" runs a copy
+    // of it under that name, as another program.
+    explicit KeyReceiver(DWORD startTimeoutMs = 15000, int fields = 0, const char* image = "keyrecv.exe");
     ~KeyReceiver();
     KeyReceiver(const KeyReceiver&) = delete;
     KeyReceiver& operator=(const KeyReceiver&) = delete;
