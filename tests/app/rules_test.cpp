@@ -63,7 +63,8 @@ TEST_F(ShapedTyping, ThePolicysRulesReplaceTheUsers) {
 // With a list of allowed programs in force, a barcode scanned while another
 // program is in front stays on the scanner, and the tray says why; it goes
 // into an allowed program (the receiver under another name) once that comes
-// forward. The policy's list replaces the user's, which allows the first.
+// forward. The policy's list replaces the user's, which allows the first;
+// Type Again refuses the first too.
 TEST_F(ShapedTyping, OnlyAllowedProgramsReceiveBarcodes) {
     const RulesValue user(HKEY_CURRENT_USER, UserOptionsKey, {"keyrecv.exe"}, REG_MULTI_SZ, AllowedProgramsValue);
     const RulesValue policy(HKEY_LOCAL_MACHINE, PolicyOptionsKey, {"notepad.exe", "allowed-receiver.exe"},
@@ -81,6 +82,16 @@ TEST_F(ShapedTyping, OnlyAllowedProgramsReceiveBarcodes) {
     ASSERT_TRUE(allowed.Ready());
     ASSERT_TRUE(allowed.Focus());
     EXPECT_TRUE(allowed.WaitForText(L"FOR-AN-ALLOWED-ONE\r", 10000)) << allowed.Text().size();
+    ASSERT_TRUE(allowed.WaitForQuiet(300, 3000));
+
+    // Type Again into the program not allowed is refused in the same words.
+    ASSERT_TRUE(barred.Focus());
+    RecentView view = OpenRecent();
+    ASSERT_TRUE(view.WaitForLines(1));
+    view.SelectOnly(0);
+    testsupport::PostClick(view.Item(IDC_RECENT_TYPE_AGAIN));
+    ASSERT_TRUE(AnswerTheNextWindowOffer(IDNO));
+    EXPECT_EQ(view.Status(), "keyrecv.exe may not receive barcodes: nothing typed.");
     EXPECT_EQ(barred.Text(), L"");
 }
 
