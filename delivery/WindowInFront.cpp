@@ -112,6 +112,17 @@ std::string WindowProgram(HWND window) {
     return std::string(ProgramFileName(win::WideToUtf8(std::wstring(path, size))));
 }
 
+HWND ProgramWindowBehind(HWND ours) {
+    for (HWND window = ::GetWindow(ours, GW_HWNDNEXT); window; window = ::GetWindow(window, GW_HWNDNEXT)) {
+        if (!::IsWindowVisible(window) || ::GetWindow(window, GW_OWNER)) continue;
+        const TypingTarget target = CheckTypingTarget(window);
+        if (target != TypingTarget::Ours && target != TypingTarget::Shell && target != TypingTarget::Gone &&
+            !ShortTitle(window).empty())
+            return window;
+    }
+    return nullptr;
+}
+
 bool WindowBarred(HWND window) {
     const UserText allowed = ReadUserText(AllowedProgramsValue);
     return AnyProgramListed(allowed.text) && !ProgramAllowed(allowed.text, WindowProgram(window));

@@ -30,6 +30,11 @@ TypingTarget CheckTypingTarget(HWND window);
 // cannot be read.
 std::string WindowProgram(HWND window);
 
+// The first window under `ours` in the order on screen that belongs to
+// another program and is no window of the shell: the program that was in
+// front before ours came; nullptr when there is none.
+HWND ProgramWindowBehind(HWND ours);
+
 // Whether the window's program is kept from barcodes by the list of allowed
 // programs in force (UserOptions.h); never while no list is in force.
 bool WindowBarred(HWND window);

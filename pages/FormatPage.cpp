@@ -10,8 +10,10 @@
 
 #include "pages/PageProtocol.h"
 #include "config/Application.h"
+#include "delivery/WindowInFront.h"
 #include "pages/FormatChoices.h"
 #include "pages/PageSupport.h"
+#include "pages/AllowedProgramsDialog.h"
 #include "pages/RulesDialog.h"
 #include "res/resource.h"
 #include "win/ListControls.h"
@@ -102,6 +104,11 @@ void OnButtonClick(HWND page, int id) {
     // OK: nothing for the sheet's Save.
     if (id == IDC_FORMAT_RULES) {
         (void)ShowBarcodeRules(::GetAncestor(page, GA_ROOT));
+        return;
+    }
+    if (id == IDC_FORMAT_ALLOWED) {
+        const HWND sheet = ::GetAncestor(page, GA_ROOT);
+        (void)ShowAllowedPrograms(sheet, ProgramWindowBehind(sheet));
         return;
     }
     if (const CtrlBox* box = FindCtrlBox(id)) {

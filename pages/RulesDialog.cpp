@@ -15,7 +15,7 @@
 #include "delivery/ShapingInForce.h"
 #include "pages/PageSupport.h"
 #include "pages/RulesChoices.h"
-#include "pages/RulesDialogLayout.h"
+#include "pages/DialogLayout.h"
 #include "res/resource.h"
 #include "win/ListControls.h"
 #include "win/WinText.h"
@@ -30,7 +30,29 @@ struct RulesDialog {
     bool byPolicy = false;  // the administrator's text: shown, not edited
     bool statusIsError = false;
     std::unique_ptr<const BarcodeShaper> shaper;  // from the text as it stands
-    rulesdialog::Layout layout;
+    dialoglayout::Layout layout;
+};
+
+// The rules text takes what the dialog gains, the rows under it keep their
+// distance from the bottom, the sample and preview fields take the width,
+// the buttons keep their distance from the right.
+using namespace dialoglayout;
+constexpr Rule LayoutRules[] = {
+    {IDC_RULES_TEXT_LABEL, 0},
+    {IDC_RULES_POLICY_NOTE, MoveRight},
+    {IDC_RULES_TEXT, GrowWide | GrowTall},
+    {IDC_RULES_STATUS, MoveDown | GrowWide},
+    {IDC_RULES_ENCODING_LABEL, MoveDown},
+    {IDC_RULES_ENCODING, MoveDown},
+    {IDC_RULES_SEPARATOR_LABEL, MoveDown},
+    {IDC_RULES_SEPARATOR, MoveDown},
+    {IDC_RULES_SAMPLE_LABEL, MoveDown},
+    {IDC_RULES_SAMPLE, MoveDown | GrowWide},
+    {IDC_RULES_NEWEST, MoveDown | MoveRight},
+    {IDC_RULES_PREVIEW_LABEL, MoveDown},
+    {IDC_RULES_PREVIEW, MoveDown | GrowWide},
+    {IDOK, MoveDown | MoveRight},
+    {IDCANCEL, MoveDown | MoveRight},
 };
 
 RulesDialog* DataOf(HWND dialog) { return reinterpret_cast<RulesDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER)); }
@@ -147,7 +169,7 @@ void OnInit(HWND dialog, RulesDialog& data) {
     ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&data));
     const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_VASK));
     ::SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    data.layout.Take(dialog);
+    data.layout.Take(dialog, LayoutRules);
     FillBox(dialog, IDC_RULES_ENCODING, EncodingItems());
     FillBox(dialog, IDC_RULES_SEPARATOR, SeparatorItems());
     ::SendMessageW(Item(dialog, IDC_RULES_TEXT), EM_SETLIMITTEXT, 0, 0);  // no limit of 30,000 characters

@@ -10,6 +10,7 @@
 #define IDD_FORMAT       159
 #define IDD_RECENT_BARCODES 170   // the Recent Barcodes window
 #define IDD_BARCODE_RULES   171   // the Barcode Rules dialog, opened from the Format page
+#define IDD_ALLOWED_PROGRAMS 172  // the Allowed Programs dialog, opened from the Format page
 
 // Menu, icon, strings, accelerators
 #define IDR_TRAYMENU     137
@@ -69,6 +70,7 @@
 #define IDC_SUFFIX2_CTRL    1165
 #define IDC_SUFFIX2_CHAR    1166
 #define IDC_FORMAT_RULES    1167   // "&Rules...": opens the Barcode Rules dialog
+#define IDC_FORMAT_ALLOWED  1168   // "&Allowed Programs...": opens the Allowed Programs dialog
 
 // Barcode Rules dialog; its labels have ids too, since they follow its size
 #define IDC_RULES_TEXT            1200
@@ -87,6 +89,13 @@
 #define IDC_RULES_NEWEST          1210
 #define IDC_RULES_PREVIEW_LABEL   1211
 #define IDC_RULES_PREVIEW         1212
+
+// Allowed Programs dialog; its labels have ids too, since they follow its size
+#define IDC_ALLOWED_TEXT          1220
+#define IDC_ALLOWED_LABEL         1221
+#define IDC_ALLOWED_POLICY_NOTE   1222
+#define IDC_ALLOWED_STATUS        1223
+#define IDC_ALLOWED_IN_FRONT      1224
 
 // Recent Barcodes window
 #define IDC_RECENT_LIST       1180

@@ -16,36 +16,38 @@ namespace apptest {
 inline constexpr char RulesUserKey[] = "Software\\Brontel Vask";
 inline constexpr char RulesPolicyKey[] = "Software\\Policies\\Brontel Vask";
 inline constexpr wchar_t RulesValueName[] = L"BarcodeRules";
+inline constexpr wchar_t AllowedValueName[] = L"AllowedPrograms";
 
-// The rules value under root\key as UTF-16, or nothing when there is none.
-inline std::optional<std::wstring> ReadRulesValue(HKEY root, const char* key) {
+// The rules value (or another) under root\key as UTF-16, or nothing when there is none.
+inline std::optional<std::wstring> ReadRulesValue(HKEY root, const char* key, const wchar_t* value = RulesValueName) {
     win::UniqueKey opened;
     if (::RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, opened.put()) != ERROR_SUCCESS) return std::nullopt;
     DWORD type = 0, bytes = 0;
-    if (::RegQueryValueExW(opened.get(), RulesValueName, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
+    if (::RegQueryValueExW(opened.get(), value, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
         return std::nullopt;
     std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
     bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (::RegQueryValueExW(opened.get(), RulesValueName, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &bytes) !=
+    if (::RegQueryValueExW(opened.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &bytes) !=
         ERROR_SUCCESS)
         return std::nullopt;
     text.resize(wcsnlen(text.c_str(), text.size()));
     return text;
 }
 
-inline void WriteRulesValue(HKEY root, const char* key, const std::wstring& text) {
+inline void WriteRulesValue(HKEY root, const char* key, const std::wstring& text,
+                            const wchar_t* value = RulesValueName) {
     win::UniqueKey created;
     ASSERT_EQ(::RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, created.put(), nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(::RegSetValueExW(created.get(), RulesValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    ASSERT_EQ(::RegSetValueExW(created.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
 }
 
-inline void DeleteRulesValue(HKEY root, const char* key) {
+inline void DeleteRulesValue(HKEY root, const char* key, const wchar_t* value = RulesValueName) {
     win::UniqueKey opened;
     if (::RegOpenKeyExA(root, key, 0, KEY_SET_VALUE, opened.put()) == ERROR_SUCCESS)
-        (void)::RegDeleteValueW(opened.get(), RulesValueName);  // none there is as good
+        (void)::RegDeleteValueW(opened.get(), value);  // none there is as good
 }
 
 // A control's whole text, read with the Unicode message across processes.
@@ -84,12 +86,16 @@ protected:
         policyBefore_ = ReadRulesValue(HKEY_LOCAL_MACHINE, RulesPolicyKey);
         DeleteRulesValue(HKEY_LOCAL_MACHINE, RulesPolicyKey);
         DeleteRulesValue(HKEY_CURRENT_USER, RulesUserKey);
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+            DeleteRulesValue(root, root == HKEY_CURRENT_USER ? RulesUserKey : RulesPolicyKey, AllowedValueName);
     }
 
     void TearDown() override {
         AppTest::TearDown();
         DeleteRulesValue(HKEY_CURRENT_USER, RulesUserKey);
         DeleteRulesValue(HKEY_LOCAL_MACHINE, RulesPolicyKey);
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+            DeleteRulesValue(root, root == HKEY_CURRENT_USER ? RulesUserKey : RulesPolicyKey, AllowedValueName);
         if (policyBefore_) WriteRulesValue(HKEY_LOCAL_MACHINE, RulesPolicyKey, *policyBefore_);
     }
 
@@ -100,6 +106,15 @@ protected:
         testsupport::PostClick(sheet.Item(IDC_FORMAT_RULES));  // it returns only once the dialog closes
         dialog_ = testsupport::WaitForTopWindow(testsupport::DialogClass, "Barcode Rules", 10000);
         // Found as soon as it is made; shown once it has filled its fields.
+        if (!testsupport::WaitUntil([&] { return testsupport::IsVisible(dialog_); }, 10000)) return nullptr;
+        return dialog_;
+    }
+
+    // "Allowed Programs..." on the sheet's Format page, as OpenRules.
+    HWND OpenAllowed(const Sheet& sheet) {
+        if (!sheet.SelectPage(FormatPage)) return nullptr;
+        testsupport::PostClick(sheet.Item(IDC_FORMAT_ALLOWED));
+        dialog_ = testsupport::WaitForTopWindow(testsupport::DialogClass, "Allowed Programs", 10000);
         if (!testsupport::WaitUntil([&] { return testsupport::IsVisible(dialog_); }, 10000)) return nullptr;
         return dialog_;
     }

@@ -127,5 +127,32 @@ TEST_F(RulesTest, TheDialogGoesWithItsSheetWhenTheTrayReplacesItOrExits) {
     EXPECT_FALSE(ReadRulesValue(HKEY_CURRENT_USER, RulesUserKey));
 }
 
+// Allowed Programs: "Use the Program in Front" adds the program whose window
+// was in front before the sheet, once; OK saves the list for the user. An
+// administrator's list is shown, not changed, with its note.
+TEST_F(RulesTest, AllowedProgramsAddsTheProgramInFrontAndOkSavesTheList) {
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    Sheet sheet = StartWithSheet(VaskSettings{});
+    ASSERT_TRUE(OpenAllowed(sheet));
+    EXPECT_EQ(TextOf(IDC_ALLOWED_STATUS), L"No program listed: every program may receive barcodes.");
+    ASSERT_TRUE(Type(IDC_ALLOWED_TEXT, L"EXCEL.EXE\n"));
+    for (int click = 0; click < 2; ++click) EXPECT_TRUE(Click(Field(IDC_ALLOWED_IN_FRONT)));
+    EXPECT_TRUE(Shows(IDC_ALLOWED_TEXT, L"EXCEL.EXE\r\nkeyrecv.exe")) << testing::PrintToString(TextOf(IDC_ALLOWED_TEXT));
+    EXPECT_TRUE(Click(Field(IDOK)));
+    ASSERT_TRUE(Closed());
+    EXPECT_EQ(ReadRulesValue(HKEY_CURRENT_USER, RulesUserKey, AllowedValueName), L"EXCEL.EXE\r\nkeyrecv.exe");
+
+    WriteRulesValue(HKEY_LOCAL_MACHINE, RulesPolicyKey, L"order.exe", AllowedValueName);
+    ASSERT_TRUE(OpenAllowed(sheet));
+    EXPECT_EQ(TextOf(IDC_ALLOWED_TEXT), L"order.exe");
+    EXPECT_TRUE(testsupport::IsVisible(Field(IDC_ALLOWED_POLICY_NOTE)));
+    EXPECT_FALSE(IsEnabled(Field(IDOK)));
+    EXPECT_FALSE(IsEnabled(Field(IDC_ALLOWED_IN_FRONT)));
+    EXPECT_TRUE(Click(Field(IDCANCEL)));
+    EXPECT_TRUE(Closed());
+}
+
 }  // namespace
 }  // namespace apptest

@@ -89,5 +89,40 @@ TEST_F(RulesLayout, FitsAtItsSmallestSizeAndLargerAndWorksByKeyboard) {
               L"if contains \"TEST\" then skip");
 }
 
+// The Allowed Programs dialog: fits at its smallest size and larger, where
+// the list takes the room; an access key reaches its button, Esc closes it.
+// Saved as allowed-programs.bmp (allowed-programs-144dpi.bmp).
+TEST_F(RulesLayout, AllowedProgramsFitsAtItsSmallestSizeAndLarger) {
+    const char* dpi = std::getenv("VASK_DPI");
+    WriteRulesValue(HKEY_CURRENT_USER, RulesUserKey, L"excel.exe\r\norder.exe", AllowedValueName);
+    VaskSettings settings;
+    settings.LeftPosition = 60;
+    settings.TopPosition = 40;
+    Sheet sheet = StartWithSheet(settings);
+    ASSERT_TRUE(OpenAllowed(sheet));
+    ASSERT_TRUE(WaitUntilSteady([&] { return ::GetForegroundWindow() == dialog_; }, 300, 10000));
+    ExpectControlsFit(dialog_);
+    Capture picture;
+    EXPECT_TRUE(WaitUntil([&] {
+        picture = testsupport::CaptureWindow(dialog_);
+        return testsupport::CountDarkPixels(picture) > 300;
+    }, 5000)) << "texts are drawn";
+    SaveIfWanted(picture, dpi ? std::string("allowed-programs-") + dpi + "dpi" : std::string("allowed-programs"));
+
+    const RECT list = ScreenRect(Field(IDC_ALLOWED_TEXT)), ok = ScreenRect(Field(IDOK)), before = ScreenRect(dialog_);
+    ::SetWindowPos(dialog_, nullptr, 0, 0, Width(before) + 160, Height(before) + 100, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(Width(ScreenRect(Field(IDC_ALLOWED_TEXT))), Width(list) + 160);
+    EXPECT_EQ(Height(ScreenRect(Field(IDC_ALLOWED_TEXT))), Height(list) + 100);
+    const RECT grown = ScreenRect(dialog_), okNow = ScreenRect(Field(IDOK));
+    EXPECT_EQ(grown.right - okNow.right, before.right - ok.right);
+    EXPECT_EQ(grown.bottom - okNow.bottom, before.bottom - ok.bottom);
+    ExpectControlsFit(dialog_);
+
+    ASSERT_TRUE(WaitUntilSteady([&] { return FocusOfForeground() == Field(IDC_ALLOWED_TEXT); }, 300, 10000));
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(Closed(3000)) << "Esc closes";
+    EXPECT_EQ(ReadRulesValue(HKEY_CURRENT_USER, RulesUserKey, AllowedValueName), L"excel.exe\r\norder.exe");
+}
+
 }  // namespace
 }  // namespace apptest

@@ -1,50 +1,15 @@
-#include "pages/RulesDialogLayout.h"
+#include "pages/DialogLayout.h"
 
-#include "res/resource.h"
+namespace dialoglayout {
 
-namespace rulesdialog {
-namespace {
-
-enum Anchor : unsigned {
-    MoveRight = 1,    // keeps its distance from the right edge
-    MoveDown = 2,     // keeps its distance from the bottom
-    GrowWide = 4,     // takes the width gained
-    GrowTall = 8,     // takes the height gained
-};
-
-struct Rule {
-    int id;
-    unsigned anchors;
-};
-
-constexpr Rule Rules[] = {
-    {IDC_RULES_TEXT_LABEL, 0},
-    {IDC_RULES_POLICY_NOTE, MoveRight},
-    {IDC_RULES_TEXT, GrowWide | GrowTall},
-    {IDC_RULES_STATUS, MoveDown | GrowWide},
-    {IDC_RULES_ENCODING_LABEL, MoveDown},
-    {IDC_RULES_ENCODING, MoveDown},
-    {IDC_RULES_SEPARATOR_LABEL, MoveDown},
-    {IDC_RULES_SEPARATOR, MoveDown},
-    {IDC_RULES_SAMPLE_LABEL, MoveDown},
-    {IDC_RULES_SAMPLE, MoveDown | GrowWide},
-    {IDC_RULES_NEWEST, MoveDown | MoveRight},
-    {IDC_RULES_PREVIEW_LABEL, MoveDown},
-    {IDC_RULES_PREVIEW, MoveDown | GrowWide},
-    {IDOK, MoveDown | MoveRight},
-    {IDCANCEL, MoveDown | MoveRight},
-};
-
-}  // namespace
-
-void Layout::Take(HWND dialog) {
+void Layout::Take(HWND dialog, std::span<const Rule> rules) {
     RECT window{}, client{};
     ::GetWindowRect(dialog, &window);
     ::GetClientRect(dialog, &client);
     smallest_ = {window.right - window.left, window.bottom - window.top};
     client_ = {client.right, client.bottom};
     placed_.clear();
-    for (const Rule& rule : Rules) {
+    for (const Rule& rule : rules) {
         const HWND control = ::GetDlgItem(dialog, rule.id);
         RECT r{};
         if (!control || !::GetWindowRect(control, &r)) continue;
@@ -73,4 +38,4 @@ void Layout::Limit(MINMAXINFO& info) const {
     if (smallest_.cx > 0) info.ptMinTrackSize = {smallest_.cx, smallest_.cy};
 }
 
-}  // namespace rulesdialog
+}  // namespace dialoglayout
