@@ -9,7 +9,6 @@
 #include "pages/DialogLayout.h"
 #include "pages/PageSupport.h"
 #include "res/resource.h"
-#include "win/WinText.h"
 
 namespace {
 
@@ -44,21 +43,9 @@ AllowedDialog* DataOf(HWND dialog) {
 
 HWND Item(HWND dialog, int id) { return ::GetDlgItem(dialog, id); }
 
-// The list as UTF-8 with LF between lines.
-std::string ListText(HWND dialog) {
-    std::string text = win::WideToUtf8(win::WindowTextWide(Item(dialog, IDC_ALLOWED_TEXT)));
-    std::erase(text, '\r');
-    return text;
-}
+std::string ListText(HWND dialog) { return pages::LinesOf(Item(dialog, IDC_ALLOWED_TEXT)); }
 
-void SetListText(HWND dialog, std::string_view utf8) {
-    std::string lines;
-    for (char c : utf8) {
-        if (c == '\n') lines += '\r';
-        lines += c;
-    }
-    ::SetWindowTextW(Item(dialog, IDC_ALLOWED_TEXT), win::Utf8ToWide(lines).c_str());
-}
+void SetListText(HWND dialog, std::string_view utf8) { pages::SetLines(Item(dialog, IDC_ALLOWED_TEXT), utf8); }
 
 void ShowWhatTheListDoes(HWND dialog) {
     const char* text = AnyProgramListed(ListText(dialog))

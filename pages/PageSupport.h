@@ -3,7 +3,11 @@
 
 #include <windows.h>
 
+#include <string>
+#include <string_view>
 #include <utility>
+
+#include "win/WinText.h"
 
 namespace pages {
 
@@ -38,6 +42,24 @@ inline bool IsTicked(HWND page, int id) { return ::IsDlgButtonChecked(page, id) 
 
 inline void SetTicked(HWND page, int id, bool ticked) {
     ::CheckDlgButton(page, id, ticked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+// A multi-line field's text as UTF-8 with LF between lines.
+inline std::string LinesOf(HWND field) {
+    std::string text = win::WideToUtf8(win::WindowTextWide(field));
+    std::erase(text, '\r');
+    return text;
+}
+
+// Sets a multi-line field's text from UTF-8 with LF between lines (shown
+// with CR LF, as an edit control wants them).
+inline void SetLines(HWND field, std::string_view utf8) {
+    std::string lines;
+    for (char c : utf8) {
+        if (c == '\n') lines += '\r';
+        lines += c;
+    }
+    ::SetWindowTextW(field, win::Utf8ToWide(lines).c_str());
 }
 
 }  // namespace pages

@@ -18,7 +18,6 @@
 #include "pages/DialogLayout.h"
 #include "res/resource.h"
 #include "win/ListControls.h"
-#include "win/WinText.h"
 
 namespace {
 
@@ -59,22 +58,9 @@ RulesDialog* DataOf(HWND dialog) { return reinterpret_cast<RulesDialog*>(::GetWi
 
 HWND Item(HWND dialog, int id) { return ::GetDlgItem(dialog, id); }
 
-// A field's text as UTF-8 with LF between lines.
-std::string TextOf(HWND dialog, int id) {
-    std::string text = win::WideToUtf8(win::WindowTextWide(Item(dialog, id)));
-    std::erase(text, '\r');
-    return text;
-}
+std::string TextOf(HWND dialog, int id) { return pages::LinesOf(Item(dialog, id)); }
 
-// Sets a field's text (UTF-8, LF between lines) with CR LF between lines.
-void SetText(HWND dialog, int id, std::string_view utf8) {
-    std::string lines;
-    for (char c : utf8) {
-        if (c == '\n') lines += '\r';
-        lines += c;
-    }
-    ::SetWindowTextW(Item(dialog, id), win::Utf8ToWide(lines).c_str());
-}
+void SetText(HWND dialog, int id, std::string_view utf8) { pages::SetLines(Item(dialog, id), utf8); }
 
 void SetStatus(HWND dialog, RulesDialog& data, const std::string& text, bool isError) {
     data.statusIsError = isError;
