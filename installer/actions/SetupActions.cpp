@@ -27,8 +27,8 @@
 
 #include "app/CloseRequestWatch.h"
 #include "config/RunKey.h"
-#include "win/Scoped.h"
 #include "installer/actions/StartInSession.h"
+#include "win/Scoped.h"
 #include "win/Token.h"
 
 namespace {
@@ -232,9 +232,18 @@ UINT __stdcall StartClosedCopies(MSIHANDLE install) {
     std::string folder;
     if (!ReadClosedCopiesData(Property(install, "CustomActionData"), copies, folder)) return ERROR_SUCCESS;
     if (folder.back() != '\\') folder += '\\';
+    // A copy that was never closed (an older version's removal that left it)
+    // is not started twice: a second start would only open its settings.
+    std::set<DWORD> running;
+    for (const RunningCopy& copy : FindRunningCopies(folder)) running.insert(copy.session);
     std::set<std::pair<DWORD, std::string>> started;
-    for (const ClosedCopy& copy : copies)
-        if (started.emplace(copy.session, copy.user).second) Log(install, StartInSession(copy, folder, ProgramName));
+    for (const ClosedCopy& copy : copies) {
+        if (!started.emplace(copy.session, copy.user).second) continue;
+        if (running.count(copy.session))
+            Log(install, "a copy runs in session " + std::to_string(copy.session) + " already: not started again");
+        else
+            Log(install, StartInSession(copy, folder, ProgramName));
+    }
     return ERROR_SUCCESS;
 }
 
