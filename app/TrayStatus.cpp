@@ -59,7 +59,10 @@ TrayView TrayStatus::Observe() const {
     view.retrying = RetryWorker.ShouldRun();
     view.waiting = Link.Waiting.load();
     view.held = Link.Held.load();
-    view.heldFor = Link.HeldFor();
+    if (const std::optional<std::string> program = Link.HeldFor()) {
+        view.heldForBarred = true;
+        view.heldFor = *program;
+    }
     view.typed = Link.Typed.load();
     view.place = ScannerPlace(settings.ActivatedScannerMode, settings.DeviceInfo);
     view.sdkFile = vantu::DllName;

@@ -48,5 +48,7 @@ bool ProgramAllowed(std::string_view listLines, std::string_view program) {
 }
 
 std::string BarredProgramText(std::string_view program) {
-    return std::string(ProgramFileName(program)) + " may not receive barcodes";
+    const std::string_view name = ProgramFileName(program);
+    if (name.empty()) return "the program in front (its name cannot be read) may not receive barcodes";
+    return std::string(name) + " may not receive barcodes";
 }

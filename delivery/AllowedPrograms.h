@@ -20,5 +20,6 @@ bool AnyProgramListed(std::string_view listLines);
 std::string_view ProgramFileName(std::string_view path);
 
 // What the tray and Type Again say of a window of a program not allowed:
-// "cmd.exe may not receive barcodes".
+// "cmd.exe may not receive barcodes" (a program whose name could not be read
+// is named as the program in front).
 std::string BarredProgramText(std::string_view program);

@@ -110,7 +110,7 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
     const DeliveryDecision decision = DecideDelivery(view, rawTrace, trace && ::IsWindow(trace));
     if (decision.rawTrace != rawTrace) Trace.RawTrace.store(decision.rawTrace);
     Link.Held = decision.delivery == Delivery::Leave;
-    Link.NoteHeldFor(view.barred ? view.program : std::string());
+    Link.NoteHeldFor(view.barred, view.program);
     if (decision.delivery == Delivery::Leave) return DeliveryOutcome::Held;
     // The program is ending (a polling thread an activation started beside
     // the shutdown): a barcode fetched now could not be typed.

@@ -28,9 +28,9 @@ std::string CountLine(const TrayView& view) {
     if (view.waiting < 0) return "Counting the barcodes on the scanner..." + typed;
     std::string line = Barcodes(static_cast<uint32_t>(view.waiting)) + " waiting";
     const bool heldNow = view.held && view.waiting > 0 && !view.paused;
-    if (heldNow && view.heldFor.empty()) line += " (held while Brontel Vask is in front)";
+    if (heldNow && !view.heldForBarred) line += " (held while Brontel Vask is in front)";
     line += typed;
-    if (heldNow && !view.heldFor.empty()) line += "\nHeld: " + BarredProgramText(view.heldFor);
+    if (heldNow && view.heldForBarred) line += "\nHeld: " + BarredProgramText(view.heldFor);
     return line;
 }
 
@@ -42,12 +42,13 @@ void LinkState::NoteTyped(const std::string& title) {
     ++running_.count;
 }
 
-void LinkState::NoteHeldFor(const std::string& program) {
+void LinkState::NoteHeldFor(bool barred, const std::string& program) {
     const std::lock_guard<std::mutex> lock(batchMutex_);
-    if (heldFor_ != program) heldFor_ = program;
+    if (!barred) heldFor_.reset();
+    else if (heldFor_ != program) heldFor_ = program;
 }
 
-std::string LinkState::HeldFor() {
+std::optional<std::string> LinkState::HeldFor() {
     const std::lock_guard<std::mutex> lock(batchMutex_);
     return heldFor_;
 }

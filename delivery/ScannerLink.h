@@ -42,11 +42,11 @@ struct LinkState {
 
     // The typist: one more barcode typed whole into the window with this title.
     void NoteTyped(const std::string& title);
-    // The polling thread: the program whose window in front keeps barcodes
-    // on the scanner, not being allowed to receive them; empty for none.
-    void NoteHeldFor(const std::string& program);
-    // The user-interface thread: that program, for the tray.
-    std::string HeldFor();
+    // The polling thread: whether the program in front keeps barcodes on the
+    // scanner, not being allowed to receive them, and its name.
+    void NoteHeldFor(bool barred, const std::string& program);
+    // The user-interface thread: the same, for the tray; nullopt for none.
+    std::optional<std::string> HeldFor();
     // The polling thread: the scanner has none waiting; a batch worth
     // telling that ended is kept for TakeEndedBatch.
     void NoteNoneWaiting();
@@ -57,7 +57,7 @@ private:
     std::mutex batchMutex_;
     TypedBatch running_;
     std::optional<TypedBatch> ended_;
-    std::string heldFor_;  // behind batchMutex_
+    std::optional<std::string> heldFor_;  // behind batchMutex_
 };
 
 // The program's one scanner link.
@@ -108,7 +108,8 @@ struct TrayView {
     bool retrying = false;   // a start-up activation failed and is being tried again
     int32_t waiting = 0;     // barcodes on the scanner; -1 before the first count
     bool held = false;       // barcodes wait because a window of the program is in front
-    std::string heldFor;     // ... or because the program in front (this one) may not receive barcodes
+    bool heldForBarred = false;  // ... or because the program in front may not receive barcodes:
+    std::string heldFor;         // this one (empty when its name could not be read)
     uint32_t typed = 0;
     std::string place;       // "Com 3", "Bluetooth" or blank
     std::string sdkFile;     // the DLL's name, for the missing-DLL tip

@@ -112,6 +112,7 @@ TEST(AllowedPrograms, OnlyListedProgramsTakeBarcodesOnceAListIsInForce) {
     EXPECT_FALSE(ProgramAllowed(list, "")) << "a program whose name could not be read";
     EXPECT_FALSE(ProgramAllowed("order.exe", "C:\\Program Files\\Order\\")) << "a path without a file name";
     EXPECT_EQ(BarredProgramText("C:\\Windows\\System32\\cmd.exe"), "cmd.exe may not receive barcodes");
+    EXPECT_EQ(BarredProgramText(""), "the program in front (its name cannot be read) may not receive barcodes");
 
     ForegroundView barred = OtherProgram();
     barred.barred = true;

@@ -35,6 +35,7 @@ TEST(TrayTipText, SaysTheStateInWordsWithinTheRecordsField) {
     view.place = ScannerPlace(SerialMode, "Device ID: 1001 on Com  3.");
     EXPECT_EQ(TrayTipText(view), "Brontel Vask\nScanner connected (Com  3)\n3 barcodes waiting, 12 typed");
     view.held = true;
+    view.heldForBarred = true;
     view.heldFor = "cmd.exe";
     EXPECT_EQ(TrayTipText(view), "Brontel Vask\nScanner connected (Com  3)\n3 barcodes waiting, 12 typed\n"
                                  "Held: cmd.exe may not receive barcodes");
