@@ -6,7 +6,8 @@
 // it polls and the typist notes each barcode typed; the user-interface thread
 // reads it for the tray twice a second and writes Paused. The fields are
 // lock-free atomics read and written whole; the batch being typed, which
-// holds a window title, is behind its own lock.
+// holds a window title, and the name of a program kept from barcodes are
+// behind their own lock, held only to copy them.
 #pragma once
 
 #include <atomic>
