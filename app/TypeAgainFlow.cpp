@@ -55,6 +55,7 @@ std::vector<TypingJob> JobsOf(const std::vector<const RecentBarcode*>& barcodes)
     std::vector<TypingJob> jobs(barcodes.size());
     const FormatSettings format = App.Format();
     const TypingPace pace = TypingPaceWanted();
+    const Keystrokes keystrokes = KeyPressesWanted() ? Keystrokes::KeyPresses : Keystrokes::Characters;
     const std::shared_ptr<const BarcodeShaper> shaper = ShaperInForce();
     for (size_t i = 0; i < barcodes.size(); ++i) {
         jobs[i].barcode.length = std::min<uint16_t>(barcodes[i]->length, sizeof jobs[i].barcode.bytes);
@@ -62,6 +63,7 @@ std::vector<TypingJob> JobsOf(const std::vector<const RecentBarcode*>& barcodes)
         jobs[i].format = format;
         jobs[i].shaper = shaper;
         jobs[i].pace = pace;
+        jobs[i].keystrokes = keystrokes;
         jobs[i].sequence = barcodes[i]->sequence;
     }
     return jobs;

@@ -203,6 +203,8 @@ bool WriteUserText(const char* name, std::string_view utf8) {
 
 bool BalloonsWanted() { return ReadUserOption(ShowBalloonsValue, 1).value != 0; }
 
+bool KeyPressesWanted() { return ReadUserOption(KeyPressesValue, 0).value != 0; }
+
 TypingPace TypingPaceWanted() {
     return TypingPace::Within(ReadUserOption(KeyDelayValue, 0).value, ReadUserOption(BarcodeDelayValue, 0).value);
 }

@@ -40,6 +40,11 @@ inline constexpr char BarcodeRulesValue[] = "BarcodeRules";
 // Empty by default: every program. A policy's list replaces the user's.
 inline constexpr char AllowedProgramsValue[] = "AllowedPrograms";
 
+// "KeyPresses": 1 types characters as the key presses of the receiving
+// window's keyboard layout, for programs that read key codes; 0 (the
+// default) as Unicode character events.
+inline constexpr char KeyPressesValue[] = "KeyPresses";
+
 struct UserOption {
     uint32_t value = 0;
     bool byPolicy = false;  // the policy's value: the user cannot change it
@@ -72,3 +77,5 @@ bool SettingsLocked();
 bool BalloonsWanted();
 // The typing pace now.
 TypingPace TypingPaceWanted();
+// Whether characters go as key presses now.
+bool KeyPressesWanted();

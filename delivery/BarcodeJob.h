@@ -11,6 +11,7 @@
 
 #include "config/FormatSettings.h"
 #include "config/TypingPace.h"
+#include "delivery/KeyPlan.h"
 #include "delivery/TypedUnits.h"
 #include "sdk/VantuSdkAbi.h"
 
@@ -42,6 +43,7 @@ struct TypingJob {
     HWND intended = nullptr;  // the window in front when the barcode was fetched for it
     std::string windowTitle;
     TypingPace pace;
+    Keystrokes keystrokes = Keystrokes::Characters;
     bool followsPause = false;  // the user's Pause Typing stops it between two keys (not "Type Again")
     bool again = false;         // a "Type Again" copy of barcode `sequence`
     HWND begunIn = nullptr;     // the window its record says it is being typed into

@@ -87,7 +87,22 @@ uint32_t SendVirtualKey(KeyboardPort& port, uint8_t virtualKey, uint16_t modifie
     return 0;
 }
 
-uint32_t SendCharacterKey(KeyboardPort& port, uint16_t character, uint16_t modifiers) {
+namespace {
+
+// The presses that make the character on the focus window's layout, when it
+// has them.
+bool PressesMake(KeyboardPort& port, uint16_t character) {
+    const LayoutId layout = ChooseLayout(port, 0);
+    const std::optional<KeyPresses> presses = port.KeyPressesOf(layout).Find(static_cast<char16_t>(character));
+    if (!presses) return false;
+    if (presses->deadKey) PressKey(port, presses->deadKey->virtualKey, presses->deadKey->shiftState, layout);
+    PressKey(port, presses->key.virtualKey, presses->key.shiftState, layout);
+    return true;
+}
+
+}  // namespace
+
+uint32_t SendCharacterKey(KeyboardPort& port, uint16_t character, uint16_t modifiers, Keystrokes mode) {
     if (WantsKeyPath(character, modifiers)) {
         const LayoutId layout = ChooseLayout(port, modifiers);
         const auto found = static_cast<uint16_t>(port.LookUpCharacter(character, layout));
@@ -99,6 +114,8 @@ uint32_t SendCharacterKey(KeyboardPort& port, uint16_t character, uint16_t modif
             PressKey(port, virtualKey, modifiers | shiftState, layout);
             return 0;
         }
+    } else if (mode == Keystrokes::KeyPresses && PressesMake(port, character)) {
+        return 0;
     }
     return SendUnicode(port, character);
 }
@@ -111,24 +128,24 @@ ByteRange TypedRange(size_t length, int leading, int trailing) {
 }
 
 size_t TypeBarcodeBytes(KeyboardPort& port, const uint8_t* bytes, size_t length, int leading,
-                        int trailing) {
+                        int trailing, Keystrokes mode) {
     const ByteRange range = TypedRange(length, leading, trailing);
     TypedUnits units;
     units.reserve(range.count);
     for (size_t i = 0; i < range.count; ++i) units.push_back(TypedUnit::Byte(bytes[range.first + i]));
-    return TypeTypedUnits(port, units.data(), units.size());
+    return TypeTypedUnits(port, units.data(), units.size(), mode);
 }
 
 namespace {
 
-void SendUnit(KeyboardPort& port, const TypedUnit& unit) {
+void SendUnit(KeyboardPort& port, const TypedUnit& unit, Keystrokes mode) {
     switch (unit.kind) {
     case TypedUnit::Kind::Byte:
-        (void)SendCharacterKey(port, static_cast<uint8_t>(unit.value), 0);
+        (void)SendCharacterKey(port, static_cast<uint8_t>(unit.value), 0, mode);
         break;
     case TypedUnit::Kind::Character:
         if (unit.value <= 0xFFFF) {
-            (void)SendCharacterKey(port, static_cast<uint16_t>(unit.value), 0);
+            (void)SendCharacterKey(port, static_cast<uint16_t>(unit.value), 0, mode);
         } else if (unit.value <= 0x10FFFF) {
             const char32_t above = unit.value - 0x10000;
             (void)SendUnicode(port, static_cast<uint16_t>(0xD800 + (above >> 10)));
@@ -143,19 +160,19 @@ void SendUnit(KeyboardPort& port, const TypedUnit& unit) {
 
 }  // namespace
 
-size_t TypeTypedUnits(KeyboardPort& port, const TypedUnit* units, size_t count) {
+size_t TypeTypedUnits(KeyboardPort& port, const TypedUnit* units, size_t count, Keystrokes mode) {
     size_t typed = 0;
     (void)WithCapsLockOff(port, [&] {
         for (; typed < count && port.WaitForTarget(); ++typed) {
             port.BeforeCharacter(typed);
-            SendUnit(port, units[typed]);
+            SendUnit(port, units[typed], mode);
         }
         return typed == count;
     });
     return typed;
 }
 
-bool TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl) {
+bool TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl, Keystrokes mode) {
     const uint16_t modifiers = ctrl ? CtrlModifier : 0;
     const NamedToken* named = FindNamedToken(token);
     if (named && named->virtualKey == 0) return true;  // "None": no key, nothing to wait for
@@ -167,7 +184,7 @@ bool TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl) {
             // Any other string stands for its first character, which the
             // Format page stores as one or two bytes of the ANSI code page.
             const std::string_view character = TokenCharacter(token, port.AnsiLeadBytes());
-            (void)SendCharacterKey(port, port.AnsiToUtf16(character), modifiers);
+            (void)SendCharacterKey(port, port.AnsiToUtf16(character), modifiers, mode);
         }
         return true;
     });

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "delivery/Formatting.h"
+#include "delivery/KeyPressMap.h"
 #include "delivery/TypedUnits.h"
 
 // A keyboard layout handle (HKL) as an opaque number.
@@ -23,6 +24,12 @@ constexpr uint32_t InvalidParameterError = 87;
 constexpr uint8_t VkShift = 0x10;
 constexpr uint8_t VkControl = 0x11;
 constexpr uint8_t VkMenu = 0x12;
+
+// How the characters of a barcode go: as Unicode character events (which
+// every program that reads characters gets whatever its layout), or as the
+// key presses of the receiving window's layout (for programs that read key
+// codes: consoles, remote desktops, terminal emulators, some web pages).
+enum class Keystrokes : uint8_t { Characters, KeyPresses };
 
 // One key-down or key-up of a virtual key, as keybd_event sends it.
 struct KeyStroke {
@@ -47,6 +54,9 @@ public:
     virtual int16_t LookUpCharacter(uint16_t character, LayoutId layout) = 0;
     // MapVirtualKeyExA(virtual key, MAPVK_VK_TO_VSC, layout).
     virtual uint8_t ScanCodeOf(uint8_t virtualKey, LayoutId layout) = 0;
+    // The key presses that make characters on the layout (KeyPressMap.h),
+    // learnt from the layout's translation the first time it is asked.
+    virtual const KeyPressMap& KeyPressesOf(LayoutId layout) = 0;
     // keybd_event with the stroke's scan code and flags.
     virtual void SendStroke(const KeyStroke& stroke) = 0;
     // One SendInput call with a Unicode key-down and key-up of `character`;
@@ -85,10 +95,12 @@ bool IsExtendedKey(uint8_t virtualKey);
 uint32_t SendVirtualKey(KeyboardPort& port, uint8_t virtualKey, uint16_t modifiers);
 // SendCharacterKey sends one character. Tab, carriage return, space and
 // anything with a modifier go as key presses with scan codes from a layout;
-// everything else (and a character the layout has no key for) as a Unicode
-// character event. Returns 0, or the system's last error when it accepted
-// fewer events than sent.
-uint32_t SendCharacterKey(KeyboardPort& port, uint16_t character, uint16_t modifiers);
+// in key-press mode so does every character the focus window's layout makes
+// (with Shift, AltGr, or a dead key first); everything else (and a character
+// the layout has no key for) as a Unicode character event. Returns 0, or the
+// system's last error when it accepted fewer events than sent.
+uint32_t SendCharacterKey(KeyboardPort& port, uint16_t character, uint16_t modifiers,
+                          Keystrokes mode = Keystrokes::Characters);
 
 // The bytes typed of a barcode: without `leading` bytes in front (read as a
 // signed 16-bit count, as the strip setting is) and `trailing` at the end.
@@ -103,16 +115,18 @@ ByteRange TypedRange(size_t length, int leading, int trailing);
 // Returns how many were typed: fewer than the range when WaitForTarget
 // stopped it.
 size_t TypeBarcodeBytes(KeyboardPort& port, const uint8_t* bytes, size_t length, int leading,
-                        int trailing);
+                        int trailing, Keystrokes mode = Keystrokes::Characters);
 
 // Types units[0, count) (TypedUnits.h) with Caps Lock switched off around
 // them as TypeBarcodeBytes does: a byte as the character of its value, a
 // character beyond U+FFFF as its two UTF-16 halves, a key with Ctrl if it
 // says so. BeforeCharacter gets each unit's index. Returns how many were
 // typed: fewer than count when WaitForTarget stopped it.
-size_t TypeTypedUnits(KeyboardPort& port, const TypedUnit* units, size_t count);
+size_t TypeTypedUnits(KeyboardPort& port, const TypedUnit* units, size_t count,
+                      Keystrokes mode = Keystrokes::Characters);
 
 // Types one prefix or suffix token, with Ctrl when ctrl is nonzero and Caps
 // Lock switched off around it when it is on.
 // False, with nothing typed, when WaitForTarget stopped it.
-bool TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl);
+bool TypeFormatToken(KeyboardPort& port, std::string_view token, int ctrl,
+                     Keystrokes mode = Keystrokes::Characters);

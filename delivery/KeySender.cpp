@@ -9,6 +9,7 @@
 
 #include "delivery/KeyPlan.h"
 #include "delivery/KeyStamp.h"
+#include "delivery/LayoutKeys.h"
 #include "win/WinText.h"
 
 namespace {
@@ -41,6 +42,8 @@ public:
     int16_t LookUpCharacter(uint16_t character, LayoutId layout) override {
         return ::VkKeyScanExW(static_cast<WCHAR>(character), AsLayout(layout));
     }
+
+    const KeyPressMap& KeyPressesOf(LayoutId layout) override { return KeyPressesOfLayout(AsLayout(layout)); }
 
     uint8_t ScanCodeOf(uint8_t virtualKey, LayoutId layout) override {
         return static_cast<uint8_t>(::MapVirtualKeyExA(virtualKey, MAPVK_VK_TO_VSC, AsLayout(layout)));
@@ -101,20 +104,20 @@ uint32_t KeySender::PressVirtualKey(uint8_t virtualKey, uint16_t modifiers) cons
 
 uint32_t KeySender::SendCharacter(uint16_t character, uint16_t modifiers) const {
     SystemKeyboard keyboard(gate_, eventsSinceGate_, tag_, unit_);
-    return SendCharacterKey(keyboard, character, modifiers);
+    return SendCharacterKey(keyboard, character, modifiers, mode_);
 }
 
 size_t KeySender::TypeBarcode(const uint8_t* bytes, size_t length, int leading, int trailing) const {
     SystemKeyboard keyboard(gate_, eventsSinceGate_, tag_, unit_);
-    return TypeBarcodeBytes(keyboard, bytes, length, leading, trailing);
+    return TypeBarcodeBytes(keyboard, bytes, length, leading, trailing, mode_);
 }
 
 size_t KeySender::TypeUnits(const TypedUnit* units, size_t count) const {
     SystemKeyboard keyboard(gate_, eventsSinceGate_, tag_, unit_);
-    return TypeTypedUnits(keyboard, units, count);
+    return TypeTypedUnits(keyboard, units, count, mode_);
 }
 
 bool KeySender::TypeToken(const std::string& token, int ctrl) const {
     SystemKeyboard keyboard(gate_, eventsSinceGate_, tag_, unit_);
-    return TypeFormatToken(keyboard, token, ctrl);
+    return TypeFormatToken(keyboard, token, ctrl, mode_);
 }

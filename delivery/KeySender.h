@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "delivery/KeyPlan.h"
 #include "delivery/TypedUnits.h"
 
 class KeySender {
@@ -33,6 +34,10 @@ public:
     // when the gate stopped it before its key.
     bool TypeToken(const std::string& token, int ctrl) const;
 
+    // Characters go as Unicode events (the default) or as key presses of the
+    // focus window's layout (KeyPlan.h).
+    void TypeAs(Keystrokes mode) { mode_ = mode; }
+
     // Input events sent since the gate was last asked (the last key's).
     unsigned EventsSinceGate() const { return eventsSinceGate_; }
 
@@ -49,4 +54,5 @@ private:
     mutable unsigned eventsSinceGate_ = 0;
     uint16_t tag_ = 0;
     uint16_t unit_ = 0;
+    Keystrokes mode_ = Keystrokes::Characters;
 };

@@ -132,6 +132,7 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
             break;
         }
         job.pace = TypingPaceWanted();
+        job.keystrokes = KeyPressesWanted() ? Keystrokes::KeyPresses : Keystrokes::Characters;
         job.followsPause = true;
         job.intended = foreground;
         (void)SoleTypist.Type(std::move(job), keepRunning);

@@ -220,6 +220,7 @@ bool ContinueTyping(TypingJob& job, const std::function<bool()>& keepRunning, DW
     ShapeJob(job);
     KeyTarget target(job, keepRunning, patienceMs);
     KeySender keys([&target](unsigned eventsSent) { return target.WaitUntilReady(eventsSent); });
+    keys.TypeAs(job.keystrokes);
     for (;;) {
         for (; job.piece < PieceCount; ++job.piece) {
             keys.StampWith(target.Tag(), KeysTyped(job));

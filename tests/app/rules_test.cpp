@@ -95,5 +95,23 @@ TEST_F(ShapedTyping, OnlyAllowedProgramsReceiveBarcodes) {
     EXPECT_EQ(barred.Text(), L"");
 }
 
+// A program that reads key codes (a console, a remote-desktop client) gets
+// nothing of Unicode character events: in character mode only the Enter of
+// the suffix arrives; with "KeyPresses" every printable character goes as
+// the keys of its layout, Shift included, and arrives.
+TEST_F(ShapedTyping, AProgramThatReadsKeyCodesGetsBarcodesTypedAsKeyPresses) {
+    KeyReceiver console(15000, KeyReceiver::KeyCodesOnly);
+    std::string printable;
+    for (char c = ' '; c <= '~'; ++c) printable += c;
+    ASSERT_NO_FATAL_FAILURE(ScanInto(console, {"AS-CHARACTERS"}, 1));
+    EXPECT_EQ(console.Text(), L"\r");
+
+    const UserOptions keyPresses({{KeyPressesValue, 1}});
+    console.Clear();
+    ASSERT_TRUE(testsupport::sim::Scan("s1", {printable}));
+    const std::wstring expected = std::wstring(printable.begin(), printable.end()) + L"\r";
+    EXPECT_TRUE(console.WaitForText(expected, 15000)) << testing::PrintToString(console.Text());
+}
+
 }  // namespace
 }  // namespace apptest

@@ -92,6 +92,63 @@ inline std::map<uint16_t, int16_t> LayoutTable(Layout layout) {
     return t;
 }
 
+// A dead key of a layout: its key, its own character (what it gives before
+// a space), and the letters it makes of base letters ("aâ" : a gives â).
+struct FakeDeadKey {
+    LayoutKey key;
+    char16_t own;
+    std::u16string composes;
+};
+
+inline std::vector<FakeDeadKey> DeadKeys(Layout layout) {
+    if (layout == Layout::German)
+        return {{{0xDC, NoShift}, u'^', u"a\u00E2e\u00EAi\u00EEo\u00F4u\u00FBA\u00C2E\u00CA"},
+                {{0xDD, NoShift}, u'\u00B4', u"a\u00E1e\u00E9i\u00EDo\u00F3u\u00FAy\u00FDE\u00C9"},
+                {{0xDD, ShiftState}, u'`', u"a\u00E0e\u00E8i\u00ECo\u00F2u\u00F9E\u00C8"}};
+    if (layout == Layout::French)
+        return {{{0xDD, NoShift}, u'^', u"a\u00E2e\u00EAi\u00EEo\u00F4u\u00FBE\u00CA"},
+                {{0xDD, ShiftState}, u'\u00A8', u"a\u00E4e\u00EBi\u00EFo\u00F6u\u00FCy\u00FF"},
+                {{'2', AltGrState}, u'~', u"n\u00F1o\u00F5a\u00E3"},
+                {{'7', AltGrState}, u'`', u"a\u00E0e\u00E8"}};
+    return {};
+}
+
+// The layout's translation as ToUnicodeEx gives it: the reverse of the
+// layout's table, with its dead keys.
+class FakeTranslation final : public LayoutTranslation {
+public:
+    explicit FakeTranslation(Layout layout) : deadKeys_(DeadKeys(layout)) {
+        for (const auto& [character, found] : LayoutTable(layout))
+            keys_.emplace(std::pair(static_cast<uint8_t>(found & 0xFF), static_cast<uint8_t>(found >> 8)), character);
+    }
+    Translation Translate(LayoutKey key) override {
+        if (const FakeDeadKey* dead = DeadKeyAt(key)) return {1, true, {dead->own}};
+        const auto found = keys_.find({key.virtualKey, key.shiftState});
+        if (found == keys_.end()) return {};
+        return {1, false, {static_cast<char16_t>(found->second)}};
+    }
+    Translation TranslateAfter(LayoutKey deadKey, LayoutKey key) override {
+        const FakeDeadKey* dead = DeadKeyAt(deadKey);
+        const Translation base = Translate(key);
+        if (!dead || base.dead || base.count != 1) return base;
+        if (base.chars[0] == u' ') return {1, false, {dead->own}};
+        for (size_t i = 0; i + 1 < dead->composes.size(); i += 2)
+            if (dead->composes[i] == base.chars[0]) return {1, false, {dead->composes[i + 1]}};
+        return {2, false, {dead->own, base.chars[0]}};
+    }
+    int calls = 0;
+
+private:
+    const FakeDeadKey* DeadKeyAt(LayoutKey key) {
+        ++calls;
+        for (const FakeDeadKey& dead : deadKeys_)
+            if (dead.key == key) return &dead;
+        return nullptr;
+    }
+    std::map<std::pair<uint8_t, uint8_t>, uint16_t> keys_;
+    std::vector<FakeDeadKey> deadKeys_;
+};
+
 // Lead bytes of the double-byte code page (as code page 932 has them).
 inline bool DoubleByteLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 inline bool DoubleByteTrail(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
@@ -109,7 +166,8 @@ public:
     std::vector<LayoutId> lookups;  // layouts asked for characters
     CodePage codePage = CodePage::Western;
 
-    explicit FakeKeyboard(Layout layout = Layout::Minimal, CodePage page = CodePage::Western) : codePage(page) {
+    explicit FakeKeyboard(Layout layout = Layout::Minimal, CodePage page = CodePage::Western)
+        : codePage(page), translation(layout) {
         for (const auto& [character, found] : LayoutTable(layout))
             for (LayoutId id : {FocusLayout, OwnLayoutId}) characters[{character, id}] = found;
         if (page == CodePage::DoubleByte) leadBytes = DoubleByteLead;
@@ -121,6 +179,13 @@ public:
         lookups.push_back(layout);
         auto found = characters.find({character, layout});
         return found == characters.end() ? int16_t(-1) : found->second;
+    }
+    FakeTranslation translation;
+    std::map<LayoutId, KeyPressMap> learnt;
+    const KeyPressMap& KeyPressesOf(LayoutId layout) override {
+        auto found = learnt.find(layout);
+        if (found == learnt.end()) found = learnt.emplace(layout, KeyPressMap::Learn(translation)).first;
+        return found->second;
     }
     uint8_t ScanCodeOf(uint8_t vk, LayoutId layout) override {
         return static_cast<uint8_t>(vk + (layout == FocusLayout ? 1 : 2));

@@ -258,3 +258,55 @@ TEST(TypeTypedUnits, CharactersBeyondTheBasicPlaneGoAsSurrogatePairsAndKeysAsPre
     EXPECT_EQ(kb.sent, Join({{Char('a'), Char(0xD83D), Char(0xDE00), Char(0xE9)}, Press(0x09, 1),
                              {Down(0x11, 0x13)}, Press(0x0D, 2), {Up(0x11, 0x13)}}));
 }
+
+// What the layouts' own translations teach: direct keys first (the layout's
+// letters, Shift, AltGr), then a dead key and a base letter for what only
+// they make, and a dead key and space for the dead key's own character.
+TEST(KeyPressMap, LearnsDirectKeysBeforeDeadKeyCompositions) {
+    struct Case {
+        Layout layout;
+        char16_t character;
+        KeyPresses presses;
+    };
+    const LayoutKey acute{0xDD, NoShift}, circumflex{0xDC, NoShift}, frCircumflex{0xDD, NoShift},
+        diaeresis{0xDD, ShiftState}, frTilde{'2', AltGrState};
+    const Case cases[] = {
+        {Layout::German, u'y', {std::nullopt, {'Z', NoShift}}},
+        {Layout::German, u'\u00E4', {std::nullopt, {0xDE, NoShift}}},
+        {Layout::German, u'@', {std::nullopt, {'Q', AltGrState}}},
+        {Layout::German, u'\u00E9', {acute, {'E', NoShift}}},
+        {Layout::German, u'\u00C9', {acute, {'E', ShiftState}}},
+        {Layout::German, u'^', {circumflex, {' ', NoShift}}},
+        {Layout::French, u'1', {std::nullopt, {'1', ShiftState}}},
+        {Layout::French, u'\u00E9', {std::nullopt, {'2', NoShift}}},  // its own key, not ´ + e
+        {Layout::French, u'\u00EA', {frCircumflex, {'E', NoShift}}},
+        {Layout::French, u'\u00EB', {diaeresis, {'E', NoShift}}},
+        {Layout::French, u'\u00F1', {frTilde, {'N', NoShift}}},
+        {Layout::French, u'~', {frTilde, {' ', NoShift}}},
+    };
+    for (const Case& c : cases) {
+        FakeTranslation translation(c.layout);
+        const KeyPressMap map = KeyPressMap::Learn(translation);
+        const std::optional<KeyPresses> found = map.Find(c.character);
+        ASSERT_TRUE(found) << "U+" << std::hex << int(c.character);
+        EXPECT_EQ(*found, c.presses) << "U+" << std::hex << int(c.character);
+    }
+    FakeTranslation german(Layout::German);
+    const KeyPressMap map = KeyPressMap::Learn(german);
+    EXPECT_FALSE(map.Find(u'\u3042'));
+}
+
+// In key-press mode a character goes as the presses of the focus window's
+// layout, AltGr as Ctrl+Alt around the key; one the layout cannot make still
+// arrives as a Unicode event. Character mode keeps its Unicode events.
+TEST(SendCharacterKey, KeyPressModeTypesTheLayoutsKeysAndFallsBackToUnicode) {
+    FakeKeyboard kb(Layout::German);
+    for (uint16_t c : {u'y', u'\u00E9', u'@', u'\u3042'})
+        EXPECT_EQ(SendCharacterKey(kb, c, 0, Keystrokes::KeyPresses), 0u);
+    EXPECT_EQ(kb.sent, Join({Press('Z', 1), Press(0xDD, 1), Press('E', 1),
+                             {Down(0x11, 0x12), Down(0x12, 0x13)}, Press('Q', 1), {Up(0x11, 0x12), Up(0x12, 0x13)},
+                             {Char(0x3042)}}));
+    kb.sent.clear();
+    EXPECT_EQ(SendCharacterKey(kb, u'\u00E9', 0, Keystrokes::Characters), 0u);
+    EXPECT_EQ(kb.sent, std::vector<Sent>{Char(0xE9)});
+}

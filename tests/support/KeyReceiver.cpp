@@ -43,6 +43,7 @@ KeyReceiver::KeyReceiver(DWORD startTimeoutMs, int fields, const char* image) : 
     if (log_ == INVALID_HANDLE_VALUE) return;
     std::vector<std::string> args = {logPath_};
     if (fields > 0) args.insert(args.end(), {"--fields", std::to_string(fields)});
+    if (fields == KeyCodesOnly) args.push_back("--key-codes");
     if (std::string(image) != "keyrecv.exe" &&
         !::CopyFileA(BinPath("keyrecv.exe").c_str(), BinPath(image).c_str(), FALSE))
         return;

@@ -13,6 +13,9 @@
 // KeyReceiver(timeout, N) starts it as a form of N edit fields instead, where
 // Tab moves to the next field; FieldText(i) reads field i (from 0).
 // KeyReceiver(timeout, 0, "other.exe") runs a copy of it named other.exe.
+// KeyReceiver(timeout, KeyReceiver::KeyCodesOnly) reads key codes alone, as a
+// console or a remote-desktop client does: Unicode character events give it
+// nothing.
 //
 // Records() and Text() show what has arrived since the last Clear(); the
 // Wait functions poll every 5 ms up to their timeout and return whether the
@@ -35,6 +38,8 @@ namespace testsupport {
 
 class KeyReceiver {
 public:
+    static constexpr int KeyCodesOnly = -1;
+
     // image: the program's file name; another than "keyrecv.exe" runs a copy
     // of it under that name, as another program.
     explicit KeyReceiver(DWORD startTimeoutMs = 15000, int fields = 0, const char* image = "keyrecv.exe");

@@ -1,4 +1,4 @@
-// keyrecv.exe LOGFILE [--fields N]: a window that takes the keyboard focus
+// keyrecv.exe LOGFILE [--fields N | --key-codes]: a window that takes the keyboard focus
 // and records, in order, every key and character message it receives, one
 // line per message appended to LOGFILE (see KeyRecord.h for the line). The
 // first line is "# ready hwnd=XXXXXXXX pid=N". Writes go straight to the
@@ -12,6 +12,10 @@
 // the first, and selects its text, as a dialog does. The keys and
 // characters sent to the fields are recorded too; each field's text is read
 // with WM_GETTEXT.
+//
+// With --key-codes it reads key codes as a console, a remote-desktop client
+// or a terminal emulator does: only key presses of the keyboard layout make
+// characters; Unicode character events (VK_PACKET) are dropped.
 #include <windows.h>
 
 #include <cstdlib>
@@ -192,8 +196,9 @@ bool OpenLog(const char* path) {
 
 int main(int argc, char** argv) {
     if (argc < 2 || !OpenLog(argv[1])) return 2;
+    const bool keyCodesOnly = argc == 3 && std::string(argv[2]) == "--key-codes";
     if (argc == 4 && std::string(argv[2]) == "--fields") FieldCount = std::atoi(argv[3]);
-    if (argc != 2 && (FieldCount < 1 || FieldCount > 9)) return 2;
+    if (argc != 2 && !keyCodesOnly && (FieldCount < 1 || FieldCount > 9)) return 2;
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
     HWND window = CreateReceiverWindow(instance);
     if (!window || !CreateFields(window, instance)) return 3;
@@ -211,7 +216,8 @@ int main(int argc, char** argv) {
             RecordFieldMessage(window, msg);
             if (::IsDialogMessageW(window, &msg)) continue;  // Tab moves between the fields
         }
-        ::TranslateMessage(&msg);
+        const bool packet = (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) && msg.wParam == VK_PACKET;
+        if (!(keyCodesOnly && packet)) ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
     return 0;

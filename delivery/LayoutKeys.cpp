@@ -1,0 +1,68 @@
+#include "delivery/LayoutKeys.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+// ToUnicodeEx on the calling thread, whose pending dead key it keeps between
+// two calls: the typist has no window and no input of its own, so nothing
+// else of it is touched, and every call leaves no dead key pending.
+class SystemTranslation final : public LayoutTranslation {
+public:
+    explicit SystemTranslation(HKL layout) : layout_(layout) {}
+
+    Translation Translate(LayoutKey key) override {
+        const Translation t = Press(key);
+        if (t.dead) ClearDeadKey();
+        return t;
+    }
+
+    Translation TranslateAfter(LayoutKey dead, LayoutKey key) override {
+        if (!Press(dead).dead) return {};
+        const Translation t = Press(key);
+        if (t.dead) ClearDeadKey();
+        return t;
+    }
+
+private:
+    Translation Press(LayoutKey key) const {
+        BYTE state[256] = {};
+        if (key.shiftState & 1) state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;
+        if (key.shiftState & 2) state[VK_CONTROL] = state[VK_LCONTROL] = 0x80;
+        if (key.shiftState & 4) state[VK_MENU] = state[VK_RMENU] = 0x80;
+        WCHAR buffer[8] = {};
+        const UINT scanCode = ::MapVirtualKeyExW(key.virtualKey, MAPVK_VK_TO_VSC, layout_);
+        const int n = ::ToUnicodeEx(key.virtualKey, scanCode, state, buffer, 8, 0, layout_);
+        Translation t;
+        t.dead = n < 0;
+        t.count = n < 0 ? 1 : n;
+        for (int i = 0; i < std::min(t.count, 2); ++i) t.chars[i] = static_cast<char16_t>(buffer[i]);
+        return t;
+    }
+
+    // A space ends a pending dead key (giving its character); a dead key may
+    // follow another, so it is pressed until one gives characters.
+    void ClearDeadKey() const {
+        for (int i = 0; i < 4 && Press({VK_SPACE, NoShift}).dead; ++i) {
+        }
+    }
+
+    const HKL layout_;
+};
+
+}  // namespace
+
+const KeyPressMap& KeyPressesOfLayout(HKL layout) {
+    static std::mutex mutex;
+    static std::map<HKL, std::unique_ptr<const KeyPressMap>> learnt;
+    const std::lock_guard<std::mutex> lock(mutex);
+    std::unique_ptr<const KeyPressMap>& map = learnt[layout];
+    if (!map) {
+        SystemTranslation translation(layout);
+        map = std::make_unique<const KeyPressMap>(KeyPressMap::Learn(translation));
+    }
+    return *map;
+}
