@@ -1,7 +1,7 @@
 // vask-bench-typing.exe [--chars N] [--runs R]: typing throughput of
-// KeySender::TypeBarcode into the keystroke receiver, side by side with the
-// limit of the same characters sent as one SendInput call holding all their
-// events. Each run times from the first event sent to the last character
+// KeySender::TypeBarcode into the keystroke receiver, as Unicode characters
+// and as key presses of the layout, side by side with the limit of the same
+// characters sent as one SendInput call holding all their events. Each run times from the first event sent to the last character
 // recorded by the receiver; runs alternate between the two ways. Prints the
 // median characters per second of each and their ratio.
 #include "bench/Clock.h"
@@ -16,13 +16,16 @@
 
 #include "config/UserOptions.h"
 #include "delivery/KeySender.h"
+#include "delivery/LayoutKeys.h"
 #include "delivery/TypingJob.h"
 #include "tests/support/KeyReceiver.h"
 
 namespace {
 
 constexpr double TargetRatio = 0.8;
-constexpr size_t EventsPerCharacter = 3;  // VK_PACKET down, WM_CHAR, VK_PACKET up
+// Key down, WM_CHAR, key up: VK_PACKET's, or (key presses) the letter's or
+// digit's own key, which needs no Shift.
+constexpr size_t EventsPerCharacter = 3;
 
 struct Options {
     size_t chars = 1000;
@@ -40,9 +43,10 @@ Options ParseOptions(int argc, char** argv) {
     return o;
 }
 
-// Letters and digits only: every one goes as a Unicode event on both ways.
+// Small letters and digits only: every one goes as a Unicode event, or as
+// one key without Shift.
 std::string SampleText(size_t n) {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::string text;
     for (size_t i = 0; i < n; ++i) text += alphabet[(i * 7) % (sizeof alphabet - 1)];
     return text;
@@ -155,20 +159,29 @@ int main(int argc, char** argv) {
         std::printf("Caps Lock is on: TypeBarcode would add key presses; switch it off first\n");
         return 2;
     }
+    const double learnStart = SecondsNow();
+    const size_t keyed = KeyPressesOfLayout(::GetKeyboardLayout(0)).size();
+    const double learnMs = (SecondsNow() - learnStart) * 1000;
     const KeySender keys;
+    KeySender keyPresses;
+    keyPresses.TypeAs(Keystrokes::KeyPresses);
     const std::string text = SampleText(options.chars);
-    std::vector<Run> typed, limit;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    std::vector<Run> typed, pressed, limit;
     for (int i = 0; i < options.runs; ++i) {
-        typed.push_back(TimeOne(receiver, text, [&] {
-            keys.TypeBarcode(reinterpret_cast<const uint8_t*>(text.data()), text.size(), 0, 0);
-        }));
+        typed.push_back(TimeOne(receiver, text, [&] { keys.TypeBarcode(bytes, text.size(), 0, 0); }));
+        pressed.push_back(TimeOne(receiver, text, [&] { keyPresses.TypeBarcode(bytes, text.size(), 0, 0); }));
         limit.push_back(TimeOne(receiver, text, [&] { SendAllAtOnce(text); }));
     }
 
     std::printf("Typing throughput into keyrecv.exe: %zu characters per run, %d runs each (medians)\n",
                 options.chars, options.runs);
     PrintRow("TypeBarcode", typed);
+    PrintRow("TypeBarcode, key presses", pressed);
     PrintRow("one SendInput (limit)", limit);
+    std::vector<double> pressedRates;
+    for (const Run& r : pressed) pressedRates.push_back(r.charsPerSecond);
+    std::printf("  learning the layout's key presses (once per layout): %.1f ms, %zu characters\n", learnMs, keyed);
     std::vector<double> a, b, pairs;
     for (size_t i = 0; i < typed.size(); ++i) {
         a.push_back(typed[i].charsPerSecond);
@@ -176,12 +189,16 @@ int main(int argc, char** argv) {
         pairs.push_back(typed[i].charsPerSecond / limit[i].charsPerSecond);
     }
     const double ratio = Median(a) / Median(b);
+    std::printf("  ratio key presses / characters: %.2f; key presses / limit: %.2f\n",
+                Median(pressedRates) / Median(a), Median(pressedRates) / Median(b));
     std::printf("  ratio TypeBarcode / limit: %.2f (target >= %.2f) %s\n", ratio, TargetRatio,
                 ratio >= TargetRatio ? "met" : "NOT met");
     // Neighbouring runs share the machine's load of the moment.
     std::printf("  median ratio of neighbouring runs: %.2f\n", Median(pairs));
-    const bool allComplete = std::all_of(typed.begin(), typed.end(), [](const Run& r) { return r.complete; }) &&
-                             std::all_of(limit.begin(), limit.end(), [](const Run& r) { return r.complete; });
+    const auto complete = [](const std::vector<Run>& runs) {
+        return std::all_of(runs.begin(), runs.end(), [](const Run& r) { return r.complete; });
+    };
+    const bool allComplete = complete(typed) && complete(pressed) && complete(limit);
     if (!allComplete) std::printf("  some runs did not deliver every character in order\n");
     PrintPaceRows(receiver, std::max(options.runs / 3, 3));
     return allComplete ? 0 : 1;

@@ -17,6 +17,8 @@ public:
     Translation Translate(LayoutKey key) override {
         const Translation t = Press(key);
         if (t.dead) ClearDeadKey();
+        if (!t.dead && t.count == 1 && t.chars[0] < 0x7F && !LookUpGives(t.chars[0], key))
+            return {};  // see LookUpGives
         return t;
     }
 
@@ -28,6 +30,22 @@ public:
     }
 
 private:
+    // Whether the layout's own lookup of an ASCII character leaves this key
+    // to it: it names this key, no key, or one outside the main block.
+    // Wine's translation on a thread without a window of its own reports a
+    // dead key as a plain key of its character, while the receiver's window
+    // takes it as dead; where the character has a key of its own elsewhere
+    // (the French layout's AltGr+9 for ^), its lookup names that one, and
+    // the dead key is not used. Its lookup also names no key for some that
+    // are there (US parentheses), so no key counts as agreement. On Windows
+    // the translation reports dead keys as dead.
+    bool LookUpGives(char16_t character, LayoutKey key) const {
+        const SHORT found = ::VkKeyScanExW(static_cast<WCHAR>(character), layout_);
+        if (found == -1) return true;
+        const LayoutKey named{static_cast<uint8_t>(found & 0xFF), static_cast<uint8_t>((found >> 8) & 7)};
+        return named == key || !IsMainBlockKey(named.virtualKey);
+    }
+
     Translation Press(LayoutKey key) const {
         BYTE state[256] = {};
         if (key.shiftState & 1) state[VK_SHIFT] = state[VK_LSHIFT] = 0x80;

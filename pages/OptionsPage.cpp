@@ -1,5 +1,5 @@
 // The Options page: activate at start-up, start with Windows, start minimised,
-// the tray's balloons, the typing pace and the scan log. The start-with-Windows
+// the tray's balloons, the typing pace and key presses, and the scan log. The start-with-Windows
 // value and the user options (balloons, pace, log) are written the moment the box is clicked
 // or the field edited; the other two take effect at the next start. A
 // policy's value shows, and its control is disabled.
@@ -98,6 +98,7 @@ struct OptionBox {
 };
 constexpr OptionBox OptionBoxes[] = {
     {IDC_SHOW_BALLOONS, ShowBalloonsValue, 1},
+    {IDC_KEY_PRESSES, KeyPressesValue, 0},
     {IDC_SCAN_LOG, scanlog::OnValue, 0},
 };
 
@@ -113,11 +114,11 @@ void InitOptionBoxes(HWND page) {
 // caption; the boxes and fields it sets are greyed.
 struct PolicyGroup {
     int id;
-    const char* values[2];
+    const char* values[3];
 };
 constexpr PolicyGroup PolicyGroups[] = {
     {IDC_GROUP_BALLOONS, {ShowBalloonsValue, nullptr}},
-    {IDC_GROUP_PACE, {KeyDelayValue, BarcodeDelayValue}},
+    {IDC_GROUP_PACE, {KeyDelayValue, BarcodeDelayValue, KeyPressesValue}},
     {IDC_GROUP_SCAN_LOG, {scanlog::OnValue, scanlog::DaysValue}},
 };
 

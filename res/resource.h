@@ -54,6 +54,7 @@
 #define IDC_BARCODE_DELAY     1192
 #define IDC_SCAN_LOG          1193   // the scan log, per user or by policy
 #define IDC_SCAN_LOG_DAYS     1194
+#define IDC_KEY_PRESSES       1195   // characters as key presses, per user or by policy
 
 // Trace page
 #define IDC_TRACE_TEXT     1120

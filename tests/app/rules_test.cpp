@@ -104,6 +104,7 @@ TEST_F(ShapedTyping, AProgramThatReadsKeyCodesGetsBarcodesTypedAsKeyPresses) {
     std::string printable;
     for (char c = ' '; c <= '~'; ++c) printable += c;
     ASSERT_NO_FATAL_FAILURE(ScanInto(console, {"AS-CHARACTERS"}, 1));
+    EXPECT_TRUE(console.WaitForText(L"\r", 5000));  // the Enter's character follows its key
     EXPECT_EQ(console.Text(), L"\r");
 
     const UserOptions keyPresses({{KeyPressesValue, 1}});

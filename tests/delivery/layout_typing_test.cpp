@@ -23,19 +23,19 @@ struct LayoutMark {
     // Latin-1: letters that moved, digits (Shift on the French layout) and
     // the layout's own letters, all keys of its own.
     std::string keyed;
-    // The characters of the layout's dead keys. Wine's translation on a
-    // thread without a window of its own (the typist's) reports these keys
-    // as plain ones, yet the receiver's window takes them as dead and
-    // combines them with nothing, so under Wine they are lost in key-press
-    // mode. Windows reports them as dead, and the plan types each as its
-    // dead key and a space (tests/pure, KeyPressMap).
+    // The characters of the layout's dead keys that have no other key. Wine's
+    // translation on a thread without a window of its own (the typist's)
+    // reports dead keys as plain ones, yet the receiver's window takes them
+    // as dead and combines them with nothing, so under Wine these are lost
+    // in key-press mode. Windows reports them as dead, and the plan types
+    // each as its dead key and a space (tests/pure, KeyPressMap).
     std::string deadUnderWine;
 };
 // '@' is AltGr+Q on the German layout and AltGr+0 on the French one; Wine
 // reports layout 0409 whatever the keymap, so the key is what tells them apart.
 const LayoutMark LayoutMarks[] = {
     {"de", 0x0651, 0x15, "yzYZ09\xE4\xF6\xFC\xC4\xD6\xDC\xDF#+<", "^`\xB4"},
-    {"fr", 0x0630, 0x11, "azqwAZQW09\xE9\xE8\xE0\xE7\xF9!:$", "^\xA8"},
+    {"fr", 0x0630, 0x11, "azqwAZQW09\xE9\xE8\xE0\xE7\xF9!:$", "\xA8"},
 };
 
 const LayoutMark* LayoutInForce() {

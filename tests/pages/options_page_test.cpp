@@ -152,6 +152,23 @@ TEST_F(OptionsPageTest, BalloonsFollowTheUserUnlessAPolicySetsThem) {
     EXPECT_TRUE(BalloonsWanted());
 }
 
+// The key-press box writes the user's choice at the click; a policy's value
+// wins, greys the box and names the pace group as set by the administrator.
+TEST_F(OptionsPageTest, KeyPressesFollowTheUserUnlessAPolicySetsThem) {
+    {
+        PageHost host(pagetest::OptionsTab);
+        EXPECT_FALSE(Ticked(host.item(IDC_KEY_PRESSES)));
+        Click(host.item(IDC_KEY_PRESSES));
+        EXPECT_TRUE(KeyPressesWanted());
+    }
+    SetPolicy(KeyPressesValue, 0);
+    PageHost host(pagetest::OptionsTab);
+    EXPECT_FALSE(Ticked(host.item(IDC_KEY_PRESSES)));
+    EXPECT_FALSE(::IsWindowEnabled(host.item(IDC_KEY_PRESSES)));
+    EXPECT_EQ(ItemText(host.page(), IDC_GROUP_PACE), "Typing pace (Set by your administrator)");
+    EXPECT_FALSE(KeyPressesWanted());
+}
+
 // The package's AUTOSTART (the machine's Run value) starts the program for
 // every user: the box shows it, cannot be changed, and a save removes the
 // user's own value, which would start a second copy at logon.
