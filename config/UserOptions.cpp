@@ -8,13 +8,11 @@
 
 #include "win/Scoped.h"
 
-namespace {
-
 #ifndef REG_NOTIFY_THREAD_AGNOSTIC
 #define REG_NOTIFY_THREAD_AGNOSTIC 0x10000000L
 #endif
 
-std::optional<uint32_t> ReadDword(HKEY root, const char* path, const char* name) {
+std::optional<uint32_t> ReadDwordValue(HKEY root, const char* path, const char* name) {
     HKEY opened = nullptr;
     if (::RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return std::nullopt;
     const win::UniqueKey key(opened);
@@ -27,7 +25,7 @@ std::optional<uint32_t> ReadDword(HKEY root, const char* path, const char* name)
     return data;
 }
 
-std::string WideToUtf8(std::wstring_view wide) {
+static std::string WideToUtf8(std::wstring_view wide) {
     if (wide.empty()) return {};
     const int size = static_cast<int>(wide.size());
     const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
@@ -36,8 +34,7 @@ std::string WideToUtf8(std::wstring_view wide) {
     return utf8;
 }
 
-// A string, or a multi-string's strings, one line each; CRs dropped.
-std::optional<std::string> ReadText(HKEY root, const char* path, const char* name) {
+std::optional<std::string> ReadTextValue(HKEY root, const char* path, const char* name) {
     HKEY opened = nullptr;
     if (::RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return std::nullopt;
     const win::UniqueKey key(opened);
@@ -59,13 +56,16 @@ std::optional<std::string> ReadText(HKEY root, const char* path, const char* nam
     return WideToUtf8(lines);
 }
 
+namespace {
+
 // An option as stored: the policy's value and the user's, either missing.
 struct StoredOption {
     std::optional<uint32_t> policy, user;
 };
 
 StoredOption ReadStored(const char* name) {
-    return {ReadDword(HKEY_LOCAL_MACHINE, PolicyOptionsKey, name), ReadDword(HKEY_CURRENT_USER, UserOptionsKey, name)};
+    return {ReadDwordValue(HKEY_LOCAL_MACHINE, PolicyOptionsKey, name),
+            ReadDwordValue(HKEY_CURRENT_USER, UserOptionsKey, name)};
 }
 
 struct StoredText {
@@ -73,7 +73,8 @@ struct StoredText {
 };
 
 StoredText ReadStoredText(const char* name) {
-    return {ReadText(HKEY_LOCAL_MACHINE, PolicyOptionsKey, name), ReadText(HKEY_CURRENT_USER, UserOptionsKey, name)};
+    return {ReadTextValue(HKEY_LOCAL_MACHINE, PolicyOptionsKey, name),
+            ReadTextValue(HKEY_CURRENT_USER, UserOptionsKey, name)};
 }
 
 // The options as last read, read again only once the user's key or the
@@ -85,19 +86,30 @@ public:
     StoredOption Get(const char* name) { return Cached(known_, name, ReadStored); }
     StoredText GetText(const char* name) { return Cached(knownTexts_, name, ReadStoredText); }
 
+    uint64_t Generation() {
+        const std::lock_guard<std::mutex> hold(lock_);
+        Refresh();
+        return watching_ ? generation_ : ++generation_;
+    }
+
 private:
     template <typename Stored>
     Stored Cached(std::map<std::string, Stored>& known, const char* name, Stored (*read)(const char*)) {
         const std::lock_guard<std::mutex> hold(lock_);
-        if (!watching_ || ::WaitForSingleObject(changed_.get(), 0) == WAIT_OBJECT_0) {
-            known_.clear();
-            knownTexts_.clear();
-            watching_ = Watch();
-        }
+        Refresh();
         if (!watching_) return read(name);
         const auto found = known.find(name);
         if (found != known.end()) return found->second;
         return known[name] = read(name);
+    }
+
+    // Forgets what was read once either key has changed since.
+    void Refresh() {
+        if (watching_ && ::WaitForSingleObject(changed_.get(), 0) != WAIT_OBJECT_0) return;
+        known_.clear();
+        knownTexts_.clear();
+        ++generation_;
+        watching_ = Watch();
     }
 
     // Asks to be told of the next change of either key (each notice is
@@ -122,6 +134,7 @@ private:
     win::UniqueHandle changed_;
     win::UniqueKey user_, policies_;
     bool watching_ = false;
+    uint64_t generation_ = 0;
     std::map<std::string, StoredOption> known_;
     std::map<std::string, StoredText> knownTexts_;
 };
@@ -132,6 +145,8 @@ OptionsAsStored& Options() {
 }
 
 }  // namespace
+
+uint64_t OptionsGeneration() { return Options().Generation(); }
 
 UserOption ReadUserOption(const char* name, uint32_t fallback) {
     const StoredOption stored = Options().Get(name);

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 #include <string_view>
@@ -65,6 +66,17 @@ UserText ReadUserText(const char* name);
 // Stores the user's text (a string, CR LF between lines); false when the key
 // cannot be written.
 bool WriteUserText(const char* name, std::string_view utf8);
+
+// A DWORD value, or a string's or multi-string's text (UTF-8, one line per
+// string, CRs dropped), under root\path; nullopt when missing or of another
+// type.
+std::optional<uint32_t> ReadDwordValue(HKEY root, const char* path, const char* name);
+std::optional<std::string> ReadTextValue(HKEY root, const char* path, const char* name);
+
+// A number that changes whenever anything under the user's options key or
+// the policies may have changed since it was last asked (every time, where
+// the system cannot tell): what was read at one number still holds.
+uint64_t OptionsGeneration();
 
 // The names of the values the administrator's policy sets, in the order
 // the registry keeps them; empty when there is none.

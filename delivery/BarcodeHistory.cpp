@@ -45,9 +45,9 @@ ClockTime LocalClockNow() {
 }
 
 uint64_t AddToHistory(std::string_view destination, const uint8_t* bytes, size_t length, BarcodeFate fate,
-                      const ClockTime* time, std::string_view typed) {
+                      const ClockTime* time, std::string_view typed, std::string_view profile) {
     if (!Enabled.load(std::memory_order_relaxed)) return 0;
-    const uint64_t sequence = History.Add(time ? *time : LocalClockNow(), destination, bytes, length, fate, typed);
+    const uint64_t sequence = History.Add(time ? *time : LocalClockNow(), destination, bytes, length, fate, typed, profile);
     TellListener();
     return sequence;
 }

@@ -32,7 +32,7 @@ ClockTime LocalClockNow();
 // returns its sequence number (0 while the history is turned off). Only the
 // barcode records (BarcodeRecords.h) add and settle entries.
 uint64_t AddToHistory(std::string_view destination, const uint8_t* bytes, size_t length, BarcodeFate fate,
-                      const ClockTime* time = nullptr, std::string_view typed = {});
+                      const ClockTime* time = nullptr, std::string_view typed = {}, std::string_view profile = {});
 // Shows what became of a listed barcode (nothing when Clear has forgotten
 // it) and tells the listener.
 void SettleInHistory(uint64_t sequence, BarcodeFate fate, std::string_view destination, uint16_t keysTyped = 0,

@@ -44,6 +44,7 @@ struct TypingJob {
     std::string windowTitle;
     TypingPace pace;
     Keystrokes keystrokes = Keystrokes::Characters;
+    std::string profile;  // the profile that shapes and types it (UTF-8); empty: the default
     bool followsPause = false;  // the user's Pause Typing stops it between two keys (not "Type Again")
     bool again = false;         // a "Type Again" copy of barcode `sequence`
     HWND begunIn = nullptr;     // the window its record says it is being typed into

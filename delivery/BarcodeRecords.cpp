@@ -37,6 +37,7 @@ struct Record {
     uint16_t keysTyped = 0;
     uint16_t keysTotal = 0;
     std::string typed;    // what the rules made of it; empty: typed as it is
+    std::string profile;  // UTF-8; empty: the default profile
     bool listedPartly = false;  // Recent Barcodes shows what its first window got, whatever comes after
 };
 
@@ -66,7 +67,7 @@ const char* OutcomeOf(Stage stage) {
 
 scanlog::Row RowOf(uint64_t sequence, const Record& record, const char* outcome) {
     return {scanlog::KeyOf(sequence), scanlog::IsoNow(), record.barcode, outcome, record.window, record.length,
-            record.keysTyped, record.keysTotal, record.typed};
+            record.keysTyped, record.keysTotal, record.typed, record.profile};
 }
 
 // Every change goes to the file of unfinished barcodes and to the scan log.
@@ -129,15 +130,19 @@ void End(uint64_t sequence, std::string_view title, uint16_t keysTyped, uint16_t
 
 }  // namespace
 
-uint64_t Fetched(const FetchedBarcode& barcode, std::string_view typed) {
+uint64_t Fetched(const FetchedBarcode& barcode, std::string_view typed, std::string_view profile) {
     // The list is in the ANSI code page; the log keeps UTF-8.
-    const std::string listed = typed.empty() ? std::string() : win::WideToAnsi(win::Utf8ToWide(std::string(typed)));
-    const uint64_t sequence = AddToHistory({}, barcode.bytes, barcode.length, BarcodeFate::Typing, nullptr, listed);
+    const auto ansi = [](std::string_view utf8) {
+        return utf8.empty() ? std::string() : win::WideToAnsi(win::Utf8ToWide(std::string(utf8)));
+    };
+    const uint64_t sequence =
+        AddToHistory({}, barcode.bytes, barcode.length, BarcodeFate::Typing, nullptr, ansi(typed), ansi(profile));
     if (sequence == 0) return 0;
     Record record;
     record.barcode = scanlog::TypedText(barcode.bytes, barcode.length);
     record.length = barcode.length;
     record.typed = typed;
+    record.profile = profile;
     const scanlog::Row row = RowOf(sequence, record, scanlog::Fetched);
     {
         const std::lock_guard<std::mutex> lock(RecordsMutex);

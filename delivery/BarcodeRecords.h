@@ -26,9 +26,11 @@ namespace records {
 
 // A barcode fetched to be typed: listed in Recent Barcodes, and its
 // "fetched" row on disk before this returns. `typed`: what the barcode rules
-// made of it (the trace's notation), empty when none were in force. Its
-// sequence number (0: the history is turned off, and it has no record).
-uint64_t Fetched(const FetchedBarcode& barcode, std::string_view typed = {});
+// made of it (the trace's notation), empty when none were in force;
+// `profile`: the name of the profile that types it (UTF-8), empty for the
+// default. Its sequence number (0: the history is turned off, and it has no
+// record).
+uint64_t Fetched(const FetchedBarcode& barcode, std::string_view typed = {}, std::string_view profile = {});
 // Barcode rule `rule` (from 0) said not to type barcode `sequence`: it ends
 // "skipped by rule", listed and logged, and is never offered again.
 void Skipped(uint64_t sequence, size_t rule);

@@ -12,6 +12,7 @@
 #include "config/Application.h"
 #include "config/UserOptions.h"
 #include "delivery/BarcodeRecords.h"
+#include "delivery/JobProfile.h"
 #include "delivery/ScannerLink.h"
 #include "delivery/ShapedTrace.h"
 #include "delivery/ShapingInForce.h"
@@ -121,18 +122,16 @@ DeliveryOutcome DeliverNextBarcode(Application& app, vantu::Handle connection,
     if (!FetchBarcode(connection, job.barcode)) return DeliveryOutcome::NothingReady;
     switch (decision.delivery) {
     case Delivery::Type: {
-        job.format = app.Format();
-        job.shaper = ShaperInForce();
+        TakeProfile(job, ProfileForWindow(foreground, view), app.Format());
         ShapedBarcode shaped;
         ShapeJob(job, &shaped);
         // Listed before its first key: should the program end in between, it is on record.
-        job.sequence = records::Fetched(barcode, ChangedTypedText(barcode.bytes, barcode.length, job.format.strip, job.units));
+        job.sequence = records::Fetched(
+            barcode, ChangedTypedText(barcode.bytes, barcode.length, job.format.strip, job.units), job.profile);
         if (shaped.skipped) {
             records::Skipped(job.sequence, *shaped.skippedBy);
             break;
         }
-        job.pace = TypingPaceWanted();
-        job.keystrokes = KeyPressesWanted() ? Keystrokes::KeyPresses : Keystrokes::Characters;
         job.followsPause = true;
         job.intended = foreground;
         (void)SoleTypist.Type(std::move(job), keepRunning);

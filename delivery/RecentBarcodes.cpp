@@ -17,7 +17,7 @@ void SetDestination(RecentBarcode& entry, std::string_view destination) {
 }  // namespace
 
 uint64_t RecentBarcodes::Add(ClockTime time, std::string_view destination, const uint8_t* bytes, size_t length,
-                             BarcodeFate fate, std::string_view typed) {
+                             BarcodeFate fate, std::string_view typed, std::string_view profile) {
     const size_t barcodeLength = std::min(length, RecentBarcode::BarcodeCapacity);
     std::lock_guard<std::mutex> lock(mutex_);
     RecentBarcode& entry = ring_[next_];
@@ -31,6 +31,8 @@ uint64_t RecentBarcodes::Add(ClockTime time, std::string_view destination, const
     if (barcodeLength > 0) std::memcpy(entry.bytes, bytes, barcodeLength);
     entry.typedLength = static_cast<uint16_t>(std::min(typed.size(), RecentBarcode::TypedCapacity));
     if (entry.typedLength > 0) std::memcpy(entry.typed, typed.data(), entry.typedLength);
+    entry.profileLength = static_cast<uint8_t>(std::min(profile.size(), RecentBarcode::ProfileCapacity));
+    if (entry.profileLength > 0) std::memcpy(entry.profile, profile.data(), entry.profileLength);
     next_ = (next_ + 1) % Capacity;
     if (size_ < Capacity) ++size_;
     return entry.sequence;
@@ -120,6 +122,11 @@ std::string RecentBarcodeLine(const RecentBarcode& barcode, const ClockTime& now
     if (barcode.typedLength > 0) {
         line += "  (typed as ";
         for (char c : barcode.Typed()) line += c == '\t' ? ' ' : c;
+        line += ')';
+    }
+    if (barcode.profileLength > 0) {
+        line += "  (profile ";
+        for (char c : barcode.Profile()) line += c == '\t' ? ' ' : c;
         line += ')';
     }
     return line;

@@ -58,8 +58,14 @@ struct RecentBarcode {
     uint16_t typedLength = 0;
     char typed[TypedCapacity] = {};
 
+    // The profile that typed it (ANSI code page); empty for the default.
+    static constexpr size_t ProfileCapacity = 64;
+    uint8_t profileLength = 0;
+    char profile[ProfileCapacity] = {};
+
     std::string_view Destination() const { return {destination, destinationLength}; }
     std::string_view Typed() const { return {typed, typedLength}; }
+    std::string_view Profile() const { return {profile, profileLength}; }
 };
 
 class RecentBarcodes {
@@ -71,10 +77,10 @@ public:
     RecentBarcodes& operator=(const RecentBarcodes&) = delete;
 
     // Remembers one barcode, dropping the oldest when full. A destination or
-    // barcode longer than an entry holds is cut, and so is `typed` (what the
-    // barcode rules made of it). Returns its sequence number.
+    // barcode longer than an entry holds is cut, and so are `typed` (what the
+    // barcode rules made of it) and `profile`. Returns its sequence number.
     uint64_t Add(ClockTime time, std::string_view destination, const uint8_t* bytes, size_t length,
-                 BarcodeFate fate = BarcodeFate::Typed, std::string_view typed = {});
+                 BarcodeFate fate = BarcodeFate::Typed, std::string_view typed = {}, std::string_view profile = {});
 
     // Records what became of barcode `sequence` and where it went. False when
     // it is no longer kept.

@@ -139,7 +139,8 @@ std::string Field(std::string_view text) {
 
 std::string RowText(const Row& row) {
     return Field(row.key) + ',' + Field(row.time) + ',' + Field(row.barcode) + ',' + Field(row.outcome) + ',' +
-           Field(row.window) + ',' + std::to_string(row.length) + ',' + KeysText(row) + ',' + Field(row.typed) + "\r\n";
+           Field(row.window) + ',' + std::to_string(row.length) + ',' + KeysText(row) + ',' + Field(row.typed) + ',' +
+           Field(row.profile) + "\r\n";
 }
 
 std::string IsoTime(const ClockTime& local, int offsetMinutes) {
@@ -195,14 +196,16 @@ std::vector<Row> ParseRows(std::string_view text) {
     while (at < text.size()) {
         const auto fields = NextRecord(text, at);
         if (!fields) break;
-        // Files written before the Keys column have six fields, before Typed seven.
-        if (std::exchange(header, false) || fields->size() < 6 || fields->size() > 8 || !AllDigits((*fields)[5]))
+        // Files written before the Keys column have six fields, before Typed
+        // seven, before Profile eight.
+        if (std::exchange(header, false) || fields->size() < 6 || fields->size() > 9 || !AllDigits((*fields)[5]))
             continue;
         const std::vector<std::string>& f = *fields;
         Row row{Unmarked(f[0]), Unmarked(f[1]), Unmarked(f[2]), Unmarked(f[3]), Unmarked(f[4]),
                 static_cast<uint32_t>(std::strtoul(f[5].c_str(), nullptr, 10))};
         if (f.size() >= 7) ParseKeys(f[6], row);
-        if (f.size() == 8) row.typed = Unmarked(f[7]);
+        if (f.size() >= 8) row.typed = Unmarked(f[7]);
+        if (f.size() == 9) row.profile = Unmarked(f[8]);
         rows.push_back(std::move(row));
     }
     return rows;

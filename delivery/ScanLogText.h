@@ -16,7 +16,7 @@
 namespace scanlog {
 
 inline constexpr char ByteOrderMark[] = "\xEF\xBB\xBF";
-inline constexpr char HeaderRow[] = "Key,Time,Barcode,Outcome,Window,Length,Keys,Typed\r\n";
+inline constexpr char HeaderRow[] = "Key,Time,Barcode,Outcome,Window,Length,Keys,Typed,Profile\r\n";
 
 // What became of a barcode, as its row says.
 inline constexpr char Fetched[] = "fetched";
@@ -43,6 +43,7 @@ struct Row {
     // What the barcode rules made of it, in the trace's notation (UTF-8);
     // empty when no rules were in force and it was typed as it is.
     std::string typed;
+    std::string profile;  // UTF-8; the profile that typed it, empty for the default
 };
 
 // Each byte as the character it is typed as (U+0000..U+00FF), in UTF-8;
@@ -73,7 +74,7 @@ uint32_t RetentionWithin(uint32_t days);
 
 // The rows of a file's text (a leading byte-order mark and the header row
 // skipped); a row that does not parse is skipped. Rows of six columns
-// (before Keys) and seven (before Typed) read too. A field that Field marked
+// (before Keys), seven (before Typed) and eight (before Profile) read too. A field that Field marked
 // with a ' reads back without it.
 std::vector<Row> ParseRows(std::string_view text);
 // What the next start lists for a barcode whose last row is `last`: nullopt

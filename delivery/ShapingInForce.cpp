@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -33,6 +34,12 @@ CompiledText& LastCompiled() {
     return last;
 }
 
+std::shared_ptr<const BarcodeShaper> Compile(const std::string& text) {
+    ShapingSettings settings = ParseRuleText(text).settings;
+    if (settings == ShapingSettings{}) return nullptr;
+    return std::make_shared<const BarcodeShaper>(std::move(settings), SystemAnsiCodePage());
+}
+
 }  // namespace
 
 AnsiCodePage SystemAnsiCodePage() { return {win::IsAnsiLeadByte, DecodeAnsi}; }
@@ -42,11 +49,20 @@ std::shared_ptr<const BarcodeShaper> ShaperInForce() {
     CompiledText& last = LastCompiled();
     const std::lock_guard<std::mutex> hold(last.lock);
     if (last.made && stored.text == last.text) return last.shaper;
-    ShapingSettings settings = ParseRuleText(stored.text).settings;
-    last.shaper = settings == ShapingSettings{}
-                      ? nullptr
-                      : std::make_shared<const BarcodeShaper>(std::move(settings), SystemAnsiCodePage());
+    last.shaper = Compile(stored.text);
     last.text = std::move(stored.text);
     last.made = true;
     return last.shaper;
+}
+
+std::shared_ptr<const BarcodeShaper> ShaperOfRules(const std::string& text) {
+    // The profiles' texts, a handful; a text no profile has any more is
+    // forgotten once more than this many are kept.
+    constexpr size_t MostKept = 32;
+    static std::mutex lock;
+    static std::map<std::string, std::shared_ptr<const BarcodeShaper>> compiled;
+    const std::lock_guard<std::mutex> hold(lock);
+    if (const auto found = compiled.find(text); found != compiled.end()) return found->second;
+    if (compiled.size() >= MostKept) compiled.clear();
+    return compiled[text] = Compile(text);
 }

@@ -14,3 +14,7 @@ AnsiCodePage SystemAnsiCodePage();
 // The shaper in force now, shared by whoever shapes with it; none while the
 // settings are the defaults (every byte typed as it is). Any thread.
 std::shared_ptr<const BarcodeShaper> ShaperInForce();
+
+// The shaper of a profile's rules text (UTF-8), compiled once for each text
+// while the profiles stay as they are. Any thread.
+std::shared_ptr<const BarcodeShaper> ShaperOfRules(const std::string& text);

@@ -4,8 +4,37 @@
 // rules in place of the user's; only the programs allowed get barcodes.
 #include "tests/app/RulesFixture.h"
 
+#include <map>
+
 namespace apptest {
 namespace {
+
+// One profile under the user's options while this lives: its values as
+// strings (REG_SZ) or numbers (REG_DWORD).
+class ProfileKey {
+public:
+    ProfileKey(const std::string& name, std::initializer_list<std::pair<const char*, std::string>> texts)
+        : path_(std::string(UserOptionsKey) + "\\Profiles\\" + name) {
+        HKEY key = nullptr;
+        EXPECT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                    nullptr),
+                  ERROR_SUCCESS);
+        for (const auto& [value, text] : texts)
+            EXPECT_EQ(::RegSetValueExA(key, value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                       static_cast<DWORD>(text.size() + 1)),
+                      ERROR_SUCCESS);
+        ::RegCloseKey(key);
+    }
+    ~ProfileKey() {
+        (void)::RegDeleteKeyA(HKEY_CURRENT_USER, path_.c_str());
+        (void)::RegDeleteKeyA(HKEY_CURRENT_USER, (std::string(UserOptionsKey) + "\\Profiles").c_str());
+    }
+    ProfileKey(const ProfileKey&) = delete;
+    ProfileKey& operator=(const ProfileKey&) = delete;
+
+private:
+    std::string path_;
+};
 
 TEST_F(ShapedTyping, GroupSeparatorTypedAsText) {
     EXPECT_EQ(TypedUnder(R"(control GS text "|")", {Gs1Label}), L"0109501101020917|10ABC123|2112345\r");
@@ -112,6 +141,52 @@ TEST_F(ShapedTyping, AProgramThatReadsKeyCodesGetsBarcodesTypedAsKeyPresses) {
     ASSERT_TRUE(testsupport::sim::Scan("s1", {printable}));
     const std::wstring expected = std::wstring(printable.begin(), printable.end()) + L"\r";
     EXPECT_TRUE(console.WaitForText(expected, 15000)) << testing::PrintToString(console.Text());
+}
+
+// One stream of scans switching between two programs with profiles (one
+// receiver under two image names) and one without: each gets its own
+// profile's prefix, suffix and rules, the other the default; Recent
+// Barcodes and the scan log name the profile that typed each barcode.
+TEST_F(ShapedTyping, EachProgramGetsBarcodesShapedByItsOwnProfile) {
+    const UserOptions log({{"ScanLog", 1}});
+    const ScanLogFolder folder;
+    const ProfileKey sheet("Sheet", {{"Program", "SHEET-receiver.exe"}, {"PrefixChar", "["},
+                                     {"SuffixFirstChar", "<TAB>"}, {"BarcodeRules", "always add-after \"#\""}});
+    const ProfileKey orders("Orders", {{"Program", "C:\\Apps\\orders-receiver.exe"}, {"SuffixSecondChar", "<ENTER>"}});
+    KeyReceiver sheetWindow(15000, 0, "sheet-receiver.exe"), ordersWindow(15000, 0, "orders-receiver.exe"), other;
+    ASSERT_TRUE(sheetWindow.Ready() && ordersWindow.Ready() && other.Ready());
+    CloseSheet(StartActivated());
+    struct Scan {
+        KeyReceiver& into;
+        const char* barcode;
+        const wchar_t* arrives;
+    };
+    const Scan scans[] = {{sheetWindow, "A1", L"[A1#\t"}, {ordersWindow, "B2", L"B2\r\r"},
+                          {other, "C3", L"C3\r"}, {sheetWindow, "A4", L"[A1#\t[A4#\t"}};
+    for (const Scan& scan : scans) {
+        ASSERT_TRUE(scan.into.Focus());
+        ASSERT_TRUE(testsupport::sim::Scan("s1", {scan.barcode}));
+        EXPECT_TRUE(scan.into.WaitForText(scan.arrives, 10000)) << scan.barcode;
+        ASSERT_TRUE(scan.into.WaitForQuiet(200, 3000));
+    }
+    EXPECT_EQ(sheetWindow.Text(), L"[A1#\t[A4#\t");
+    EXPECT_EQ(ordersWindow.Text(), L"B2\r\r");
+    EXPECT_EQ(other.Text(), L"C3\r");
+
+    RecentView view = OpenRecent();
+    ASSERT_TRUE(view.WaitForLines(4));
+    const std::vector<std::string> lines = view.Lines();
+    EXPECT_NE(lines[3].find("\tA1  (typed as A1#)  (profile Sheet)"), std::string::npos) << lines[3];
+    EXPECT_NE(lines[2].find("\tB2  (profile Orders)"), std::string::npos) << lines[2];
+    EXPECT_EQ(lines[1].find("(profile"), std::string::npos) << lines[1];
+    std::map<std::string, std::string> profileOf;
+    EXPECT_TRUE(WaitUntil([&] {
+        for (const scanlog::Row& row : folder.Rows())
+            if (row.outcome == scanlog::Typed) profileOf[row.barcode] = row.profile;
+        return profileOf.size() == 4;
+    }, 10000));
+    EXPECT_EQ(profileOf, (std::map<std::string, std::string>{{"A1", "Sheet"}, {"B2", "Orders"}, {"C3", ""},
+                                                              {"A4", "Sheet"}}));
 }
 
 }  // namespace

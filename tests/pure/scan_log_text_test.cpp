@@ -13,6 +13,7 @@ TEST(ScanLogText, RowsReadBackExactlyAndUnfinishedBarcodesAreFound) {
     Row typed = awkward;
     typed.outcome = Typed;
     typed.typed = "=a|b<Tab>";  // what the rules made of it, formula-like
+    typed.profile = "Sheet, \"Q4\"";
     file += RowText(typed);
 
     const std::vector<Row> rows = ParseRows(file);
@@ -22,15 +23,18 @@ TEST(ScanLogText, RowsReadBackExactlyAndUnfinishedBarcodesAreFound) {
     EXPECT_EQ(rows[0].length, 9u);
     EXPECT_EQ(rows[2].outcome, Typed);
     EXPECT_EQ(rows[2].typed, typed.typed);
+    EXPECT_EQ(rows[2].profile, typed.profile);
     const std::vector<Row> unfinished = Unfinished(rows);
     ASSERT_EQ(unfinished.size(), 1u);
     EXPECT_EQ(unfinished[0].key, "r1-2");
 
     // A row cut off by a crash inside a quoted field is left out.
     EXPECT_EQ(ParseRows(file + "r1-3,x,\"cut").size(), 3u);
-    // Files written before the Keys or the Typed column still read.
+    // Files written before the Keys, Typed or Profile column still read.
     EXPECT_EQ(ParseRows("Key,Time,Barcode,Outcome,Window,Length\r\nr0-1,t,B,fetched,,1\r\n").size(), 1u);
     EXPECT_EQ(ParseRows("Key,Time,Barcode,Outcome,Window,Length,Keys\r\nr0-1,t,B,typed,W,1,2 of 2\r\n").size(), 1u);
+    EXPECT_EQ(ParseRows("Key,Time,Barcode,Outcome,Window,Length,Keys,Typed\r\nr0-1,t,B,typed,W,1,1 of 1,\r\n").size(),
+              1u);
 }
 
 // What a spreadsheet would run as a formula is written as text behind a ',
