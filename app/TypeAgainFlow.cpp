@@ -6,11 +6,10 @@
 
 #include "app/RecentStatus.h"
 #include "config/Application.h"
-#include "config/UserOptions.h"
 #include "delivery/AllowedPrograms.h"
 #include "delivery/BarcodeRecords.h"
+#include "delivery/JobProfile.h"
 #include "delivery/OwnWindows.h"
-#include "delivery/ShapingInForce.h"
 #include "delivery/Typist.h"
 #include "delivery/WindowInFront.h"
 
@@ -48,22 +47,17 @@ void ShowAgainWith(HWND dialog, const std::string& status) {
     SetRecentStatus(dialog, status);
 }
 
-// The barcodes as the typist takes them, each shaped by the current format
-// settings and barcode rules (the typist applies them) and typed at the
-// current pace.
-std::vector<TypingJob> JobsOf(const std::vector<const RecentBarcode*>& barcodes) {
+// The barcodes as the typist takes them, each shaped and typed as the
+// profile in force for `target` says now (the typist applies it): its own,
+// or the default's current format settings, barcode rules and pace.
+std::vector<TypingJob> JobsOf(const std::vector<const RecentBarcode*>& barcodes, HWND target) {
     std::vector<TypingJob> jobs(barcodes.size());
+    const std::optional<Profile> profile = target ? ProfileForWindow(target, ObserveWindow(target)) : std::nullopt;
     const FormatSettings format = App.Format();
-    const TypingPace pace = TypingPaceWanted();
-    const Keystrokes keystrokes = KeyPressesWanted() ? Keystrokes::KeyPresses : Keystrokes::Characters;
-    const std::shared_ptr<const BarcodeShaper> shaper = ShaperInForce();
     for (size_t i = 0; i < barcodes.size(); ++i) {
         jobs[i].barcode.length = std::min<uint16_t>(barcodes[i]->length, sizeof jobs[i].barcode.bytes);
         std::memcpy(jobs[i].barcode.bytes, barcodes[i]->bytes, jobs[i].barcode.length);
-        jobs[i].format = format;
-        jobs[i].shaper = shaper;
-        jobs[i].pace = pace;
-        jobs[i].keystrokes = keystrokes;
+        TakeProfile(jobs[i], profile, format);
         jobs[i].sequence = barcodes[i]->sequence;
     }
     return jobs;
@@ -105,7 +99,7 @@ const char* StopText(TypeAgainStop stop) {
 
 void TypeAgainFlow::Start(HWND dialog, const std::vector<const RecentBarcode*>& barcodes, HWND target) {
     if (barcodes.empty()) return SetRecentStatus(dialog, "Select the barcodes to type first.");
-    std::vector<TypingJob> jobs = JobsOf(barcodes);
+    std::vector<TypingJob> jobs = JobsOf(barcodes, target);
     if (const auto refusal = RefusalFor(target)) {
         if (!OfferTheNextWindow(dialog, *refusal, jobs)) SetRecentStatus(dialog, *refusal);
         return;

@@ -146,7 +146,8 @@ TEST_F(ShapedTyping, AProgramThatReadsKeyCodesGetsBarcodesTypedAsKeyPresses) {
 // One stream of scans switching between two programs with profiles (one
 // receiver under two image names) and one without: each gets its own
 // profile's prefix, suffix and rules, the other the default; Recent
-// Barcodes and the scan log name the profile that typed each barcode.
+// Barcodes and the scan log name the profile that typed each barcode, and
+// Type Again types with the profile of the window it types into.
 TEST_F(ShapedTyping, EachProgramGetsBarcodesShapedByItsOwnProfile) {
     const UserOptions log({{"ScanLog", 1}});
     const ScanLogFolder folder;
@@ -187,6 +188,12 @@ TEST_F(ShapedTyping, EachProgramGetsBarcodesShapedByItsOwnProfile) {
     }, 10000));
     EXPECT_EQ(profileOf, (std::map<std::string, std::string>{{"A1", "Sheet"}, {"B2", "Orders"}, {"C3", ""},
                                                               {"A4", "Sheet"}}));
+
+    // Typed again into the window that was in front (the sheet's), the
+    // orders' barcode takes the sheet's profile.
+    view.SelectOnly(2);
+    ASSERT_TRUE(view.Click(IDC_RECENT_TYPE_AGAIN));
+    EXPECT_TRUE(sheetWindow.WaitForText(L"[A1#\t[A4#\t[B2#\t", 10000)) << testing::PrintToString(sheetWindow.Text());
 }
 
 }  // namespace
