@@ -14,6 +14,7 @@
 #include "pages/FormatChoices.h"
 #include "pages/PageSupport.h"
 #include "pages/AllowedProgramsDialog.h"
+#include "pages/ProfilesDialog.h"
 #include "pages/RulesDialog.h"
 #include "res/resource.h"
 #include "win/ListControls.h"
@@ -106,9 +107,12 @@ void OnButtonClick(HWND page, int id) {
         (void)ShowBarcodeRules(::GetAncestor(page, GA_ROOT));
         return;
     }
-    if (id == IDC_FORMAT_ALLOWED) {
+    if (id == IDC_FORMAT_ALLOWED || id == IDC_FORMAT_PROFILES) {
         const HWND sheet = ::GetAncestor(page, GA_ROOT);
-        (void)ShowAllowedPrograms(sheet, ProgramWindowBehind(sheet));
+        if (id == IDC_FORMAT_ALLOWED)
+            (void)ShowAllowedPrograms(sheet, ProgramWindowBehind(sheet));
+        else
+            (void)ShowProfiles(sheet, ProgramWindowBehind(sheet));
         return;
     }
     if (const CtrlBox* box = FindCtrlBox(id)) {

@@ -11,6 +11,7 @@
 #define IDD_RECENT_BARCODES 170   // the Recent Barcodes window
 #define IDD_BARCODE_RULES   171   // the Barcode Rules dialog, opened from the Format page
 #define IDD_ALLOWED_PROGRAMS 172  // the Allowed Programs dialog, opened from the Format page
+#define IDD_PROFILES         173  // the Profiles dialog, opened from the Format page
 
 // Menu, icon, strings, accelerators
 #define IDR_TRAYMENU     137
@@ -72,6 +73,7 @@
 #define IDC_SUFFIX2_CHAR    1166
 #define IDC_FORMAT_RULES    1167   // "&Rules...": opens the Barcode Rules dialog
 #define IDC_FORMAT_ALLOWED  1168   // "&Allowed Programs...": opens the Allowed Programs dialog
+#define IDC_FORMAT_PROFILES 1169   // "Prof&iles...": opens the Profiles dialog
 
 // Barcode Rules dialog; its labels have ids too, since they follow its size
 #define IDC_RULES_TEXT            1200
@@ -97,6 +99,32 @@
 #define IDC_ALLOWED_POLICY_NOTE   1222
 #define IDC_ALLOWED_STATUS        1223
 #define IDC_ALLOWED_IN_FRONT      1224
+
+// Profiles dialog: the list, and the fields of the profile selected in it
+#define IDC_PROFILES_LIST_LABEL   1230
+#define IDC_PROFILES_LIST         1231
+#define IDC_PROFILES_ADD          1232
+#define IDC_PROFILES_REMOVE       1233
+#define IDC_PROFILES_POLICY_NOTE  1234
+#define IDC_PROFILES_STATUS       1235
+#define IDC_PROFILE_NAME          1236
+#define IDC_PROFILE_PROGRAM       1237
+#define IDC_PROFILE_IN_FRONT      1238
+#define IDC_PROFILE_TITLE         1239
+#define IDC_PROFILE_PREFIX        1240
+#define IDC_PROFILE_PREFIX_CTRL   1241
+#define IDC_PROFILE_SUFFIX1       1242
+#define IDC_PROFILE_SUFFIX1_CTRL  1243
+#define IDC_PROFILE_SUFFIX2       1244
+#define IDC_PROFILE_SUFFIX2_CTRL  1245
+#define IDC_PROFILE_STRIP         1246
+#define IDC_PROFILE_KEY_PRESSES   1247
+#define IDC_PROFILE_KEY_DELAY     1248
+#define IDC_PROFILE_BARCODE_DELAY 1249
+#define IDC_PROFILE_RULES_LABEL   1250
+#define IDC_PROFILE_RULES         1251
+#define IDC_PROFILE_PREVIEW_LABEL 1252
+#define IDC_PROFILE_PREVIEW       1253
 
 // Recent Barcodes window
 #define IDC_RECENT_LIST       1180

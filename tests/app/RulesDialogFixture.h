@@ -88,9 +88,17 @@ protected:
         DeleteRulesValue(HKEY_CURRENT_USER, RulesUserKey);
         for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
             DeleteRulesValue(root, root == HKEY_CURRENT_USER ? RulesUserKey : RulesPolicyKey, AllowedValueName);
+        DeleteProfiles();
+    }
+
+    // Every profile, the user's and the policy's.
+    static void DeleteProfiles() {
+        (void)::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Brontel Vask\\Profiles");
+        (void)::RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Policies\\Brontel Vask\\Profiles");
     }
 
     void TearDown() override {
+        DeleteProfiles();
         AppTest::TearDown();
         DeleteRulesValue(HKEY_CURRENT_USER, RulesUserKey);
         DeleteRulesValue(HKEY_LOCAL_MACHINE, RulesPolicyKey);
@@ -115,6 +123,15 @@ protected:
         if (!sheet.SelectPage(FormatPage)) return nullptr;
         testsupport::PostClick(sheet.Item(IDC_FORMAT_ALLOWED));
         dialog_ = testsupport::WaitForTopWindow(testsupport::DialogClass, "Allowed Programs", 10000);
+        if (!testsupport::WaitUntil([&] { return testsupport::IsVisible(dialog_); }, 10000)) return nullptr;
+        return dialog_;
+    }
+
+    // "Profiles..." on the sheet's Format page, as OpenRules.
+    HWND OpenProfiles(const Sheet& sheet) {
+        if (!sheet.SelectPage(FormatPage)) return nullptr;
+        testsupport::PostClick(sheet.Item(IDC_FORMAT_PROFILES));
+        dialog_ = testsupport::WaitForTopWindow(testsupport::DialogClass, "Profiles", 10000);
         if (!testsupport::WaitUntil([&] { return testsupport::IsVisible(dialog_); }, 10000)) return nullptr;
         return dialog_;
     }

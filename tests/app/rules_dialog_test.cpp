@@ -154,5 +154,46 @@ TEST_F(RulesTest, AllowedProgramsAddsTheProgramInFrontAndOkSavesTheList) {
     EXPECT_TRUE(Closed());
 }
 
+// Profiles: Add copies the default profile for the program that was in
+// front, its rules show in the preview; OK refuses a profile without a
+// program and saves the rest for the user. An administrator's profiles
+// replace the user's, shown with their note, not changed.
+TEST_F(RulesTest, ProfilesAddsTheProgramInFrontAndOkSavesThem) {
+    testsupport::KeyReceiver receiver;
+    ASSERT_TRUE(receiver.Ready());
+    ASSERT_TRUE(receiver.Focus());
+    Sheet sheet = StartWithSheet(VaskSettings{});
+    ASSERT_TRUE(OpenProfiles(sheet));
+    EXPECT_EQ(TextOf(IDC_PROFILES_STATUS), L"No profile: every program gets the Format page's settings.");
+    EXPECT_TRUE(Click(Field(IDC_PROFILES_ADD)));
+    EXPECT_TRUE(Shows(IDC_PROFILE_PROGRAM, L"keyrecv.exe"));
+    EXPECT_TRUE(Shows(IDC_PROFILE_PREVIEW, L"4006381333931<Enter>")) << testing::PrintToString(TextOf(IDC_PROFILE_PREVIEW));
+    ASSERT_TRUE(Type(IDC_PROFILE_RULES, L"always add-after \"!\""));
+    EXPECT_TRUE(Shows(IDC_PROFILE_PREVIEW, L"4006381333931!<Enter>")) << testing::PrintToString(TextOf(IDC_PROFILE_PREVIEW));
+    ASSERT_TRUE(Type(IDC_PROFILE_NAME, L"Till", true));
+
+    EXPECT_TRUE(Click(Field(IDC_PROFILES_ADD)));
+    ::SetWindowTextW(Field(IDC_PROFILE_PROGRAM), L"");  // emptied
+    EXPECT_TRUE(Click(Field(IDOK)));
+    EXPECT_TRUE(Shows(IDC_PROFILES_STATUS, L"Not saved: Profile 2 names no program."))
+        << testing::PrintToString(TextOf(IDC_PROFILES_STATUS));
+    EXPECT_TRUE(Click(Field(IDC_PROFILES_REMOVE)));
+    EXPECT_TRUE(Click(Field(IDOK)));
+    ASSERT_TRUE(Closed());
+    const char* till = "Software\\Brontel Vask\\Profiles\\Till";
+    EXPECT_EQ(ReadRulesValue(HKEY_CURRENT_USER, till, L"Program"), L"keyrecv.exe");
+    EXPECT_EQ(ReadRulesValue(HKEY_CURRENT_USER, till, L"BarcodeRules"), L"always add-after \"!\"");
+
+    WriteRulesValue(HKEY_LOCAL_MACHINE, "Software\\Policies\\Brontel Vask\\Profiles\\Orders", L"order.exe",
+                    L"Program");
+    ASSERT_TRUE(OpenProfiles(sheet));
+    EXPECT_TRUE(Shows(IDC_PROFILE_NAME, L"Orders"));
+    EXPECT_TRUE(testsupport::IsVisible(Field(IDC_PROFILES_POLICY_NOTE)));
+    EXPECT_FALSE(IsEnabled(Field(IDOK)));
+    EXPECT_FALSE(IsEnabled(Field(IDC_PROFILE_PROGRAM)));
+    EXPECT_TRUE(Click(Field(IDCANCEL)));
+    EXPECT_TRUE(Closed());
+}
+
 }  // namespace
 }  // namespace apptest

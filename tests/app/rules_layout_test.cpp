@@ -124,5 +124,51 @@ TEST_F(RulesLayout, AllowedProgramsFitsAtItsSmallestSizeAndLarger) {
     EXPECT_EQ(ReadRulesValue(HKEY_CURRENT_USER, RulesUserKey, AllowedValueName), L"excel.exe\r\norder.exe");
 }
 
+// The Profiles dialog, with two profiles: fits at its smallest size and
+// larger, where the list and the rules take the height and the fields the
+// width; Tab leads from the list to the fields, Esc closes it. Saved as
+// profiles.bmp (profiles-144dpi.bmp).
+TEST_F(RulesLayout, ProfilesFitsAtItsSmallestSizeAndLarger) {
+    const char* dpi = std::getenv("VASK_DPI");
+    const char* sheet = "Software\\Brontel Vask\\Profiles\\Spreadsheet";
+    WriteRulesValue(HKEY_CURRENT_USER, sheet, L"excel.exe", L"Program");
+    WriteRulesValue(HKEY_CURRENT_USER, sheet, L"<TAB>", L"SuffixFirstChar");
+    WriteRulesValue(HKEY_CURRENT_USER, sheet, L"control GS key TAB\r\nif begins \"01\" then gs1-parentheses");
+    WriteRulesValue(HKEY_CURRENT_USER, "Software\\Brontel Vask\\Profiles\\Terminal", L"putty.exe", L"Program");
+    VaskSettings settings;
+    settings.LeftPosition = 60;
+    settings.TopPosition = 40;
+    Sheet shown = StartWithSheet(settings);
+    ASSERT_TRUE(OpenProfiles(shown));
+    ASSERT_TRUE(WaitUntilSteady([&] { return ::GetForegroundWindow() == dialog_; }, 300, 10000));
+    ASSERT_TRUE(Shows(IDC_PROFILE_PREVIEW, L"4006381333931<Tab>"));
+    ExpectControlsFit(dialog_);
+    Capture picture;
+    EXPECT_TRUE(WaitUntil([&] {
+        picture = testsupport::CaptureWindow(dialog_);
+        return testsupport::CountDarkPixels(picture) > 300;
+    }, 5000)) << "texts are drawn";
+    SaveIfWanted(picture, dpi ? std::string("profiles-") + dpi + "dpi" : std::string("profiles"));
+
+    const RECT rules = ScreenRect(Field(IDC_PROFILE_RULES)), list = ScreenRect(Field(IDC_PROFILES_LIST));
+    const RECT ok = ScreenRect(Field(IDOK)), before = ScreenRect(dialog_);
+    ::SetWindowPos(dialog_, nullptr, 0, 0, Width(before) + 160, Height(before) + 100, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(Width(ScreenRect(Field(IDC_PROFILE_RULES))), Width(rules) + 160);
+    EXPECT_EQ(Height(ScreenRect(Field(IDC_PROFILE_RULES))), Height(rules) + 100);
+    EXPECT_EQ(Height(ScreenRect(Field(IDC_PROFILES_LIST))), Height(list) + 100);
+    const RECT grown = ScreenRect(dialog_), okNow = ScreenRect(Field(IDOK));
+    EXPECT_EQ(grown.right - okNow.right, before.right - ok.right);
+    EXPECT_EQ(grown.bottom - okNow.bottom, before.bottom - ok.bottom);
+    ExpectControlsFit(dialog_);
+
+    ASSERT_TRUE(WaitUntilSteady([&] { return FocusOfForeground() == Field(IDC_PROFILES_LIST); }, 300, 10000));
+    PressKey(VK_TAB);
+    EXPECT_TRUE(WaitUntil([&] { return FocusIn(Field(IDC_PROFILES_ADD)); }, 3000)) << "Tab";
+    PressAccessKey('R');
+    EXPECT_TRUE(WaitUntil([&] { return FocusIn(Field(IDC_PROFILE_PROGRAM)); }, 3000)) << "Alt+R";
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(Closed(3000)) << "Esc closes";
+}
+
 }  // namespace
 }  // namespace apptest
