@@ -14,10 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "config/Profiles.h"
 #include "config/UserOptions.h"
+#include "delivery/JobProfile.h"
 #include "delivery/KeySender.h"
 #include "delivery/LayoutKeys.h"
 #include "delivery/TypingJob.h"
+#include "delivery/WindowInFront.h"
 #include "tests/support/KeyReceiver.h"
 
 namespace {
@@ -146,6 +149,35 @@ void PrintPaceRows(testsupport::KeyReceiver& receiver, int runs) {
     std::printf("  reading the pace (once per barcode): median %.1f us\n", Median(reads));
 }
 
+// What choosing the profile costs the polling thread per barcode, beside
+// the look at the window it takes anyway (the program's name read, the
+// profiles looked through), with no profile and with ten, the last of them
+// the receiver's.
+void PrintProfileRow(HWND window) {
+    const ForegroundView view = ObserveWindow(window);
+    const auto median = [&] {
+        std::vector<double> times;
+        for (int i = 0; i < 1000; ++i) {
+            const double start = SecondsNow();
+            (void)ProfileForWindow(window, view);
+            times.push_back((SecondsNow() - start) * 1e6);
+        }
+        return Median(times);
+    };
+    const double none = median();
+    std::vector<Profile> profiles(10);
+    for (size_t i = 0; i < profiles.size(); ++i) {
+        profiles[i].name = "Bench " + std::to_string(i);
+        profiles[i].program = i + 1 < profiles.size() ? "other" + std::to_string(i) + ".exe" : "keyrecv.exe";
+    }
+    if (!WriteUserProfiles(profiles)) std::printf("  the profiles could not be written\n");
+    const double ten = median();
+    const bool found = ProfileForWindow(window, view).has_value();
+    (void)WriteUserProfiles({});
+    std::printf("  choosing the profile (once per barcode): median %.1f us without profiles, %.1f us with ten%s\n",
+                none, ten, found ? "" : " (NOT found)");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -201,5 +233,6 @@ int main(int argc, char** argv) {
     const bool allComplete = complete(typed) && complete(pressed) && complete(limit);
     if (!allComplete) std::printf("  some runs did not deliver every character in order\n");
     PrintPaceRows(receiver, std::max(options.runs / 3, 3));
+    PrintProfileRow(receiver.Window());
     return allComplete ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 #include "delivery/WindowInFront.h"
 #include "pages/DialogLayout.h"
 #include "pages/PageSupport.h"
+#include "pages/ResizableDialog.h"
 #include "res/resource.h"
 
 namespace {
@@ -29,17 +30,12 @@ constexpr dialoglayout::Rule LayoutRules[] = {
     {IDCANCEL, MoveDown | MoveRight},
 };
 
-// What one dialog holds, on ShowAllowedPrograms's stack; the dialog keeps a
-// pointer in DWLP_USER from WM_INITDIALOG on.
+// What one dialog holds, on ShowAllowedPrograms's stack (ResizableDialog.h).
 struct AllowedDialog {
     HWND programWindow = nullptr;
     bool byPolicy = false;
     dialoglayout::Layout layout;
 };
-
-AllowedDialog* DataOf(HWND dialog) {
-    return reinterpret_cast<AllowedDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-}
 
 HWND Item(HWND dialog, int id) { return ::GetDlgItem(dialog, id); }
 
@@ -76,9 +72,6 @@ void OnOk(HWND dialog, const AllowedDialog& data) {
 }
 
 void OnInit(HWND dialog, AllowedDialog& data) {
-    ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&data));
-    const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_VASK));
-    ::SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     data.layout.Take(dialog, LayoutRules);
     const UserText stored = ReadUserText(AllowedProgramsValue);
     data.byPolicy = stored.byPolicy;
@@ -108,28 +101,12 @@ void OnCommand(HWND dialog, AllowedDialog& data, int id, int code) {
     }
 }
 
-INT_PTR CALLBACK AllowedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    return pages::WithoutExceptions([&]() -> INT_PTR {
-        if (message == WM_INITDIALOG) {
-            OnInit(dialog, *reinterpret_cast<AllowedDialog*>(lParam));
-            return FALSE;  // the focus is set
-        }
-        AllowedDialog* data = DataOf(dialog);
-        if (!data) return FALSE;
-        switch (message) {
-        case WM_COMMAND: OnCommand(dialog, *data, LOWORD(wParam), HIWORD(wParam)); return TRUE;
-        case WM_SIZE: data->layout.Follow(dialog); return FALSE;
-        case WM_GETMINMAXINFO: data->layout.Limit(*reinterpret_cast<MINMAXINFO*>(lParam)); return FALSE;
-        default: return FALSE;
-        }
-    });
-}
-
 }  // namespace
 
 bool ShowAllowedPrograms(HWND owner, HWND programWindow) {
     AllowedDialog data;
     data.programWindow = programWindow;
-    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ALLOWED_PROGRAMS), owner,
-                             AllowedDialogProc, reinterpret_cast<LPARAM>(&data)) == IDOK;
+    const DLGPROC proc = pages::ResizableDialogProc<AllowedDialog, OnInit, OnCommand>;
+    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ALLOWED_PROGRAMS), owner, proc,
+                             reinterpret_cast<LPARAM>(&data)) == IDOK;
 }

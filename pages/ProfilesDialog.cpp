@@ -16,6 +16,7 @@
 #include "pages/DialogLayout.h"
 #include "pages/FormatChoices.h"
 #include "pages/PageSupport.h"
+#include "pages/ResizableDialog.h"
 #include "pages/RulesChoices.h"
 #include "res/resource.h"
 #include "win/ListControls.h"
@@ -70,8 +71,7 @@ constexpr TokenField TokenFields[] = {
 
 constexpr char DefaultSample[] = "4006381333931";
 
-// What one dialog holds, on ShowProfiles's stack; the dialog keeps a pointer
-// in DWLP_USER from WM_INITDIALOG on.
+// What one dialog holds, on ShowProfiles's stack (ResizableDialog.h).
 struct ProfilesDialog {
     HWND programWindow = nullptr;
     bool byPolicy = false;
@@ -81,10 +81,6 @@ struct ProfilesDialog {
     std::string sample;    // the preview's barcode, as the rules' Sample field writes it
     Layout layout;
 };
-
-ProfilesDialog* DataOf(HWND dialog) {
-    return reinterpret_cast<ProfilesDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-}
 
 HWND Item(HWND dialog, int id) { return ::GetDlgItem(dialog, id); }
 
@@ -255,9 +251,6 @@ std::string NewestSample() {
 }
 
 void OnInit(HWND dialog, ProfilesDialog& data) {
-    ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&data));
-    const HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_VASK));
-    ::SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     data.layout.Take(dialog, LayoutRules);
     const std::shared_ptr<const ProfileList> stored = ProfilesInForce();
     data.profiles = stored->profiles;
@@ -313,28 +306,12 @@ void OnCommand(HWND dialog, ProfilesDialog& data, int id, int code) {
     }
 }
 
-INT_PTR CALLBACK ProfilesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    return pages::WithoutExceptions([&]() -> INT_PTR {
-        if (message == WM_INITDIALOG) {
-            OnInit(dialog, *reinterpret_cast<ProfilesDialog*>(lParam));
-            return FALSE;  // the focus is set
-        }
-        ProfilesDialog* data = DataOf(dialog);
-        if (!data) return FALSE;
-        switch (message) {
-        case WM_COMMAND: OnCommand(dialog, *data, LOWORD(wParam), HIWORD(wParam)); return TRUE;
-        case WM_SIZE: data->layout.Follow(dialog); return FALSE;
-        case WM_GETMINMAXINFO: data->layout.Limit(*reinterpret_cast<MINMAXINFO*>(lParam)); return FALSE;
-        default: return FALSE;
-        }
-    });
-}
-
 }  // namespace
 
 bool ShowProfiles(HWND owner, HWND programWindow) {
     ProfilesDialog data;
     data.programWindow = programWindow;
-    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROFILES), owner, ProfilesDialogProc,
+    const DLGPROC proc = pages::ResizableDialogProc<ProfilesDialog, OnInit, OnCommand>;
+    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROFILES), owner, proc,
                              reinterpret_cast<LPARAM>(&data)) == IDOK;
 }
