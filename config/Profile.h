@@ -19,8 +19,6 @@ struct Profile {
     std::string rules;          // the barcode rules' text, UTF-8, LF between lines
     bool keyPresses = false;    // characters as key presses of the layout
     TypingPace pace;
-
-    bool operator==(const Profile&) const = default;
 };
 
 // The profile for a window of `program` (its image file name) titled

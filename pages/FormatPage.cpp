@@ -11,11 +11,11 @@
 #include "pages/PageProtocol.h"
 #include "config/Application.h"
 #include "delivery/WindowInFront.h"
-#include "pages/FormatChoices.h"
 #include "pages/PageSupport.h"
 #include "pages/AllowedProgramsDialog.h"
 #include "pages/ProfilesDialog.h"
 #include "pages/RulesDialog.h"
+#include "pages/TokenBoxes.h"
 #include "res/resource.h"
 #include "win/ListControls.h"
 #include "win/WinText.h"
@@ -57,43 +57,15 @@ const CtrlBox* FindCtrlBox(int id) {
     return nullptr;
 }
 
-void FillCombo(const win::ComboBox& combo, const std::vector<std::string>& items) {
-    combo.Clear();
-    for (const std::string& item : items) combo.Add(item);
-}
-
-void ShowStripCount(HWND page, int strip) {
-    const win::ComboBox combo(::GetDlgItem(page, IDC_STRIP_COUNT));
-    FillCombo(combo, StripCountItems());
-    combo.Select(StripItemIndex(strip));
-}
-
-void ShowStoredToken(const win::ComboBox& combo, const std::string& stored) {
-    const std::vector<std::string> items = TokenItems();
-    FillCombo(combo, items);
-    const StoredTokenChoice choice = ChooseStoredToken(items, stored);
-    if (choice.append) combo.Add(stored);
-    combo.Select(choice.select);
-}
-
 void InitFormatPage(HWND page) {
     pages::InitialisingMark mark(page);
     const FormatSettings format = App.Format();
     for (const CtrlBox& box : CtrlBoxes) pages::SetTicked(page, box.checkId, format.*box.flag != 0);
     for (const TokenBox& box : TokenBoxes) win::ComboBox(::GetDlgItem(page, box.comboId)).LimitText(1);
-    ShowStripCount(page, format.strip);
+    pages::ShowStripCount(win::ComboBox(::GetDlgItem(page, IDC_STRIP_COUNT)), format.strip);
     for (const TokenBox& box : TokenBoxes)
-        ShowStoredToken(win::ComboBox(::GetDlgItem(page, box.comboId)), format.*box.token);
+        pages::ShowStoredToken(win::ComboBox(::GetDlgItem(page, box.comboId)), format.*box.token);
     PageOnInit(page, FormatPageIndex);
-}
-
-// What the user typed: the first character of the edit field (one or two
-// bytes in the ANSI code page), or the empty text.
-std::string TypedToken(HWND combo) {
-    const std::string text = win::WindowText(combo);
-    if (text.empty()) return text;
-    const char* next = ::CharNextA(text.c_str());
-    return text.substr(0, static_cast<size_t>(next - text.c_str()));
 }
 
 void StoreToken(const TokenBox& box, std::string token) {
@@ -134,7 +106,7 @@ void OnSelectionChange(HWND page, int id) {
 }
 
 void OnEditUpdate(HWND page, int id) {
-    if (const TokenBox* box = FindTokenBox(id)) StoreToken(*box, TypedToken(::GetDlgItem(page, id)));
+    if (const TokenBox* box = FindTokenBox(id)) StoreToken(*box, pages::TypedToken(::GetDlgItem(page, id)));
     PageChanged(page);
 }
 

@@ -14,9 +14,9 @@
 #include "delivery/ShapingInForce.h"
 #include "delivery/WindowInFront.h"
 #include "pages/DialogLayout.h"
-#include "pages/FormatChoices.h"
 #include "pages/PageSupport.h"
 #include "pages/ResizableDialog.h"
+#include "pages/TokenBoxes.h"
 #include "pages/RulesChoices.h"
 #include "res/resource.h"
 #include "win/ListControls.h"
@@ -48,13 +48,12 @@ constexpr Rule LayoutRules[] = {
     {IDCANCEL, MoveDown | MoveRight},
 };
 
-// The fields of one profile, in the order they are read and filled.
+// The fields of the selected profile: greyed together, and each change taken.
 constexpr int ProfileFields[] = {
-    IDC_PROFILE_NAME,         IDC_PROFILE_PROGRAM,     IDC_PROFILE_IN_FRONT,    IDC_PROFILE_TITLE,
-    IDC_PROFILE_PREFIX,       IDC_PROFILE_PREFIX_CTRL, IDC_PROFILE_SUFFIX1,     IDC_PROFILE_SUFFIX1_CTRL,
-    IDC_PROFILE_SUFFIX2,      IDC_PROFILE_SUFFIX2_CTRL, IDC_PROFILE_STRIP,      IDC_PROFILE_KEY_PRESSES,
-    IDC_PROFILE_KEY_DELAY,    IDC_PROFILE_BARCODE_DELAY, IDC_PROFILE_RULES,
-};
+    IDC_PROFILE_NAME, IDC_PROFILE_PROGRAM, IDC_PROFILE_IN_FRONT, IDC_PROFILE_TITLE, IDC_PROFILE_PREFIX,
+    IDC_PROFILE_PREFIX_CTRL, IDC_PROFILE_SUFFIX1, IDC_PROFILE_SUFFIX1_CTRL, IDC_PROFILE_SUFFIX2,
+    IDC_PROFILE_SUFFIX2_CTRL, IDC_PROFILE_STRIP, IDC_PROFILE_KEY_PRESSES, IDC_PROFILE_KEY_DELAY,
+    IDC_PROFILE_BARCODE_DELAY, IDC_PROFILE_RULES};
 
 struct TokenField {
     int combo, ctrl;
@@ -90,25 +89,12 @@ std::string Ansi(const std::string& utf8) { return win::WideToAnsi(win::Utf8ToWi
 
 void SetStatus(HWND dialog, const std::string& text) { ::SetWindowTextA(Item(dialog, IDC_PROFILES_STATUS), text.c_str()); }
 
-void ShowToken(HWND combo, const std::string& stored) {
-    const win::ComboBox box(combo);
-    const std::vector<std::string> items = TokenItems();
-    box.Clear();
-    for (const std::string& item : items) box.Add(item);
-    const StoredTokenChoice choice = ChooseStoredToken(items, stored);
-    if (choice.append) box.Add(stored);
-    box.Select(choice.select);
-}
-
 // The token a combo box stands for: its selected item, else the first
 // character typed into it.
 std::string TokenOf(HWND combo) {
-    const std::string text = win::WindowText(combo);
-    if (text.empty()) return text;
-    if (const std::optional<std::string> selected = win::ComboBox(combo).SelectedText(); selected && *selected == text)
-        return text;
-    const char* next = ::CharNextA(text.c_str());
-    return text.substr(0, static_cast<size_t>(next - text.c_str()));
+    const std::optional<std::string> selected = win::ComboBox(combo).SelectedText();
+    if (selected && *selected == win::WindowText(combo)) return *selected;
+    return pages::TypedToken(combo);
 }
 
 void ShowPreview(HWND dialog, const ProfilesDialog& data) {
@@ -130,13 +116,10 @@ void FillFields(HWND dialog, ProfilesDialog& data) {
     pages::SetLines(Item(dialog, IDC_PROFILE_PROGRAM), shown.program);
     pages::SetLines(Item(dialog, IDC_PROFILE_TITLE), shown.titleContains);
     for (const TokenField& field : TokenFields) {
-        ShowToken(Item(dialog, field.combo), shown.format.*field.token);
+        pages::ShowStoredToken(win::ComboBox(Item(dialog, field.combo)), shown.format.*field.token);
         pages::SetTicked(dialog, field.ctrl, shown.format.*field.flag != 0);
     }
-    const win::ComboBox strip(Item(dialog, IDC_PROFILE_STRIP));
-    strip.Clear();
-    for (const std::string& item : StripCountItems()) strip.Add(item);
-    strip.Select(StripItemIndex(shown.format.strip));
+    pages::ShowStripCount(win::ComboBox(Item(dialog, IDC_PROFILE_STRIP)), shown.format.strip);
     pages::SetTicked(dialog, IDC_PROFILE_KEY_PRESSES, shown.keyPresses);
     ::SetDlgItemInt(dialog, IDC_PROFILE_KEY_DELAY, shown.pace.keyDelayMs, FALSE);
     ::SetDlgItemInt(dialog, IDC_PROFILE_BARCODE_DELAY, shown.pace.barcodeDelayMs, FALSE);
