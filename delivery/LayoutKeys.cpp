@@ -17,7 +17,7 @@ public:
     Translation Translate(LayoutKey key) override {
         const Translation t = Press(key);
         if (t.dead) ClearDeadKey();
-        if (!t.dead && t.count == 1 && t.chars[0] < 0x7F && !LookUpGives(t.chars[0], key))
+        if (!t.dead && t.count == 1 && !LookUpGives(t.chars[0], key))
             return {};  // see LookUpGives
         return t;
     }
@@ -30,20 +30,28 @@ public:
     }
 
 private:
-    // Whether the layout's own lookup of an ASCII character leaves this key
-    // to it: it names this key, no key, or one outside the main block.
-    // Wine's translation on a thread without a window of its own reports a
-    // dead key as a plain key of its character, while the receiver's window
-    // takes it as dead; where the character has a key of its own elsewhere
-    // (the French layout's AltGr+9 for ^), its lookup names that one, and
-    // the dead key is not used. Its lookup also names no key for some that
-    // are there (US parentheses), so no key counts as agreement. On Windows
-    // the translation reports dead keys as dead.
+    // Whether the layout's own lookup of the character leaves this key to
+    // it: it names this key, or one outside the main block (the keypad's
+    // parentheses, say), or no key where the character is no accent of a
+    // dead key (Wine's lookup names none for some that are there: US
+    // parentheses, anything beyond ASCII in a UTF-8 locale). Wine's
+    // translation on a thread without a window of its own reports a dead key
+    // as a plain key of its accent, while the receiver's window takes it as
+    // dead; its lookup then names another key for the accent (the French
+    // AltGr+9 for ^) or none. Such a key is not used, and the accent goes as
+    // a Unicode event. On Windows the translation reports dead keys as dead.
     bool LookUpGives(char16_t character, LayoutKey key) const {
         const SHORT found = ::VkKeyScanExW(static_cast<WCHAR>(character), layout_);
-        if (found == -1) return true;
+        if (found == -1) return !IsAccent(character);
         const LayoutKey named{static_cast<uint8_t>(found & 0xFF), static_cast<uint8_t>((found >> 8) & 7)};
         return named == key || !IsMainBlockKey(named.virtualKey);
+    }
+
+    // The spacing accents that dead keys give: ^ ` ~ ¨ ¯ ´ ¸ ° and the
+    // spacing modifier letters.
+    static bool IsAccent(char16_t c) {
+        return c == u'^' || c == u'`' || c == u'~' || c == 0xA8 || c == 0xAF || c == 0xB4 || c == 0xB8 ||
+               c == 0xB0 || (c >= 0x02C6 && c <= 0x02DD);
     }
 
     Translation Press(LayoutKey key) const {
