@@ -26,27 +26,28 @@ const FormatValue FormatValues[] = {
     {"SuffixSecondCharCtrl", nullptr, &FormatSettings::SuffixSecondCharCtrl},
 };
 
-std::optional<Profile> ReadProfile(HKEY root, const std::string& path, const std::string& name) {
-    const char* at = path.c_str();
-    const std::optional<std::string> program = ReadTextValue(root, at, "Program");
+// The profile under `key` (opened with the wide calls, as a name may hold
+// any character), its values read from there.
+std::optional<Profile> ReadProfile(HKEY key, const std::string& name) {
+    const std::optional<std::string> program = ReadTextValue(key, "", "Program");
     if (!program || program->empty()) return std::nullopt;
     Profile profile;
     profile.name = name;
     profile.program = *program;
-    profile.titleContains = ReadTextValue(root, at, "WindowTitle").value_or("");
+    profile.titleContains = ReadTextValue(key, "", "WindowTitle").value_or("");
     for (const FormatValue& value : FormatValues) {
         if (value.token) {
             // Tokens are kept as the settings file keeps them: the ANSI code page.
-            if (const std::optional<std::string> text = ReadTextValue(root, at, value.name))
+            if (const std::optional<std::string> text = ReadTextValue(key, "", value.name))
                 profile.format.*value.token = win::WideToAnsi(win::Utf8ToWide(*text));
-        } else if (const std::optional<uint32_t> number = ReadDwordValue(root, at, value.name)) {
+        } else if (const std::optional<uint32_t> number = ReadDwordValue(key, "", value.name)) {
             profile.format.*value.number = static_cast<int>(*number);
         }
     }
-    profile.rules = ReadTextValue(root, at, BarcodeRulesValue).value_or("");
-    profile.keyPresses = ReadDwordValue(root, at, KeyPressesValue).value_or(0) != 0;
-    profile.pace = TypingPace::Within(ReadDwordValue(root, at, KeyDelayValue).value_or(0),
-                                      ReadDwordValue(root, at, BarcodeDelayValue).value_or(0));
+    profile.rules = ReadTextValue(key, "", BarcodeRulesValue).value_or("");
+    profile.keyPresses = ReadDwordValue(key, "", KeyPressesValue).value_or(0) != 0;
+    profile.pace = TypingPace::Within(ReadDwordValue(key, "", KeyDelayValue).value_or(0),
+                                      ReadDwordValue(key, "", BarcodeDelayValue).value_or(0));
     return profile;
 }
 
@@ -61,8 +62,10 @@ std::vector<Profile> ReadProfilesUnder(HKEY root, const char* optionsKey) {
         DWORD length = 256;
         if (::RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
+        win::UniqueKey profileKey;
+        if (::RegOpenKeyExW(key.get(), name, 0, KEY_QUERY_VALUE, profileKey.put()) != ERROR_SUCCESS) continue;
         const std::string utf8 = win::WideToUtf8(std::wstring(name, length));
-        if (std::optional<Profile> profile = ReadProfile(root, path + "\\" + utf8, utf8))
+        if (std::optional<Profile> profile = ReadProfile(profileKey.get(), utf8))
             profiles.push_back(std::move(*profile));
     }
     return profiles;

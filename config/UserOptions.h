@@ -68,8 +68,8 @@ UserText ReadUserText(const char* name);
 bool WriteUserText(const char* name, std::string_view utf8);
 
 // A DWORD value, or a string's or multi-string's text (UTF-8, one line per
-// string, CRs dropped), under root\path; nullopt when missing or of another
-// type.
+// string, CRs dropped), under root\path (an empty path: root itself);
+// nullopt when missing or of another type.
 std::optional<uint32_t> ReadDwordValue(HKEY root, const char* path, const char* name);
 std::optional<std::string> ReadTextValue(HKEY root, const char* path, const char* name);
 

@@ -153,7 +153,9 @@ TEST_F(ShapedTyping, EachProgramGetsBarcodesShapedByItsOwnProfile) {
     const ScanLogFolder folder;
     const ProfileKey sheet("Sheet", {{"Program", "SHEET-receiver.exe"}, {"PrefixChar", "["},
                                      {"SuffixFirstChar", "<TAB>"}, {"BarcodeRules", "always add-after \"#\""}});
-    const ProfileKey orders("Orders", {{"Program", "C:\\Apps\\orders-receiver.exe"}, {"SuffixSecondChar", "<ENTER>"}});
+    // A name beyond ASCII ("Aufträge", in the ANSI code page here).
+    const ProfileKey orders("Auftr\xE4ge",
+                            {{"Program", "C:\\Apps\\orders-receiver.exe"}, {"SuffixSecondChar", "<ENTER>"}});
     KeyReceiver sheetWindow(15000, 0, "sheet-receiver.exe"), ordersWindow(15000, 0, "orders-receiver.exe"), other;
     ASSERT_TRUE(sheetWindow.Ready() && ordersWindow.Ready() && other.Ready());
     CloseSheet(StartActivated());
@@ -178,7 +180,7 @@ TEST_F(ShapedTyping, EachProgramGetsBarcodesShapedByItsOwnProfile) {
     ASSERT_TRUE(view.WaitForLines(4));
     const std::vector<std::string> lines = view.Lines();
     EXPECT_NE(lines[3].find("\tA1  (typed as A1#)  (profile Sheet)"), std::string::npos) << lines[3];
-    EXPECT_NE(lines[2].find("\tB2  (profile Orders)"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[2].find("\tB2  (profile Auftr\xE4ge)"), std::string::npos) << lines[2];
     EXPECT_EQ(lines[1].find("(profile"), std::string::npos) << lines[1];
     std::map<std::string, std::string> profileOf;
     EXPECT_TRUE(WaitUntil([&] {
@@ -186,7 +188,7 @@ TEST_F(ShapedTyping, EachProgramGetsBarcodesShapedByItsOwnProfile) {
             if (row.outcome == scanlog::Typed) profileOf[row.barcode] = row.profile;
         return profileOf.size() == 4;
     }, 10000));
-    EXPECT_EQ(profileOf, (std::map<std::string, std::string>{{"A1", "Sheet"}, {"B2", "Orders"}, {"C3", ""},
+    EXPECT_EQ(profileOf, (std::map<std::string, std::string>{{"A1", "Sheet"}, {"B2", "Auftr\xC3\xA4ge"}, {"C3", ""},
                                                               {"A4", "Sheet"}}));
 
     // Typed again into the window that was in front (the sheet's), the
