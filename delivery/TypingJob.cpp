@@ -36,11 +36,16 @@ constexpr unsigned MostUnreadEvents = 96;
 // and one of our windows coming forward meanwhile would take them (Wine
 // drops them). Each answer to a sent message means that the window's thread
 // has been back in its message loop once more, and so has taken one more
-// message if one was waiting: two answers an event (the key, and the
-// character it became) cover what a key left queued. A window that takes longer than
-// ReadPatienceMs to answer is busy, and is not waited for.
+// message if one was waiting. A press leaves at most two messages (the key,
+// and the character it became), a release one, and the typist sends every
+// press with its release: three answers for two events cover what the keys
+// left queued. Each answer costs the window a turn of its loop, as much as a
+// key nearly, so no more are asked than that. A window that takes longer
+// than ReadPatienceMs to answer is busy, and is not waited for.
+unsigned MessagesLeftBy(unsigned events) { return (3 * events + 1) / 2; }
+
 void LetTheWindowRead(HWND window, unsigned eventsSent) {
-    for (unsigned n = 0; window && n < 2 * eventsSent; ++n) {
+    for (unsigned n = 0, probes = MessagesLeftBy(eventsSent); window && n < probes; ++n) {
         DWORD_PTR answer = 0;
         if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ReadPatienceMs, &answer)) return;
     }
@@ -146,7 +151,8 @@ private:
 
     bool MayType() {
         if (job_.followsPause && Link.Paused.load()) return false;
-        const HWND foreground = ::GetForegroundWindow();
+        const FrontWindow front = LookAtFront();
+        const HWND foreground = front.window;
         if (foreground != candidate_) {
             const ForegroundView view = ObserveWindow(foreground);
             if (view.ours) TheKeyTurn().OursInFront();
@@ -154,7 +160,7 @@ private:
             candidate_ = fit ? foreground : nullptr;
             candidateTitle_ = fit ? view.title : std::string();
         }
-        return candidate_ && HasKeyboardFocus() && TheKeyTurn().TakeForKey();
+        return candidate_ && front.hasFocus && TheKeyTurn().TakeForKey();
     }
 
     void TakeAsTheJobsWindow() {

@@ -80,10 +80,12 @@ bool IsShellWindow(HWND window, DWORD processId, const std::string& title) {
 
 }  // namespace
 
-bool HasKeyboardFocus() {
+FrontWindow LookAtFront() {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    return ::GetGUIThreadInfo(0, &info) && info.hwndFocus;
+    // The foreground thread's active window is the window in front.
+    if (!::GetGUIThreadInfo(0, &info)) return {::GetForegroundWindow(), false};
+    return {info.hwndActive, info.hwndFocus != nullptr};
 }
 
 bool WindowOutranksUs(HWND window) {

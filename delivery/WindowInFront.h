@@ -39,10 +39,15 @@ HWND ProgramWindowBehind(HWND ours);
 // programs in force (UserOptions.h); never while no list is in force.
 bool WindowBarred(HWND window);
 
-// Whether the foreground thread has a window with the keyboard focus. A
-// window being brought forward may not have it yet: keys sent then arrive as
-// system keys, which programs ignore.
-bool HasKeyboardFocus();
+// The window in front, and whether its thread has a window with the
+// keyboard focus (a window being brought forward may not have it yet: keys
+// sent then arrive as system keys, which programs ignore). One look, asked
+// before every key.
+struct FrontWindow {
+    HWND window = nullptr;
+    bool hasFocus = false;
+};
+FrontWindow LookAtFront();
 
 // Wine has no integrity levels: tests put their own answer in place of
 // WindowOutranksUs. nullptr restores the real one.
