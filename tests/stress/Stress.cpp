@@ -219,7 +219,7 @@ public:
 private:
     enum class Action {
         Find, Activate, Deactivate, PlugOrUnplug, TrayOpen, TrayAbout, ConfirmExit, SheetExit, CloseSheet,
-        UserApp, SlowCall, TypeAgain, SecondStart, Logoff, ClearRecent, Pace, ClickSheet
+        UserApp, SlowCall, TypeAgain, TypeAgainWaiting, SecondStart, Logoff, ClearRecent, Pace, ClickSheet
     };
 
     void Fail(const std::string& why) {
@@ -243,7 +243,8 @@ private:
     void ConfirmExitThenCancel(bool fromSheet);
     void DismissStrayBoxes();
     void InjectOrClearSlowCall();
-    void TypeAgainTheNewest();
+    void TypeAgainTheNewest(bool waitForOneOnItsWay = false);
+    void TypeAgainAWaitingBarcode();
     void ClearRecentBarcodes();
     void SetARandomPace();
     void ClickTheSheetWhileTyping();
@@ -520,7 +521,7 @@ Driver::Action Driver::PickAction() {
         {Action::Find, 10},       {Action::Activate, 16},    {Action::Deactivate, 10},
         {Action::PlugOrUnplug, 7}, {Action::TrayOpen, 8},     {Action::TrayAbout, 6},
         {Action::ConfirmExit, 6}, {Action::SheetExit, 3},    {Action::CloseSheet, 4},
-        {Action::UserApp, 20},    {Action::SlowCall, 10},    {Action::TypeAgain, 5},
+        {Action::UserApp, 20},    {Action::SlowCall, 10},    {Action::TypeAgain, 5}, {Action::TypeAgainWaiting, 3},
         {Action::SecondStart, 3}, {Action::Logoff, 1},    {Action::ClearRecent, 2},
         {Action::Pace, 2},        {Action::ClickSheet, 6},
     };
@@ -576,6 +577,7 @@ void Driver::Do(Action action) {
         break;
     case Action::SlowCall: doing_ = "slow call"; InjectOrClearSlowCall(); break;
     case Action::TypeAgain: doing_ = "Type Again"; TypeAgainTheNewest(); break;
+    case Action::TypeAgainWaiting: doing_ = "Type Again of a waiting barcode"; TypeAgainAWaitingBarcode(); break;
     case Action::SecondStart: doing_ = "second start"; StartASecondCopy(); break;
     case Action::Logoff: doing_ = "logoff"; LogoffAndStartAgain(); break;
     case Action::ClearRecent: doing_ = "Clear Recent Barcodes"; ClearRecentBarcodes(); break;
@@ -666,14 +668,44 @@ void Driver::SetARandomPace() {
     ::RegCloseKey(key);
 }
 
-// Type Again of the newest barcode listed, into the receiver: the status
-// line says whether it was typed, and that copy is then expected too.
-void Driver::TypeAgainTheNewest() {
+// A barcode fetched for the receiver waits in the typist's hand when Recent
+// Barcodes comes forward before its first key (a slow fetch makes the
+// moment). Type Again of it takes it from the typist: it arrives once, which
+// the end's count of every barcode checks.
+void Driver::TypeAgainAWaitingBarcode() {
+    if (slowRoundsLeft_ > 0 || !receiver_.Focus(5000)) return;
+    const uint64_t slowed = sim::StatusOf(ScannerName).value_or(sim::Status{}).slowed;
+    if (auto r = sim::Delay(ScannerName, "fetch", 1500); !r) return Fail(r.message());
+    scanned_.push_back(NextBarcode());
+    if (auto r = sim::Scan(ScannerName, {scanned_.back()}); !r) Fail(r.message());
+    // Not fetched while the scanner is off or the receiver lost the front:
+    // then the newest is typed again, or not, like any other. The barcode
+    // fetched is the oldest the scanner holds, not always this one.
+    const bool fetching =
+        WaitUntil([&] { return sim::StatusOf(ScannerName).value_or(sim::Status{}).slowed > slowed; }, 3000);
+    TypeAgainTheNewest(fetching);
+    if (auto r = sim::Delay(ScannerName, "fetch", 0); !r) Fail(r.message());
+}
+
+// Type Again of the newest barcode listed (with `waitForOneOnItsWay`, once it
+// is listed as still on its way), into the receiver: the status line says
+// whether it was typed, and that copy is then expected too.
+void Driver::TypeAgainTheNewest(bool waitForOneOnItsWay) {
     if (!receiver_.Focus(5000)) return;
     const HWND recent = OpenRecent();
     if (!recent) return;
     const HWND list = ::GetDlgItem(recent, IDC_RECENT_LIST);
-    const std::vector<std::string> lines = testsupport::ListEntries(list);
+    // "hh:mm:ss<tab>where<tab>barcode"; nowhere yet while on its way.
+    auto listedOnItsWay = [](const std::string& line) {
+        const size_t tab1 = line.find('\t');
+        return tab1 != std::string::npos && line.compare(tab1, 2, "\t\t") == 0;
+    };
+    std::vector<std::string> lines = testsupport::ListEntries(list);
+    if (waitForOneOnItsWay && WaitUntil([&] {
+            lines = testsupport::ListEntries(list);
+            return !lines.empty() && listedOnItsWay(lines[0]);
+        }, 5000))
+        ++result_.actions["a waiting barcode listed"];
     const size_t tab2 = lines.empty() ? std::string::npos : lines[0].find('\t', lines[0].find('\t') + 1);
     if (tab2 == std::string::npos) {
         testsupport::PostClick(::GetDlgItem(recent, IDCANCEL));
@@ -702,6 +734,7 @@ void Driver::TypeAgainTheNewest() {
     }, 30000);
     if (!said && ProgramRunning()) Fail("Type Again said nothing: \"" + status + "\"");
     if (status == "Typed 1 barcode again." && !onItsWay) ++typedAgain_[barcode];
+    if (status == "Typed 1 barcode again." && onItsWay) ++result_.actions["a barcode on its way typed again"];
     if (::IsWindowVisible(recent)) {
         testsupport::PostClick(::GetDlgItem(recent, IDCANCEL));
         Settle();
