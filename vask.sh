@@ -299,7 +299,7 @@ cmd_test() {
     local status=0
     log "native tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
     ctest --test-dir "$NATIVE" --output-on-failure "$@" || status=1
-    run_fuzz 15 "${VASK_FUZZ_SEED:-$(commit_seed)}" || status=1
+    run_fuzz 8 "${VASK_FUZZ_SEED:-$(commit_seed)}" || status=1
     log "Windows tests under Wine"
     # The tests that take pictures leave them in build/screenshots; the work
     # tree's docs/screenshots change only through `./vask.sh screenshots`.
