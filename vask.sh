@@ -298,7 +298,7 @@ cmd_test() {
     with_environment 1
     local status=0
     log "native tests (AddressSanitizer, UndefinedBehaviorSanitizer)"
-    ctest --test-dir "$NATIVE" --output-on-failure "$@" || status=1
+    ctest --test-dir "$NATIVE" --output-on-failure -j "$JOBS" "$@" || status=1
     run_fuzz 8 "${VASK_FUZZ_SEED:-$(commit_seed)}" || status=1
     log "Windows tests under Wine"
     # The tests that take pictures leave them in build/screenshots; the work
