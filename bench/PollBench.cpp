@@ -211,11 +211,11 @@ bool MeasureSustained(testsupport::KeyReceiver& receiver, int count, int length,
 }
 
 // What the typist pays to know that its window has read its keys, as it
-// does after a barcode once more than 96 events are unread: one message sent
-// to the window per message the keys left (three for a press and release).
+// does after a barcode once more than 96 events are unread: two messages
+// sent to the window, each answered, per key event.
 void ProveRead(HWND window, unsigned& unreadEvents) {
     if (unreadEvents <= 96) return;
-    for (unsigned n = 0, probes = (3 * unreadEvents + 1) / 2; n < probes; ++n) {
+    for (unsigned n = 0, probes = 2 * unreadEvents; n < probes; ++n) {
         DWORD_PTR answer = 0;
         if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 150, &answer)) break;
     }

@@ -36,16 +36,15 @@ constexpr unsigned MostUnreadEvents = 96;
 // and one of our windows coming forward meanwhile would take them (Wine
 // drops them). Each answer to a sent message means that the window's thread
 // has been back in its message loop once more, and so has taken one more
-// message if one was waiting. A press leaves at most two messages (the key,
-// and the character it became), a release one, and the typist sends every
-// press with its release: three answers for two events cover what the keys
-// left queued. Each answer costs the window a turn of its loop, as much as a
-// key nearly, so no more are asked than that. A window that takes longer
-// than ReadPatienceMs to answer is busy, and is not waited for.
-unsigned MessagesLeftBy(unsigned events) { return (3 * events + 1) / 2; }
-
+// message if one was waiting. Two answers an event (the key, and the
+// character it became) cover what a key left queued, with room to spare:
+// an answer comes while the loop is still taking its message, and under
+// Wine a window that loses the keyboard drops what it had not taken. Each
+// answer costs the window a turn of its loop, nearly as much as a key (the
+// poll benchmark prices it). A window that takes longer than ReadPatienceMs
+// to answer is busy, and is not waited for.
 void LetTheWindowRead(HWND window, unsigned eventsSent) {
-    for (unsigned n = 0, probes = MessagesLeftBy(eventsSent); window && n < probes; ++n) {
+    for (unsigned n = 0; window && n < 2 * eventsSent; ++n) {
         DWORD_PTR answer = 0;
         if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ReadPatienceMs, &answer)) return;
     }
