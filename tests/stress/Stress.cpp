@@ -716,8 +716,7 @@ void Driver::TypeAgainTheNewest(bool waitForOneOnItsWay) {
     // Listed without a window: it is still on its way. Type Again then takes
     // it from the typist (its copy is the barcode itself), or refuses while
     // its keys are being typed.
-    const size_t tab1 = lines[0].find('\t');
-    const bool onItsWay = tab2 == tab1 + 1;
+    const bool onItsWay = listedOnItsWay(lines[0]);
     testsupport::SelectListRow(list, -1, false);
     testsupport::SelectListRow(list, 0);
     testsupport::PostClick(::GetDlgItem(recent, IDC_RECENT_TYPE_AGAIN));
